@@ -1,0 +1,31 @@
+# Compiler settings shared by every target of ours. Third-party code never sees -Werror.
+
+add_library(atlasync_warnings INTERFACE)
+target_compile_options(atlasync_warnings INTERFACE -Wall -Wextra -Wpedantic -Wshadow
+                                                   -Wnon-virtual-dtor)
+if(ATLASYNC_WERROR)
+  target_compile_options(atlasync_warnings INTERFACE -Werror)
+endif()
+
+if(ATLASYNC_SANITIZE)
+  add_compile_options(-fsanitize=${ATLASYNC_SANITIZE} -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=${ATLASYNC_SANITIZE})
+  if(ATLASYNC_SANITIZE MATCHES "undefined")
+    add_compile_options(-fno-sanitize-recover=undefined)
+  endif()
+endif()
+
+# atlasync_library(name SOURCES ... [DEPS ...]): one static library per layer.
+function(atlasync_library name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS;PRIVATE_DEPS" ${ARGN})
+  add_library(${name} STATIC ${ARG_SOURCES})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${name} PUBLIC ${ARG_DEPS} PRIVATE atlasync_warnings ${ARG_PRIVATE_DEPS})
+endfunction()
+
+# atlasync_executable(name SOURCES ... [DEPS ...])
+function(atlasync_executable name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE atlasync_warnings ${ARG_DEPS})
+endfunction()
