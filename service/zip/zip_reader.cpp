@@ -39,31 +39,36 @@ bool has_signature(const unsigned char* p, unsigned char third, unsigned char fo
     return p[0] == 'P' && p[1] == 'K' && p[2] == third && p[3] == fourth;
 }
 
-// minizip reads Zip64 archives silently; we refuse them, so look for the
-// locator that precedes the end record.
-bool has_zip64_locator(const std::string& nativePath) {
+enum class EndRecord { Missing, Plain, Zip64 };
+
+// minizip reads Zip64 archives silently, and one whose end record is cut short;
+// we refuse both, so look for a whole end record and for the Zip64 locator
+// that would precede it.
+EndRecord find_end_record(const std::string& nativePath) {
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(nativePath.c_str(), "rb"),
                                                          &std::fclose);
     if (!file || fseeko(file.get(), 0, SEEK_END) != 0) {
-        return false;
+        return EndRecord::Missing;
     }
     const off_t size = ftello(file.get());
     const auto tailSize = static_cast<std::size_t>(
         std::min<off_t>(size, kZip64LocatorSize + kEndRecordSize + kMaxCommentSize));
     if (tailSize < kEndRecordSize) {
-        return false;
+        return EndRecord::Missing;
     }
     std::vector<unsigned char> tail(tailSize);
     if (fseeko(file.get(), size - static_cast<off_t>(tailSize), SEEK_SET) != 0 ||
         std::fread(tail.data(), 1, tailSize, file.get()) != tailSize) {
-        return false;
+        return EndRecord::Missing;
     }
     for (std::size_t i = tailSize - kEndRecordSize + 1; i-- > 0;) {
         if (has_signature(&tail[i], 5, 6)) {
-            return i >= kZip64LocatorSize && has_signature(&tail[i - kZip64LocatorSize], 6, 7);
+            const bool zip64 =
+                i >= kZip64LocatorSize && has_signature(&tail[i - kZip64LocatorSize], 6, 7);
+            return zip64 ? EndRecord::Zip64 : EndRecord::Plain;
         }
     }
-    return false;
+    return EndRecord::Missing;
 }
 
 bool has_zip64_extra(const unsigned char* extra, std::size_t size) {
@@ -91,9 +96,14 @@ ZipReader::ZipReader(const std::string& nativePath) {
         unzClose(as_unz(m_file));
         throw ArchiveError("unreadable central directory");
     }
-    if (info.number_entry > kMaxEntries || has_zip64_locator(nativePath)) {
+    const EndRecord end = find_end_record(nativePath);
+    if (end != EndRecord::Plain) {
         unzClose(as_unz(m_file));
-        throw ArchiveError("Zip64 archive");
+        throw ArchiveError(end == EndRecord::Zip64 ? "Zip64 archive" : "end record cut short");
+    }
+    if (info.number_entry > kMaxEntries) {
+        unzClose(as_unz(m_file));
+        throw ArchiveError("more entries than supported");
     }
     m_entryCount = static_cast<std::uint32_t>(info.number_entry);
     if (m_entryCount > 0) {
