@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "service/core/posix_io.h"
 #include "service/zip/zip_reader.h"
 
 namespace MapsService {
@@ -59,20 +60,8 @@ ExtractedFile::~ExtractedFile() {
 }
 
 void ExtractedFile::write(const void* data, std::size_t size) {
-    const auto* bytes = static_cast<const char*>(data);
-    while (size > 0) {
-        const ssize_t written = ::write(m_fd, bytes, size);
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            if (written == 0) {
-                errno = ENOSPC;
-            }
-            throw_write_error("cannot write", m_path);
-        }
-        bytes += written;
-        size -= static_cast<std::size_t>(written);
+    if (!write_fully(m_fd, data, size)) {
+        throw_write_error("cannot write", m_path);
     }
 }
 
