@@ -31,6 +31,6 @@ enum WizardSignal : std::uint16_t {
     SIG_INSTALL_USER_ACTION = 120,
 };
 
-static_assert(SIG_LANGUAGE_REQUEST == FirstUserSignal);
+static_assert(static_cast<int>(SIG_LANGUAGE_REQUEST) == static_cast<int>(FirstUserSignal));
 
 }  // namespace atlasync::ui

@@ -1,0 +1,96 @@
+#include "ui/messaging/call_gate.h"
+
+#include <QCoreApplication>
+#include <atomic>
+#include <exception>
+
+#include "service/core/trace.h"
+
+namespace atlasync::ui {
+
+CCallGate::CCallGate() {
+    setObjectName(QStringLiteral("callGate"));
+}
+
+CCallGate::~CCallGate() = default;
+
+void CCallGate::post(Function function) {
+    if (!function) {
+        MapsService::TraceError("CCallGate::post: empty function refused");
+        return;
+    }
+    std::size_t length = 0;
+    {
+        std::lock_guard lock(m_mutex);
+        m_queue.push_back(std::move(function));
+        length = m_queue.size();
+    }
+    if (length == 1) {
+        // Qt owns the event once posted.
+        QCoreApplication::postEvent(this, new QEvent(call_event_type()));
+    }
+}
+
+bool CCallGate::event(QEvent* event) {
+    if (event->type() != call_event_type()) {
+        return QObject::event(event);
+    }
+    run_queued();
+    return true;
+}
+
+void CCallGate::run_queued() {
+    for (;;) {
+        Function function;
+        {
+            std::lock_guard lock(m_mutex);
+            if (m_queue.empty()) {
+                return;
+            }
+            function = std::move(m_queue.front());
+            m_queue.pop_front();
+        }
+        // An exception must not cross the event loop.
+        try {
+            function();
+        } catch (const std::exception& e) {
+            MapsService::TraceError("exception in CCallGate: %s", e.what());
+        } catch (...) {
+            MapsService::TraceError("exception in CCallGate");
+        }
+    }
+}
+
+namespace {
+
+std::mutex g_mainGateMutex;  // guards the count and creation/destruction
+int g_mainGateHolders = 0;
+std::atomic<CCallGate*> g_mainGate{nullptr};
+
+}  // namespace
+
+CMainThreadCallGate::CMainThreadCallGate() {
+    std::lock_guard lock(g_mainGateMutex);
+    if (g_mainGateHolders++ == 0) {
+        g_mainGate.store(new CCallGate());
+    }
+}
+
+CMainThreadCallGate::~CMainThreadCallGate() {
+    std::lock_guard lock(g_mainGateMutex);
+    if (--g_mainGateHolders == 0) {
+        delete g_mainGate.exchange(nullptr);
+    }
+}
+
+bool CMainThreadCallGate::post(Function function) {
+    CCallGate* gate = g_mainGate.load();
+    if (gate == nullptr) {
+        MapsService::TraceError("CMainThreadCallGate::post: no call gate");
+        return false;
+    }
+    gate->post(std::move(function));
+    return true;
+}
+
+}  // namespace atlasync::ui
