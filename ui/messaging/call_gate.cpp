@@ -5,6 +5,7 @@
 #include <exception>
 
 #include "service/core/trace.h"
+#include "ui/messaging/thread_sanitizer.h"
 
 namespace atlasync::ui {
 
@@ -26,12 +27,15 @@ void CCallGate::post(Function function) {
         length = m_queue.size();
     }
     if (length == 1) {
+        auto* call = new QEvent(call_event_type());
+        handed_over(call);
         // Qt owns the event once posted.
-        QCoreApplication::postEvent(this, new QEvent(call_event_type()));
+        QCoreApplication::postEvent(this, call);
     }
 }
 
 bool CCallGate::event(QEvent* event) {
+    taken_over(event);
     if (event->type() != call_event_type()) {
         return QObject::event(event);
     }
