@@ -9,6 +9,16 @@
 
 namespace atlasync::ui {
 
+void call_guarded(const Function& function, const char* caller) {
+    try {
+        function();
+    } catch (const std::exception& e) {
+        MapsService::TraceError("exception in %s: %s", caller, e.what());
+    } catch (...) {
+        MapsService::TraceError("exception in %s", caller);
+    }
+}
+
 CCallGate::CCallGate() {
     setObjectName(QStringLiteral("callGate"));
 }
@@ -55,13 +65,7 @@ void CCallGate::run_queued() {
             m_queue.pop_front();
         }
         // An exception must not cross the event loop.
-        try {
-            function();
-        } catch (const std::exception& e) {
-            MapsService::TraceError("exception in CCallGate: %s", e.what());
-        } catch (...) {
-            MapsService::TraceError("exception in CCallGate");
-        }
+        call_guarded(function, "CCallGate");
     }
 }
 

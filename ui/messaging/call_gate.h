@@ -11,6 +11,10 @@ namespace atlasync::ui {
 // A call with its arguments bound by value.
 using Function = std::function<void()>;
 
+// Calls the function; an exception is traced with the caller's name and goes
+// no further, so one failed call cannot take its thread's loop down.
+void call_guarded(const Function& function, const char* caller);
+
 // Runs functions posted from any thread on the thread that created the gate, in
 // posting order. Only the post that finds the queue empty posts an event, so
 // any number of queued calls costs one event.

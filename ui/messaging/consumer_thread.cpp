@@ -2,7 +2,6 @@
 
 #include <chrono>
 #include <cstring>
-#include <exception>
 
 #include "service/core/trace.h"
 
@@ -179,13 +178,7 @@ CWorkerThread::~CWorkerThread() {
 
 void CWorkerThread::run_item(Function& item) {
     // A failing operation must not take the whole program down with it.
-    try {
-        item();
-    } catch (const std::exception& e) {
-        MapsService::TraceError("exception in CWorkerThread: %s", e.what());
-    } catch (...) {
-        MapsService::TraceError("exception in CWorkerThread");
-    }
+    call_guarded(item, "CWorkerThread");
 }
 
 }  // namespace atlasync::ui

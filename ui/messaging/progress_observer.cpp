@@ -121,39 +121,33 @@ void CProgressObserver::on_unzip(const ProgressItem& item) {
     m_lastUnzipTick = item.tick;
 }
 
-void CProgressObserver::on_delete(const ProgressItem& item) {
-    m_unzipInProgress = false;
+void CProgressObserver::track_phase(ProgressRecord& record, const ProgressItem& item) {
     switch (item.kind) {
         case PACKAGE_STARTED:
-            m_delete = ProgressRecord{item.bytes1, 0, PhaseState::Running, kResultOk};
+            record = ProgressRecord{item.bytes1, 0, PhaseState::Running, kResultOk};
             break;
         case ITEM_PROGRESS:
-            m_delete.done = item.bytes1;
+            record.done = item.bytes1;
             break;
         case PACKAGE_FINISHED:
-            finish(m_delete, item.result);
+            finish(record, item.result);
             break;
         default:
             break;
     }
+}
+
+void CProgressObserver::on_delete(const ProgressItem& item) {
+    m_unzipInProgress = false;
+    track_phase(m_delete, item);
     m_machine.dispatch_signal(SIG_DELETE_PROGRESS);
 }
 
 void CProgressObserver::on_install(const ProgressItem& item) {
     m_unzipInProgress = false;
-    switch (item.kind) {
-        case PACKAGE_STARTED:
-            m_install = ProgressRecord{item.bytes1, 0, PhaseState::Running, kResultOk};
-            m_machine.dispatch_signal(SIG_INSTALL_STARTED);
-            break;
-        case ITEM_PROGRESS:
-            m_install.done = item.bytes1;
-            break;
-        case PACKAGE_FINISHED:
-            finish(m_install, item.result);
-            break;
-        default:
-            break;
+    track_phase(m_install, item);
+    if (item.kind == PACKAGE_STARTED) {
+        m_machine.dispatch_signal(SIG_INSTALL_STARTED);
     }
     m_machine.dispatch_signal(SIG_INSTALL_PROGRESS);
 }

@@ -70,6 +70,8 @@ private:
     static std::optional<std::uint64_t> remaining(const ProgressRecord& record,
                                                   const RateEstimator& rates);
     static void finish(ProgressRecord& record, MapsService::Result result);
+    // A phase counted in bytes1: started with its total, then done, then finished.
+    static void track_phase(ProgressRecord& record, const ProgressItem& item);
 
     MachineView& m_machine;
     ProgressRecord m_delete;
