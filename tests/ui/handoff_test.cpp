@@ -82,6 +82,46 @@ TEST(CallGate, MainGateRunsCallsFromManyThreadsEachInItsOwnOrder) {
     }
 }
 
+// A machine that notes the signals it was given and the thread they came on.
+class SignalMachine : public QHsm {
+public:
+    SignalMachine() : QHsm(state(&SignalMachine::Initial)) { Initialize(HsmEvent{}); }
+    QState Initial(const HsmEvent&) {
+        InitialTransition(&SignalMachine::Listening);
+        return Handled();
+    }
+    QState Listening(const HsmEvent& e) {
+        if (e.signal >= FirstUserSignal) {
+            received.push_back(e.signal);
+            threads.push_back(std::this_thread::get_id());
+            if (e.signal == FirstUserSignal) {
+                // Posted from inside a dispatch: delivered after it returns.
+                post_signal(*this, FirstUserSignal + 9);
+                received.push_back(0);
+            }
+            return Handled();
+        }
+        return Parent(&SignalMachine::Top);
+    }
+    std::vector<int> received;
+    std::vector<std::thread::id> threads;
+};
+
+TEST(CallGate, PostedSignalsAreDispatchedOnTheGateThreadAfterTheRunningDispatch) {
+    qt_application();
+    CMainThreadCallGate holder;
+    SignalMachine machine;
+    std::thread worker([&machine] {
+        EXPECT_TRUE(post_signal(machine, FirstUserSignal));
+        EXPECT_TRUE(post_signal(machine, FirstUserSignal + 1));
+    });
+    worker.join();
+    ASSERT_TRUE(process_events_until([&] { return machine.received.size() == 4; }));
+    EXPECT_EQ(machine.received,
+              (std::vector<int>{FirstUserSignal, 0, FirstUserSignal + 1, FirstUserSignal + 9}));
+    EXPECT_EQ(machine.threads, (std::vector<std::thread::id>(3, std::this_thread::get_id())));
+}
+
 TEST(CallGate, PostingWithoutAMainGateIsRefused) {
     EXPECT_FALSE(CMainThreadCallGate::post([] {}));
 }

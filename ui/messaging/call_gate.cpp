@@ -101,4 +101,8 @@ bool CMainThreadCallGate::post(Function function) {
     return true;
 }
 
+bool post_signal(QHsm& machine, std::uint16_t signal) {
+    return CMainThreadCallGate::post([&machine, signal] { machine.Dispatch(HsmEvent{signal, 0}); });
+}
+
 }  // namespace atlasync::ui

@@ -6,6 +6,8 @@
 #include <functional>
 #include <mutex>
 
+#include "ui/hsm/qhsm.h"
+
 namespace atlasync::ui {
 
 // A call with its arguments bound by value.
@@ -56,5 +58,10 @@ public:
     // Any thread; false (and traced) when no gate exists, the function then runs never.
     static bool post(Function function);
 };
+
+// Any thread: dispatches the signal to the machine later, on the main gate's
+// thread, after the dispatch running now has returned. The machine must outlive
+// the gate's queue, as the wizard's machine does.
+bool post_signal(QHsm& machine, std::uint16_t signal);
 
 }  // namespace atlasync::ui
