@@ -1,0 +1,112 @@
+#include "service/protocol/tlv_decode.h"
+
+#include "service/protocol/utf16.h"
+
+namespace MapsService {
+
+namespace {
+
+int hex_value(std::uint8_t c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
+bool looks_like_hex(const std::uint8_t* bytes, std::size_t size) {
+    if (size <= 5) {
+        return false;
+    }
+    for (std::size_t i = 0; i < 6; ++i) {
+        if (!Decode::is_hex_digit(bytes[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+bool Decode::is_hex_digit(std::uint8_t c) {
+    return hex_value(c) >= 0;
+}
+
+Decode::Decode(const void* buffer, std::size_t size, int mode) {
+    const auto* bytes = static_cast<const std::uint8_t*>(buffer);
+    if (bytes == nullptr || size == 0) {
+        return;
+    }
+    m_hex = mode == kHex || (mode == kDetect && looks_like_hex(bytes, size));
+    if (!m_hex) {
+        split(bytes, size);
+        return;
+    }
+    if (size < 2) {
+        return;
+    }
+    convert_hex(bytes, size);
+    split(m_converted.data(), m_converted.size());
+}
+
+void Decode::convert_hex(const std::uint8_t* text, std::size_t size) {
+    // Characters other than hex digits are skipped; an odd last digit is dropped.
+    m_converted.reserve(size / 2);
+    int high = -1;
+    for (std::size_t i = 0; i < size; ++i) {
+        const int value = hex_value(text[i]);
+        if (value < 0) {
+            continue;
+        }
+        if (high < 0) {
+            high = value;
+        } else {
+            m_converted.push_back(static_cast<std::uint8_t>((high << 4) | value));
+            high = -1;
+        }
+    }
+}
+
+void Decode::split(const std::uint8_t* stream, std::size_t size) {
+    std::size_t at = 0;
+    while (at < size) {
+        const std::uint8_t tag = stream[at];
+        if (tag == 0) {
+            m_complete = true;
+            return;
+        }
+        if (size - at < 3) {
+            return;
+        }
+        const auto length = static_cast<std::uint16_t>(stream[at + 1] | (stream[at + 2] << 8));
+        if (size - at - 3 < length) {
+            return;
+        }
+        m_items.push_back(TlvItem{tag, length, stream + at + 3});
+        at += 3 + std::size_t{length};
+    }
+    m_complete = true;
+}
+
+std::optional<std::uint32_t> Decode::value_uint32(const TlvItem& item) {
+    if (item.length < 4) {
+        return std::nullopt;
+    }
+    const std::uint8_t* v = item.value;
+    return static_cast<std::uint32_t>(v[0]) | (static_cast<std::uint32_t>(v[1]) << 8) |
+           (static_cast<std::uint32_t>(v[2]) << 16) | (static_cast<std::uint32_t>(v[3]) << 24);
+}
+
+std::optional<std::wstring> Decode::value_wide_string(const TlvItem& item) {
+    if (item.length < 2 || item.length % 2 != 0 || item.value[item.length - 1] != 0) {
+        return std::nullopt;
+    }
+    return utf16le_to_wide(item.value, item.length / 2);
+}
+
+}  // namespace MapsService
