@@ -22,6 +22,10 @@ HttpTestServer::HttpTestServer(const Routes& routes) {
     }
     // The socket listens already; clients may connect before the loop runs.
     m_thread = std::thread([this] { m_server.listen_after_bind(); });
+    // stop() is lost on a server whose loop has not begun yet.
+    while (!m_server.is_running()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
 }
 
 HttpTestServer::~HttpTestServer() {
