@@ -1,0 +1,255 @@
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "service/core/text.h"
+#include "service/protocol/catalog_writer.h"
+#include "service/protocol/package_fetch.h"
+#include "service/protocol/server_package.h"
+#include "service/protocol/server_url.h"
+#include "service/protocol/tlv_decode.h"
+#include "service/protocol/tlv_tags.h"
+#include "tests/protocol/http_test_server.h"
+
+using namespace MapsService;
+using atlasync::testing::HttpTestServer;
+
+namespace {
+
+ServerRecord catalog_record(int index) {
+    return {index + 1,
+            index / 10,
+            L"Region " + std::to_wstring(index),
+            {{L"File", L"r" + std::to_wstring(index) + L".zip"},
+             {L"ByteSize", std::to_wstring(index * 100)}}};
+}
+
+// What the server read from one package request.
+struct ParsedRequest {
+    std::vector<int> tags;
+    std::string name;
+    std::wstring language;
+    std::map<std::string, std::string> properties;  // 68/69 pairs, values as UTF-8
+    std::uint32_t pageSize = 0;
+    std::uint32_t offset = 0;
+};
+
+ParsedRequest parse_request(const std::string& target) {
+    const std::string query = target.substr(target.find('?') + 1);
+    const Decode decoder(query.data(), query.size(), Decode::kHex);
+    EXPECT_TRUE(decoder.complete());
+    ParsedRequest request;
+    std::string property;
+    for (const TlvItem& item : decoder.items()) {
+        request.tags.push_back(item.tag);
+        const std::string text(reinterpret_cast<const char*>(item.value),
+                               item.length > 0 ? item.length - 1u : 0u);
+        switch (item.tag) {
+            case tlv::kTagPackageName:
+                request.name = text;
+                break;
+            case tlv::kTagLanguage:
+                request.language = Decode::value_wide_string(item).value_or(L"?");
+                break;
+            case tlv::kTagPropertyName:
+                property = text;
+                break;
+            case tlv::kTagPropertyValue:
+                request.properties[property] =
+                    property == "Ver" ? to_narrow(Decode::value_wide_string(item).value_or(L"?"))
+                                      : text;
+                break;
+            case tlv::kTagPageSize:
+                request.pageSize = Decode::value_uint32(item).value_or(0);
+                break;
+            case tlv::kTagPageOffset:
+                request.offset = Decode::value_uint32(item).value_or(0);
+                break;
+            default:
+                break;
+        }
+    }
+    return request;
+}
+
+// A map server answering package requests from catalogs of generated records.
+class PackageServer {
+public:
+    explicit PackageServer(std::map<std::string, int> sizes) : m_sizes(std::move(sizes)) {}
+
+    std::vector<ParsedRequest> requests() const {
+        std::vector<ParsedRequest> parsed;
+        for (const std::string& target : server.requests()) {
+            parsed.push_back(parse_request(target));
+        }
+        return parsed;
+    }
+
+    std::map<std::string, int> m_sizes;
+    bool hex = false;
+    std::string contentType = "application/x-tlv";
+    HttpTestServer server{[this](httplib::Server& routes) {
+        routes.Get("/pg", [this](const httplib::Request& request, httplib::Response& response) {
+            const ParsedRequest parsed = parse_request(request.target);
+            const int size = m_sizes.count(parsed.name) ? m_sizes.at(parsed.name) : 0;
+            CatalogWriter writer;
+            const int end = std::min<int>(size, static_cast<int>(parsed.offset + parsed.pageSize));
+            for (int i = static_cast<int>(parsed.offset); i < end; ++i) {
+                EXPECT_TRUE(writer.add(catalog_record(i)));
+            }
+            if (hex) {
+                response.set_content(writer.hex(), contentType.c_str());
+            } else {
+                const std::vector<std::uint8_t> bytes = writer.bytes();
+                response.set_content(std::string(bytes.begin(), bytes.end()), contentType.c_str());
+            }
+        });
+    }};
+};
+
+std::vector<ServerRecord> expected_records(int count) {
+    std::vector<ServerRecord> records;
+    for (int i = 0; i < count; ++i) {
+        records.push_back(catalog_record(i));
+    }
+    return records;
+}
+
+}  // namespace
+
+TEST(ServerPackage, CatalogsArePagedBy500AndAFullPageAsksForOneMore) {
+    PackageServer map({{"map5", 500}, {"mtiles", 1234}});
+    const std::wstring server = map.server.wide_url("");
+
+    ServerPackage exact(server, L"map5", L"", L"", L"");
+    ASSERT_EQ(exact.load(), kResultOk);
+    EXPECT_TRUE(exact.loaded());
+    EXPECT_EQ(exact.records(), expected_records(500));
+
+    ServerPackage larger(server, L"mtiles", L"", L"", L"");
+    ASSERT_EQ(larger.load(), kResultOk);
+    EXPECT_EQ(larger.records(), expected_records(1234));
+
+    std::vector<std::uint32_t> offsets;
+    for (const ParsedRequest& request : map.requests()) {
+        offsets.push_back(request.offset);
+        EXPECT_EQ(request.pageSize, 500u);
+    }
+    EXPECT_EQ(offsets, (std::vector<std::uint32_t>{0, 500, 0, 500, 1000}));
+}
+
+TEST(ServerPackage, HexAndRawRepliesGiveIdenticalRecords) {
+    PackageServer raw({{"voices", 37}});
+    PackageServer hex({{"voices", 37}});
+    hex.hex = true;
+    ServerPackage fromRaw(raw.server.wide_url(""), L"voices", L"", L"", L"");
+    ServerPackage fromHex(hex.server.wide_url(""), L"voices", L"", L"", L"");
+    ASSERT_EQ(fromRaw.load(), kResultOk);
+    ASSERT_EQ(fromHex.load(), kResultOk);
+    EXPECT_EQ(fromRaw.records(), expected_records(37));
+    EXPECT_EQ(fromHex.records(), fromRaw.records());
+}
+
+TEST(ServerPackage, RequestCarriesItsItemsInOrderAndLeavesOutEmptyOnes) {
+    PackageServer map({});
+    ServerPackage full(map.server.wide_url("/"), L"map5", L"fi\u00E4", L"1.3.15", L"S60");
+    EXPECT_EQ(full.load(), kResultOk);
+    EXPECT_FALSE(full.loaded());  // no records
+    ServerPackage bare(map.server.wide_url(""), L"touchfw", L"", L"", L"");
+    EXPECT_EQ(bare.load(), kResultOk);
+
+    // A server URL ending in a slash gets no second one.
+    ASSERT_EQ(map.server.requests().size(), 2u);
+    EXPECT_EQ(map.server.requests()[0].rfind("/pg?", 0), 0u);
+    EXPECT_EQ(map.server.requests()[1].rfind("/pg?0102000800", 0), 0u);
+
+    const std::vector<ParsedRequest> requests = map.requests();
+    EXPECT_EQ(requests[0].tags, (std::vector<int>{1, 65, 63, 2, 68, 69, 68, 69, 99, 3, 49}));
+    EXPECT_EQ(requests[0].name, "map5");
+    EXPECT_EQ(requests[0].language, L"fi\u00E4");
+    EXPECT_EQ(requests[0].properties,
+              (std::map<std::string, std::string>{{"Ver", "1.3.15"}, {"OS", "S60"}}));
+    EXPECT_EQ(requests[1].tags, (std::vector<int>{1, 65, 63, 99, 3, 49}));
+}
+
+TEST(ServerPackage, WrongContentTypeAndUnbuildableRequestsFailWithoutRecords) {
+    PackageServer map({{"map5", 3}});
+    map.contentType = "text/html";
+    ServerPackage package(map.server.wide_url(""), L"map5", L"", L"", L"");
+    EXPECT_EQ(package.load(), kResultServerError);
+    EXPECT_FALSE(package.loaded());
+    EXPECT_TRUE(package.records().empty());
+
+    // Regression: a name too long for the request buffer used to drop the paging
+    // items silently, so the server answered the first page over and over.
+    ServerPackage huge(map.server.wide_url(""), std::wstring(480, L'n'), L"", L"", L"");
+    EXPECT_EQ(huge.load(), kResultFailed);
+    EXPECT_EQ(map.server.requests().size(), 1u);
+
+    int closedPort = 0;
+    {
+        HttpTestServer gone([](httplib::Server&) {});
+        closedPort = gone.port();
+    }
+    ServerPackage unreachable(L"http://127.0.0.1:" + std::to_wstring(closedPort), L"map5", L"", L"",
+                              L"");
+    EXPECT_EQ(unreachable.load(), kResultServerError);
+}
+
+TEST(ServerPackage, LoadStartsAfreshWhileDownloadAccumulates) {
+    PackageServer map({{"map5", 3}});
+    ServerPackage package(map.server.wide_url(""), L"map5", L"", L"", L"");
+    ASSERT_EQ(package.load(), kResultOk);
+    ASSERT_EQ(package.download(), kResultOk);
+    EXPECT_EQ(package.records().size(), 6u);
+    ASSERT_EQ(package.load(), kResultOk);
+    EXPECT_EQ(package.records().size(), 3u);
+
+    std::vector<ServerRecord> copies(1);
+    EXPECT_EQ(package.copy_records(copies), 4u);
+    package.clear();
+    EXPECT_FALSE(package.loaded());
+    EXPECT_TRUE(package.records().empty());
+}
+
+TEST(ServerPackage, KindsConvertRecordsThroughTheirOwnSlots) {
+    // A catalog kind as the content layer writes them.
+    class RegionPackage : public ServerPackage {
+    public:
+        using ServerPackage::ServerPackage;
+        std::int32_t convert_id(std::int32_t id) override { return id + 100; }
+        URLInfo convert_item(const ServerRecord& record) override {
+            return URLInfo(record.name, get_attribute(record, L"File"),
+                           get_attribute(record, L"Ver"), {}, {}, {}, {}, 0, 0,
+                           convert_id(record.id), convert_id(record.parentId), item_id(record), {});
+        }
+    };
+    PackageServer map({{"map5", 2}});
+    set_server_url_source([&] { return map.server.wide_url(""); });
+    RegionPackage package(L"map5", L"", L"", L"");
+    set_server_url_source(nullptr);
+    EXPECT_EQ(package.server_url(), map.server.wide_url(""));
+    ASSERT_EQ(package.load(), kResultOk);
+
+    std::vector<URLInfo> infos;
+    ASSERT_EQ(package.convert_records(infos), 2u);
+    EXPECT_EQ(infos[1].name, L"Region 1");
+    EXPECT_EQ(infos[1].url, L"r1.zip");
+    EXPECT_EQ(infos[1].version, L"");  // missing attribute: empty
+    EXPECT_EQ(infos[1].id, 102);
+    EXPECT_EQ(infos[1].parentId, 100);
+    EXPECT_EQ(infos[1].itemId, 2);
+}
+
+TEST(PackageRequest, AppendsAWholePagedPackageToTheCallersList) {
+    PackageServer map({{"touchfw", 501}});
+    std::vector<ServerRecord> records = {catalog_record(-1)};
+    PackageRequest request(map.server.wide_url(""), records);
+    ASSERT_EQ(request.fetch("touchfw", "", "", ""), kResultOk);
+    ASSERT_EQ(records.size(), 502u);
+    EXPECT_EQ(records[0], catalog_record(-1));
+    EXPECT_EQ(records[501], catalog_record(500));
+    EXPECT_EQ(map.server.requests().size(), 2u);
+}
