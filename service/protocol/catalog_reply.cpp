@@ -68,7 +68,8 @@ private:
         if (!m_attributeName->empty() && !m_attributeValue->empty()) {
             strip_quotes(*m_attributeName);
             strip_quotes(*m_attributeValue);
-            m_record.attributes[*m_attributeName] = std::move(*m_attributeValue);
+            m_record.attributes.insert_or_assign(std::move(*m_attributeName),
+                                                 std::move(*m_attributeValue));
         }
         m_attributeName.reset();
         m_attributeValue.reset();
@@ -103,9 +104,22 @@ private:
 std::size_t decode_catalog_reply(const void* body, std::size_t size,
                                  std::vector<ServerRecord>& records) {
     const std::size_t before = records.size();
-    const Decode decoder(body, size, Decode::kDetect);
+    if (body == nullptr || size == 0) {
+        return 0;
+    }
+    // As Decode in detect mode does, but walking the items instead of keeping
+    // a list of them: a page holds thousands.
+    std::vector<std::uint8_t> converted;
+    const auto* stream = static_cast<const std::uint8_t*>(body);
+    if (Decode::looks_like_hex(body, size)) {
+        converted = Decode::hex_to_bytes(body, size);
+        stream = converted.data();
+        size = converted.size();
+    }
     RecordBuilder builder(records);
-    for (const TlvItem& item : decoder.items()) {
+    TlvReader reader(stream, size);
+    TlvItem item;
+    while (reader.next(item)) {
         builder.take(item);
     }
     return records.size() - before;

@@ -19,22 +19,65 @@ int hex_value(std::uint8_t c) {
     return -1;
 }
 
-bool looks_like_hex(const std::uint8_t* bytes, std::size_t size) {
-    if (size <= 5) {
+}  // namespace
+
+bool Decode::is_hex_digit(std::uint8_t c) {
+    return hex_value(c) >= 0;
+}
+
+bool Decode::looks_like_hex(const void* buffer, std::size_t size) {
+    const auto* bytes = static_cast<const std::uint8_t*>(buffer);
+    if (bytes == nullptr || size <= 5) {
         return false;
     }
     for (std::size_t i = 0; i < 6; ++i) {
-        if (!Decode::is_hex_digit(bytes[i])) {
+        if (!is_hex_digit(bytes[i])) {
             return false;
         }
     }
     return true;
 }
 
-}  // namespace
+std::vector<std::uint8_t> Decode::hex_to_bytes(const void* buffer, std::size_t size) {
+    const auto* text = static_cast<const std::uint8_t*>(buffer);
+    std::vector<std::uint8_t> bytes;
+    bytes.reserve(size / 2);
+    int high = -1;
+    for (std::size_t i = 0; i < size; ++i) {
+        const int value = hex_value(text[i]);
+        if (value < 0) {
+            continue;
+        }
+        if (high < 0) {
+            high = value;
+        } else {
+            bytes.push_back(static_cast<std::uint8_t>((high << 4) | value));
+            high = -1;
+        }
+    }
+    return bytes;
+}
 
-bool Decode::is_hex_digit(std::uint8_t c) {
-    return hex_value(c) >= 0;
+bool TlvReader::next(TlvItem& item) {
+    if (m_at >= m_size) {
+        m_complete = true;
+        return false;
+    }
+    const std::uint8_t tag = m_stream[m_at];
+    if (tag == 0) {
+        m_complete = true;
+        return false;
+    }
+    if (m_size - m_at < 3) {
+        return false;
+    }
+    const auto length = static_cast<std::uint16_t>(m_stream[m_at + 1] | (m_stream[m_at + 2] << 8));
+    if (m_size - m_at - 3 < length) {
+        return false;
+    }
+    item = TlvItem{tag, length, m_stream + m_at + 3};
+    m_at += 3 + std::size_t{length};
+    return true;
 }
 
 Decode::Decode(const void* buffer, std::size_t size, int mode) {
@@ -50,47 +93,17 @@ Decode::Decode(const void* buffer, std::size_t size, int mode) {
     if (size < 2) {
         return;
     }
-    convert_hex(bytes, size);
+    m_converted = hex_to_bytes(bytes, size);
     split(m_converted.data(), m_converted.size());
 }
 
-void Decode::convert_hex(const std::uint8_t* text, std::size_t size) {
-    // Characters other than hex digits are skipped; an odd last digit is dropped.
-    m_converted.reserve(size / 2);
-    int high = -1;
-    for (std::size_t i = 0; i < size; ++i) {
-        const int value = hex_value(text[i]);
-        if (value < 0) {
-            continue;
-        }
-        if (high < 0) {
-            high = value;
-        } else {
-            m_converted.push_back(static_cast<std::uint8_t>((high << 4) | value));
-            high = -1;
-        }
-    }
-}
-
 void Decode::split(const std::uint8_t* stream, std::size_t size) {
-    std::size_t at = 0;
-    while (at < size) {
-        const std::uint8_t tag = stream[at];
-        if (tag == 0) {
-            m_complete = true;
-            return;
-        }
-        if (size - at < 3) {
-            return;
-        }
-        const auto length = static_cast<std::uint16_t>(stream[at + 1] | (stream[at + 2] << 8));
-        if (size - at - 3 < length) {
-            return;
-        }
-        m_items.push_back(TlvItem{tag, length, stream + at + 3});
-        at += 3 + std::size_t{length};
+    TlvReader reader(stream, size);
+    TlvItem item;
+    while (reader.next(item)) {
+        m_items.push_back(item);
     }
-    m_complete = true;
+    m_complete = reader.complete();
 }
 
 std::optional<std::uint32_t> Decode::value_uint32(const TlvItem& item) {

@@ -15,6 +15,23 @@ struct TlvItem {
     const std::uint8_t* value = nullptr;  // first value byte; valid while the decoder lives
 };
 
+// Walks the items of a binary stream one by one without storing them.
+class TlvReader {
+public:
+    TlvReader(const std::uint8_t* stream, std::size_t size) : m_stream(stream), m_size(size) {}
+
+    // The next item; false at the end item, at the end of the stream or at damage.
+    bool next(TlvItem& item);
+    // True once the walk ended at an end item or exactly after an item.
+    bool complete() const { return m_complete; }
+
+private:
+    const std::uint8_t* m_stream;
+    std::size_t m_size;
+    std::size_t m_at = 0;
+    bool m_complete = false;
+};
+
 // Splits a TLV stream into items at construction. In binary mode the items
 // refer into the caller's buffer, which must outlive the decoder; hex text is
 // converted into a buffer the decoder owns. Nothing is ever read beyond the
@@ -46,9 +63,12 @@ public:
     static std::optional<std::wstring> value_wide_string(const TlvItem& item);
 
     static bool is_hex_digit(std::uint8_t c);
+    // The detection rule: longer than 5 bytes, the first six hex digits.
+    static bool looks_like_hex(const void* buffer, std::size_t size);
+    // Converts hex text to bytes; other characters are skipped, an odd last digit dropped.
+    static std::vector<std::uint8_t> hex_to_bytes(const void* text, std::size_t size);
 
 private:
-    void convert_hex(const std::uint8_t* text, std::size_t size);
     void split(const std::uint8_t* stream, std::size_t size);
 
     std::vector<std::uint8_t> m_converted;
