@@ -135,24 +135,24 @@ bool Encode::add_uint64(std::uint8_t tag, std::uint64_t value) {
     return add(tag, bytes, sizeof bytes);
 }
 
-bool Encode::add_uint16_array(std::uint8_t tag, const std::uint16_t* values, std::size_t count) {
-    Item item(*this, tag, count > kMaximumLength / 2 ? kMaximumLength + 1 : 2 * count);
+template <typename T>
+bool Encode::add_array(std::uint8_t tag, const T* values, std::size_t count) {
+    const bool tooLong = count > kMaximumLength / sizeof(T);
+    Item item(*this, tag, tooLong ? kMaximumLength + 1 : sizeof(T) * count);
     for (std::size_t i = 0; i < count && item.ok(); ++i) {
-        std::uint8_t bytes[2];
+        std::uint8_t bytes[sizeof(T)];
         store_le(bytes, values[i]);
         item.piece(bytes, sizeof bytes);
     }
     return item.finish();
 }
 
+bool Encode::add_uint16_array(std::uint8_t tag, const std::uint16_t* values, std::size_t count) {
+    return add_array(tag, values, count);
+}
+
 bool Encode::add_uint32_array(std::uint8_t tag, const std::uint32_t* values, std::size_t count) {
-    Item item(*this, tag, count > kMaximumLength / 4 ? kMaximumLength + 1 : 4 * count);
-    for (std::size_t i = 0; i < count && item.ok(); ++i) {
-        std::uint8_t bytes[4];
-        store_le(bytes, values[i]);
-        item.piece(bytes, sizeof bytes);
-    }
-    return item.finish();
+    return add_array(tag, values, count);
 }
 
 bool Encode::add_string(std::uint8_t tag, const char* text, std::size_t length) {

@@ -44,6 +44,8 @@ public:
 private:
     class Item;
 
+    template <typename T>
+    bool add_array(std::uint8_t tag, const T* values, std::size_t count);
     bool fits(std::size_t bytes) const;
     void put(const std::uint8_t* bytes, std::size_t count);
     void rewind(std::size_t position);
