@@ -1,22 +1,29 @@
 #include "service/protocol/tlv_decode.h"
 
+#include <array>
+
 #include "service/protocol/utf16.h"
 
 namespace MapsService {
 
 namespace {
 
+// Digit values by character, -1 for every other character.
+constexpr std::array<std::int8_t, 256> kHexValues = [] {
+    std::array<std::int8_t, 256> values{};
+    values.fill(-1);
+    for (int c = 0; c < 10; ++c) {
+        values['0' + c] = static_cast<std::int8_t>(c);
+    }
+    for (int c = 0; c < 6; ++c) {
+        values['a' + c] = static_cast<std::int8_t>(10 + c);
+        values['A' + c] = static_cast<std::int8_t>(10 + c);
+    }
+    return values;
+}();
+
 int hex_value(std::uint8_t c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
+    return kHexValues[c];
 }
 
 }  // namespace
@@ -40,21 +47,33 @@ bool Decode::looks_like_hex(const void* buffer, std::size_t size) {
 
 std::vector<std::uint8_t> Decode::hex_to_bytes(const void* buffer, std::size_t size) {
     const auto* text = static_cast<const std::uint8_t*>(buffer);
-    std::vector<std::uint8_t> bytes;
-    bytes.reserve(size / 2);
-    int high = -1;
-    for (std::size_t i = 0; i < size; ++i) {
+    std::vector<std::uint8_t> bytes(size / 2);
+    std::size_t count = 0;
+    std::size_t i = 0;
+    // Servers send nothing but digits: take them two at a time.
+    while (i + 1 < size) {
+        const int high = hex_value(text[i]);
+        const int low = hex_value(text[i + 1]);
+        if ((high | low) < 0) {
+            break;
+        }
+        bytes[count++] = static_cast<std::uint8_t>((high << 4) | low);
+        i += 2;
+    }
+    int pending = -1;
+    for (; i < size; ++i) {
         const int value = hex_value(text[i]);
         if (value < 0) {
             continue;
         }
-        if (high < 0) {
-            high = value;
+        if (pending < 0) {
+            pending = value;
         } else {
-            bytes.push_back(static_cast<std::uint8_t>((high << 4) | value));
-            high = -1;
+            bytes[count++] = static_cast<std::uint8_t>((pending << 4) | value);
+            pending = -1;
         }
     }
+    bytes.resize(count);
     return bytes;
 }
 
