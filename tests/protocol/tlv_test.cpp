@@ -191,6 +191,12 @@ TEST(TlvDecode, HexTextInEitherCaseDecodesLikeTheBytesAndAnOddLastDigitIsDropped
     EXPECT_EQ(oddText.item(0).value[0], 9);
     EXPECT_TRUE(oddText.complete());
 
+    // Characters other than digits are skipped, also within a byte.
+    const std::string spaced = "01 010\r\n009";
+    Decode spacedText(spaced.data(), spaced.size(), Decode::kHex);
+    ASSERT_EQ(spacedText.count(), 1u);
+    EXPECT_EQ(spacedText.item(0).value[0], 9);
+
     const std::string single = "1";
     EXPECT_EQ(Decode(single.data(), single.size(), Decode::kHex).count(), 0u);
 }
