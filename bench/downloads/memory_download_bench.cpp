@@ -5,6 +5,7 @@
 #include <curl/curl.h>
 #include <httplib.h>
 
+#include <algorithm>
 #include <string>
 #include <thread>
 #include <vector>
@@ -63,6 +64,7 @@ void BM_MemoryDownload(benchmark::State& state) {
 BENCHMARK(BM_MemoryDownload)
     ->Arg(1 << 20)
     ->Arg(16 << 20)
+    ->Arg(32 << 20)
     ->Arg(64 << 20)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();

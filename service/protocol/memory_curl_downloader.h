@@ -16,6 +16,8 @@ public:
 private:
     static std::size_t on_write(char* data, std::size_t size, std::size_t count, void* self);
     bool should_abort() override;
+    // Sets room aside for the body when the reply announces its length.
+    void reserve_announced_length();
 
     std::vector<std::uint8_t>* m_buffer = nullptr;  // the caller's, for one Download
 };
