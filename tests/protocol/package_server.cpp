@@ -68,10 +68,14 @@ ParsedRequest parse_request(const std::string& target) {
 }
 
 PackageServer::PackageServer(std::map<std::string, int> packageSizes)
-    : sizes(std::move(packageSizes)), server([this](httplib::Server& routes) {
+    : m_sizes(std::move(packageSizes)), server([this](httplib::Server& routes) {
           routes.Get("/pg", [this](const httplib::Request& request, httplib::Response& response) {
               const ParsedRequest parsed = parse_request(request.target);
-              const int size = sizes.count(parsed.name) ? sizes.at(parsed.name) : 0;
+              std::unique_lock lock(m_mutex);
+              const int size = m_sizes.count(parsed.name) ? m_sizes.at(parsed.name) : 0;
+              const bool hex = m_hex;
+              const std::string contentType = m_contentType;
+              lock.unlock();
               CatalogWriter writer;
               const int end =
                   std::min<int>(size, static_cast<int>(parsed.offset + parsed.pageSize));
@@ -87,6 +91,16 @@ PackageServer::PackageServer(std::map<std::string, int> packageSizes)
               }
           });
       }) {}
+
+void PackageServer::set_hex(bool hex) {
+    std::lock_guard lock(m_mutex);
+    m_hex = hex;
+}
+
+void PackageServer::set_content_type(std::string type) {
+    std::lock_guard lock(m_mutex);
+    m_contentType = std::move(type);
+}
 
 std::vector<ParsedRequest> PackageServer::requests() const {
     std::vector<ParsedRequest> parsed;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -34,9 +35,17 @@ public:
 
     std::vector<ParsedRequest> requests() const;
 
-    std::map<std::string, int> sizes;  // package name -> records
-    bool hex = false;
-    std::string contentType = "application/x-tlv";
+    // How later replies are served; the server's threads read these.
+    void set_hex(bool hex);
+    void set_content_type(std::string type);
+
+private:
+    mutable std::mutex m_mutex;
+    std::map<std::string, int> m_sizes;  // package name -> records
+    bool m_hex = false;
+    std::string m_contentType = "application/x-tlv";
+
+public:
     HttpTestServer server;
 };
 

@@ -40,7 +40,7 @@ TEST(ServerPackage, CatalogsArePagedBy500AndAFullPageAsksForOneMore) {
 TEST(ServerPackage, HexAndRawRepliesGiveIdenticalRecords) {
     PackageServer raw({{"voices", 37}});
     PackageServer hex({{"voices", 37}});
-    hex.hex = true;
+    hex.set_hex(true);
     ServerPackage fromRaw(raw.server.wide_url(""), L"voices", L"", L"", L"");
     ServerPackage fromHex(hex.server.wide_url(""), L"voices", L"", L"", L"");
     ASSERT_EQ(fromRaw.load(), kResultOk);
@@ -73,7 +73,7 @@ TEST(ServerPackage, RequestCarriesItsItemsInOrderAndLeavesOutEmptyOnes) {
 
 TEST(ServerPackage, WrongContentTypeAndUnbuildableRequestsFailWithoutRecords) {
     PackageServer map({{"map5", 3}});
-    map.contentType = "text/html";
+    map.set_content_type("text/html");
     ServerPackage package(map.server.wide_url(""), L"map5", L"", L"", L"");
     EXPECT_EQ(package.load(), kResultServerError);
     EXPECT_FALSE(package.loaded());

@@ -60,7 +60,7 @@ TEST(ToolPackage, PrintsOneLinePerRecordAndExitsWithTheResultCode) {
               "2\t0\tRegion 1\tByteSize=100\tFile=r1.zip\n");
     EXPECT_EQ(map.requests().at(0).language, L"fi");
 
-    map.contentType = "text/plain";
+    map.set_content_type("text/plain");
     EXPECT_EQ(tool({"package", map.server.url(""), "map5"}, &output), 9);
     EXPECT_EQ(tool({"package", map.server.url("")}, nullptr), 1);
 }
