@@ -89,6 +89,12 @@ public:
         }
         m_http.new_task_queue = [] { return new httplib::ThreadPool(kWorkers); };
         m_http.set_keep_alive_timeout(2);
+        // The default options allow another process to bind the same port and
+        // take half of the connections; a port in use must be an error instead.
+        m_http.set_socket_options([](int socket) {
+            const int yes = 1;
+            setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+        });
         m_http.Get(".*", [this](const httplib::Request& request, httplib::Response& response) {
             handle(request, response);
         });
