@@ -1,6 +1,7 @@
 #include "mapserver/world/world_writer.h"
 
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <stdexcept>
 
@@ -67,6 +68,12 @@ private:
 
     void catalog(const std::string& name, const std::vector<ServerRecord>& records,
                  bool hexWhenMixed);
+    // Catalog ids of the n-th region and category.
+    struct IdScheme {
+        std::function<std::int32_t(std::size_t)> region;
+        std::function<std::int32_t(std::size_t)> category;
+    };
+    std::vector<ServerRecord> map_catalog(const IdScheme& ids, bool withItemIds) const;
     std::vector<ServerRecord> map5(const Archive& regionTable) const;
     std::vector<ServerRecord> map1() const;
     std::vector<ServerRecord> voice_catalog(bool layout30) const;
@@ -231,34 +238,45 @@ std::string Writer::cachedat_header() const {
     return bytes;
 }
 
-std::vector<ServerRecord> Writer::map5(const Archive& regionTable) const {
+std::vector<ServerRecord> Writer::map_catalog(const IdScheme& ids, bool withItemIds) const {
     const std::string version = m_world.options.mapVersion.text();
     std::vector<ServerRecord> records;
     for (std::size_t j = 0; j < m_world.categories.size(); ++j) {
         const auto& category = m_world.categories[j];
-        ServerRecord r = record(300000000 + static_cast<std::int32_t>(j), 0, category.name);
+        ServerRecord r = record(ids.category(j), 0, category.name);
         set(r, "Type", "category");
-        set(r, "IDID", std::to_string(category.idid));
-        set(r, "Desc", "Regions of " + category.name);
         set(r, "Ver", version);
         set(r, "ByteSize", "0");
         set(r, "ContentSize", "0");
+        if (withItemIds) {
+            set(r, "IDID", std::to_string(category.idid));
+            set(r, "Desc", "Regions of " + category.name);
+        }
         records.push_back(std::move(r));
     }
     for (std::size_t i = 0; i < m_world.regions.size(); ++i) {
         const auto& region = m_world.regions[i];
         const auto& archive = m_regionArchives[i];
-        ServerRecord r =
-            record(200000000 + static_cast<std::int32_t>(i),
-                   300000000 + static_cast<std::int32_t>(region.category), region.name);
+        ServerRecord r = record(ids.region(i), ids.category(region.category), region.name);
         set(r, "Type", "region");
-        set(r, "IDID", std::to_string(region.idid));
-        set(r, "Desc", "Map of " + region.name);
         set(r, "Ver", version);
-        set(r, "CityIndex", std::to_string(World::client_id(region.idid)));
         set_download(r, archive.url, archive.byteSize, archive.contentSize, archive.md5);
+        if (withItemIds) {
+            set(r, "IDID", std::to_string(region.idid));
+            set(r, "Desc", "Map of " + region.name);
+            set(r, "CityIndex", std::to_string(World::client_id(region.idid)));
+        }
         records.push_back(std::move(r));
     }
+    return records;
+}
+
+std::vector<ServerRecord> Writer::map5(const Archive& regionTable) const {
+    // Raw ids of their own: the client takes region ids from the IDID attribute.
+    const IdScheme ids{[](std::size_t i) { return 200000000 + static_cast<std::int32_t>(i); },
+                       [](std::size_t j) { return 300000000 + static_cast<std::int32_t>(j); }};
+    std::vector<ServerRecord> records = map_catalog(ids, true);
+    const std::string version = m_world.options.mapVersion.text();
     for (const auto& region : m_world.regions) {
         const Archive archive = city_index_archive(region);
         // A city index carries its region's client id, which is how regions find their add-ons.
@@ -282,27 +300,9 @@ std::vector<ServerRecord> Writer::map1() const {
     const auto raw = [](std::int32_t idid) {
         return std::stoi("2" + std::to_string(World::client_id(idid)));
     };
-    const std::string version = m_world.options.mapVersion.text();
-    std::vector<ServerRecord> records;
-    for (const auto& category : m_world.categories) {
-        ServerRecord r = record(raw(category.idid), 0, category.name);
-        set(r, "Type", "category");
-        set(r, "Ver", version);
-        set(r, "ByteSize", "0");
-        set(r, "ContentSize", "0");
-        records.push_back(std::move(r));
-    }
-    for (std::size_t i = 0; i < m_world.regions.size(); ++i) {
-        const auto& region = m_world.regions[i];
-        const auto& archive = m_regionArchives[i];
-        ServerRecord r =
-            record(raw(region.idid), raw(m_world.categories[region.category].idid), region.name);
-        set(r, "Type", "region");
-        set(r, "Ver", version);
-        set_download(r, archive.url, archive.byteSize, archive.contentSize, archive.md5);
-        records.push_back(std::move(r));
-    }
-    return records;
+    const IdScheme ids{[&](std::size_t i) { return raw(m_world.regions[i].idid); },
+                       [&](std::size_t j) { return raw(m_world.categories[j].idid); }};
+    return map_catalog(ids, false);
 }
 
 std::vector<ServerRecord> Writer::voice_catalog(bool layout30) const {
