@@ -12,8 +12,9 @@ namespace atlasync::mapserver {
 
 namespace {
 
-// A TLV value carries at most 65535 bytes; a UTF-16 text needs two per unit and a terminator.
-constexpr std::size_t kMaximumUnits = 65535 / 2 - 1;
+// A TLV value carries at most 65535 bytes, two per UTF-16 unit and a terminator; the
+// margin leaves room for the root that replaces "{root}" when the catalog is served.
+constexpr std::size_t kMaximumUnits = 65535 / 2 - 1 - 512;
 
 std::wstring checked_text(const std::string& text, const std::string& where) {
     std::wstring wide = MapsService::to_wide(text);

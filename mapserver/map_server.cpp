@@ -20,6 +20,8 @@ namespace {
 constexpr std::size_t kWorkers = 32;  // stalled answers hold a worker each
 constexpr std::size_t kChunk = 1 << 20;
 constexpr auto kPollInterval = std::chrono::milliseconds(20);
+// A stalled answer cannot tell that its client has gone, so it gives its worker back at last.
+constexpr auto kLongestStall = std::chrono::minutes(10);
 constexpr std::uint16_t kCategoryTreeType = 7;
 constexpr std::uint16_t kCachedatHeaderType = 0;
 constexpr std::uint16_t kVersionType = 4;
@@ -333,9 +335,7 @@ private:
                                                       httplib::DataSink& sink) {
                 if (limit && offset >= *limit) {
                     if (stall) {
-                        while (!m_stopping) {
-                            std::this_thread::sleep_for(kPollInterval);
-                        }
+                        pause(kLongestStall);
                     }
                     t_record.complete = false;
                     return false;
