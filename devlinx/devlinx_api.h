@@ -275,7 +275,7 @@ struct IDMAPIDeviceNotify {
 
 typedef struct IFSAPINotify IFSAPINotify;
 struct IFSAPINotifyVtbl {
-    DLNKRESULT (*OnFSOperationState)
+    DLNKRESULT(*OnFSOperationState)
     (IFSAPINotify* self, uint32_t function, uint32_t state, uint32_t transferred,
      uint32_t all_bytes);
     DLNKRESULT (*OnFSConnectionLost)(IFSAPINotify* self, uint32_t status);
