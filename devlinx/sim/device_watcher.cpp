@@ -60,6 +60,11 @@ void DeviceWatcher::stop() {
             m_thread.join();
         }
     }
+    {
+        // Registrations end with the module; a later start begins without any.
+        std::lock_guard lock(m_listenersMutex);
+        m_listeners.clear();
+    }
     if (m_inotify >= 0) {
         ::close(m_inotify);
         m_inotify = -1;

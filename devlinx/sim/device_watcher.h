@@ -22,6 +22,7 @@ public:
     // Takes the phones present now as known (they are listed, not announced)
     // and starts the thread. False when the farm cannot be watched.
     bool start(const fs::path& farm);
+    // Stops the thread and forgets every registered listener.
     void stop();
 
     void add_listener(IDMAPIDeviceNotify* listener);

@@ -80,6 +80,7 @@ TEST_F(DeviceManager, PhonesArePluggedAndUnpluggedByTheirFoldersOnTheLibrarysThr
     for (const auto& event : events) {
         EXPECT_NE(event.thread, std::this_thread::get_id());
     }
+    EXPECT_EQ(DLNKRegisterDMNotifyIF(m_dm, DLNK_DM_UNREGISTER, &listener), DLNK_OK);
 }
 
 TEST_F(DeviceManager, UnregisteredListenerHearsNothingMoreAndPresentPhonesAreNotAnnounced) {
@@ -97,6 +98,22 @@ TEST_F(DeviceManager, UnregisteredListenerHearsNothingMoreAndPresentPhonesAreNot
     const auto events = second.events();
     EXPECT_EQ(events[0].serial, L"late");
     EXPECT_EQ(DLNKRegisterDMNotifyIF(m_dm, DLNK_DM_UNREGISTER, &second), DLNK_OK);
+}
+
+TEST_F(DeviceManager, RegistrationsEndWhenTheModuleStops) {
+    // A listener left registered at stop was called after the next start, long
+    // after its owner had gone.
+    RecordingListener forgotten;
+    ASSERT_EQ(DLNKRegisterDMNotifyIF(m_dm, DLNK_DM_REGISTER, &forgotten), DLNK_OK);
+    ASSERT_EQ(DLNKCloseDM(m_dm), DLNK_OK);
+    ASSERT_EQ(DMAPI_Terminate(nullptr), DLNK_OK);
+    ASSERT_EQ(DMAPI_Initialize(DLNK_DMAPI_VERSION, nullptr), DLNK_OK);
+    ASSERT_EQ(DLNKOpenDM(&m_dm), DLNK_OK);
+    RecordingListener current;
+    ASSERT_EQ(DLNKRegisterDMNotifyIF(m_dm, DLNK_DM_REGISTER, &current), DLNK_OK);
+    m_farm.create("alpha");
+    ASSERT_TRUE(current.wait_for(2));
+    EXPECT_TRUE(forgotten.events().empty());
 }
 
 TEST_F(DeviceManager, DeviceRecordsAndTheThreeKindsOfInformationComeFromPhoneIni) {
