@@ -116,6 +116,24 @@ DLNKRESULT resolve_folder(const PhoneConfig& phone, const wchar_t* path, PhonePa
     return out.memory && is_folder(out.native) ? DLNK_OK : DLNK_E_FOLDER_NOT_FOUND;
 }
 
+// The next entry of a listing of folders or of files, made into its record.
+template <typename Record, typename Make>
+DLNKRESULT next_entry(DLNKFINDHANDLE find, bool files, Record** info, Make make) {
+    return guarded([&] {
+        if (!g_finds.contains(find) || find->files != files) {
+            return DLNK_E_INVALID_HANDLE;
+        }
+        if (info == nullptr) {
+            return DLNK_E_INVALID_PARAMETER;
+        }
+        if (find->next == find->entries.size()) {
+            return DLNK_E_NO_MORE_ENTRIES;
+        }
+        *info = make(find->entries[find->next++]);
+        return DLNK_OK;
+    });
+}
+
 }  // namespace
 
 HandleRegistry<DLNK_FS>& file_system_handles() {
@@ -215,12 +233,8 @@ DLNKRESULT DLNKCloseFS(DLNKFSHANDLE fs) {
 
 DLNKRESULT DLNKFindBegin(DLNKFSHANDLE fs, uint32_t option, const wchar_t* folder,
                          DLNKFINDHANDLE* find) {
-    return guarded([&] {
-        PhoneConfig phone;
-        DLNKRESULT status = begin_call(fs, "DLNKFindBegin", phone);
-        if (status != DLNK_OK) {
-            return status;
-        }
+    return phone_call(fs, "DLNKFindBegin", [&](const PhoneConfig& phone) {
+        DLNKRESULT status = DLNK_OK;
         if (find == nullptr || (option != DLNK_FIND_FOLDERS && option != DLNK_FIND_FILES)) {
             return DLNK_E_INVALID_PARAMETER;
         }
@@ -247,42 +261,20 @@ DLNKRESULT DLNKFindBegin(DLNKFSHANDLE fs, uint32_t option, const wchar_t* folder
 }
 
 DLNKRESULT DLNKFindNextFolder(DLNKFINDHANDLE find, DLNK_FOLDER_INFO** info) {
-    return guarded([&] {
-        if (!g_finds.contains(find) || find->files) {
-            return DLNK_E_INVALID_HANDLE;
-        }
-        if (info == nullptr) {
-            return DLNK_E_INVALID_PARAMETER;
-        }
-        if (find->next == find->entries.size()) {
-            return DLNK_E_NO_MORE_ENTRIES;
-        }
-        const FindEntry& entry = find->entries[find->next++];
+    return next_entry(find, false, info, [](const FindEntry& entry) {
         auto* record = new DLNK_FOLDER_INFO{};
         record->name = copy_text(entry.name);
         record->label = entry.label.empty() ? nullptr : copy_text(entry.label);
         record->memory_type = entry.memory_type.empty() ? nullptr : copy_text(entry.memory_type);
         record->attributes = entry.attributes;
         record->time = entry.time;
-        *info = record;
-        return DLNK_OK;
+        return record;
     });
 }
 
 DLNKRESULT DLNKFindNextFile(DLNKFINDHANDLE find, DLNK_FILE_INFO** info) {
-    return guarded([&] {
-        if (!g_finds.contains(find) || !find->files) {
-            return DLNK_E_INVALID_HANDLE;
-        }
-        if (info == nullptr) {
-            return DLNK_E_INVALID_PARAMETER;
-        }
-        if (find->next == find->entries.size()) {
-            return DLNK_E_NO_MORE_ENTRIES;
-        }
-        const FindEntry& entry = find->entries[find->next++];
-        *info = new DLNK_FILE_INFO{copy_text(entry.name), entry.size, entry.time, 0};
-        return DLNK_OK;
+    return next_entry(find, true, info, [](const FindEntry& entry) {
+        return new DLNK_FILE_INFO{copy_text(entry.name), entry.size, entry.time, 0};
     });
 }
 
@@ -314,12 +306,8 @@ DLNKRESULT DLNKFreeFileInfoStructure(DLNK_FILE_INFO* info) {
 
 DLNKRESULT DLNKGetFolderInfo(DLNKFSHANDLE fs, uint32_t option, const wchar_t* path,
                              DLNK_FOLDER_CONTENT* content) {
-    return guarded([&] {
-        PhoneConfig phone;
-        DLNKRESULT status = begin_call(fs, "DLNKGetFolderInfo", phone);
-        if (status != DLNK_OK) {
-            return status;
-        }
+    return phone_call(fs, "DLNKGetFolderInfo", [&](const PhoneConfig& phone) {
+        DLNKRESULT status = DLNK_OK;
         if (content == nullptr || content->struct_size < sizeof(DLNK_FOLDER_CONTENT) ||
             (option != DLNK_GET_FOLDER_INFO && option != DLNK_GET_FOLDER_TREE)) {
             return DLNK_E_INVALID_PARAMETER;
@@ -358,12 +346,8 @@ DLNKRESULT DLNKFreeFolderContentStructure(DLNK_FOLDER_CONTENT* content) {
 
 DLNKRESULT DLNKGetFileInfo(DLNKFSHANDLE fs, const wchar_t* name, const wchar_t* folder,
                            DLNK_FILE_INFO** info) {
-    return guarded([&] {
-        PhoneConfig phone;
-        DLNKRESULT status = begin_call(fs, "DLNKGetFileInfo", phone);
-        if (status != DLNK_OK) {
-            return status;
-        }
+    return phone_call(fs, "DLNKGetFileInfo", [&](const PhoneConfig& phone) {
+        DLNKRESULT status = DLNK_OK;
         PhonePath file;
         status = resolve_child(phone, folder, name, file);
         if (status != DLNK_OK) {
@@ -382,12 +366,8 @@ DLNKRESULT DLNKGetFileInfo(DLNKFSHANDLE fs, const wchar_t* name, const wchar_t* 
 }
 
 DLNKRESULT DLNKCreateFolder(DLNKFSHANDLE fs, const wchar_t* parent, const wchar_t* name) {
-    return guarded([&] {
-        PhoneConfig phone;
-        DLNKRESULT status = begin_call(fs, "DLNKCreateFolder", phone);
-        if (status != DLNK_OK) {
-            return status;
-        }
+    return phone_call(fs, "DLNKCreateFolder", [&](const PhoneConfig& phone) {
+        DLNKRESULT status = DLNK_OK;
         PhonePath folder;
         status = resolve_child(phone, parent, name, folder);
         if (status != DLNK_OK) {
@@ -409,12 +389,8 @@ DLNKRESULT DLNKCreateFolder(DLNKFSHANDLE fs, const wchar_t* parent, const wchar_
 
 DLNKRESULT DLNKDeleteFolder(DLNKFSHANDLE fs, uint32_t option, const wchar_t* parent,
                             const wchar_t* name) {
-    return guarded([&] {
-        PhoneConfig phone;
-        DLNKRESULT status = begin_call(fs, "DLNKDeleteFolder", phone);
-        if (status != DLNK_OK) {
-            return status;
-        }
+    return phone_call(fs, "DLNKDeleteFolder", [&](const PhoneConfig& phone) {
+        DLNKRESULT status = DLNK_OK;
         PhonePath folder;
         status = resolve_child(phone, parent, name, folder);
         if (status != DLNK_OK) {
@@ -434,12 +410,8 @@ DLNKRESULT DLNKDeleteFolder(DLNKFSHANDLE fs, uint32_t option, const wchar_t* par
 }
 
 DLNKRESULT DLNKDeleteFile(DLNKFSHANDLE fs, const wchar_t* folder, const wchar_t* name) {
-    return guarded([&] {
-        PhoneConfig phone;
-        DLNKRESULT status = begin_call(fs, "DLNKDeleteFile", phone);
-        if (status != DLNK_OK) {
-            return status;
-        }
+    return phone_call(fs, "DLNKDeleteFile", [&](const PhoneConfig& phone) {
+        DLNKRESULT status = DLNK_OK;
         PhonePath file;
         status = resolve_child(phone, folder, name, file);
         if (status != DLNK_OK) {
@@ -458,12 +430,8 @@ DLNKRESULT DLNKDeleteFile(DLNKFSHANDLE fs, const wchar_t* folder, const wchar_t*
 
 DLNKRESULT DLNKMoveFile(DLNKFSHANDLE fs, uint32_t option, const wchar_t* source,
                         const wchar_t* target_folder) {
-    return guarded([&] {
-        PhoneConfig phone;
-        DLNKRESULT status = begin_call(fs, "DLNKMoveFile", phone);
-        if (status != DLNK_OK) {
-            return status;
-        }
+    return phone_call(fs, "DLNKMoveFile", [&](const PhoneConfig& phone) {
+        DLNKRESULT status = DLNK_OK;
         PhonePath from;
         status = resolve_path(phone, source, from);
         if (status != DLNK_OK) {
@@ -508,12 +476,8 @@ DLNKRESULT DLNKMoveFile(DLNKFSHANDLE fs, uint32_t option, const wchar_t* source,
 
 DLNKRESULT DLNKMoveFolder(DLNKFSHANDLE fs, uint32_t /*option*/, const wchar_t* source,
                           const wchar_t* target) {
-    return guarded([&] {
-        PhoneConfig phone;
-        DLNKRESULT status = begin_call(fs, "DLNKMoveFolder", phone);
-        if (status != DLNK_OK) {
-            return status;
-        }
+    return phone_call(fs, "DLNKMoveFolder", [&](const PhoneConfig& phone) {
+        DLNKRESULT status = DLNK_OK;
         PhonePath from;
         status = resolve_folder(phone, source, from);
         if (status != DLNK_OK) {
@@ -557,12 +521,8 @@ DLNKRESULT DLNKMoveFolder(DLNKFSHANDLE fs, uint32_t /*option*/, const wchar_t* s
 
 DLNKRESULT DLNKCopyFile(DLNKFSHANDLE fs, uint32_t option, const wchar_t* source,
                         const wchar_t* target_folder) {
-    return guarded([&] {
-        PhoneConfig phone;
-        DLNKRESULT status = begin_call(fs, "DLNKCopyFile", phone);
-        if (status != DLNK_OK) {
-            return status;
-        }
+    return phone_call(fs, "DLNKCopyFile", [&](const PhoneConfig& phone) {
+        DLNKRESULT status = DLNK_OK;
         if (source == nullptr || target_folder == nullptr) {
             return DLNK_E_INVALID_PARAMETER;
         }
@@ -602,12 +562,8 @@ DLNKRESULT DLNKCopyFile(DLNKFSHANDLE fs, uint32_t option, const wchar_t* source,
 }
 
 DLNKRESULT DLNKReadFile(DLNKFSHANDLE fs, const wchar_t* folder, DLNK_FILE_DESC* file, void** data) {
-    return guarded([&] {
-        PhoneConfig phone;
-        DLNKRESULT status = begin_call(fs, "DLNKReadFile", phone);
-        if (status != DLNK_OK) {
-            return status;
-        }
+    return phone_call(fs, "DLNKReadFile", [&](const PhoneConfig& phone) {
+        DLNKRESULT status = DLNK_OK;
         if (file == nullptr || data == nullptr) {
             return DLNK_E_INVALID_PARAMETER;
         }
@@ -641,12 +597,8 @@ DLNKRESULT DLNKReadFile(DLNKFSHANDLE fs, const wchar_t* folder, DLNK_FILE_DESC* 
 
 DLNKRESULT DLNKWriteFile(DLNKFSHANDLE fs, const DLNK_FILE_DESC* file, const void* data,
                          const wchar_t* folder) {
-    return guarded([&] {
-        PhoneConfig phone;
-        DLNKRESULT status = begin_call(fs, "DLNKWriteFile", phone);
-        if (status != DLNK_OK) {
-            return status;
-        }
+    return phone_call(fs, "DLNKWriteFile", [&](const PhoneConfig& phone) {
+        DLNKRESULT status = DLNK_OK;
         if (file == nullptr || (data == nullptr && file->length != 0)) {
             return DLNK_E_INVALID_PARAMETER;
         }

@@ -27,6 +27,17 @@ HandleRegistry<DLNK_FS>& file_system_handles();
 // for the call. On success the phone's current configuration is in `phone`.
 DLNKRESULT begin_call(DLNKFSHANDLE fs, const char* call, PhoneConfig& phone);
 
+// Runs an exported call on a phone: begin_call, then the body with the
+// phone's configuration; no exception leaves.
+template <typename Body>
+DLNKRESULT phone_call(DLNKFSHANDLE fs, const char* call, Body&& body) {
+    return guarded([&] {
+        PhoneConfig phone;
+        const DLNKRESULT status = begin_call(fs, call, phone);
+        return status != DLNK_OK ? status : body(static_cast<const PhoneConfig&>(phone));
+    });
+}
+
 // Whether `adding` more bytes fit on the memory once `replacing` bytes are gone.
 bool has_room(const MemoryConfig& memory, std::int64_t adding, std::int64_t replacing);
 

@@ -141,12 +141,7 @@ using namespace devlinx::sim;
 extern "C" {
 
 DLNKRESULT DLNKRegisterFSNotifyIF(DLNKFSHANDLE fs, uint32_t option, IFSAPINotify* notify) {
-    return guarded([&] {
-        PhoneConfig phone;
-        const DLNKRESULT status = begin_call(fs, "DLNKRegisterFSNotifyIF", phone);
-        if (status != DLNK_OK) {
-            return status;
-        }
+    return phone_call(fs, "DLNKRegisterFSNotifyIF", [&](const PhoneConfig&) {
         std::lock_guard lock(fs->notify_mutex);
         if (option == DLNK_FS_REGISTER && notify != nullptr) {
             fs->notify = notify;
@@ -162,12 +157,7 @@ DLNKRESULT DLNKRegisterFSNotifyIF(DLNKFSHANDLE fs, uint32_t option, IFSAPINotify
 DLNKRESULT DLNKInstallApplication(DLNKFSHANDLE fs, uint32_t /*option*/,
                                   const DLNK_INSTALLER_DESC* installer, uint32_t /*flags*/,
                                   uint32_t /*reserved1*/, uint32_t /*reserved2*/) {
-    return guarded([&] {
-        PhoneConfig phone;
-        const DLNKRESULT status = begin_call(fs, "DLNKInstallApplication", phone);
-        if (status != DLNK_OK) {
-            return status;
-        }
+    return phone_call(fs, "DLNKInstallApplication", [&](const PhoneConfig& phone) {
         if (installer == nullptr ||
             std::find(std::begin(installer->path), std::end(installer->path), L'\0') ==
                 std::end(installer->path)) {
@@ -197,12 +187,7 @@ DLNKRESULT DLNKCancel(DLNKFSHANDLE fs) {
 
 DLNKRESULT DLNKListApplications(DLNKFSHANDLE fs, uint32_t option, uint32_t* count,
                                 DLNK_APPLICATION_INFO** applications) {
-    return guarded([&] {
-        PhoneConfig phone;
-        const DLNKRESULT status = begin_call(fs, "DLNKListApplications", phone);
-        if (status != DLNK_OK) {
-            return status;
-        }
+    return phone_call(fs, "DLNKListApplications", [&](const PhoneConfig& phone) {
         if (option != DLNK_LIST_INSTALLED || count == nullptr || applications == nullptr) {
             return DLNK_E_INVALID_PARAMETER;
         }
