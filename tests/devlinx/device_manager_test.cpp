@@ -3,6 +3,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/devlinx/c_listener.h"
 #include "tests/devlinx/simulator_fixture.h"
 
 namespace atlasync::testing {
@@ -118,6 +119,23 @@ TEST_F(DeviceManager, RegistrationsEndWhenTheModuleStopsAndPresentPhonesAreNotAn
     const auto events = current.events();
     ASSERT_EQ(events.size(), 2u);
     EXPECT_EQ(events[0].serial, L"late");
+}
+
+TEST_F(DeviceManager, ListenerWrittenInCHearsThroughItsTableOfSlots) {
+    IDMAPIDeviceNotify* listener = c_listener_create();
+    ASSERT_EQ(DLNKRegisterDMNotifyIF(m_dm, DLNK_DM_REGISTER, listener), DLNK_OK);
+    RecordingListener witness;  // registered after it, so told after it
+    ASSERT_EQ(DLNKRegisterDMNotifyIF(m_dm, DLNK_DM_REGISTER, &witness), DLNK_OK);
+    m_farm.create("alpha");
+    ASSERT_TRUE(witness.wait_for(2));
+    m_farm.remove("alpha");
+    ASSERT_TRUE(witness.wait_for(4));
+    EXPECT_EQ(DLNKRegisterDMNotifyIF(m_dm, DLNK_DM_UNREGISTER, &witness), DLNK_OK);
+    EXPECT_EQ(DLNKRegisterDMNotifyIF(m_dm, DLNK_DM_UNREGISTER, listener), DLNK_OK);
+    EXPECT_EQ(c_listener_count(listener, 0), 1);
+    EXPECT_EQ(c_listener_count(listener, 1), 1);
+    EXPECT_EQ(c_listener_count(listener, 2), 2);
+    c_listener_destroy(listener);
 }
 
 TEST_F(DeviceManager, DeviceRecordsAndTheThreeKindsOfInformationComeFromPhoneIni) {
