@@ -118,7 +118,8 @@ void DeviceWatcher::run() {
             }
             return;
         }
-        if ((fds[0].revents & POLLIN) != 0) {
+        // A stop request, or descriptors closed under a watcher stopped from a listener.
+        if ((fds[0].revents & POLLIN) != 0 || ((fds[0].revents | fds[1].revents) & POLLNVAL) != 0) {
             return;
         }
         if ((fds[1].revents & POLLIN) != 0) {
