@@ -8,6 +8,7 @@
 #include <string>
 
 #include "service/core/exceptions.h"
+#include "service/core/ini_file.h"
 #include "service/core/shared_mem.h"
 #include "service/core/text.h"
 #include "service/core/trace.h"
@@ -32,6 +33,9 @@ int trace_probe(int argc, char** argv) {
         throw DiskErrorException();
     } catch (const Exception& e) {
         TraceInfo("caught code %d", e.code());
+    }
+    if (argc > 2 && std::string(argv[2]) == "dump") {
+        service_settings().dump();
     }
     if (argc > 2 && std::string(argv[2]) == "reopen") {
         close_tracer();
@@ -65,6 +69,6 @@ int main(int argc, char** argv) {
     if (command == "instance" && argc > 2) {
         return instance_probe(argv[2]);
     }
-    std::fprintf(stderr, "usage: core_probe trace [reopen] | instance BASE\n");
+    std::fprintf(stderr, "usage: core_probe trace [reopen|dump] | instance BASE\n");
     return 2;
 }

@@ -170,3 +170,22 @@ TEST(TraceFile, ClosingTheTracerLetsTheNextTraceReopenTheLog) {
     ASSERT_EQ(got.size(), 1u);
     EXPECT_NE(got[0].find("after reopen"), std::string::npos);
 }
+
+TEST(TraceFile, SettingsDumpListsEveryEntryInKeyOrder) {
+    TempDir dir;
+    const auto got = messages(
+        trace_lines(dir, "tracelevel=4\nLogFile=trace.log\nclearlog=1\n", "trace.log", {"dump"}));
+    const std::vector<std::string> expected{"content of INI-File msapi.ini:", "clearlog = 1",
+                                            "logfile = trace.log", "tracelevel = 4"};
+    std::vector<std::string> dumped;
+    bool inDump = false;
+    for (const auto& message : got) {
+        if (message == expected[0]) {
+            inDump = true;
+        }
+        if (inDump && dumped.size() < expected.size()) {
+            dumped.push_back(message);
+        }
+    }
+    EXPECT_EQ(dumped, expected);
+}

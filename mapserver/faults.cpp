@@ -1,0 +1,147 @@
+#include "mapserver/faults.h"
+
+#include <charconv>
+#include <stdexcept>
+
+namespace atlasync::mapserver {
+
+namespace {
+
+template <typename T>
+T parse_number(std::string_view text, std::string_view action) {
+    T value{};
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size()) {
+        throw std::invalid_argument("fault action " + std::string(action) +
+                                    " needs a number, found \"" + std::string(text) + "\"");
+    }
+    return value;
+}
+
+void apply_action(Fault& fault, std::string_view action) {
+    const auto colon = action.find(':');
+    if (colon == std::string_view::npos) {
+        throw std::invalid_argument("fault action \"" + std::string(action) +
+                                    "\" needs a value after ':'");
+    }
+    const std::string_view name = action.substr(0, colon);
+    const std::string_view value = action.substr(colon + 1);
+    if (name == "delay") {
+        fault.delay = std::chrono::milliseconds(parse_number<std::uint32_t>(value, name));
+    } else if (name == "stall-after") {
+        fault.stallAfter = parse_number<std::uint64_t>(value, name);
+    } else if (name == "close-after") {
+        fault.closeAfter = parse_number<std::uint64_t>(value, name);
+    } else if (name == "content-type") {
+        if (value.empty()) {
+            throw std::invalid_argument("fault action content-type needs a type");
+        }
+        fault.contentType = std::string(value);
+    } else if (name == "status") {
+        const int status = parse_number<int>(value, name);
+        if (status < 100 || status > 599) {
+            throw std::invalid_argument("fault status must be 100 to 599");
+        }
+        fault.status = status;
+    } else if (name == "times") {
+        fault.times = parse_number<unsigned>(value, name);
+        if (*fault.times == 0) {
+            throw std::invalid_argument("fault action times needs at least 1");
+        }
+    } else {
+        throw std::invalid_argument("unknown fault action \"" + std::string(name) + "\"");
+    }
+}
+
+}  // namespace
+
+std::string Fault::describe() const {
+    std::string text;
+    const auto add = [&](const std::string& action) { text += (text.empty() ? "" : ",") + action; };
+    if (delay.count() > 0) {
+        add("delay:" + std::to_string(delay.count()));
+    }
+    if (stallAfter) {
+        add("stall-after:" + std::to_string(*stallAfter));
+    }
+    if (closeAfter) {
+        add("close-after:" + std::to_string(*closeAfter));
+    }
+    if (contentType) {
+        add("content-type:" + *contentType);
+    }
+    if (status) {
+        add("status:" + std::to_string(*status));
+    }
+    return text;
+}
+
+Fault parse_fault(std::string_view spec) {
+    const auto equals = spec.find('=');
+    if (equals == std::string_view::npos || equals == 0 || equals + 1 == spec.size()) {
+        throw std::invalid_argument("a fault is PATTERN=ACTION[,ACTION...], found \"" +
+                                    std::string(spec) + "\"");
+    }
+    Fault fault;
+    fault.pattern = std::string(spec.substr(0, equals));
+    std::string_view actions = spec.substr(equals + 1);
+    while (!actions.empty()) {
+        const auto comma = actions.find(',');
+        apply_action(fault, actions.substr(0, comma));
+        actions = comma == std::string_view::npos ? std::string_view() : actions.substr(comma + 1);
+    }
+    return fault;
+}
+
+bool glob_matches(std::string_view pattern, std::string_view text) {
+    // Iterative matching with one backtrack point: linear in practice, never recursive.
+    std::size_t p = 0;
+    std::size_t t = 0;
+    std::size_t star = std::string_view::npos;
+    std::size_t resume = 0;
+    while (t < text.size()) {
+        if (p < pattern.size() && (pattern[p] == '?' || pattern[p] == text[t])) {
+            ++p;
+            ++t;
+        } else if (p < pattern.size() && pattern[p] == '*') {
+            star = p++;
+            resume = t;
+        } else if (star != std::string_view::npos) {
+            p = star + 1;
+            t = ++resume;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == '*') {
+        ++p;
+    }
+    return p == pattern.size();
+}
+
+void FaultPlan::add(Fault fault) {
+    std::lock_guard lock(m_mutex);
+    m_faults.push_back(std::move(fault));
+}
+
+void FaultPlan::clear() {
+    std::lock_guard lock(m_mutex);
+    m_faults.clear();
+}
+
+std::optional<Fault> FaultPlan::take(std::string_view path) {
+    std::lock_guard lock(m_mutex);
+    for (auto it = m_faults.begin(); it != m_faults.end(); ++it) {
+        if (!glob_matches(it->pattern, path)) {
+            continue;
+        }
+        Fault fault = *it;
+        if (it->times && --*it->times == 0) {
+            m_faults.erase(it);
+        }
+        return fault;
+    }
+    return std::nullopt;
+}
+
+}  // namespace atlasync::mapserver

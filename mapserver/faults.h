@@ -1,0 +1,48 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace atlasync::mapserver {
+
+// A misbehaviour the server shows on requests whose path matches a pattern,
+// so that tests can see how clients cope with slow, broken or wrong answers.
+struct Fault {
+    std::string pattern;                      // glob on the path: "*" and "?" match any text
+    std::chrono::milliseconds delay{0};       // wait before answering
+    std::optional<std::uint64_t> stallAfter;  // send this many body bytes, then nothing more
+    std::optional<std::uint64_t> closeAfter;  // send this many body bytes, then close
+    std::optional<std::string> contentType;   // announce this type instead of the right one
+    std::optional<int> status;                // answer this status with an HTML page
+    std::optional<unsigned> times;  // only the first N matching requests; always when unset
+
+    // "delay:200,close-after:1000": the actions in the written form.
+    std::string describe() const;
+};
+
+// Reads "PATTERN=ACTION[,ACTION...]" with the actions delay:MS, stall-after:BYTES,
+// close-after:BYTES, content-type:TYPE, status:CODE, times:N. Throws
+// std::invalid_argument naming what is wrong.
+Fault parse_fault(std::string_view spec);
+
+bool glob_matches(std::string_view pattern, std::string_view text);
+
+// The faults in force; shared by the server's threads.
+class FaultPlan {
+public:
+    void add(Fault fault);
+    void clear();
+    // The first fault whose pattern matches the path, counting it as used.
+    std::optional<Fault> take(std::string_view path);
+
+private:
+    std::mutex m_mutex;
+    std::vector<Fault> m_faults;
+};
+
+}  // namespace atlasync::mapserver

@@ -1,0 +1,211 @@
+// atlasync-mapserver: the reference map server and its sample-world generator.
+
+#include <signal.h>
+
+#include <charconv>
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "mapserver/content.h"
+#include "mapserver/map_server.h"
+#include "mapserver/world/world.h"
+#include "mapserver/world/world_writer.h"
+
+namespace {
+
+using namespace atlasync::mapserver;
+
+constexpr const char* kUsage =
+    "usage:\n"
+    "  atlasync-mapserver serve --content DIR [--bind ADDRESS] [--port N]\n"
+    "                           [--fault PATTERN=ACTION[,ACTION...]]...\n"
+    "      Serves a content folder. Port 0 (the default) picks a free port; the first\n"
+    "      line printed is \"listening on PORT\". Fault actions: delay:MS, stall-after:BYTES,\n"
+    "      close-after:BYTES, content-type:TYPE, status:CODE, times:N.\n"
+    "  atlasync-mapserver generate DIR [--seed S] [--regions N] [--tiles-per-region M]\n"
+    "                           [--tile-bytes MIN-MAX] [--map-version a.b.c.d]\n"
+    "                           [--version-list V,V,...] [--voices N] [--encoding mixed|raw|hex]\n"
+    "      Writes a deterministic sample world into DIR, which must be absent or empty.\n";
+
+class UsageError : public std::invalid_argument {
+public:
+    using std::invalid_argument::invalid_argument;
+};
+
+template <typename T>
+T number(const std::string& text, const std::string& option) {
+    T value{};
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size()) {
+        throw UsageError(option + " needs a number, found \"" + text + "\"");
+    }
+    return value;
+}
+
+MapVersion version(const std::string& text, const std::string& option) {
+    const auto parsed = MapVersion::parse(text);
+    if (!parsed) {
+        throw UsageError(option + " needs a version a.b.c.d, found \"" + text + "\"");
+    }
+    return *parsed;
+}
+
+// Walks "--name value" pairs and positional arguments.
+class Arguments {
+public:
+    explicit Arguments(std::vector<std::string> args) : m_args(std::move(args)) {}
+
+    bool done() const { return m_index >= m_args.size(); }
+    const std::string& next() { return m_args[m_index++]; }
+    std::string value(const std::string& option) {
+        if (done()) {
+            throw UsageError(option + " needs a value");
+        }
+        return next();
+    }
+
+private:
+    std::vector<std::string> m_args;
+    std::size_t m_index = 0;
+};
+
+int serve(Arguments args) {
+    ServerOptions options;
+    std::vector<Fault> faults;
+    while (!args.done()) {
+        const std::string option = args.next();
+        if (option == "--content") {
+            options.content = args.value(option);
+        } else if (option == "--bind") {
+            options.bind = args.value(option);
+        } else if (option == "--port") {
+            options.port = number<int>(args.value(option), option);
+            if (options.port < 0 || options.port > 65535) {
+                throw UsageError("--port must be 0 to 65535");
+            }
+        } else if (option == "--fault") {
+            try {
+                faults.push_back(parse_fault(args.value(option)));
+            } catch (const std::invalid_argument& error) {
+                throw UsageError(error.what());
+            }
+        } else {
+            throw UsageError("unknown option " + option);
+        }
+    }
+    if (options.content.empty()) {
+        throw UsageError("serve needs --content DIR");
+    }
+
+    // Every thread inherits the blocked signals, so only sigwait below sees them.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+    MapServer server(options);
+    for (auto& fault : faults) {
+        server.faults().add(std::move(fault));
+    }
+    const int port = server.start();
+    std::printf("listening on %d\n", port);
+    std::fflush(stdout);
+    int signal = 0;
+    sigwait(&stopSignals, &signal);
+    std::fprintf(stderr, "stopping on signal %d\n", signal);
+    server.stop();
+    return 0;
+}
+
+int generate(Arguments args) {
+    WorldOptions options;
+    std::string folder;
+    while (!args.done()) {
+        const std::string option = args.next();
+        if (option == "--seed") {
+            options.seed = number<std::uint64_t>(args.value(option), option);
+        } else if (option == "--regions") {
+            options.regions = number<unsigned>(args.value(option), option);
+        } else if (option == "--tiles-per-region") {
+            options.tilesPerRegion = number<unsigned>(args.value(option), option);
+        } else if (option == "--tile-bytes") {
+            const std::string range = args.value(option);
+            const auto dash = range.find('-');
+            if (dash == std::string::npos) {
+                throw UsageError("--tile-bytes needs MIN-MAX");
+            }
+            options.tileMin = number<std::size_t>(range.substr(0, dash), option);
+            options.tileMax = number<std::size_t>(range.substr(dash + 1), option);
+        } else if (option == "--map-version") {
+            options.mapVersion = version(args.value(option), option);
+        } else if (option == "--version-list") {
+            std::string list = args.value(option);
+            options.versionList.clear();
+            for (std::size_t start = 0; start <= list.size();) {
+                const auto comma = std::min(list.find(',', start), list.size());
+                options.versionList.push_back(version(list.substr(start, comma - start), option));
+                start = comma + 1;
+            }
+        } else if (option == "--voices") {
+            options.voices = number<unsigned>(args.value(option), option);
+        } else if (option == "--encoding") {
+            const std::string value = args.value(option);
+            if (value == "mixed") {
+                options.encoding = WorldEncoding::Mixed;
+            } else if (value == "raw") {
+                options.encoding = WorldEncoding::Raw;
+            } else if (value == "hex") {
+                options.encoding = WorldEncoding::Hex;
+            } else {
+                throw UsageError("--encoding must be mixed, raw or hex");
+            }
+        } else if (option.rfind("--", 0) == 0) {
+            throw UsageError("unknown option " + option);
+        } else if (folder.empty()) {
+            folder = option;
+        } else {
+            throw UsageError("generate writes one folder; found a second: " + option);
+        }
+    }
+    if (folder.empty()) {
+        throw UsageError("generate needs a folder");
+    }
+    try {
+        const World world = World::build(options);
+        write_world(world, folder);
+        std::printf("wrote %zu regions, %zu tiles, %zu voices to %s\n", world.regions.size(),
+                    world.tiles.size(), world.voices.size(), folder.c_str());
+    } catch (const std::invalid_argument& error) {
+        throw UsageError(error.what());
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty() || args[0] == "--help" || args[0] == "-h") {
+        std::fputs(kUsage, args.empty() ? stderr : stdout);
+        return args.empty() ? 2 : 0;
+    }
+    try {
+        const std::vector<std::string> rest(args.begin() + 1, args.end());
+        if (args[0] == "serve") {
+            return serve(Arguments(rest));
+        }
+        if (args[0] == "generate") {
+            return generate(Arguments(rest));
+        }
+        throw UsageError("unknown command " + args[0]);
+    } catch (const UsageError& error) {
+        std::fprintf(stderr, "atlasync-mapserver: %s\n%s", error.what(), kUsage);
+        return 2;
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "atlasync-mapserver: %s\n", error.what());
+        return 1;
+    }
+}

@@ -1,0 +1,141 @@
+#include "service/devices/file_system.h"
+
+#include <mutex>
+
+#include "service/core/exceptions.h"
+#include "service/devices/path_helpers.h"
+
+namespace MapsService {
+
+namespace {
+
+struct LoaderSlot {
+    std::mutex mutex;
+    MapSettingsLoader loader;
+};
+
+LoaderSlot& loader_slot() {
+    static LoaderSlot slot;
+    return slot;
+}
+
+}  // namespace
+
+void set_map_settings_loader(MapSettingsLoader loader) {
+    LoaderSlot& slot = loader_slot();
+    std::lock_guard<std::mutex> lock(slot.mutex);
+    slot.loader = std::move(loader);
+}
+
+DirectoryEntry::DirectoryEntry(std::wstring path, FileSystem* owner, bool computeSize)
+    : m_path(std::move(path)), m_owner(owner) {
+    if (computeSize && m_owner != nullptr) {
+        std::uint64_t size = 0;
+        if (m_owner->get_directory_size(m_path, size) == kResultOk) {
+            m_size = static_cast<std::int64_t>(size);
+        }
+    }
+}
+
+Result DirectoryEntry::fetch_sub_directories(std::vector<DirectoryEntry>& entries) const {
+    return m_owner->fetch_sub_directories(m_path, entries);
+}
+
+Result DirectoryEntry::fetch_filenames(std::vector<std::wstring>& paths) const {
+    return m_owner->fetch_filenames(m_path, paths);
+}
+
+FileSystem::~FileSystem() = default;
+
+Result FileSystem::get_directory_size(const std::wstring& path, std::uint64_t& size) {
+    size = 0;
+    std::vector<DirectoryEntry> folders;
+    if (fetch_sub_directories(path, folders) != kResultOk) {
+        return kResultFailed;
+    }
+    for (const DirectoryEntry& folder : folders) {
+        std::uint64_t folderSize = 0;
+        const Result result = get_directory_size(folder.path(), folderSize);
+        size += folderSize;
+        if (result != kResultOk) {
+            return kResultFailed;
+        }
+    }
+    std::vector<std::wstring> files;
+    if (fetch_filenames(path, files) != kResultOk) {
+        return kResultFailed;
+    }
+    for (const std::wstring& file : files) {
+        std::uint64_t fileSize = 0;
+        if (get_file_size(file, fileSize) != kResultOk) {
+            return kResultFailed;
+        }
+        size += fileSize;
+    }
+    return kResultOk;
+}
+
+Result FileSystem::move_file(const std::wstring& source, const std::wstring& targetFolder) {
+    if (!file_exists(source)) {
+        return kResultFailed;
+    }
+    const Result copied = copy_to_device(source, targetFolder);
+    if (copied != kResultOk) {
+        return copied;
+    }
+    return delete_file(source);
+}
+
+Result FileSystem::move_folder(const std::wstring& source, const std::wstring& targetFolder) {
+    Result result = create_directory(targetFolder);
+    if (result != kResultOk) {
+        return result;
+    }
+    std::vector<std::wstring> files;
+    result = fetch_filenames(source, files);
+    for (auto file = files.begin(); result == kResultOk && file != files.end(); ++file) {
+        result = move_file(*file, targetFolder);
+    }
+    if (result != kResultOk) {
+        return result;
+    }
+    std::vector<DirectoryEntry> folders;
+    result = fetch_sub_directories(source, folders);
+    for (auto folder = folders.begin(); result == kResultOk && folder != folders.end(); ++folder) {
+        result = move_folder(folder->path(), join_path(targetFolder, file_part(folder->path())));
+        if (result == kResultOk) {
+            result = delete_directory(folder->path());
+        }
+    }
+    return result;
+}
+
+void FileSystem::load_map_settings() {
+    MapSettingsLoader loader;
+    {
+        LoaderSlot& slot = loader_slot();
+        std::lock_guard<std::mutex> lock(slot.mutex);
+        loader = slot.loader;
+    }
+    if (!loader) {
+        // No maps content layer: no drive can hold settings we understand.
+        throw PhoneDriveInvalidException();
+    }
+    std::shared_ptr<MapSettings> loaded = loader(*this);
+    if (!loaded) {
+        throw PhoneDriveInvalidException();
+    }
+    m_mapSettings = std::move(loaded);
+}
+
+void FileSystem::reserved_operation() {}
+
+Result FileSystem::get_installed_applications(std::vector<std::wstring>& /*names*/) {
+    return kResultFailed;
+}
+
+Result FileSystem::install_application(PhoneDrive& /*drive*/, const MapsUpdateInfo& /*info*/) {
+    return kResultFailed;
+}
+
+}  // namespace MapsService

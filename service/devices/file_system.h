@@ -1,0 +1,130 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "service/core/result_codes.h"
+
+namespace MapsService {
+
+class ExtractionSink;
+class FileSystem;
+class MapSettings;      // the drive's maps settings files, defined with the maps content
+class PhoneDrive;       // defined with the phone manager
+struct MapsUpdateInfo;  // defined with the maps application update
+
+// A folder on a drive, as listed by its file system.
+class DirectoryEntry {
+public:
+    // With computeSize the size is measured at once through the owner.
+    DirectoryEntry(std::wstring path, FileSystem* owner, bool computeSize = false);
+
+    const std::wstring& path() const { return m_path; }
+    std::int64_t size() const { return m_size; }
+    FileSystem* owner() const { return m_owner; }
+
+    [[nodiscard]] Result fetch_sub_directories(std::vector<DirectoryEntry>& entries) const;
+    [[nodiscard]] Result fetch_filenames(std::vector<std::wstring>& paths) const;
+
+private:
+    std::wstring m_path;
+    std::int64_t m_size = -1;  // bytes of all files below, -1 while unknown
+    FileSystem* m_owner;       // not owned
+};
+
+// Times of a file or folder, seconds since 1970-01-01 UTC (0 when the file
+// system does not know one).
+struct FileTimes {
+    std::int64_t creation = 0;
+    std::int64_t lastAccess = 0;
+    std::int64_t lastWrite = 0;
+};
+
+// Reads a drive's maps settings; throws when the drive holds none that are usable.
+using MapSettingsLoader = std::function<std::shared_ptr<MapSettings>(FileSystem&)>;
+
+// The maps content layer installs its loader at start. Until one is installed
+// every drive answers that it holds no maps settings.
+void set_map_settings_loader(MapSettingsLoader loader);
+
+// One drive (a memory of a phone, a local volume or folder) as the service sees
+// it. Paths are drive paths: wide strings with backslash separators. Every
+// operation that returns a Result answers a code of the service's code space.
+class FileSystem {
+public:
+    explicit FileSystem(std::int32_t connectionKind) : m_connectionKind(connectionKind) {}
+    virtual ~FileSystem();
+    FileSystem(const FileSystem&) = delete;
+    FileSystem& operator=(const FileSystem&) = delete;
+
+    virtual DirectoryEntry get_root_directory() = 0;
+    [[nodiscard]] virtual Result fetch_sub_directories(const std::wstring& path,
+                                                       std::vector<DirectoryEntry>& entries) = 0;
+    // Lists the full paths of the files in the folder.
+    [[nodiscard]] virtual Result fetch_filenames(const std::wstring& path,
+                                                 std::vector<std::wstring>& paths) = 0;
+    virtual bool is_write_protected() = 0;
+    virtual const std::wstring& get_memory_type() = 0;
+    [[nodiscard]] virtual Result delete_file(const std::wstring& path) = 0;
+    // Removes the folder with everything below it.
+    [[nodiscard]] virtual Result delete_directory(const std::wstring& path) = 0;
+    // Creates the folder and any missing parents.
+    [[nodiscard]] virtual Result create_directory(const std::wstring& path) = 0;
+    [[nodiscard]] virtual Result get_file_size(const std::wstring& path, std::uint64_t& size) = 0;
+    // Sum of the sizes of all files below the folder. The walk ends with 1 at the
+    // first failing step, leaving the partial sum in size.
+    [[nodiscard]] virtual Result get_directory_size(const std::wstring& path, std::uint64_t& size);
+    [[nodiscard]] virtual Result get_time(const std::wstring& path, FileTimes& times) = 0;
+    virtual bool file_exists(const std::wstring& path) = 0;
+    virtual bool directory_exists(const std::wstring& path) = 0;
+    // Reads the whole file; data is resized to it.
+    [[nodiscard]] virtual Result read_file(const std::wstring& path,
+                                           std::vector<std::uint8_t>& data) = 0;
+    // `reserved` is unused by every file system; callers pass 0.
+    [[nodiscard]] virtual Result write_file(const std::wstring& path, const void* data,
+                                            std::uint32_t length, std::uint32_t reserved,
+                                            bool overwrite) = 0;
+    // Copies a local file into the folder under its own name, replacing a file there.
+    [[nodiscard]] virtual Result copy_to_device(const std::wstring& localSource,
+                                                const std::wstring& targetFolder) = 0;
+    // Copies, then deletes the source; 1 when the source is not a file.
+    [[nodiscard]] virtual Result move_file(const std::wstring& source,
+                                           const std::wstring& targetFolder);
+    // Moves the folder's content into the target file by file, folder by folder;
+    // the emptied source folder stays. The first failure ends the move.
+    [[nodiscard]] virtual Result move_folder(const std::wstring& source,
+                                             const std::wstring& targetFolder);
+    // Bytes; -1 when unknown.
+    virtual std::int64_t total_space_bytes() = 0;
+    // Bytes available to us; -1 when unknown.
+    virtual std::int64_t free_space_bytes() = 0;
+    // Extracts a local archive into a local work folder, handing every file to the
+    // sink; bytesWritten receives the bytes reported to the sink.
+    [[nodiscard]] virtual Result unzip_archive(const std::wstring& localArchive,
+                                               const std::wstring& workFolder, ExtractionSink& sink,
+                                               std::uint64_t& bytesWritten) = 0;
+    // Reads the drive's maps settings anew. Throws when the drive holds none that
+    // are usable, keeping the settings read before.
+    virtual void load_map_settings();
+    // Called by the drive just before it destroys its file system.
+    virtual void reserved_operation();
+    // Not supported here: 1.
+    [[nodiscard]] virtual Result get_installed_applications(std::vector<std::wstring>& names);
+    // Not supported here: 1.
+    [[nodiscard]] virtual Result install_application(PhoneDrive& drive, const MapsUpdateInfo& info);
+
+    // 4 for a local volume or folder, 0 to 3 or 255 for a phone memory by its link.
+    std::int32_t connection_kind() const { return m_connectionKind; }
+    MapSettings* map_settings() const { return m_mapSettings.get(); }
+    bool has_map_settings() const { return m_mapSettings != nullptr; }
+
+private:
+    std::int32_t m_connectionKind;
+    // Owned; shared only so that this layer needs no complete MapSettings type.
+    std::shared_ptr<MapSettings> m_mapSettings;
+};
+
+}  // namespace MapsService

@@ -1,0 +1,261 @@
+#include "service/devices/file_system_win.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+#include "service/core/local_path.h"
+#include "service/core/text.h"
+#include "service/core/trace.h"
+#include "service/devices/directory_walk.h"
+#include "service/devices/local_disk.h"
+#include "service/devices/local_file.h"
+#include "service/devices/path_helpers.h"
+#include "service/zip/extract.h"
+
+namespace MapsService {
+
+namespace {
+
+bool volume_info(const std::wstring& path, struct statvfs& info) {
+    return ::statvfs(to_native_path(path).c_str(), &info) == 0;
+}
+
+bool native_stat(const std::wstring& path, struct stat& info) {
+    return ::stat(to_native_path(path).c_str(), &info) == 0;
+}
+
+// Sums the files below an open folder, skipping dot names and never entering a
+// link, so a link back up cannot make the walk endless.
+bool add_folder_size(LocalFolder& folder, std::uint64_t& size) {
+    LocalEntry entry;
+    while (folder.next(entry)) {
+        if (entry.name.front() == '.') {
+            continue;
+        }
+        if (entry.kind == LocalEntryKind::Directory) {
+            LocalFolder child(folder, entry.name);
+            if (!child.is_open() || !add_folder_size(child, size)) {
+                return false;
+            }
+            continue;
+        }
+        struct stat info {};
+        if (::fstatat(folder.fd(), entry.name.c_str(), &info, 0) != 0) {
+            return entry.kind == LocalEntryKind::SymbolicLink;  // a dangling link holds nothing
+        }
+        if (S_ISREG(info.st_mode)) {
+            size += static_cast<std::uint64_t>(info.st_size);
+        }
+    }
+    return !folder.failed();
+}
+
+}  // namespace
+
+FileSystemWin::FileSystemWin(std::wstring rootPath)
+    : FileSystem(kConnectionKind), m_rootPath(std::move(rootPath)) {
+    struct statvfs info {};
+    m_writeProtected = !volume_info(m_rootPath, info) || (info.f_flag & ST_RDONLY) != 0;
+}
+
+DirectoryEntry FileSystemWin::get_root_directory() {
+    return DirectoryEntry(m_rootPath, this);
+}
+
+Result FileSystemWin::fetch_sub_directories(const std::wstring& path,
+                                            std::vector<DirectoryEntry>& entries) {
+    entries.clear();
+    LocalFolder folder(to_native_path(path));
+    if (!folder.is_open()) {
+        return kResultFailed;
+    }
+    LocalEntry entry;
+    while (folder.next(entry)) {
+        const bool isFolder =
+            entry.kind == LocalEntryKind::Directory ||
+            (entry.kind == LocalEntryKind::SymbolicLink && folder.link_is_directory(entry.name));
+        if (isFolder && entry.name.front() != '.') {
+            entries.emplace_back(join_path(path, to_wide(entry.name)), this);
+        }
+    }
+    return kResultOk;
+}
+
+Result FileSystemWin::fetch_filenames(const std::wstring& path, std::vector<std::wstring>& paths) {
+    paths.clear();
+    LocalFolder folder(to_native_path(path));
+    if (!folder.is_open()) {
+        return kResultFailed;
+    }
+    LocalEntry entry;
+    while (folder.next(entry)) {
+        const bool isFolder =
+            entry.kind == LocalEntryKind::Directory ||
+            (entry.kind == LocalEntryKind::SymbolicLink && folder.link_is_directory(entry.name));
+        if (!isFolder) {
+            paths.push_back(join_path(path, to_wide(entry.name)));
+        }
+    }
+    return kResultOk;
+}
+
+const std::wstring& FileSystemWin::get_memory_type() {
+    static const std::wstring kMemoryCard = L"MMC";
+    return kMemoryCard;
+}
+
+Result FileSystemWin::delete_file(const std::wstring& path) {
+    return ::unlink(to_native_path(path).c_str()) == 0 ? kResultOk : kResultPhoneFileSystem;
+}
+
+Result FileSystemWin::delete_directory(const std::wstring& path) {
+    return delete_tree(path) == kResultOk ? kResultOk : kResultPhoneFileSystem;
+}
+
+Result FileSystemWin::create_directory(const std::wstring& path) {
+    return platform_create_directory(path) == kResultOk ? kResultOk : kResultPhoneFileSystem;
+}
+
+Result FileSystemWin::get_file_size(const std::wstring& path, std::uint64_t& size) {
+    return platform_get_file_size(path, size) == kResultOk ? kResultOk : kResultPhoneFileSystem;
+}
+
+Result FileSystemWin::get_directory_size(const std::wstring& path, std::uint64_t& size) {
+    size = 0;
+    LocalFolder folder(to_native_path(path));
+    if (!folder.is_open() || !add_folder_size(folder, size)) {
+        return kResultPhoneFileSystem;
+    }
+    return kResultOk;
+}
+
+Result FileSystemWin::get_time(const std::wstring& path, FileTimes& times) {
+    struct statx info {};
+    constexpr unsigned kMask = STATX_ATIME | STATX_MTIME | STATX_CTIME | STATX_BTIME;
+    if (::statx(AT_FDCWD, to_native_path(path).c_str(), 0, kMask, &info) != 0) {
+        return kResultPhoneFileSystem;
+    }
+    // Not every file system records a birth time; the status change time is the
+    // nearest it keeps.
+    times.creation =
+        (info.stx_mask & STATX_BTIME) != 0 ? info.stx_btime.tv_sec : info.stx_ctime.tv_sec;
+    times.lastAccess = info.stx_atime.tv_sec;
+    times.lastWrite = info.stx_mtime.tv_sec;
+    return kResultOk;
+}
+
+bool FileSystemWin::file_exists(const std::wstring& path) {
+    struct stat info {};
+    return native_stat(path, info) && !S_ISDIR(info.st_mode);
+}
+
+bool FileSystemWin::directory_exists(const std::wstring& path) {
+    struct stat info {};
+    return native_stat(path, info) && S_ISDIR(info.st_mode);
+}
+
+Result FileSystemWin::read_file(const std::wstring& path, std::vector<std::uint8_t>& data) {
+    const int fd = ::open(to_native_path(path).c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return kResultPhoneFileSystem;
+    }
+    struct stat info {};
+    bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    if (ok) {
+        data.resize(static_cast<std::size_t>(info.st_size));
+        std::size_t done = 0;
+        while (ok && done < data.size()) {
+            const ssize_t count = ::read(fd, data.data() + done, data.size() - done);
+            if (count < 0 && errno == EINTR) {
+                continue;
+            }
+            ok = count > 0;  // the file shrinking under us is a failed read
+            done += ok ? static_cast<std::size_t>(count) : 0;
+        }
+    }
+    ::close(fd);
+    return ok ? kResultOk : kResultPhoneFileSystem;
+}
+
+Result FileSystemWin::write_file(const std::wstring& path, const void* data, std::uint32_t length,
+                                 std::uint32_t /*reserved*/, bool overwrite) {
+    const std::string native = to_native_path(path);
+    struct stat info {};
+    if (!overwrite && ::lstat(native.c_str(), &info) == 0) {
+        return kResultFailed;
+    }
+    ReplacingFile file(native);
+    if (!file.is_open() || !file.write(data, length)) {
+        return kResultDiskError;
+    }
+    if (!file.commit(overwrite)) {
+        return (!overwrite && errno == EEXIST) ? kResultFailed : kResultDiskError;
+    }
+    return kResultOk;
+}
+
+Result FileSystemWin::copy_to_device(const std::wstring& localSource,
+                                     const std::wstring& targetFolder) {
+    const std::wstring target = join_path(targetFolder, file_part(localSource));
+    return copy_local_file(to_native_path(localSource), to_native_path(target)) ? kResultOk
+                                                                                : kResultPhoneFull;
+}
+
+Result FileSystemWin::move_file(const std::wstring& source, const std::wstring& targetFolder) {
+    const std::string from = to_native_path(source);
+    const std::string to = to_native_path(join_path(targetFolder, file_part(source)));
+    // rename replaces an existing file in one step, so there is no moment
+    // without either version.
+    if (::rename(from.c_str(), to.c_str()) == 0) {
+        return kResultOk;
+    }
+    if (errno == EXDEV && copy_local_file(from, to) && ::unlink(from.c_str()) == 0) {
+        return kResultOk;
+    }
+    return kResultPhoneFileSystem;
+}
+
+Result FileSystemWin::move_folder(const std::wstring& source, const std::wstring& targetFolder) {
+    return ::rename(to_native_path(source).c_str(), to_native_path(targetFolder).c_str()) == 0
+               ? kResultOk
+               : kResultPhoneFileSystem;
+}
+
+std::int64_t FileSystemWin::total_space_bytes() {
+    struct statvfs info {};
+    if (!volume_info(m_rootPath, info)) {
+        return -1;
+    }
+    return static_cast<std::int64_t>(info.f_blocks) * static_cast<std::int64_t>(info.f_frsize);
+}
+
+std::int64_t FileSystemWin::free_space_bytes() {
+    struct statvfs info {};
+    if (!volume_info(m_rootPath, info)) {
+        return -1;
+    }
+    return static_cast<std::int64_t>(info.f_bavail) * static_cast<std::int64_t>(info.f_frsize);
+}
+
+Result FileSystemWin::unzip_archive(const std::wstring& localArchive,
+                                    const std::wstring& workFolder, ExtractionSink& sink,
+                                    std::uint64_t& bytesWritten) {
+    ExtractionContext context(sink);
+    Result result = kResultDiskError;
+    try {
+        result = extract(localArchive, workFolder, context);
+    } catch (const std::exception& e) {
+        TraceError("exception in FileSystemWin::unzip_archive: %s", e.what());
+    } catch (...) {
+        TraceError("exception in FileSystemWin::unzip_archive");
+    }
+    bytesWritten = context.bytesWritten;
+    return result;
+}
+
+}  // namespace MapsService

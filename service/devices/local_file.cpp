@@ -1,0 +1,108 @@
+#include "service/devices/local_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <memory>
+
+namespace MapsService {
+
+namespace {
+
+constexpr std::size_t kCopyBlockSize = 256 * 1024;
+
+std::string temp_name_for(const std::string& finalPath) {
+    static std::atomic<unsigned> counter{0};
+    return finalPath + ".partial-" + std::to_string(::getpid()) + "-" +
+           std::to_string(counter.fetch_add(1));
+}
+
+bool exists(const std::string& path) {
+    struct stat info {};
+    return ::lstat(path.c_str(), &info) == 0;
+}
+
+}  // namespace
+
+ReplacingFile::ReplacingFile(std::string finalPath)
+    : m_finalPath(std::move(finalPath)), m_tempPath(temp_name_for(m_finalPath)) {
+    m_fd = ::open(m_tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    m_created = m_fd >= 0;
+}
+
+ReplacingFile::~ReplacingFile() {
+    if (m_fd >= 0) {
+        ::close(m_fd);
+    }
+    if (m_created && !m_committed) {
+        ::unlink(m_tempPath.c_str());
+    }
+}
+
+bool ReplacingFile::write(const void* data, std::size_t size) {
+    const auto* bytes = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t written = ::write(m_fd, bytes, size);
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            return false;
+        }
+        bytes += written;
+        size -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+bool ReplacingFile::commit(bool overwrite) {
+    if (m_fd < 0) {
+        return false;
+    }
+    const int fd = m_fd;
+    m_fd = -1;
+    if (::close(fd) != 0) {
+        return false;
+    }
+    if (overwrite) {
+        m_committed = ::rename(m_tempPath.c_str(), m_finalPath.c_str()) == 0;
+        return m_committed;
+    }
+    if (::renameat2(AT_FDCWD, m_tempPath.c_str(), AT_FDCWD, m_finalPath.c_str(),
+                    RENAME_NOREPLACE) == 0) {
+        m_committed = true;
+    } else if (errno == EINVAL && !exists(m_finalPath)) {
+        // The volume cannot refuse to replace (FAT); checking first is the best it allows.
+        m_committed = ::rename(m_tempPath.c_str(), m_finalPath.c_str()) == 0;
+    }
+    return m_committed;
+}
+
+bool copy_local_file(const std::string& nativeSource, const std::string& nativeTarget) {
+    const int source = ::open(nativeSource.c_str(), O_RDONLY | O_CLOEXEC);
+    if (source < 0) {
+        return false;
+    }
+    ReplacingFile target(nativeTarget);
+    const auto buffer = std::make_unique<char[]>(kCopyBlockSize);
+    bool ok = target.is_open();
+    while (ok) {
+        const ssize_t count = ::read(source, buffer.get(), kCopyBlockSize);
+        if (count < 0 && errno == EINTR) {
+            continue;
+        }
+        if (count <= 0) {
+            ok = count == 0;
+            break;
+        }
+        ok = target.write(buffer.get(), static_cast<std::size_t>(count));
+    }
+    ::close(source);
+    return ok && target.commit(true);
+}
+
+}  // namespace MapsService

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <thread>
+
+#include "service/core/message.h"
+
+namespace atlasync::ui {
+
+class CPhoneMsgNfyItem;
+
+// Milliseconds of a steady clock, wrapping like a 32-bit tick count.
+std::uint32_t tick_count();
+
+// The pump: one thread blocks for the service's messages and forwards each,
+// in order, to the user-interface thread through the main call gate, where the
+// subscribers get it. It ends after forwarding MSG_FINISH.
+class CMapsMessageThread {
+public:
+    using Callback = std::function<void(const MapsService::Message& message, std::uint32_t tick)>;
+
+    CMapsMessageThread();
+    // Stops the pump and waits for its thread, which ends once MSG_FINISH has
+    // been taken from the queue.
+    ~CMapsMessageThread();
+    CMapsMessageThread(const CMapsMessageThread&) = delete;
+    CMapsMessageThread& operator=(const CMapsMessageThread&) = delete;
+
+    // Starts the thread unless it runs.
+    void start();
+    // Places MSG_FINISH in the service's queue unless the pump has ended;
+    // does not wait. MSG_FINISH reaches the subscribers like any message.
+    void stop();
+    bool running() const { return m_running.load(); }
+
+    // User-interface thread only, like the delivery.
+    void subscribe(CPhoneMsgNfyItem* subscriber, Callback callback);
+    void unsubscribe(CPhoneMsgNfyItem* subscriber);
+
+private:
+    void pump();
+    void deliver(const MapsService::Message& message);
+
+    std::atomic<bool> m_running{false};
+    std::thread m_thread;
+    std::map<CPhoneMsgNfyItem*, Callback> m_subscribers;
+    // Forwarded messages hold only a weak link, so a message still queued at the
+    // gate when the pump is destroyed is dropped instead of reaching freed memory.
+    std::shared_ptr<CMapsMessageThread*> m_self;
+};
+
+// Base of every subscriber: registers with the pump when constructed and
+// unregisters when destroyed.
+class CPhoneMsgNfyItem {
+public:
+    explicit CPhoneMsgNfyItem(CMapsMessageThread& pump);
+    virtual ~CPhoneMsgNfyItem();
+    CPhoneMsgNfyItem(const CPhoneMsgNfyItem&) = delete;
+    CPhoneMsgNfyItem& operator=(const CPhoneMsgNfyItem&) = delete;
+
+    virtual void on_message(const MapsService::Message& message, std::uint32_t tick) = 0;
+
+protected:
+    CMapsMessageThread& pump() { return m_pump; }
+
+private:
+    CMapsMessageThread& m_pump;
+};
+
+}  // namespace atlasync::ui
