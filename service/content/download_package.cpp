@@ -1,6 +1,8 @@
 #include "service/content/download_package.h"
 
 #include <algorithm>
+#include <filesystem>
+#include <system_error>
 
 #include "service/content/content_text.h"
 #include "service/content/map_settings.h"
@@ -25,6 +27,15 @@ double percent_of(std::uint64_t done, std::uint64_t total) {
         return 100.0;
     }
     return std::min(100.0, static_cast<double>(done) * 100.0 / static_cast<double>(total));
+}
+
+// Removes a work file of this computer; false when it stays.
+bool remove_local_file(const std::wstring& path) {
+    std::string native = to_narrow(path);
+    std::replace(native.begin(), native.end(), '\\', '/');
+    std::error_code error;
+    std::filesystem::remove(native, error);
+    return !error;
 }
 
 bool is_archive(const std::wstring& contentType) {
@@ -168,7 +179,7 @@ Result DownloadPackage::on_file_extracted(const std::wstring& entryName,
                                           const std::wstring& extractedFile) {
     const Result result = copy_file(entryName, extractedFile);
     // The copy on the drive is what counts; the work file only takes room.
-    if (delete_tree(extractedFile) != kResultOk) {
+    if (!remove_local_file(extractedFile)) {
         TraceWarning(L"work file %s not removed", extractedFile.c_str());
     }
     return result;
@@ -209,7 +220,7 @@ Result DownloadPackage::download_item(const URLInfo& item) {
     m_bytesDone += received;
     const std::wstring localFile = to_wide(target_file_path(m_tempFolder, item.url));
     if (result != kResultOk) {
-        if (delete_tree(localFile) != kResultOk) {
+        if (!remove_local_file(localFile)) {
             TraceWarning(L"partial download %s not removed", localFile.c_str());
         }
         return result;
@@ -230,7 +241,7 @@ Result DownloadPackage::download_item(const URLInfo& item) {
         OnUnzipProgress(ITEM_FINISHED, result, item.id, size, 100.0, m_written,
                         percent_of(m_written, m_totalWrite));
     }
-    if (delete_tree(localFile) != kResultOk) {
+    if (!remove_local_file(localFile)) {
         TraceWarning(L"downloaded file %s not removed", localFile.c_str());
     }
     OnDownloadProgress(ITEM_FINISHED, result, item.id, received,
