@@ -55,6 +55,23 @@ bool add_folder_size(LocalFolder& folder, std::uint64_t& size) {
     return !folder.failed();
 }
 
+// Calls back with every entry's name and whether it leads to a folder (links
+// to folders count as folders in a listing); 1 when the folder cannot be read.
+template <typename Visit>
+Result list_folder(const std::wstring& path, Visit visit) {
+    LocalFolder folder(to_native_path(path));
+    if (!folder.is_open()) {
+        return kResultFailed;
+    }
+    LocalEntry entry;
+    while (folder.next(entry)) {
+        visit(entry.name, entry.kind == LocalEntryKind::Directory ||
+                              (entry.kind == LocalEntryKind::SymbolicLink &&
+                               folder.link_is_directory(entry.name)));
+    }
+    return kResultOk;
+}
+
 }  // namespace
 
 FileSystemWin::FileSystemWin(std::wstring rootPath)
@@ -70,38 +87,20 @@ DirectoryEntry FileSystemWin::get_root_directory() {
 Result FileSystemWin::fetch_sub_directories(const std::wstring& path,
                                             std::vector<DirectoryEntry>& entries) {
     entries.clear();
-    LocalFolder folder(to_native_path(path));
-    if (!folder.is_open()) {
-        return kResultFailed;
-    }
-    LocalEntry entry;
-    while (folder.next(entry)) {
-        const bool isFolder =
-            entry.kind == LocalEntryKind::Directory ||
-            (entry.kind == LocalEntryKind::SymbolicLink && folder.link_is_directory(entry.name));
-        if (isFolder && entry.name.front() != '.') {
-            entries.emplace_back(join_path(path, to_wide(entry.name)), this);
+    return list_folder(path, [&](const std::string& name, bool isFolder) {
+        if (isFolder && name.front() != '.') {
+            entries.emplace_back(join_path(path, to_wide(name)), this);
         }
-    }
-    return kResultOk;
+    });
 }
 
 Result FileSystemWin::fetch_filenames(const std::wstring& path, std::vector<std::wstring>& paths) {
     paths.clear();
-    LocalFolder folder(to_native_path(path));
-    if (!folder.is_open()) {
-        return kResultFailed;
-    }
-    LocalEntry entry;
-    while (folder.next(entry)) {
-        const bool isFolder =
-            entry.kind == LocalEntryKind::Directory ||
-            (entry.kind == LocalEntryKind::SymbolicLink && folder.link_is_directory(entry.name));
+    return list_folder(path, [&](const std::string& name, bool isFolder) {
         if (!isFolder) {
-            paths.push_back(join_path(path, to_wide(entry.name)));
+            paths.push_back(join_path(path, to_wide(name)));
         }
-    }
-    return kResultOk;
+    });
 }
 
 const std::wstring& FileSystemWin::get_memory_type() {

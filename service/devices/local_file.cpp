@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <memory>
 
+#include "service/core/posix_io.h"
+
 namespace MapsService {
 
 namespace {
@@ -44,19 +46,7 @@ ReplacingFile::~ReplacingFile() {
 }
 
 bool ReplacingFile::write(const void* data, std::size_t size) {
-    const auto* bytes = static_cast<const char*>(data);
-    while (size > 0) {
-        const ssize_t written = ::write(m_fd, bytes, size);
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            return false;
-        }
-        bytes += written;
-        size -= static_cast<std::size_t>(written);
-    }
-    return true;
+    return write_fully(m_fd, data, size);
 }
 
 bool ReplacingFile::commit(bool overwrite) {

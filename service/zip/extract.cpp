@@ -38,7 +38,8 @@ void write_entry(ZipReader& reader, const std::string& nativeFile, ExtractionCon
 
 Result extract(const std::wstring& archivePath, const std::wstring& targetFolder,
                ExtractionContext& context) {
-    const std::string nativeFolder = to_native_path(targetFolder);
+    // An empty folder means the working folder, never the root of the file system.
+    const std::string nativeFolder = targetFolder.empty() ? "." : to_native_path(targetFolder);
     try {
         ZipReader reader(to_native_path(archivePath));
         const auto buffer = std::make_unique<char[]>(kExtractBlockSize);

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "service/core/posix_io.h"
 #include "service/zip/zip_reader.h"
 
 namespace MapsService {
@@ -36,43 +37,30 @@ void FolderMaker::make_parents(const std::string& nativeFile) {
 }
 
 ExtractedFile::ExtractedFile(std::string nativePath) : m_path(std::move(nativePath)) {
-    constexpr int kFlags = O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC;
-    m_fd = ::open(m_path.c_str(), kFlags, 0666);
-    if (m_fd < 0 && errno == ELOOP) {
-        // A symbolic link sits where the file goes: replace the link, not its target.
-        if (::unlink(m_path.c_str()) == 0) {
-            m_fd = ::open(m_path.c_str(), kFlags | O_EXCL, 0666);
-        }
+    // Replacing means a new file: never write through a link, symbolic or hard,
+    // that something else left at this name.
+    if (::unlink(m_path.c_str()) != 0 && errno != ENOENT) {
+        throw_write_error("cannot replace", m_path);
     }
+    m_fd = ::open(m_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (m_fd < 0) {
         throw_write_error("cannot create", m_path);
     }
+    m_created = true;
 }
 
 ExtractedFile::~ExtractedFile() {
     if (m_fd >= 0) {
         ::close(m_fd);
     }
-    if (!m_committed) {
+    if (m_created && !m_committed) {
         ::unlink(m_path.c_str());
     }
 }
 
 void ExtractedFile::write(const void* data, std::size_t size) {
-    const auto* bytes = static_cast<const char*>(data);
-    while (size > 0) {
-        const ssize_t written = ::write(m_fd, bytes, size);
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            if (written == 0) {
-                errno = ENOSPC;
-            }
-            throw_write_error("cannot write", m_path);
-        }
-        bytes += written;
-        size -= static_cast<std::size_t>(written);
+    if (!write_fully(m_fd, data, size)) {
+        throw_write_error("cannot write", m_path);
     }
 }
 

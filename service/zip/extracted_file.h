@@ -22,7 +22,7 @@ private:
 // truncated file behind to be mistaken for a complete one.
 class ExtractedFile {
 public:
-    // Replaces whatever file or symbolic link is there; never follows a link.
+    // Replaces whatever file or link is there with a new file; never follows a link.
     explicit ExtractedFile(std::string nativePath);
     ~ExtractedFile();
     ExtractedFile(const ExtractedFile&) = delete;
@@ -36,6 +36,7 @@ public:
 private:
     std::string m_path;
     int m_fd = -1;
+    bool m_created = false;  // ours to remove unless committed
     bool m_committed = false;
 };
 

@@ -1,11 +1,9 @@
 #include "service/devices/file_system_win.h"
 
 #include <fcntl.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <csignal>
 #include <stdexcept>
 
 #include <gtest/gtest.h>
@@ -14,6 +12,7 @@
 #include "service/devices/path_helpers.h"
 #include "service/zip/extract.h"
 #include "tests/support/child_process.h"
+#include "tests/support/file_size_limit.h"
 #include "tests/support/temp_dir.h"
 
 using namespace MapsService;
@@ -40,25 +39,6 @@ std::vector<std::wstring> sorted(std::vector<std::wstring> items) {
 std::string text_of(const std::vector<std::uint8_t>& data) {
     return std::string(data.begin(), data.end());
 }
-
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        getrlimit(RLIMIT_FSIZE, &m_saved);
-        m_handler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit lowered = m_saved;
-        lowered.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &lowered);
-    }
-    ~FileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &m_saved);
-        std::signal(SIGXFSZ, m_handler);
-    }
-
-private:
-    rlimit m_saved{};
-    void (*m_handler)(int) = nullptr;
-};
 
 }  // namespace
 

@@ -144,6 +144,16 @@ TEST(Extract, BackslashesSeparateAndDotComponentsVanish) {
     EXPECT_EQ(sink.files[1].entryName, L"voices\\en\\voice.dat");
 }
 
+TEST(Extract, EmptyTargetFolderMeansTheWorkingFolder) {
+    TempDir work;
+    const fs::path archive = make_test_archive(work.path(), "backslash-names");
+    fs::create_directories(work / "cwd");
+    ScopedWorkingDirectory cwd(work / "cwd");
+    RecordingSink sink;
+    ASSERT_EQ(extract_into(archive, "", sink), kResultOk);
+    EXPECT_EQ(read_file(work / "cwd/cities/diskcache/tile.dat"), "tile\n");
+}
+
 TEST(Extract, CancellingDuringTheFirstEntryFinishesItHandsItOverAndReturnsCancelled) {
     CancelFlagReset reset;
     TempDir work;
@@ -179,18 +189,24 @@ TEST(Extract, SinkRefusalStopsAfterTheCurrentEntryWithTheSinksCode) {
 TEST(Extract, LinksAreNeverCreatedNorFollowedAndExistingFilesAreReplaced) {
     TempDir work;
     write_file(work / "source/readme.txt", "from the archive\n");
+    write_file(work / "source/hard.txt", "also from the archive\n");
     fs::create_symlink("../outside/victim.txt", work / "source/link");
     // -y stores the link itself rather than what it points to.
-    ASSERT_EQ(run_tool({"zip", "-q", "-y", (work / "a.zip").string(), "readme.txt", "link"},
-                       work / "source"),
-              0);
+    ASSERT_EQ(
+        run_tool({"zip", "-q", "-y", (work / "a.zip").string(), "readme.txt", "link", "hard.txt"},
+                 work / "source"),
+        0);
     write_file(work / "outside/victim.txt", "must stay\n");
     fs::create_directories(work / "out");
     fs::create_symlink(work / "outside/victim.txt", work / "out/readme.txt");
+    write_file(work / "outside/other.txt", "must stay too\n");
+    fs::create_hard_link(work / "outside/other.txt", work / "out/hard.txt");
 
     RecordingSink sink;
     ASSERT_EQ(extract_into(work / "a.zip", work / "out", sink), kResultOk);
     EXPECT_EQ(read_file(work / "outside/victim.txt"), "must stay\n");
+    EXPECT_EQ(read_file(work / "outside/other.txt"), "must stay too\n");
+    EXPECT_EQ(read_file(work / "out/hard.txt"), "also from the archive\n");
     EXPECT_FALSE(fs::is_symlink(work / "out/readme.txt"));
     EXPECT_EQ(read_file(work / "out/readme.txt"), "from the archive\n");
     EXPECT_FALSE(fs::is_symlink(work / "out/link"));

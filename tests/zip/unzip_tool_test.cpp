@@ -1,3 +1,7 @@
+#include <unistd.h>
+
+#include <csignal>
+
 #include <gtest/gtest.h>
 
 #include "tests/support/child_process.h"
@@ -29,4 +33,31 @@ TEST(UnzipTool, ExtractsPrintsASummaryAndExitsWithTheResultCode) {
                     {"unzip", (work / "text.zip").string(), (work / "out2").string()}, &output),
         11);
     EXPECT_EQ(output, "0 files, 0 bytes extracted, result 11\n");
+}
+
+TEST(UnzipTool, InterruptStopsBetweenEntriesAndExitsWithCancelled) {
+    TempDir work;
+    const char* const makeArchive = R"(
+import sys, zipfile
+with zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_DEFLATED) as z:
+    for i in range(2000):
+        z.writestr(f'tiles/{i % 16}/{i}.tile', bytes(65536))
+)";
+    ASSERT_EQ(run_tool({"python3", "-c", makeArchive, (work / "big.zip").string()}), 0);
+
+    ChildProcess tool(ATLASYNC_TOOL_PATH,
+                      {"unzip", (work / "big.zip").string(), (work / "out").string()});
+    // The first folder appears once extraction runs, when interrupts are already caught.
+    for (int i = 0; i < 5000 && !fs::exists(work / "out/tiles"); ++i) {
+        usleep(1000);
+    }
+    tool.kill(SIGINT);
+    const std::string summary = tool.read_all();
+    EXPECT_EQ(tool.wait(), 2);
+    EXPECT_NE(summary.find("result 2"), std::string::npos) << summary;
+    std::size_t files = 0;
+    for (const auto& item : fs::recursive_directory_iterator(work / "out")) {
+        files += item.is_regular_file() ? 1 : 0;
+    }
+    EXPECT_LT(files, 2000u);
 }

@@ -1,11 +1,16 @@
 // atlasync-tool unzip ARCHIVE DIR, atlasync-tool unzip-size ARCHIVE
 
+#include <unistd.h>
+
 #include <cinttypes>
+#include <csignal>
 #include <cstdio>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "service/core/result_codes.h"
+#include "service/core/sync.h"
 #include "service/core/text.h"
 #include "service/zip/extract.h"
 #include "tools/command.h"
@@ -16,29 +21,63 @@ namespace {
 
 using MapsService::Result;
 
-// Counts what the extraction hands over; the files stay where they were written.
+constexpr std::uint64_t kProgressStep = 16 * 1024 * 1024;
+
+// Counts what the extraction hands over (the files stay where they were
+// written) and shows the bytes written on a terminal.
 class CountingSink : public MapsService::ExtractionSink {
 public:
     Result on_file_extracted(const std::wstring&, const std::wstring&) override {
         ++m_files;
         return MapsService::kResultOk;
     }
-    void on_unzip_progress(std::uint64_t) override {}
+    void on_unzip_progress(std::uint64_t bytesWritten) override {
+        if (m_showProgress && bytesWritten >= m_nextReport) {
+            std::fprintf(stderr, "\r%" PRIu64 " MB written", bytesWritten / (1024 * 1024));
+            m_nextReport = bytesWritten + kProgressStep;
+        }
+    }
     std::uint64_t files() const { return m_files; }
+    void end_progress() const {
+        if (m_showProgress && m_nextReport > 0) {
+            std::fprintf(stderr, "\n");
+        }
+    }
 
 private:
     std::uint64_t m_files = 0;
+    bool m_showProgress = ::isatty(STDERR_FILENO) != 0;
+    std::uint64_t m_nextReport = 0;
 };
+
+// Ctrl-C and SIGTERM set the service's cancellation flag, which the extraction
+// checks between entries. The flag takes a lock, so it is set from a thread
+// that waits for the signals rather than from a signal handler.
+void cancel_on_interrupt() {
+    static sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    std::thread([] {
+        int signal = 0;
+        if (sigwait(&signals, &signal) == 0) {
+            MapsService::service_cancel_flag().set();
+        }
+    }).detach();
+}
 
 int run_unzip(const std::vector<std::string>& args) {
     if (args.size() != 2) {
         std::fprintf(stderr, "usage: atlasync-tool unzip ARCHIVE DIR\n");
         return MapsService::kResultFailed;
     }
+    cancel_on_interrupt();
     CountingSink sink;
     MapsService::ExtractionContext context(sink);
     const Result result =
         MapsService::extract(MapsService::to_wide(args[0]), MapsService::to_wide(args[1]), context);
+    sink.end_progress();
     std::printf("%" PRIu64 " files, %" PRIu64 " bytes extracted, result %d\n", sink.files(),
                 context.bytesWritten, result);
     return result;
@@ -55,7 +94,7 @@ int run_unzip_size(const std::vector<std::string>& args) {
 
 const CommandRegistration kUnzip({"unzip", "ARCHIVE DIR",
                                   "extract a ZIP archive into DIR; the exit status is the result "
-                                  "code (11: damaged archive)",
+                                  "code (2: interrupted, 11: damaged archive)",
                                   run_unzip});
 const CommandRegistration kUnzipSize({"unzip-size", "ARCHIVE",
                                       "print the sum of the uncompressed sizes of the entries",
