@@ -62,9 +62,6 @@ public:
 };
 
 void unpack(const fs::path& archive, const fs::path& target) {
-    if (!fs::is_regular_file(archive)) {
-        throw std::invalid_argument("the content folder has no " + archive.string());
-    }
     fs::create_directories(target);
     KeepFiles sink;
     ExtractionContext context(sink);
@@ -146,6 +143,36 @@ DriveSummary write_drive(const DriveOptions& options, const fs::path& folder) {
     if (!mapVersion.is_valid()) {
         throw std::invalid_argument("--map-version needs a.b.c.d, found " + options.mapVersion);
     }
+    // Every archive is looked for before anything is written, so that bad
+    // options leave no half-made drive behind.
+    std::vector<std::string> regions = options.regions;
+    if (regions.size() == 1 && regions.front() == "all") {
+        regions = all_region_ids(options.content);
+    }
+    std::vector<fs::path> regionArchives;
+    for (const std::string& idid : regions) {
+        regionArchives.push_back(options.content / "files/maps/regions" / ("R" + idid + ".zip"));
+    }
+    // Map data of 1.x and later reads voices in the 3.0 layout.
+    const bool layout30 = mapVersion.b() >= 1;
+    const fs::path voiceFolder =
+        options.content / (layout30 ? "files/voices/30" : "files/voices/20");
+    std::vector<std::string> voices = options.voices;
+    if (voices.size() == 1 && voices.front() == "all") {
+        voices = all_voice_names(voiceFolder);
+    }
+    std::vector<fs::path> voiceArchives;
+    for (const std::string& language : voices) {
+        voiceArchives.push_back(voiceFolder / ((layout30 ? "v30_" : "") + language + ".zip"));
+    }
+    for (const auto* archives : {&regionArchives, &voiceArchives}) {
+        for (const fs::path& archive : *archives) {
+            if (!fs::is_regular_file(archive)) {
+                throw std::invalid_argument("the content folder has no " + archive.string());
+            }
+        }
+    }
+
     fs::create_directories(folder);
     FileSystemWin drive(to_wide(fs::absolute(folder).string()));
     const LayoutPaths paths = paths_of(options.layout);
@@ -158,28 +185,13 @@ DriveSummary write_drive(const DriveOptions& options, const fs::path& folder) {
     } catch (const PhoneDriveInvalidException&) {
         throw std::runtime_error("cannot write config.cfg into " + folder.string());
     }
-
     DriveSummary summary;
-    const fs::path diskcache = native_path(folder, paths.diskcache);
-    std::vector<std::string> regions = options.regions;
-    if (regions.size() == 1 && regions.front() == "all") {
-        regions = all_region_ids(options.content);
-    }
-    for (const std::string& idid : regions) {
-        unpack(options.content / "files/maps/regions" / ("R" + idid + ".zip"), diskcache);
+    for (const fs::path& archive : regionArchives) {
+        unpack(archive, native_path(folder, paths.diskcache));
         ++summary.regions;
     }
-    // Map data of 1.x and later reads voices in the 3.0 layout.
-    const bool layout30 = mapVersion.b() >= 1;
-    const fs::path voiceArchives =
-        options.content / (layout30 ? "files/voices/30" : "files/voices/20");
-    std::vector<std::string> voices = options.voices;
-    if (voices.size() == 1 && voices.front() == "all") {
-        voices = all_voice_names(voiceArchives);
-    }
-    const fs::path voiceFolder = native_path(folder, paths.voicefiles);
-    for (const std::string& language : voices) {
-        unpack(voiceArchives / ((layout30 ? "v30_" : "") + language + ".zip"), voiceFolder);
+    for (const fs::path& archive : voiceArchives) {
+        unpack(archive, native_path(folder, paths.voicefiles));
         ++summary.voices;
     }
     return summary;

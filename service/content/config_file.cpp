@@ -92,16 +92,21 @@ Result ConfigFile::set_map_version(const VersionInfo& version) {
     return write();
 }
 
+void ConfigFile::encode(const VersionInfo& version, std::uint64_t diskcacheSize,
+                        std::uint8_t (&bytes)[kFullSize]) {
+    write_le32(bytes, version.a());
+    write_le32(bytes + 4, version.b());
+    write_le32(bytes + 8, version.c());
+    write_le32(bytes + 12, version.d());
+    write_le32(bytes + 16, version.fifth());
+    write_le32(bytes + 20, kWideSizeMarker);
+    write_le32(bytes + 24, static_cast<std::uint32_t>(diskcacheSize));
+    write_le32(bytes + 28, static_cast<std::uint32_t>(diskcacheSize >> 32));
+}
+
 Result ConfigFile::write() {
     std::uint8_t bytes[kFullSize];
-    write_le32(bytes, m_mapVersion.a());
-    write_le32(bytes + 4, m_mapVersion.b());
-    write_le32(bytes + 8, m_mapVersion.c());
-    write_le32(bytes + 12, m_mapVersion.d());
-    write_le32(bytes + 16, m_mapVersion.fifth());
-    write_le32(bytes + 20, kWideSizeMarker);
-    write_le32(bytes + 24, static_cast<std::uint32_t>(m_diskcacheSize));
-    write_le32(bytes + 28, static_cast<std::uint32_t>(m_diskcacheSize >> 32));
+    encode(m_mapVersion, m_diskcacheSize, bytes);
     return m_fileSystem.write_file(m_path, bytes, kFullSize, 0, true);
 }
 

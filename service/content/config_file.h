@@ -38,6 +38,10 @@ public:
     static bool decode(const std::uint8_t* data, std::size_t size, VersionInfo& version,
                        std::uint64_t& diskcacheSize);
 
+    // The full 32-byte form.
+    static void encode(const VersionInfo& version, std::uint64_t diskcacheSize,
+                       std::uint8_t (&bytes)[kFullSize]);
+
 private:
     FileSystem& m_fileSystem;  // not owned
     std::wstring m_path;

@@ -96,6 +96,22 @@ Result DeletePackage::remove_folder(const std::wstring& path) {
     return result;
 }
 
+Result DeletePackage::clear_folder(const std::wstring& path, bool removeSubfolders) {
+    if (!m_fileSystem.directory_exists(path)) {
+        return kResultOk;
+    }
+    std::vector<DirectoryEntry> folders;
+    Result result = remove_files(path);
+    if (result == kResultOk) {
+        result = m_fileSystem.fetch_sub_directories(path, folders);
+    }
+    for (std::size_t i = 0; result == kResultOk && i < folders.size(); ++i) {
+        result =
+            removeSubfolders ? remove_folder(folders[i].path()) : remove_files(folders[i].path());
+    }
+    return result;
+}
+
 Result DeletePackage::run(const Item& item) {
     Result result = m_drive.vet(kResultOk);
     if (result != kResultOk) {
@@ -108,28 +124,10 @@ Result DeletePackage::run(const Item& item) {
             }
             break;
         case DeleteKind::EmptyFolder:
-            if (m_fileSystem.directory_exists(item.path)) {
-                std::vector<DirectoryEntry> folders;
-                result = remove_files(item.path);
-                if (result == kResultOk) {
-                    result = m_fileSystem.fetch_sub_directories(item.path, folders);
-                }
-                for (std::size_t i = 0; result == kResultOk && i < folders.size(); ++i) {
-                    result = remove_folder(folders[i].path());
-                }
-            }
+            result = clear_folder(item.path, true);
             break;
         case DeleteKind::TileFolder:
-            if (m_fileSystem.directory_exists(item.path)) {
-                std::vector<DirectoryEntry> folders;
-                result = remove_files(item.path);
-                if (result == kResultOk) {
-                    result = m_fileSystem.fetch_sub_directories(item.path, folders);
-                }
-                for (std::size_t i = 0; result == kResultOk && i < folders.size(); ++i) {
-                    result = remove_files(folders[i].path());
-                }
-            }
+            result = clear_folder(item.path, false);
             break;
         case DeleteKind::File:
             if (m_fileSystem.file_exists(item.path)) {

@@ -40,21 +40,31 @@ void PackageContainer::get_addons(const std::vector<std::int32_t>& chosen,
     }
 }
 
-Result MapContainer::load(PhoneDrive& drive) {
-    TraceInfo("MapsService::MapContainer::load");
+namespace {
+
+// The settings of a drive whose catalog may be loaded; null (traced) otherwise.
+MapSettings* loadable_settings(PhoneDrive& drive, const wchar_t* kind) {
     if (!drive.usable()) {
-        return kResultFailed;
+        return nullptr;
     }
     MapSettings* settings = drive.map_settings();
     if (settings == nullptr) {
-        TraceError(L"try to load map package of uninitialized maps drive (%s)",
+        TraceError(L"try to load %s package of uninitialized maps drive (%s)", kind,
                    drive.name().c_str());
+        return nullptr;
+    }
+    return settings->map_version().is_valid() ? settings : nullptr;
+}
+
+}  // namespace
+
+Result MapContainer::load(PhoneDrive& drive) {
+    TraceInfo("MapsService::MapContainer::load");
+    MapSettings* settings = loadable_settings(drive, L"map");
+    if (settings == nullptr) {
         return kResultFailed;
     }
     const VersionInfo& map = settings->map_version();
-    if (!map.is_valid()) {
-        return kResultFailed;
-    }
     if (map.b() == 1) {
         wchar_t version[40];
         std::swprintf(version, 40, L"%02u.%02u.%02u", map.a(), map.b(), map.c());
@@ -73,16 +83,8 @@ RegionQNRMap* MapContainer::region_table() const {
 
 Result VoiceContainer::load(PhoneDrive& drive) {
     TraceInfo("MapsService::VoiceContainer::load");
-    if (!drive.usable()) {
-        return kResultFailed;
-    }
-    MapSettings* settings = drive.map_settings();
+    MapSettings* settings = loadable_settings(drive, L"voice");
     if (settings == nullptr) {
-        TraceError(L"try to load voice package of uninitialized maps drive (%s)",
-                   drive.name().c_str());
-        return kResultFailed;
-    }
-    if (!settings->map_version().is_valid()) {
         return kResultFailed;
     }
     if (!(settings->client_version() < VersionInfo(1, 3, 0, 0))) {

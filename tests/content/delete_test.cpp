@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 
@@ -8,6 +7,8 @@
 #include "service/content/phone_drive.h"
 #include "service/core/message_queue.h"
 #include "service/core/sync.h"
+#include "service/core/text.h"
+#include "service/devices/file_system_win.h"
 #include "tests/content/drive_fixture.h"
 
 namespace {
@@ -106,21 +107,32 @@ TEST_F(DeletePackageTest, CancellationEndsEveryRemainingItemWithTwo) {
     EXPECT_EQ(take_messages().back().result, kResultCancelled);
 }
 
-TEST_F(DeletePackageTest, AnEarlierFailureIsNotHiddenByALaterSuccess) {
-    if (::geteuid() == 0) {
-        GTEST_SKIP() << "root lists folders without permission";
+// The local file system with one induced fault: the phone refuses to delete
+// one file (as a phone does for a file in use), which no local folder does for root.
+class RefusingFileSystem : public FileSystemWin {
+public:
+    using FileSystemWin::FileSystemWin;
+    Result delete_file(const std::wstring& path) override {
+        if (path.ends_with(L"two.bin")) {
+            return kResultPhoneFileSystem;
+        }
+        return FileSystemWin::delete_file(path);
     }
-    LocalDrive local(dir.path());
-    DeletePackage package(*local.drive);
-    ASSERT_EQ(package.add_file(path("gone/two.bin")), kResultOk);
+};
+
+TEST_F(DeletePackageTest, AnEarlierFailureIsNotHiddenByALaterSuccess) {
+    Phone phone(L"phone", L"1");
+    auto fileSystem = std::make_unique<RefusingFileSystem>(to_wide(dir.path().string()));
+    fileSystem->load_map_settings();
+    PhoneDrive drive(&phone, std::move(fileSystem), true);
+    drive.set_connected(true);
+    DeletePackage package(drive);
     ASSERT_EQ(package.add_folder(DeleteKind::RemoveFolder, path("gone")), kResultOk);
     ASSERT_EQ(package.add_file(path("file.bin")), kResultOk);
-    // A subfolder that cannot be listed makes the folder item fail.
-    fs::permissions(dir / "gone/a", fs::perms::none);
-    const Result result = package.delete_all();
-    fs::permissions(dir / "gone/a", fs::perms::owner_all);
-    EXPECT_NE(result, kResultOk);
-    EXPECT_FALSE(fs::exists(dir / "file.bin"));
+    EXPECT_EQ(package.delete_all(), kResultPhoneFileSystem);
+    EXPECT_TRUE(fs::exists(dir / "gone/two.bin"));
+    EXPECT_FALSE(fs::exists(dir / "gone/a/b/one.bin"));  // removed before the refusal
+    EXPECT_FALSE(fs::exists(dir / "file.bin"));          // later items still run
 }
 
 TEST_F(DeletePackageTest, BucketWipesTheDiskCacheAndTheVoices) {
