@@ -11,6 +11,7 @@
  * The notification interfaces are laid out as C++ classes with virtual slots
  * only (Itanium C++ ABI): a C caller supplies a structure whose first member
  * points to a table of functions in slot order, each taking the object first.
+ * The library only calls the slots; it never asks an object for its type.
  */
 #ifndef DEVLINX_DEVLINX_API_H
 #define DEVLINX_DEVLINX_API_H

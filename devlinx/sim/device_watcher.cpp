@@ -9,6 +9,8 @@
 #include <chrono>
 #include <system_error>
 
+#include "devlinx/sim/records.h"
+
 namespace devlinx::sim {
 
 namespace {
@@ -130,7 +132,7 @@ void DeviceWatcher::run() {
     }
 }
 
-void DeviceWatcher::announce_changes() {
+DEVLINX_CALLS_NOTIFICATIONS void DeviceWatcher::announce_changes() {
     const PhoneMap now = scan();
     watch_phone_folders();
     std::vector<std::pair<bool, KnownPhone>> changes;  // true: added

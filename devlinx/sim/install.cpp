@@ -28,13 +28,14 @@ class Notifier {
 public:
     explicit Notifier(DLNKFSHANDLE fs) : m_fs(fs) {}
 
-    void state(std::uint32_t state, std::uint32_t transferred, std::uint32_t all) {
+    DEVLINX_CALLS_NOTIFICATIONS void state(std::uint32_t state, std::uint32_t transferred,
+                                           std::uint32_t all) {
         std::lock_guard lock(m_fs->notify_mutex);
         if (m_fs->notify != nullptr) {
             m_fs->notify->OnFSOperationState(DLNK_FUNCTION_INSTALL, state, transferred, all);
         }
     }
-    void message(const std::wstring& text) {
+    DEVLINX_CALLS_NOTIFICATIONS void message(const std::wstring& text) {
         std::lock_guard lock(m_fs->notify_mutex);
         if (m_fs->notify != nullptr) {
             m_fs->notify->OnFSMessage(0, text.c_str());

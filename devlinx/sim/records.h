@@ -12,6 +12,11 @@ namespace devlinx::sim {
 wchar_t* copy_text(const std::wstring& text);
 void free_text(wchar_t* text);
 
+// On functions that call a caller's notification object: the object may be
+// written in C (a table of slots without C++ type information), which the
+// undefined-behaviour sanitizer's dynamic type check cannot follow.
+#define DEVLINX_CALLS_NOTIFICATIONS __attribute__((no_sanitize("vptr")))
+
 // Runs the body of an exported call: no exception crosses into the caller.
 template <typename Body>
 int32_t guarded(Body&& body) noexcept {
