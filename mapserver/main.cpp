@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "mapserver/content.h"
+#include "mapserver/drive/drive_writer.h"
 #include "mapserver/map_server.h"
 #include "mapserver/world/world.h"
 #include "mapserver/world/world_writer.h"
@@ -184,6 +185,65 @@ int generate(Arguments args) {
     return 0;
 }
 
+std::vector<std::string> comma_list(const std::string& text) {
+    std::vector<std::string> items;
+    for (std::size_t start = 0; start < text.size();) {
+        const auto comma = std::min(text.find(',', start), text.size());
+        if (comma > start) {
+            items.push_back(text.substr(start, comma - start));
+        }
+        start = comma + 1;
+    }
+    return items;
+}
+
+int generate_drive(Arguments args) {
+    DriveOptions options;
+    std::string folder;
+    while (!args.done()) {
+        const std::string option = args.next();
+        if (option == "--content") {
+            options.content = args.value(option);
+        } else if (option == "--map-version") {
+            options.mapVersion = version(args.value(option), option).text();
+        } else if (option == "--client-id") {
+            options.clientId = args.value(option);
+        } else if (option == "--regions") {
+            options.regions = comma_list(args.value(option));
+        } else if (option == "--voices") {
+            options.voices = comma_list(args.value(option));
+        } else if (option == "--layout") {
+            const std::string value = args.value(option);
+            if (value == "root") {
+                options.layout = DriveLayout::Root;
+            } else if (value == "private") {
+                options.layout = DriveLayout::Private;
+            } else if (value == "legacy") {
+                options.layout = DriveLayout::Legacy;
+            } else {
+                throw UsageError("--layout must be root, private or legacy");
+            }
+        } else if (option.rfind("--", 0) == 0) {
+            throw UsageError("unknown option " + option);
+        } else if (folder.empty()) {
+            folder = option;
+        } else {
+            throw UsageError("generate-drive writes one folder; found a second: " + option);
+        }
+    }
+    if (folder.empty() || options.content.empty()) {
+        throw UsageError("generate-drive needs a folder and --content CONTENT");
+    }
+    try {
+        const DriveSummary summary = write_drive(options, folder);
+        std::printf("wrote a maps drive with %zu regions and %zu voices to %s\n", summary.regions,
+                    summary.voices, folder.c_str());
+    } catch (const std::invalid_argument& error) {
+        throw UsageError(error.what());
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -199,6 +259,9 @@ int main(int argc, char** argv) {
         }
         if (args[0] == "generate") {
             return generate(Arguments(rest));
+        }
+        if (args[0] == "generate-drive") {
+            return generate_drive(Arguments(rest));
         }
         throw UsageError("unknown command " + args[0]);
     } catch (const UsageError& error) {

@@ -30,7 +30,8 @@ bool ready(DLNKDMHANDLE dm) {
 }
 
 void fill_device(const PhoneConfig& phone, DLNK_DEVICE& device) {
-    device.serial_number = copy_text(phone.serial);
+    // A phone that reports no serial number has none in its record.
+    device.serial_number = phone.serial.empty() ? nullptr : copy_text(phone.serial);
     device.name = copy_text(phone.name);
     device.model = copy_text(phone.model);
     device.extra = phone.extra.empty() ? nullptr : copy_text(phone.extra);

@@ -1,25 +1,29 @@
 #include <gtest/gtest.h>
 
+#include <csignal>
+
 #include "tests/devlinx/phone_farm.h"
 #include "tests/support/child_process.h"
 
 namespace atlasync::testing {
 namespace {
 
-TEST(PhonesCommand, ListsEachPhonesMemoriesWithTypeLabelTotalAndFreeBytes) {
+TEST(PhonesCommand, ListsEachPhoneWithItsPropertiesAndDrives) {
     PhoneFarm farm;
-    farm.create("alpha", {"--serial", "SN-1", "--model", "X5", "--capacity", "E:2G", "--label",
-                          "E:Maps card", "--capacity", "C:1M"});
+    farm.create("alpha",
+                {"--serial", "SN-1", "--name", "Alpha", "--model", "X5", "--type", "0x2000020",
+                 "--generation", "335", "--capacity", "E:2G", "--capacity", "C:1M"});
     write_file(farm.memory("alpha", 'E') / "qf", std::string(1000, 'q'));
     std::string output;
-    ASSERT_EQ(run_program(ATLASYNC_TOOL_PATH, {"phones"}, &output), 0) << output;
-    EXPECT_NE(output.find("alpha (serial SN-1, model X5)"), std::string::npos) << output;
-    EXPECT_NE(output.find("C:   DEV  Phone memory         total         1048576  free         "
-                          "1048576"),
+    ASSERT_EQ(run_program(ATLASYNC_TOOL_PATH, {"phones", "--drive-flags", "1"}, &output), 0)
+        << output;
+    EXPECT_NE(output.find(" Alpha (serial SN-1, model X5, device type 3, generation 335)\n"),
               std::string::npos)
         << output;
-    EXPECT_NE(output.find("E:   MMC  Maps card            total      2147483648  free      "
-                          "2147482648"),
+    EXPECT_NE(output.find("  \\\\C:\\  DEV  invalid  total 1048576  free 1048576\n"),
+              std::string::npos)
+        << output;
+    EXPECT_NE(output.find("  \\\\E:\\  MMC  valid  total 2147483648  free 2147482648\n"),
               std::string::npos)
         << output;
 }
@@ -32,6 +36,42 @@ TEST(PhonesCommand, SaysSoWhenNoPhoneIsConnectedAndFailsWithoutTheLibrary) {
     farm.configure("DIAPI=" DEVLINX_API_PATH "\nOptions=1\n");  // no DIAPI entry there
     EXPECT_EQ(run_program(ATLASYNC_TOOL_PATH, {"phones"}, &output), 1);
     EXPECT_EQ(output, "");
+}
+
+TEST(PhonesCommand, TakesAHandedInFolderAsAVolumeAndRefusesWhatIsNoFolder) {
+    PhoneFarm farm;
+    const std::filesystem::path card = farm.outside() / "SDCARD";
+    std::filesystem::create_directories(card);
+    std::string output;
+    ASSERT_EQ(run_program(ATLASYNC_TOOL_PATH, {"phones", "--volume", card.string()}, &output), 0)
+        << output;
+    EXPECT_NE(output.find(" SDCARD (serial , model , device type 0, generation 0)\n"),
+              std::string::npos)
+        << output;
+    EXPECT_NE(output.find("  " + card.string() + "  MMC  invalid  total "), std::string::npos)
+        << output;
+
+    EXPECT_EQ(run_program(ATLASYNC_TOOL_PATH,
+                          {"phones", "--volume", (farm.outside() / "missing").string()}, &output),
+              1);
+    EXPECT_EQ(run_program(ATLASYNC_TOOL_PATH, {"phones", "--colour"}, &output), 1);
+}
+
+TEST(PhonesCommand, WatchPrintsPhonesComingAndGoingUntilInterrupted) {
+    PhoneFarm farm;
+    ChildProcess tool(ATLASYNC_TOOL_PATH, {"phones", "--watch", "--drive-flags", "2"});
+    ASSERT_EQ(tool.read_line(), "No phones connected.");
+    ASSERT_EQ(tool.read_line(), "Watching phones and drives; interrupt to stop.");
+    farm.create("beta", {"--serial", "SN-2", "--name", "Beta"});
+    EXPECT_EQ(tool.read_line().rfind("MSG_PHONE_FOUND", 0), 0u);
+    EXPECT_EQ(tool.read_line().rfind("MSG_DRIVE_FOUND", 0), 0u);
+    EXPECT_EQ(tool.read_line().rfind("MSG_DRIVE_FOUND", 0), 0u);
+    farm.remove("beta");
+    EXPECT_EQ(tool.read_line().rfind("MSG_DRIVE_LOST", 0), 0u);
+    EXPECT_EQ(tool.read_line().rfind("MSG_DRIVE_LOST", 0), 0u);
+    EXPECT_EQ(tool.read_line().rfind("MSG_PHONE_LOST", 0), 0u);
+    tool.kill(SIGINT);
+    EXPECT_EQ(tool.wait(), 0);
 }
 
 }  // namespace

@@ -1,110 +1,155 @@
-// atlasync-tool phones: the phones the connectivity library sees, with their memories.
+// atlasync-tool phones: what the phone manager holds once the service's phone
+// side started; optionally folders handed in as volumes, and the phones and
+// drives coming and going afterwards.
 
-#include <cinttypes>
+#include <csignal>
+#include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "service/core/message_queue.h"
 #include "service/core/text.h"
-#include "service/devices/connectivity_calls.h"
-#include "service/devices/connectivity_session.h"
+#include "service/devices/file_system.h"
+#include "service/devices/platform.h"
+#include "service/phones/phone_manager.h"
+#include "service/phones/phone_platform.h"
 #include "tools/command.h"
 
 namespace atlasync::tool {
 
 namespace {
 
-using MapsService::to_narrow;
-namespace Devlinx = MapsService::Devlinx;
+using namespace MapsService;
 
-std::string text(const wchar_t* value) {
-    return value == nullptr ? std::string("-") : to_narrow(value);
+volatile std::sig_atomic_t g_interrupted = 0;
+
+void on_interrupt(int) {
+    g_interrupted = 1;
 }
 
-// One line per memory: name, type, label, total and free bytes.
-void list_memories(const wchar_t* serial) {
-    uint32_t media = DLNK_MEDIA_ANY;
-    uint32_t deviceId = 0;
-    DLNKFSHANDLE fs = nullptr;
-    DLNKRESULT status = Devlinx::DLNKOpenFS(serial, &media, &deviceId, &fs);
-    if (status != DLNK_OK) {
-        std::printf("  (no access to the phone's files: 0x%08X)\n", static_cast<unsigned>(status));
-        return;
-    }
-    DLNKFINDHANDLE find = nullptr;
-    status = Devlinx::DLNKFindBegin(fs, DLNK_FIND_FOLDERS, L"\\", &find);
-    if (status == DLNK_OK) {
-        DLNK_FOLDER_INFO* folder = nullptr;
-        while (Devlinx::DLNKFindNextFolder(find, &folder) == DLNK_OK) {
-            const std::wstring drive = std::wstring(L"\\\\") + folder->name;
-            DLNK_FOLDER_CONTENT content{};
-            content.struct_size = sizeof content;
-            if (folder->memory_type != nullptr &&
-                Devlinx::DLNKGetFolderInfo(fs, DLNK_GET_FOLDER_INFO, drive.c_str(), &content) ==
-                    DLNK_OK) {
-                std::printf("  %-4s %-4s %-20s total %15" PRId64 "  free %15" PRId64 "\n",
-                            text(folder->name).c_str(), text(content.memory_type).c_str(),
-                            text(content.label).c_str(), content.total_bytes, content.free_bytes);
-                Devlinx::DLNKFreeFolderContentStructure(&content);
+struct Options {
+    std::vector<std::filesystem::path> volumes;
+    bool watch = false;
+    std::int32_t driveFlags = 0;  // 1: empty memory cards are maps drives; 2: phone memories too
+};
+
+bool parse(const std::vector<std::string>& args, Options& options) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--watch") {
+            options.watch = true;
+        } else if (args[i] == "--volume" && i + 1 < args.size()) {
+            options.volumes.emplace_back(args[++i]);
+        } else if (args[i] == "--drive-flags" && i + 1 < args.size()) {
+            try {
+                options.driveFlags = static_cast<std::int32_t>(std::stol(args[++i]));
+            } catch (const std::exception&) {
+                std::fprintf(stderr, "atlasync-tool: phones: --drive-flags needs a number\n");
+                return false;
             }
-            Devlinx::DLNKFreeFolderInfoStructure(folder);
+        } else {
+            std::fprintf(stderr, "atlasync-tool: phones: unexpected argument '%s'\n",
+                         args[i].c_str());
+            return false;
         }
-        Devlinx::DLNKFindEnd(find);
     }
-    Devlinx::DLNKCloseFS(fs);
+    return true;
 }
 
-int list_phones(DLNKDMHANDLE deviceManager) {
-    uint32_t count = 0;
-    DLNKRESULT status = Devlinx::DLNKGetDeviceCount(deviceManager, &count);
-    if (status != DLNK_OK) {
-        std::fprintf(stderr, "atlasync-tool: cannot count phones (0x%08X)\n",
-                     static_cast<unsigned>(status));
-        return 1;
-    }
-    std::vector<DLNK_DEVICE> devices(count);
-    status = Devlinx::DLNKGetDevices(deviceManager, devices.data(), &count);
-    if (status != DLNK_OK) {
-        std::fprintf(stderr, "atlasync-tool: cannot list phones (0x%08X)\n",
-                     static_cast<unsigned>(status));
-        return 1;
-    }
-    if (count == 0) {
+std::string narrow(const std::wstring& text) {
+    return to_narrow(text);
+}
+
+void list_phones() {
+    std::vector<Phone*> phones;
+    (void)PhoneManager::GetConnectedPhones(phones);
+    if (phones.empty()) {
         std::printf("No phones connected.\n");
     }
-    for (uint32_t i = 0; i < count; ++i) {
-        const DLNK_DEVICE& device = devices[i];
-        std::printf("%s (serial %s, model %s)\n", text(device.name).c_str(),
-                    text(device.serial_number).c_str(), text(device.model).c_str());
-        if (device.serial_number != nullptr) {
-            list_memories(device.serial_number);
+    for (Phone* phone : phones) {
+        std::printf("phone %d  %s (serial %s, model %s, device type %d, generation %d)\n",
+                    phone->id(), narrow(phone->name()).c_str(),
+                    narrow(phone->serial_number()).c_str(), narrow(phone->model_name()).c_str(),
+                    phone->device_type(), phone->device_generation());
+        for (PhoneDrive* drive : phone->drives()) {
+            FileSystem& files = drive->file_system();
+            std::printf("  drive %d  %s  %s  %s  total %lld  free %lld\n", drive->id(),
+                        narrow(drive->name()).c_str(), narrow(files.get_memory_type()).c_str(),
+                        drive->valid() ? "valid" : "invalid",
+                        static_cast<long long>(files.total_space_bytes()),
+                        static_cast<long long>(files.free_space_bytes()));
         }
     }
-    Devlinx::DLNKFreeDeviceStructure(count, devices.data());
-    return 0;
+}
+
+// Prints each service message until interrupted.
+void watch() {
+    std::printf("Watching phones and drives; interrupt to stop.\n");
+    std::fflush(stdout);
+    std::signal(SIGINT, on_interrupt);
+    std::signal(SIGTERM, on_interrupt);
+    while (g_interrupted == 0) {
+        Message message;
+        if (get_message(message, 200) == kResultOk && message.type != MSG_NOTHING) {
+            std::printf("%s\n", narrow(describe_message(message)).c_str());
+            std::fflush(stdout);
+        }
+    }
+}
+
+void drain_messages() {
+    Message message;
+    while (get_message(message, 1) == kResultOk && message.type != MSG_NOTHING) {
+    }
 }
 
 int run_phones(const std::vector<std::string>& args) {
-    if (!args.empty()) {
-        std::fprintf(stderr, "atlasync-tool: phones takes no arguments\n");
+    Options options;
+    if (!parse(args, options)) {
         return 1;
     }
-    DLNKDMHANDLE deviceManager = nullptr;
-    const MapsService::Result started = MapsService::start_connectivity(deviceManager);
-    if (started != MapsService::kResultOk) {
-        std::fprintf(stderr, "atlasync-tool: the connectivity library could not be started (%d)\n",
-                     started);
+    for (const std::filesystem::path& volume : options.volumes) {
+        std::error_code error;
+        if (!std::filesystem::is_directory(volume, error)) {
+            std::fprintf(stderr, "atlasync-tool: phones: '%s' is not a folder\n",
+                         volume.string().c_str());
+            return 1;
+        }
+    }
+    install_phone_platform_steps();
+    PhoneManager::SetDriveFlags(options.driveFlags);
+    const Result started = platform_initialize();
+    if (started != kResultOk) {
+        std::fprintf(stderr, "atlasync-tool: the phone side could not be started (%d)\n", started);
         return 1;
     }
-    const int exitStatus = list_phones(deviceManager);
-    if (MapsService::stop_connectivity(deviceManager) != MapsService::kResultOk) {
-        std::fprintf(stderr, "atlasync-tool: the connectivity library did not stop cleanly\n");
+    int exitStatus = 0;
+    for (const std::filesystem::path& volume : options.volumes) {
+        const std::string root = std::filesystem::absolute(volume).lexically_normal().string();
+        if (add_volume(to_wide(root)) != kResultOk) {
+            std::fprintf(stderr, "atlasync-tool: phones: '%s' was not taken\n", root.c_str());
+            exitStatus = 1;
+        }
     }
+    // The listing shows what the start announced.
+    drain_messages();
+    list_phones();
+    if (options.watch) {
+        watch();
+    }
+    if (platform_finalize() != kResultOk) {
+        std::fprintf(stderr, "atlasync-tool: the phone side did not stop cleanly\n");
+    }
+    // The messages name phones and drives: read before those are released.
+    drain_messages();
+    PhoneManager::FreeDeviceMap();
     return exitStatus;
 }
 
 const CommandRegistration kPhones{Command{
-    "phones", "", "list the connected phones and each memory's type, label, total and free bytes",
+    "phones", "[--volume PATH]... [--drive-flags N] [--watch]",
+    "list the connected phones and their drives; take folders as volumes; watch them come and go",
     run_phones}};
 
 }  // namespace

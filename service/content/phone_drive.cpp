@@ -1,0 +1,190 @@
+#include "service/content/phone_drive.h"
+
+#include "service/content/content_text.h"
+#include "service/content/download_package.h"
+#include "service/content/map_settings.h"
+#include "service/content/maps_bucket.h"
+#include "service/content/package_container.h"
+#include "service/content/phone.h"
+#include "service/core/sync.h"
+#include "service/core/trace.h"
+#include "service/devices/file_system.h"
+
+namespace MapsService {
+
+namespace {
+
+std::int32_t next_drive_id() {
+    static std::atomic<std::int32_t> counter{0};
+    return ++counter;
+}
+
+}  // namespace
+
+PhoneDrive::PhoneDrive(Phone* phone, std::unique_ptr<FileSystem> fileSystem, bool valid)
+    : m_id(next_drive_id()), m_phone(phone), m_fileSystem(std::move(fileSystem)), m_valid(valid) {}
+
+PhoneDrive::~PhoneDrive() {
+    // The content refers to the file system; it goes first.
+    m_bucket.reset();
+    m_mapContainer.reset();
+    m_voiceContainer.reset();
+    m_fileSystem->reserved_operation();
+}
+
+std::wstring PhoneDrive::name() const {
+    return m_fileSystem->get_root_directory().path();
+}
+
+MapSettings* PhoneDrive::map_settings() const {
+    return m_fileSystem->map_settings();
+}
+
+Result PhoneDrive::vet(Result result) const {
+    if (service_cancel_flag().is_set()) {
+        return kResultCancelled;
+    }
+    if (!usable()) {
+        return kResultDriveOffline;
+    }
+    return result;
+}
+
+MapsBucket& PhoneDrive::maps_bucket() {
+    if (!m_bucket) {
+        m_bucket = std::make_unique<MapsBucket>(*this);
+    }
+    return *m_bucket;
+}
+
+MapContainer& PhoneDrive::map_container() {
+    if (!m_mapContainer) {
+        m_mapContainer = std::make_unique<MapContainer>();
+    }
+    return *m_mapContainer;
+}
+
+VoiceContainer& PhoneDrive::voice_container() {
+    if (!m_voiceContainer) {
+        m_voiceContainer = std::make_unique<VoiceContainer>();
+    }
+    return *m_voiceContainer;
+}
+
+RegionQNRMap* PhoneDrive::region_table() {
+    return m_mapContainer ? m_mapContainer->region_table() : nullptr;
+}
+
+Result PhoneDrive::load_url_infos() {
+    MapContainer& maps = map_container();
+    VoiceContainer& voices = voice_container();
+    MapSettings* settings = map_settings();
+    if (settings == nullptr) {
+        return kResultOk;
+    }
+    if (map_package_version_text().empty()) {
+        return kResultInvalidDrive;
+    }
+    m_urlInfos.clear();
+    Result result = maps.load(*this);
+    if (result == kResultOk) {
+        maps.convert_records(m_urlInfos);
+    }
+    if (service_cancel_flag().is_set()) {
+        return kResultCancelled;
+    }
+    const Result voiceResult = voices.load(*this);
+    if (voiceResult == kResultOk) {
+        voices.convert_records(m_urlInfos);
+    }
+    if (service_cancel_flag().is_set()) {
+        return kResultCancelled;
+    }
+    return m_urlInfos.empty() ? kResultServerError : kResultOk;
+}
+
+const std::vector<URLInfo>& PhoneDrive::get_url_infos() {
+    if (m_urlInfos.empty()) {
+        const Result result = load_url_infos();
+        if (result != kResultOk) {
+            TraceWarning(L"catalog records of drive %s not loaded (%d)", name().c_str(), result);
+        }
+    }
+    return m_urlInfos;
+}
+
+bool PhoneDrive::find_url_info(std::int32_t id, URLInfo& record) {
+    for (const URLInfo& info : get_url_infos()) {
+        if (info.id == id) {
+            record = info;
+            return true;
+        }
+    }
+    return false;
+}
+
+Result PhoneDrive::add_url_infos(const std::vector<std::int32_t>& ids, DownloadPackage& package) {
+    // Collected apart from the chosen records, so that each add-on goes in once.
+    std::vector<URLInfo> addons;
+    for (std::int32_t id : ids) {
+        URLInfo record;
+        if (!find_url_info(id, record)) {
+            TraceError("URLInfo with id %d not found", id);
+            return kResultFailed;
+        }
+        package.add_item(record);
+        get_addons(to_lower(record.type), {id}, addons);
+    }
+    for (const URLInfo& addon : addons) {
+        package.add_item(addon);
+    }
+    return kResultOk;
+}
+
+void PhoneDrive::get_addons(const std::wstring& type, const std::vector<std::int32_t>& chosen,
+                            std::vector<URLInfo>& list) {
+    if (type == L"voice") {
+        voice_container().get_addons(chosen, list);
+    } else if (type == L"region") {
+        map_container().get_addons(chosen, list);
+    }
+}
+
+void PhoneDrive::clear_url_infos() {
+    m_urlInfos.clear();
+}
+
+bool PhoneDrive::get_installed_mapsapp_version(MapsappVersionInfo& version) {
+    version = MapsappVersionInfo();
+    if (m_phone == nullptr) {
+        TraceError("phone of phonedrive with id %d not found", m_id);
+        return false;
+    }
+    MapSettings* settings = map_settings();
+    if (settings == nullptr) {
+        return m_phone->can_install_sis();
+    }
+    if (!m_phone->can_install_sis() || !m_connected) {
+        return false;
+    }
+    version = MapsappVersionInfo(settings->client_version());
+    if (version.is_valid()) {
+        version.read_build_text(settings->build());
+    }
+    return version.is_valid();
+}
+
+std::wstring PhoneDrive::map_package_version_text() const {
+    MapSettings* settings = map_settings();
+    return settings == nullptr ? std::wstring() : settings->map_package_version_text();
+}
+
+MessagePhone* PhoneDrive::message_phone() const {
+    return m_phone;
+}
+
+std::wstring PhoneDrive::message_text() const {
+    return name();
+}
+
+}  // namespace MapsService

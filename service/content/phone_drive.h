@@ -1,0 +1,98 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "service/content/version_info.h"
+#include "service/core/message.h"
+#include "service/core/result_codes.h"
+#include "service/core/sync.h"
+#include "service/protocol/server_record.h"
+
+namespace MapsService {
+
+class DownloadPackage;
+class FileSystem;
+class MapContainer;
+class MapSettings;
+class MapsBucket;
+class Phone;
+class RegionQNRMap;
+class VoiceContainer;
+
+// One memory of a phone (or a local volume) that may hold maps. Owns its file
+// system and the maps content read from it: the bucket, the map and voice
+// containers and the catalog records the server offers for it.
+class PhoneDrive : public MessageDrive {
+public:
+    PhoneDrive(Phone* phone, std::unique_ptr<FileSystem> fileSystem, bool valid);
+    ~PhoneDrive() override;
+    PhoneDrive(const PhoneDrive&) = delete;
+    PhoneDrive& operator=(const PhoneDrive&) = delete;
+
+    std::int32_t id() const { return m_id; }
+    Phone* phone() const { return m_phone; }
+    FileSystem& file_system() const { return *m_fileSystem; }
+    // The root path, by which traces name the drive.
+    std::wstring name() const;
+    MapSettings* map_settings() const;
+
+    bool connected() const { return m_connected; }
+    void set_connected(bool value) { m_connected = value; }
+    bool valid() const { return m_valid; }
+    void set_valid(bool value) { m_valid = value; }
+    bool vendor_device() const { return m_vendorDevice; }
+    void set_vendor_device(bool value) { m_vendorDevice = value; }
+    // Still a connected, valid maps drive: what long operations ask before going on.
+    bool usable() const { return m_valid && m_connected; }
+
+    // The drive check of every content operation: 2 once the user cancelled,
+    // otherwise 15 when the drive is gone, otherwise the code unchanged.
+    Result vet(Result result) const;
+
+    // Made on first use; live as long as the drive.
+    MapsBucket& maps_bucket();
+    MapContainer& map_container();
+    VoiceContainer& voice_container();
+    // The region table of the loaded map catalog; null before one was loaded.
+    RegionQNRMap* region_table();
+
+    // Fills the catalog records from the map and voice catalogs.
+    [[nodiscard]] Result load_url_infos();
+    // The records, loaded first when there are none.
+    const std::vector<URLInfo>& get_url_infos();
+    bool find_url_info(std::int32_t id, URLInfo& record);
+    // Adds the records of the ids and their add-ons to the package; 1 for an unknown id.
+    [[nodiscard]] Result add_url_infos(const std::vector<std::int32_t>& ids,
+                                       DownloadPackage& package);
+    // "voice" or "region" add-ons of the chosen ids, appended to the list.
+    void get_addons(const std::wstring& type, const std::vector<std::int32_t>& chosen,
+                    std::vector<URLInfo>& list);
+    // Forgets the catalog records, after the map version changed.
+    void clear_url_infos();
+
+    // The maps application installed on the drive; see the rules in the source.
+    bool get_installed_mapsapp_version(MapsappVersionInfo& version);
+    // Empty without map settings.
+    std::wstring map_package_version_text() const;
+
+    MessagePhone* message_phone() const override;
+    std::wstring message_text() const override;
+
+private:
+    const std::int32_t m_id;
+    Phone* m_phone;  // not owned
+    std::unique_ptr<FileSystem> m_fileSystem;
+    std::atomic<bool> m_connected{false};
+    std::atomic<bool> m_valid;
+    std::atomic<bool> m_vendorDevice{false};
+    std::unique_ptr<MapsBucket> m_bucket;
+    std::unique_ptr<MapContainer> m_mapContainer;
+    std::unique_ptr<VoiceContainer> m_voiceContainer;
+    std::vector<URLInfo> m_urlInfos;
+};
+
+}  // namespace MapsService

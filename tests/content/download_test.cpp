@@ -1,0 +1,163 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "service/content/download_package.h"
+#include "service/content/phone_drive.h"
+#include "service/core/message_queue.h"
+#include "service/core/text.h"
+#include "tests/content/drive_fixture.h"
+#include "tests/content/served_world.h"
+
+namespace {
+
+using namespace MapsService;
+using atlasync::mapserver::DriveOptions;
+using atlasync::testing::drain_messages;
+using atlasync::testing::LocalDrive;
+using atlasync::testing::put_file;
+using atlasync::testing::read_file;
+using atlasync::testing::ServedWorld;
+using atlasync::testing::take_messages;
+namespace fs = std::filesystem;
+
+fs::path tile_file(const fs::path& drive, const std::string& tile) {
+    return drive / "cities/diskcache" / tile.substr(0, 1) / tile.substr(1, 1) / (tile + ".cdt");
+}
+
+std::int32_t first_voice_id(PhoneDrive& drive) {
+    for (const URLInfo& info : drive.get_url_infos()) {
+        if (info.type == L"voice" && info.url.find(L"v30_english") != std::wstring::npos) {
+            return info.id;
+        }
+    }
+    return 0;
+}
+
+std::size_t files_below(const fs::path& folder) {
+    if (!fs::exists(folder)) {
+        return 0;
+    }
+    return static_cast<std::size_t>(
+        std::count_if(fs::recursive_directory_iterator(folder), fs::recursive_directory_iterator(),
+                      [](const fs::directory_entry& entry) { return entry.is_regular_file(); }));
+}
+
+// Download messages in order: package start, then per item download start,
+// unzip start ... unzip finish, download finish, and the package finish last.
+void expect_message_order(const std::vector<Message>& messages, std::size_t items) {
+    ASSERT_FALSE(messages.empty());
+    EXPECT_EQ(messages.front().type, MSG_DOWNLOAD_PROGRESS);
+    EXPECT_EQ(messages.front().kind, PACKAGE_STARTED);
+    EXPECT_EQ(messages.back().type, MSG_DOWNLOAD_PROGRESS);
+    EXPECT_EQ(messages.back().kind, PACKAGE_FINISHED);
+    EXPECT_EQ(messages.back().result, kResultOk);
+    std::vector<std::pair<std::int32_t, std::int32_t>> steps;
+    for (const Message& message : messages) {
+        EXPECT_LE(message.percent1, 100.0);
+        EXPECT_LE(message.percent2, 100.0);
+        EXPECT_GE(message.percent1, 0.0);
+        if (message.kind != ITEM_PROGRESS) {
+            steps.emplace_back(message.type, message.kind);
+        }
+    }
+    std::vector<std::pair<std::int32_t, std::int32_t>> expected{
+        {MSG_DOWNLOAD_PROGRESS, PACKAGE_STARTED}};
+    for (std::size_t i = 0; i < items; ++i) {
+        expected.insert(expected.end(), {{MSG_DOWNLOAD_PROGRESS, ITEM_STARTED},
+                                         {MSG_UNZIP_PROGRESS, ITEM_STARTED},
+                                         {MSG_UNZIP_PROGRESS, ITEM_FINISHED},
+                                         {MSG_DOWNLOAD_PROGRESS, ITEM_FINISHED}});
+    }
+    expected.emplace_back(MSG_DOWNLOAD_PROGRESS, PACKAGE_FINISHED);
+    EXPECT_EQ(steps, expected);
+    EXPECT_EQ(messages.back().percent1, 100.0);
+}
+
+TEST(DownloadPackage, RegionCityIndexAndVoiceLandUnderTheirFoldersWithCopyRules) {
+    ServedWorld world;
+    // A region file the server sends with the extension in capitals: not an archive.
+    put_file(world.content() / "files/maps/extra/HEADER.CDT", "plain cdt data");
+    DriveOptions options;
+    options.mapVersion = "1.1.7.0";
+    const fs::path folder = world.make_drive(options);
+    LocalDrive local(folder);
+    PhoneDrive& drive = *local.drive;
+    const std::int32_t voice = first_voice_id(drive);
+    ASSERT_NE(voice, 0);
+
+    URLInfo header;
+    header.name = L"header";
+    header.url = world.served().server_url() + L"/maps/extra/HEADER.CDT";
+    header.type = L"Region";
+    header.byteSize = 14;
+    header.id = 77;
+
+    const auto run = [&] {
+        DownloadPackage package(drive);
+        EXPECT_EQ(drive.add_url_infos({1100001, voice}, package), kResultOk);
+        EXPECT_EQ(package.items().size(), 3u);  // the city index rides along
+        package.add_item(header);
+        drain_messages();
+        EXPECT_EQ(package.download(), kResultOk);
+        expect_message_order(take_messages(), 4);
+        EXPECT_EQ(files_below(to_narrow(package.temp_folder())), 0u);
+    };
+    run();
+
+    const auto& region = world.world.regions[0];
+    for (const std::string& tile : region.tiles) {
+        EXPECT_TRUE(fs::exists(tile_file(folder, tile))) << tile;
+    }
+    EXPECT_TRUE(fs::exists(folder / "cities/diskcache/ClientIndex/C1100001.idx"));
+    const fs::path skin = folder / "cities/diskcache/voices/v30_english/skin_english.lua";
+    ASSERT_TRUE(fs::exists(skin));
+    EXPECT_EQ(read_file(folder / "cities/diskcache/HEADER.CDT"), "plain cdt data");
+
+    // Second round: a larger tile stays, a smaller one is replaced, a voice file
+    // of the same size is kept even though its content differs.
+    const fs::path larger = tile_file(folder, region.tiles[0]);
+    const fs::path smaller = tile_file(folder, region.tiles[1]);
+    const std::string original = read_file(smaller);
+    put_file(larger, read_file(larger) + "extra");
+    put_file(smaller, "short");
+    std::string sameSize(fs::file_size(skin), '#');
+    put_file(skin, sameSize);
+    run();
+    EXPECT_EQ(read_file(larger).substr(read_file(larger).size() - 5), "extra");
+    EXPECT_EQ(read_file(smaller), original);
+    EXPECT_EQ(read_file(skin), sameSize);
+}
+
+TEST(DownloadPackage, ADownloadErrorStopsAtTheFailingItemWithoutFinishingIt) {
+    ServedWorld world;
+    LocalDrive local(world.make_drive(DriveOptions{}));
+    URLInfo missing;
+    missing.url = world.served().server_url() + L"/maps/regions/none.zip";
+    missing.type = L"region";
+    missing.id = 5;
+    DownloadPackage package(*local.drive);
+    package.add_item(missing);
+    package.add_item(missing);
+    drain_messages();
+    EXPECT_NE(package.download(), kResultOk);
+    std::vector<Message> messages = take_messages();
+    std::erase_if(messages, [](const Message& m) { return m.kind == ITEM_PROGRESS; });
+    ASSERT_EQ(messages.size(), 3u);  // package start, item start, package finish
+    EXPECT_EQ(messages[1].kind, ITEM_STARTED);
+    EXPECT_EQ(messages[2].kind, PACKAGE_FINISHED);
+    EXPECT_NE(messages[2].result, kResultOk);
+    EXPECT_EQ(files_below(to_narrow(package.temp_folder())), 0u);
+}
+
+TEST(DownloadPackage, ContentTypesAndItemTypesFollowTheText) {
+    EXPECT_EQ(expected_content_type(L"http://h/a/b.CDT"), L"image/x-coreldrawtemplate");
+    EXPECT_EQ(expected_content_type(L"http://h/a/b.xml"), L"application/xml");
+    EXPECT_EQ(expected_content_type(L"http://h/a/b"), L"application/zip");
+    EXPECT_EQ(download_item_type(L"CityIndex"), DownloadItemType::CityIndex);
+    EXPECT_EQ(download_item_type(L"Maptiles"), DownloadItemType::MapTiles);
+    EXPECT_EQ(download_item_type(L"something"), DownloadItemType::Unknown);
+}
+
+}  // namespace

@@ -1,0 +1,195 @@
+#include <gtest/gtest.h>
+
+#include "service/core/message_queue.h"
+#include "service/devices/linkdeck_file_system.h"
+#include "service/phones/device_side.h"
+#include "tests/phones/message_wait.h"
+#include "tests/phones/simulated_phones.h"
+
+namespace atlasync::testing {
+namespace {
+
+using namespace MapsService;
+
+class PhoneManagerOnSimulator : public SimulatedPhones {};
+
+struct FlagCase {
+    std::int32_t flags;
+    bool phoneMemoryValid;
+    bool memoryCardValid;
+};
+
+class DriveFlags : public SimulatedPhones, public ::testing::WithParamInterface<FlagCase> {};
+
+TEST_P(DriveFlags, DecideWhichEmptyMemoriesAreMapsDrives) {
+    m_farm.create("p", {"--serial", "SN-F"});
+    start(GetParam().flags);
+    Phone* phone = phone_with_serial(L"SN-F");
+    ASSERT_NE(phone, nullptr);
+    PhoneDrive* dev = drive_of(phone, L"DEV");
+    PhoneDrive* mmc = drive_of(phone, L"MMC");
+    ASSERT_NE(dev, nullptr);
+    ASSERT_NE(mmc, nullptr);
+    EXPECT_EQ(dev->valid(), GetParam().phoneMemoryValid);
+    EXPECT_EQ(mmc->valid(), GetParam().memoryCardValid);
+    EXPECT_TRUE(dev->connected() && mmc->connected());
+    EXPECT_TRUE(dev->vendor_device() && mmc->vendor_device());
+
+    // Only valid drives are announced.
+    std::vector<MessageDrive*> found;
+    for (const Message& message : take_messages()) {
+        if (message.type == MSG_DRIVE_FOUND) {
+            found.push_back(message.drive);
+        }
+    }
+    std::vector<MessageDrive*> expected;
+    for (PhoneDrive* drive : phone->drives()) {
+        if (drive->valid()) {
+            expected.push_back(drive);
+        }
+    }
+    EXPECT_EQ(found, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(PhoneManager, DriveFlags,
+                         ::testing::Values(FlagCase{0, false, false}, FlagCase{1, false, true},
+                                           FlagCase{2, true, true}, FlagCase{3, false, false}));
+
+TEST_F(PhoneManagerOnSimulator, ADriveWithMapsSettingsIsValidWhateverTheFlags) {
+    m_farm.create("p", {"--serial", "SN-M", "--type", "0"});
+    put_maps_settings("p", 'C', "qtvmaps2.0");
+    start(0);
+    Phone* phone = phone_with_serial(L"SN-M");
+    ASSERT_NE(phone, nullptr);
+    EXPECT_TRUE(drive_of(phone, L"DEV")->valid());
+    EXPECT_NE(drive_of(phone, L"DEV")->map_settings(), nullptr);
+    EXPECT_FALSE(drive_of(phone, L"MMC")->valid());
+    // A phone the library gives no type takes one from the drive's client.
+    EXPECT_EQ(phone->device_type(), 3);
+}
+
+TEST_F(PhoneManagerOnSimulator, APhoneWithoutTypeAndALegacyClientIsOfTypeOne) {
+    m_farm.create("p", {"--serial", "SN-L", "--type", "0"});
+    put_maps_settings("p", 'E', "QTLmaps1.0");
+    start(0);
+    EXPECT_EQ(phone_with_serial(L"SN-L")->device_type(), 1);
+}
+
+TEST_F(PhoneManagerOnSimulator, PropertiesComeFromTheLibraryAndTheGenerationTableFirst) {
+    m_farm.create("a", {"--serial", "SN-A", "--model", "Tour 9", "--type", "0x2000020",
+                        "--features", "0x220", "--generation", "335", "--imsi", "26201"});
+    m_farm.create("b", {"--serial", "SN-B", "--model", "Tour 7", "--type", "0x2001000",
+                        "--features", "0", "--generation", "305"});
+    m_farm.create("c", {"--serial", "SN-C", "--type", "0x7777"});
+    set_device_generation_table({[] { return kResultServerError; },
+                                 [](const std::wstring& model) -> std::optional<std::int32_t> {
+                                     if (model == L"Tour 7") {
+                                         return 320;
+                                     }
+                                     return std::nullopt;
+                                 }});
+    // A device table that cannot be fetched does not keep phones out.
+    start(0);
+    Phone* a = phone_with_serial(L"SN-A");
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(a->model_name(), L"Tour 9");
+    EXPECT_EQ(a->device_type(), 3);
+    EXPECT_TRUE(a->can_install_sis());
+    EXPECT_TRUE(a->can_list_applications());
+    EXPECT_EQ(a->device_generation(), 335);  // not in the table: the phone's own
+    EXPECT_EQ(a->imsi(), L"26201");
+    Phone* b = phone_with_serial(L"SN-B");
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(b->device_type(), 5);
+    EXPECT_FALSE(b->can_install_sis());
+    EXPECT_EQ(b->device_generation(), 320);  // the table wins
+    EXPECT_EQ(b->imsi(), L"");
+    EXPECT_EQ(phone_with_serial(L"SN-C")->device_type(), 0);
+}
+
+TEST(DeviceTypes, EachLibraryTypeCodeHasItsDeviceTypeAndOthersAreUnknown) {
+    EXPECT_EQ(device_type_of(0x1000001), 1);
+    EXPECT_EQ(device_type_of(0x2000010), 2);
+    EXPECT_EQ(device_type_of(0x2000020), 3);
+    EXPECT_EQ(device_type_of(0x2000100), 4);
+    EXPECT_EQ(device_type_of(0x2001000), 5);
+    EXPECT_EQ(device_type_of(0x2000000), 0);
+    EXPECT_EQ(device_type_of(0), 0);
+}
+
+TEST_F(PhoneManagerOnSimulator, LosingAnInvalidDrivePostsNothingButClearsItsConnectedFlag) {
+    m_farm.create("p", {"--serial", "SN-I"});
+    start(1);
+    Phone* phone = phone_with_serial(L"SN-I");
+    PhoneDrive* dev = drive_of(phone, L"DEV");
+    ASSERT_FALSE(dev->valid());
+    drain_messages();
+
+    PhoneManager::OnDriveLost(dev);
+    PhoneManager::OnDriveLost(nullptr);
+    EXPECT_TRUE(take_messages().empty());
+    EXPECT_FALSE(dev->connected());
+    EXPECT_EQ(PhoneManager::FindDrive(dev->id()), nullptr);
+    EXPECT_EQ(phone->drives(), std::vector<PhoneDrive*>{drive_of(phone, L"MMC")});
+
+    // The valid one is announced lost, and the phone then has none left.
+    PhoneDrive* mmc = drive_of(phone, L"MMC");
+    PhoneManager::OnDriveLost(mmc);
+    const std::vector<Message> messages = take_messages();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].type, MSG_DRIVE_LOST);
+    EXPECT_EQ(messages[0].drive, mmc);
+    EXPECT_EQ(phone->count_valid_drives(), 0);
+}
+
+TEST_F(PhoneManagerOnSimulator, ConnectedListsHoldOnlyWhatIsConnectedInListOrder) {
+    m_farm.create("p", {"--serial", "SN-1"});
+    m_farm.create("q", {"--serial", "SN-2"});
+    start(2);
+    std::vector<Phone*> phones;
+    ASSERT_EQ(PhoneManager::GetConnectedPhones(phones), kResultOk);
+    ASSERT_EQ(phones.size(), 2u);
+    std::vector<PhoneDrive*> drives;
+    ASSERT_EQ(PhoneManager::GetConnectedDrives(drives), kResultOk);
+    ASSERT_EQ(drives.size(), 4u);
+    EXPECT_LT(drives[0]->id(), drives[3]->id());
+
+    Phone* first = phones[0];
+    for (PhoneDrive* drive : first->drives()) {
+        PhoneManager::OnDriveLost(drive);
+    }
+    PhoneManager::RemovePhone(first);
+    ASSERT_EQ(PhoneManager::GetConnectedPhones(phones), kResultOk);
+    EXPECT_EQ(phones, std::vector<Phone*>{phone_with_serial(
+                          first->serial_number() == L"SN-1" ? L"SN-2" : L"SN-1")});
+    ASSERT_EQ(PhoneManager::GetConnectedDrives(drives), kResultOk);
+    EXPECT_EQ(drives.size(), 2u);
+    EXPECT_FALSE(first->connected());
+    EXPECT_EQ(first->count_valid_drives(), 0);
+}
+
+// Losing a phone in the middle of work: the messages about it are read after
+// the phone went, and the work on its drive fails instead of crashing.
+TEST_F(PhoneManagerOnSimulator, ADriveLostWhileInUseStaysSafeToReadAndFailsCleanly) {
+    m_farm.create("p", {"--serial", "SN-S"});
+    start(2);
+    PhoneDrive* card = drive_of(phone_with_serial(L"SN-S"), L"MMC");
+    ASSERT_NE(card, nullptr);
+    drain_messages();
+
+    m_farm.remove("p");
+    const std::vector<Message> messages = messages_until(MSG_PHONE_LOST);
+    ASSERT_EQ(types_of(messages),
+              (std::vector<std::int32_t>{MSG_DRIVE_LOST, MSG_DRIVE_LOST, MSG_PHONE_LOST}));
+    for (const Message& message : messages) {
+        EXPECT_FALSE(describe_message(message).empty());
+    }
+    EXPECT_EQ(card->vet(kResultOk), kResultDriveOffline);
+    std::vector<std::wstring> files;
+    EXPECT_NE(card->file_system().fetch_filenames(L"\\", files), kResultOk);
+    EXPECT_FALSE(card->file_system().file_exists(L"qf"));
+    EXPECT_EQ(PhoneManager::FindDrive(card->id()), nullptr);
+}
+
+}  // namespace
+}  // namespace atlasync::testing

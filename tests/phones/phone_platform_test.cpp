@@ -1,0 +1,60 @@
+#include "service/phones/phone_platform.h"
+
+#include <gtest/gtest.h>
+
+#include "service/core/text.h"
+#include "service/devices/linkdeck_file_system.h"
+#include "service/devices/platform.h"
+#include "tests/phones/simulated_phones.h"
+
+namespace atlasync::testing {
+namespace {
+
+using namespace MapsService;
+
+class PhonePlatform : public SimulatedPhones {
+protected:
+    void SetUp() override {
+        SimulatedPhones::SetUp();
+        install_phone_platform_steps();
+    }
+    void TearDown() override {
+        (void)platform_finalize();
+        set_usb_watcher_step({});
+        set_connectivity_step({});
+        SimulatedPhones::TearDown();
+    }
+};
+
+TEST_F(PhonePlatform, StartBringsInThePhonesAndTakesHandedInFoldersUntilTheStop) {
+    m_farm.create("p", {"--serial", "SN-P"});
+    PhoneManager::SetDriveFlags(1);
+    ASSERT_EQ(platform_initialize(), kResultOk);
+    Phone* phone = phone_with_serial(L"SN-P");
+    ASSERT_NE(phone, nullptr);
+    EXPECT_TRUE(drive_of(phone, L"MMC")->valid());
+
+    const std::filesystem::path card = m_farm.outside() / "card";
+    std::filesystem::create_directories(card);
+    ASSERT_EQ(add_volume(to_wide(card.string())), kResultOk);
+    std::vector<PhoneDrive*> drives;
+    ASSERT_EQ(PhoneManager::GetConnectedDrives(drives), kResultOk);
+    ASSERT_EQ(drives.size(), 3u);
+    EXPECT_EQ(drives[2]->name(), to_wide(card.string()));
+    EXPECT_EQ(drives[2]->phone()->name(), L"card");
+
+    EXPECT_EQ(platform_finalize(), kResultOk);
+    EXPECT_EQ(LinkdeckFileSystem::device_manager(), nullptr);
+    EXPECT_EQ(add_volume(to_wide(card.string())), kResultFailed);
+}
+
+TEST_F(PhonePlatform, AConnectivityLibraryThatCannotStartStopsTheWatcherAgain) {
+    m_farm.configure("DIAPI=" DEVLINX_API_PATH "\nOptions=1\n");  // no DIAPI entry there
+    EXPECT_EQ(platform_initialize(), kResultConnectivity);
+    const std::filesystem::path card = m_farm.outside() / "card";
+    std::filesystem::create_directories(card);
+    EXPECT_EQ(add_volume(to_wide(card.string())), kResultFailed);
+}
+
+}  // namespace
+}  // namespace atlasync::testing
