@@ -27,6 +27,20 @@ Registry& registry() {
     return instance;
 }
 
+// The list's entries in order, all or only the connected ones, under its mutex.
+template <typename T>
+std::vector<T*> entries(Mutex& mutex, const std::vector<std::unique_ptr<T>>& list,
+                        bool connectedOnly) {
+    ScopedLock lock(mutex);
+    std::vector<T*> result;
+    for (const auto& entry : list) {
+        if (!connectedOnly || entry->connected()) {
+            result.push_back(entry.get());
+        }
+    }
+    return result;
+}
+
 std::wstring lower(std::wstring text) {
     for (wchar_t& c : text) {
         c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
@@ -193,47 +207,21 @@ PhoneDrive* PhoneManager::FindDrive(std::int32_t id) {
 }
 
 Result PhoneManager::GetConnectedDrives(std::vector<PhoneDrive*>& drives) {
-    drives.clear();
-    Registry& all = registry();
-    ScopedLock lock(all.driveMutex);
-    for (const auto& drive : all.drives) {
-        if (drive->connected()) {
-            drives.push_back(drive.get());
-        }
-    }
+    drives = entries(registry().driveMutex, registry().drives, true);
     return kResultOk;
 }
 
 Result PhoneManager::GetConnectedPhones(std::vector<Phone*>& phones) {
-    phones.clear();
-    Registry& all = registry();
-    ScopedLock lock(all.phoneMutex);
-    for (const auto& phone : all.phones) {
-        if (phone->connected()) {
-            phones.push_back(phone.get());
-        }
-    }
+    phones = entries(registry().phoneMutex, registry().phones, true);
     return kResultOk;
 }
 
 std::vector<Phone*> PhoneManager::all_phones() {
-    Registry& all = registry();
-    ScopedLock lock(all.phoneMutex);
-    std::vector<Phone*> phones;
-    for (const auto& phone : all.phones) {
-        phones.push_back(phone.get());
-    }
-    return phones;
+    return entries(registry().phoneMutex, registry().phones, false);
 }
 
 std::vector<PhoneDrive*> PhoneManager::all_drives() {
-    Registry& all = registry();
-    ScopedLock lock(all.driveMutex);
-    std::vector<PhoneDrive*> drives;
-    for (const auto& drive : all.drives) {
-        drives.push_back(drive.get());
-    }
-    return drives;
+    return entries(registry().driveMutex, registry().drives, false);
 }
 
 void PhoneManager::FreeDeviceMap() {
