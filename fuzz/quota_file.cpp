@@ -42,10 +42,9 @@ bool same(const MapsService::QuotaFile& a, const MapsService::QuotaFile& b) {
            a.diskcache() == b.diskcache() && a.voicefiles() == b.voicefiles() &&
            a.cachedats() == b.cachedats() &&
            // The font folder loses a drive prefix and leading blanks on every read.
-           a.ttffiles().ends_with(b.ttffiles()) &&
-           a.build() == b.build() && a.language_id() == b.language_id() &&
-           a.map_version() == b.map_version() && a.voice_mode() == b.voice_mode() &&
-           a.client_version() == b.client_version() &&
+           a.ttffiles().ends_with(b.ttffiles()) && a.build() == b.build() &&
+           a.language_id() == b.language_id() && a.map_version() == b.map_version() &&
+           a.voice_mode() == b.voice_mode() && a.client_version() == b.client_version() &&
            a.client_version().is_valid() == b.client_version().is_valid();
 }
 
