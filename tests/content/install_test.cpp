@@ -19,6 +19,7 @@
 #include "service/devices/local_disk.h"
 #include "service/protocol/server_url.h"
 #include "tests/content/drive_fixture.h"
+#include "tests/content/settings_file.h"
 #include "tests/devlinx/phone_farm.h"
 #include "tests/mapserver/served_content.h"
 
@@ -30,8 +31,8 @@ using atlasync::testing::PhoneFarm;
 using atlasync::testing::put_file;
 using atlasync::testing::read_file;
 using atlasync::testing::ServedContent;
+using atlasync::testing::SettingsFile;
 using atlasync::testing::take_messages;
-using atlasync::testing::TempDir;
 namespace fs = std::filesystem;
 
 constexpr std::uint32_t kPhaseTransfer = 4;
@@ -98,19 +99,11 @@ protected:
     }
     fs::path marker() const { return m_farm.memory("phone", 'C') / "data/mapsinstalled"; }
 
-    struct Settings {
-        explicit Settings(const std::string& content) : file((dir.path() / "msapi.ini").string()) {
-            atlasync::testing::write_file(dir.path() / "msapi.ini", content);
-        }
-        TempDir dir;
-        IniFile file;
-    };
-
     PhoneFarm m_farm;
     DLNKDMHANDLE m_dm = nullptr;
     bool m_started = false;
     std::unique_ptr<LinkdeckFileSystem> m_memory;
-    Settings m_plain{""};
+    SettingsFile m_plain;
 };
 
 TEST(InstallationStatus, LibraryStatusesMapToInstallationOutcomes) {
@@ -168,7 +161,7 @@ TEST_F(PhoneInstallation, NewerGenerationsNeedNoMarkerOlderOnesDo) {
     EXPECT_EQ(install(310, m_plain.file), 18);
     EXPECT_FALSE(fs::exists(marker()));
 
-    Settings mapsInstalled("mapsinstalled=1\n");
+    SettingsFile mapsInstalled("mapsinstalled=1\n");
     EXPECT_EQ(install(310, mapsInstalled.file), kResultOk);
     EXPECT_FALSE(fs::exists(marker()));
 }

@@ -10,6 +10,7 @@
 #include "service/protocol/tlv_decode.h"
 #include "tests/content/drive_fixture.h"
 #include "tests/content/served_world.h"
+#include "tests/content/settings_file.h"
 
 namespace {
 
@@ -22,7 +23,7 @@ using atlasync::testing::LocalDrive;
 using atlasync::testing::put_file;
 using atlasync::testing::read_file;
 using atlasync::testing::ServedWorld;
-using atlasync::testing::TempDir;
+using atlasync::testing::SettingsFile;
 namespace fs = std::filesystem;
 
 WorldOptions versions(const std::string& server, const std::vector<std::string>& list) {
@@ -42,15 +43,6 @@ DriveOptions drive(const std::string& mapVersion, DriveLayout layout = DriveLayo
     options.layout = layout;
     return options;
 }
-
-// A settings file of the test's own, standing in for msapi.ini.
-struct Settings {
-    explicit Settings(const std::string& content = "") : file((dir.path() / "msapi.ini").string()) {
-        atlasync::testing::write_file(dir.path() / "msapi.ini", content);
-    }
-    TempDir dir;
-    IniFile file;
-};
 
 VersionInfo config_version(const fs::path& folder,
                            const std::string& diskcache = "cities/diskcache") {
@@ -106,7 +98,7 @@ TEST(VersionManager, BehindOnMinorIsOfferedTheNewestFeatureReleaseOfItsOwnMinor)
     ServedWorld world(versions("2.4.0.0", {"2.3.6.0", "2.3.5.0"}));
     const fs::path folder = world.make_drive(drive("2.3.4.0"));
     LocalDrive local(folder);
-    Settings settings;
+    SettingsFile settings;
     EXPECT_EQ(VersionManager(*local.drive, settings.file).Check_version(false),
               kResultMapsNeedUpdate);
     EXPECT_EQ(config_version(folder), VersionInfo(2, 3, 4, 0));
@@ -121,7 +113,7 @@ TEST(VersionManager, AheadOfEveryListedFeatureReleaseTargetsTheServerVersion) {
     ServedWorld world(versions("2.4.0.0", {"2.3.6.0"}));
     const fs::path folder = world.make_drive(drive("2.3.7.0"));
     LocalDrive local(folder);
-    Settings settings;
+    SettingsFile settings;
     EXPECT_EQ(VersionManager(*local.drive, settings.file).Check_version(true),
               kResultMapVersionChanged);
     EXPECT_EQ(config_version(folder), VersionInfo(2, 4, 0, 0));
@@ -131,7 +123,7 @@ TEST(VersionManager, UnsetPartsCompareAsZeroSoTheDriveIsCurrent) {
     ServedWorld world(versions("1.2.0.0", {"1.2.0.0"}));
     const fs::path folder = world.make_drive(drive("1.2"));
     LocalDrive local(folder);
-    Settings settings;
+    SettingsFile settings;
     VersionManager manager(*local.drive, settings.file);
     EXPECT_EQ(manager.Check_version(false), kResultOk);
     // Asked once, then the cached answer.
@@ -149,7 +141,7 @@ TEST(VersionManager, DriveWithoutMapVersionAdoptsTheServersAndFetchesItsIndexFil
     put_file(folder / "cities/diskcache/config.cfg",
              std::string(std::begin(unset), std::end(unset)));
     LocalDrive local(folder);
-    Settings settings;
+    SettingsFile settings;
     EXPECT_EQ(VersionManager(*local.drive, settings.file).update_map_version(false), kResultOk);
     EXPECT_EQ(config_version(folder), VersionInfo(2, 4, 0, 0));
 
@@ -166,7 +158,7 @@ TEST(VersionManager, CheckServerMarkerForcesTheIndexFilesAndGoesOnceTheHeaderIsW
     put_file(folder / "cities/diskcache/CachedatHeader.cdt", "old");
     put_file(folder / "cities/diskcache/chksrv", "");
     LocalDrive local(folder);
-    Settings settings;
+    SettingsFile settings;
     EXPECT_EQ(VersionManager(*local.drive, settings.file).update_map_version(false), kResultOk);
     EXPECT_NE(read_file(folder / "cities/diskcache/CachedatHeader.cdt"), "old");
     EXPECT_FALSE(fs::exists(folder / "cities/diskcache/chksrv"));
@@ -181,7 +173,7 @@ TEST(VersionManager, ForcedMapVersionSkipsTheServer) {
     ServedWorld world(versions("2.4.0.0", {}));
     const fs::path folder = world.make_drive(drive("2.3.4.0"));
     LocalDrive local(folder);
-    Settings settings("ForceMapVersion=3.0\n");
+    SettingsFile settings("ForceMapVersion=3.0\n");
     EXPECT_EQ(VersionManager(*local.drive, settings.file).Check_version(true),
               kResultMapVersionChanged);
     const VersionInfo adopted = config_version(folder);
@@ -191,7 +183,7 @@ TEST(VersionManager, ForcedMapVersionSkipsTheServer) {
     EXPECT_EQ(adopted.d(), VersionInfo::kUnset);
     EXPECT_EQ(world.served().requests_to("/vt", 0), 0u);
 
-    Settings broken("ForceMapVersion=three\n");
+    SettingsFile broken("ForceMapVersion=three\n");
     EXPECT_THROW((void)VersionManager(*local.drive, broken.file).Check_version(false),
                  ConversionFailedException);
 }
@@ -202,7 +194,7 @@ TEST(VersionManager, UnreachableServerEndsInNine) {
     put_file(folder / "cities/diskcache/CachedatHeader.cdt", "header");
     LocalDrive local(folder);
     set_server_url_source([] { return std::wstring(L"http://maps.localhost:1"); });
-    Settings settings;
+    SettingsFile settings;
     EXPECT_EQ(VersionManager(*local.drive, settings.file).update_map_version(false),
               kResultServerError);
     EXPECT_EQ(config_version(folder), VersionInfo(2, 3, 4, 0));
@@ -218,7 +210,7 @@ TEST(VersionManager, ForcedUpdateWipesMapsAndVoicesAndAdoptsTheTarget) {
     const fs::path voice = folder / "cities" / ("v30_" + world.world.voices[0].language);
     ASSERT_TRUE(fs::exists(voice));
     LocalDrive local(folder);
-    Settings settings;
+    SettingsFile settings;
     EXPECT_EQ(VersionManager(*local.drive, settings.file).update_map_version(true), kResultOk);
     EXPECT_EQ(config_version(folder), VersionInfo(2, 4, 0, 0));
     for (const auto& [name, tile] : world.world.tiles) {
@@ -241,7 +233,7 @@ TEST(VersionManager, OldStyleDiskCacheUnderPrivateMovesToCities) {
     const std::string tilePath = tile.substr(0, 1) + "/" + tile.substr(1, 1) + "/" + tile + ".cdt";
     ASSERT_TRUE(fs::exists(folder / "private/20001f63/diskcache" / tilePath));
     LocalDrive local(folder);
-    Settings settings;
+    SettingsFile settings;
     EXPECT_EQ(VersionManager(*local.drive, settings.file).update_map_version(false), kResultOk);
 
     EXPECT_TRUE(fs::exists(folder / "cities/diskcache" / tilePath));
