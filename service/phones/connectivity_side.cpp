@@ -13,6 +13,7 @@ namespace {
 
 // A start that failed after the device manager opened: stop what runs, then say why.
 Result abandon_start(const char* step, Result status) {
+    device_notify().stop();
     (void)LinkdeckFileSystem::finalize();
     TraceError("LinkdeckFileSystem::initialize( ) failed in %s( ) with %d", step, status);
     return kResultFailed;
@@ -50,6 +51,8 @@ Result finalize_connectivity_side() {
     }
     const bool unregistered = Devlinx::DLNKRegisterDMNotifyIF(deviceManager, DLNK_DM_UNREGISTER,
                                                               &device_notify()) == DLNK_OK;
+    // Notifications received before unregistering still need the device manager.
+    device_notify().stop();
     const Result stopped = LinkdeckFileSystem::finalize();
     return unregistered && stopped == kResultOk ? kResultOk : kResultFailed;
 }

@@ -1,6 +1,5 @@
 #include "service/phones/dmapi_device_notify.h"
 
-#include <string>
 #include <vector>
 
 #include "service/core/trace.h"
@@ -11,13 +10,9 @@
 
 namespace MapsService {
 
-namespace {
-
-bool present(const wchar_t* serialNumber) {
-    return serialNumber != nullptr && serialNumber[0] != L'\0';
+DMAPIDeviceNotify::~DMAPIDeviceNotify() {
+    stop();
 }
-
-}  // namespace
 
 DLNKRESULT DMAPIDeviceNotify::OnDeviceListUpdated() {
     TraceDebug("DMAPIDeviceNotify::OnDeviceListUpdated( ) called");
@@ -25,30 +20,112 @@ DLNKRESULT DMAPIDeviceNotify::OnDeviceListUpdated() {
 }
 
 DLNKRESULT DMAPIDeviceNotify::OnDeviceAdded(const wchar_t* serialNumber, uint32_t status) {
-    if (!present(serialNumber)) {
-        return DLNK_OK;
-    }
-    TraceInfo(L"DMAPIDeviceNotify::OnDeviceAdded SN=%s status=0x%X", serialNumber, status);
-    DLNK_DEVICE record{};
-    if (Devlinx::DLNKGetDevice(LinkdeckFileSystem::device_manager(), serialNumber, &record) !=
-        DLNK_OK) {
-        return DLNK_OK;
-    }
-    try {
-        add_device(record, DeviceStatus::of(status).media);
-    } catch (...) {
-        // The library's thread must not see our failures.
-        TraceError("exception in DMAPIDeviceNotify::OnDeviceAdded( )");
-    }
-    Devlinx::DLNKFreeDeviceStructure(1, &record);
+    queue(Kind::Added, serialNumber, status);
     return DLNK_OK;
 }
 
 DLNKRESULT DMAPIDeviceNotify::OnDeviceRemoved(const wchar_t* serialNumber, uint32_t status) {
-    if (!present(serialNumber)) {
-        return DLNK_OK;
+    queue(Kind::Removed, serialNumber, status);
+    return DLNK_OK;
+}
+
+DLNKRESULT DMAPIDeviceNotify::OnDeviceUpdated(const wchar_t* serialNumber, uint32_t status) {
+    queue(Kind::Updated, serialNumber, status);
+    return DLNK_OK;
+}
+
+void DMAPIDeviceNotify::queue(Kind kind, const wchar_t* serialNumber, std::uint32_t status) {
+    // Copied: the library's text is only valid during its call.
+    Notification notification{kind, serialNumber == nullptr ? std::wstring() : serialNumber,
+                              status};
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (!m_thread.joinable()) {
+        m_stopping = false;
+        m_thread = std::thread(&DMAPIDeviceNotify::handler_thread, this);
     }
-    TraceInfo(L"DMAPIDeviceNotify::OnDeviceRemoved SN=%s status=0x%X", serialNumber, status);
+    m_queue.push_back(std::move(notification));
+    m_changed.notify_all();
+}
+
+void DMAPIDeviceNotify::flush() {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_changed.wait(lock, [this] { return m_queue.empty() && !m_busy; });
+}
+
+void DMAPIDeviceNotify::stop() {
+    std::thread thread;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_stopping = true;
+        thread = std::move(m_thread);
+    }
+    m_changed.notify_all();
+    if (thread.joinable()) {
+        thread.join();
+    }
+}
+
+void DMAPIDeviceNotify::handler_thread() {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    while (true) {
+        m_changed.wait(lock, [this] { return !m_queue.empty() || m_stopping; });
+        if (m_queue.empty()) {
+            return;
+        }
+        const Notification notification = std::move(m_queue.front());
+        m_queue.pop_front();
+        m_busy = true;
+        lock.unlock();
+        handle(notification);
+        lock.lock();
+        m_busy = false;
+        m_changed.notify_all();
+    }
+}
+
+void DMAPIDeviceNotify::handle(const Notification& notification) {
+    // Nothing may escape into the handling thread: it would end the process.
+    try {
+        switch (notification.kind) {
+            case Kind::Added:
+                device_added(notification.serialNumber, notification.status);
+                break;
+            case Kind::Removed:
+                device_removed(notification.serialNumber, notification.status);
+                break;
+            case Kind::Updated:
+                device_updated(notification.serialNumber, notification.status);
+                break;
+        }
+    } catch (...) {
+        TraceError("exception in DMAPIDeviceNotify while handling a device notification");
+    }
+}
+
+void DMAPIDeviceNotify::device_added(const std::wstring& serialNumber, std::uint32_t status) {
+    if (serialNumber.empty()) {
+        return;
+    }
+    TraceInfo(L"DMAPIDeviceNotify::OnDeviceAdded SN=%s status=0x%X", serialNumber.c_str(), status);
+    DLNK_DEVICE record{};
+    if (Devlinx::DLNKGetDevice(LinkdeckFileSystem::device_manager(), serialNumber.c_str(),
+                               &record) != DLNK_OK) {
+        return;
+    }
+    try {
+        add_device(record, DeviceStatus::of(status).media);
+    } catch (...) {
+        TraceError("exception in DMAPIDeviceNotify::OnDeviceAdded( )");
+    }
+    Devlinx::DLNKFreeDeviceStructure(1, &record);
+}
+
+void DMAPIDeviceNotify::device_removed(const std::wstring& serialNumber, std::uint32_t status) {
+    if (serialNumber.empty()) {
+        return;
+    }
+    TraceInfo(L"DMAPIDeviceNotify::OnDeviceRemoved SN=%s status=0x%X", serialNumber.c_str(),
+              status);
     std::vector<Phone*> phones;
     (void)PhoneManager::GetConnectedPhones(phones);
     for (Phone* phone : phones) {
@@ -60,25 +137,22 @@ DLNKRESULT DMAPIDeviceNotify::OnDeviceRemoved(const wchar_t* serialNumber, uint3
         }
         PhoneManager::RemovePhone(phone);
     }
-    return DLNK_OK;
 }
 
-DLNKRESULT DMAPIDeviceNotify::OnDeviceUpdated(const wchar_t* serialNumber, uint32_t status) {
+void DMAPIDeviceNotify::device_updated(const std::wstring& serialNumber, std::uint32_t status) {
     const DeviceStatus fields = DeviceStatus::of(status);
     TraceInfo(L"DMAPIDeviceNotify::OnDeviceUpdated: SN:%s status:0x%X info:0x%X media:0x%X",
-              present(serialNumber) ? serialNumber : L"", fields.change, fields.info, fields.media);
+              serialNumber.c_str(), fields.change, fields.info, fields.media);
     const bool added = fields.change == DLNK_CHANGE_ADDED ||
                        (fields.change == DLNK_CHANGE_UPDATED && fields.info == DLNK_INFO_CONNECTED);
     const bool removed =
         fields.change == DLNK_CHANGE_REMOVED ||
         (fields.change == DLNK_CHANGE_UPDATED && fields.info == DLNK_INFO_DISCONNECTED);
     if (added) {
-        return OnDeviceAdded(serialNumber, status);
+        device_added(serialNumber, status);
+    } else if (removed) {
+        device_removed(serialNumber, status);
     }
-    if (removed) {
-        return OnDeviceRemoved(serialNumber, status);
-    }
-    return DLNK_OK;
 }
 
 DMAPIDeviceNotify& device_notify() {

@@ -1,6 +1,11 @@
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <thread>
 
 #include "devlinx/devlinx_api.h"
 
@@ -20,12 +25,50 @@ struct DeviceStatus {
 // Phones plugged in and out, as the connectivity library reports them on its
 // own threads. One process-wide instance, registered while the connectivity
 // side runs.
+//
+// The library's thread only queues a notification; a thread of ours handles
+// them in order. Handling calls back into the library, and the library holds
+// its own lock while it notifies, the same lock that unregistering waits for:
+// handling on its thread would tie that lock to ours the other way round.
 class DMAPIDeviceNotify final : public IDMAPIDeviceNotify {
 public:
+    DMAPIDeviceNotify() = default;
+    ~DMAPIDeviceNotify();
+    DMAPIDeviceNotify(const DMAPIDeviceNotify&) = delete;
+    DMAPIDeviceNotify& operator=(const DMAPIDeviceNotify&) = delete;
+
     DLNKRESULT OnDeviceListUpdated() override;
     DLNKRESULT OnDeviceAdded(const wchar_t* serialNumber, uint32_t status) override;
     DLNKRESULT OnDeviceRemoved(const wchar_t* serialNumber, uint32_t status) override;
     DLNKRESULT OnDeviceUpdated(const wchar_t* serialNumber, uint32_t status) override;
+
+    // Returns once every notification received so far was handled.
+    void flush();
+    // Handles what is queued, then ends the handling thread; the next
+    // notification starts it again. Call after unregistering.
+    void stop();
+
+private:
+    enum class Kind { Added, Removed, Updated };
+    struct Notification {
+        Kind kind;
+        std::wstring serialNumber;
+        std::uint32_t status;
+    };
+
+    void queue(Kind kind, const wchar_t* serialNumber, std::uint32_t status);
+    void handler_thread();
+    void handle(const Notification& notification);
+    void device_added(const std::wstring& serialNumber, std::uint32_t status);
+    void device_removed(const std::wstring& serialNumber, std::uint32_t status);
+    void device_updated(const std::wstring& serialNumber, std::uint32_t status);
+
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<Notification> m_queue;
+    bool m_busy = false;  // a notification taken from the queue is being handled
+    bool m_stopping = false;
+    std::thread m_thread;
 };
 
 DMAPIDeviceNotify& device_notify();

@@ -46,8 +46,8 @@ TEST_F(ConnectivitySide, APhonePluggedInAgainKeepsItsIdAndItsDriveIds) {
     EXPECT_EQ(PhoneManager::FindDrive(cardId), nullptr);
 
     m_farm.create("p", {"--serial", "SN-R", "--name", "Replug"});
+    messages = messages_until(MSG_DRIVE_FOUND);
     ASSERT_TRUE(eventually([&] { return PhoneManager::FindDrive(memoryId) != nullptr; }));
-    messages = take_messages();
     ASSERT_EQ(types_of(messages), (std::vector<std::int32_t>{MSG_PHONE_FOUND, MSG_DRIVE_FOUND}));
     EXPECT_EQ(messages[0].phone, phone);
     EXPECT_EQ(messages[1].drive, card);
@@ -69,18 +69,21 @@ TEST_F(ConnectivitySide, DeviceUpdatesActOnlyOnConnectAndDisconnectWithTheirMedi
 
     notify.OnDeviceUpdated(L"SN-BT", DLNK_DEVICE_STATUS(DLNK_CHANGE_UPDATED, DLNK_INFO_PROPERTIES,
                                                         DLNK_MEDIA_BLUETOOTH));
+    notify.flush();
     EXPECT_TRUE(PhoneManager::all_phones().empty());
     EXPECT_TRUE(take_messages().empty());
 
     // Asked over USB, the phone is there but its memories are not reachable.
     notify.OnDeviceUpdated(
         L"SN-BT", DLNK_DEVICE_STATUS(DLNK_CHANGE_UPDATED, DLNK_INFO_CONNECTED, DLNK_MEDIA_USB));
+    notify.flush();
     ASSERT_NE(phone_with_serial(L"SN-BT"), nullptr);
     EXPECT_TRUE(PhoneManager::all_drives().empty());
 
     PhoneManager::SetDriveFlags(2);
     notify.OnDeviceUpdated(L"SN-BT", DLNK_DEVICE_STATUS(DLNK_CHANGE_UPDATED, DLNK_INFO_CONNECTED,
                                                         DLNK_MEDIA_BLUETOOTH));
+    notify.flush();
     ASSERT_EQ(PhoneManager::all_drives().size(), 2u);
     EXPECT_EQ(PhoneManager::all_drives()[0]->file_system().connection_kind(),
               LinkdeckFileSystem::connection_kind_of(DLNK_MEDIA_BLUETOOTH));
@@ -90,6 +93,7 @@ TEST_F(ConnectivitySide, DeviceUpdatesActOnlyOnConnectAndDisconnectWithTheirMedi
 
     notify.OnDeviceUpdated(L"SN-BT",
                            DLNK_DEVICE_STATUS(DLNK_CHANGE_UPDATED, DLNK_INFO_DISCONNECTED, 0));
+    notify.flush();
     EXPECT_EQ(types_of(take_messages()),
               (std::vector<std::int32_t>{MSG_DRIVE_LOST, MSG_DRIVE_LOST, MSG_PHONE_LOST}));
     EXPECT_FALSE(phone_with_serial(L"SN-BT")->connected());
@@ -98,6 +102,7 @@ TEST_F(ConnectivitySide, DeviceUpdatesActOnlyOnConnectAndDisconnectWithTheirMedi
     notify.OnDeviceUpdated(L"SN-BT", DLNK_DEVICE_STATUS(0x8, DLNK_INFO_CONNECTED, 0));
     notify.OnDeviceAdded(nullptr, 0);
     notify.OnDeviceRemoved(L"", 0);
+    notify.flush();
     EXPECT_EQ(notify.OnDeviceListUpdated(), DLNK_OK);
     EXPECT_TRUE(take_messages().empty());
     EXPECT_FALSE(phone_with_serial(L"SN-BT")->connected());
