@@ -1,0 +1,147 @@
+// The current drive: choosing it, reading what it holds and wiping it.
+
+#include "service/content/maps_bucket.h"
+#include "service/content/phone_drive.h"
+#include "service/content/version_manager.h"
+#include "service/core/message_queue.h"
+#include "service/core/sync.h"
+#include "service/core/trace.h"
+#include "service/devices/file_system.h"
+#include "service/facade/facade_internal.h"
+#include "service/phones/phone_manager.h"
+
+namespace MapsService {
+
+Result drive_with_map_settings(const char* skipText, PhoneDrive*& drive) {
+    drive = current_drive();
+    if (drive == nullptr) {
+        TraceError("no current drive was selected");
+        return kResultNoDriveSelected;
+    }
+    if (drive->map_settings() == nullptr) {
+        TraceInfo("%s", skipText);
+        drive = nullptr;
+    }
+    return kResultOk;
+}
+
+namespace {
+
+// Regions are told by the region table and voices linked to their catalog
+// items only once the drive's catalog is loaded; without it the drive would
+// seem to hold no regions, and an update would wipe them for good: a catalog
+// that cannot be loaded is the list's failure.
+Result load_catalog(PhoneDrive& drive) {
+    if (drive.region_table() != nullptr) {
+        return kResultOk;
+    }
+    const Result result = drive.load_url_infos();
+    if (result != kResultOk) {
+        TraceWarning(L"catalog of drive %s not loaded (%d)", drive.name().c_str(), result);
+    }
+    return result;
+}
+
+}  // namespace
+
+Result select_phone_drive(std::int32_t id) {
+    ScopeTrace scope("MapsService::select_phone_drive");
+    TraceInfo("select phone drive with id %d", id);
+    PhoneDrive* drive = PhoneManager::FindDrive(id);
+    set_current_drive(drive);
+    if (drive == nullptr) {
+        TraceError("unable to select phone drive with id %d", id);
+        return kResultInvalidDrive;
+    }
+    if (drive->file_system().is_write_protected()) {
+        TraceError(L"selected phone drive %s is write protected", drive->name().c_str());
+        return kResultWriteProtected;
+    }
+    if (drive->map_settings() == nullptr) {
+        return kResultOk;
+    }
+    VersionManager versions(*drive);
+    OnQueryingServer(drive);
+    return versions.update_map_version(false);
+}
+
+Result GetRegionList(std::vector<std::int32_t>& regions) {
+    PhoneDrive* drive = current_drive();
+    if (drive == nullptr) {
+        return kResultNoDriveSelected;
+    }
+    if (drive->map_settings() == nullptr) {
+        TraceInfo("skipping GetRegionList() without mapsettings");
+        return kResultOk;
+    }
+    const Result loaded = load_catalog(*drive);
+    return loaded != kResultOk ? loaded : drive->maps_bucket().GetRegionList(regions);
+}
+
+Result GetVoicesList(std::vector<VoiceInfo>& voices) {
+    PhoneDrive* drive = current_drive();
+    if (drive == nullptr) {
+        return kResultNoDriveSelected;
+    }
+    if (drive->map_settings() == nullptr) {
+        TraceInfo("skipping GetVoicesList() without mapsettings");
+        return kResultOk;
+    }
+    const Result loaded = load_catalog(*drive);
+    return loaded != kResultOk ? loaded : drive->maps_bucket().GetVoicesList(voices);
+}
+
+Result update_maps_version() {
+    ScopeTrace scope("MapsService::update_maps_version");
+    PhoneDrive* drive = current_drive();
+    if (drive == nullptr) {
+        return kResultInvalidDrive;
+    }
+    if (drive->map_settings() == nullptr) {
+        TraceInfo("skipping update_maps_version() without mapsettings");
+        return kResultOk;
+    }
+    if (!drive->connected()) {
+        TraceError(L"update_maps_version(): current drive %s is offline now",
+                   drive->name().c_str());
+        return kResultDriveOffline;
+    }
+    VersionManager versions(*drive);
+    return versions.update_map_version(true);
+}
+
+Result delete_all_maps() {
+    ScopeTrace scope("MapsService::delete_all_maps");
+    PhoneDrive* drive = nullptr;
+    const Result precondition =
+        drive_with_map_settings("skipping delete_all_maps() without mapsettings", drive);
+    if (precondition != kResultOk || drive == nullptr) {
+        return precondition;
+    }
+    CancelFlag& cancel = service_cancel_flag();
+    cancel.reset();
+    const Result result = drive->maps_bucket().empty_diskcache();
+    // The wiped cache still needs its index files for the maps application to start.
+    VersionManager versions(*drive);
+    (void)versions.download_cachedat_header();
+    (void)versions.download_category_tree();
+    cancel.reset();
+    TraceInfo(L"delete_all_maps( ) finished with ret=%d", result);
+    return result;
+}
+
+Result delete_all_voices() {
+    ScopeTrace scope("MapsService::delete_all_voices");
+    PhoneDrive* drive = nullptr;
+    const Result precondition =
+        drive_with_map_settings("skipping delete_all_voices() without mapsettings", drive);
+    if (precondition != kResultOk || drive == nullptr) {
+        return precondition;
+    }
+    service_cancel_flag().reset();
+    const Result result = drive->maps_bucket().delete_all_voices();
+    service_cancel_flag().reset();
+    return result;
+}
+
+}  // namespace MapsService

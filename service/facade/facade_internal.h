@@ -1,0 +1,29 @@
+#pragma once
+
+#include <vector>
+
+#include "service/core/result_codes.h"
+#include "service/facade/maps_service.h"
+
+namespace MapsService {
+
+class DownloadPackage;
+
+void set_current_drive(PhoneDrive* drive);
+
+// The common preconditions of the operations on the current drive: 3 (traced)
+// without a drive, 0 with `drive` null after tracing the skip text when the
+// drive holds no maps settings, otherwise 0 with `drive` set.
+[[nodiscard]] Result drive_with_map_settings(const char* skipText, PhoneDrive*& drive);
+
+// Appends one entry per package item, each under the entry of its parent id
+// when the list already holds one.
+void insert_download_items(const DownloadPackage& package, std::vector<DownloadItemInfo>& items);
+
+// The catalog item ids of the chosen voices; a voice the catalog does not
+// offer has nothing to fetch.
+std::vector<std::int32_t> voice_item_ids(PhoneDrive& drive, const std::vector<VoiceInfo>& voices);
+
+void release_mapsapp_catalog();
+
+}  // namespace MapsService

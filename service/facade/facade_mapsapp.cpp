@@ -1,0 +1,45 @@
+// The maps application: the server's installer catalog, the offer for the
+// current drive's phone and its installation.
+
+#include "service/content/maps_app_package.h"
+#include "service/content/maps_update_info.h"
+#include "service/content/phone_drive.h"
+#include "service/core/sync.h"
+#include "service/core/trace.h"
+#include "service/devices/file_system.h"
+#include "service/facade/facade_internal.h"
+
+namespace MapsService {
+
+Result get_mapsapp_catalog() {
+    ScopeTrace scope("MapsService::get_mapsapp_catalog");
+    return maps_app_package().Load();
+}
+
+void release_mapsapp_catalog() {
+    maps_app_package().clear();
+}
+
+Result get_mapsapp_update_info(MapsUpdateInfo& info) {
+    ScopeTrace scope("MapsService::get_mapsapp_update_info");
+    PhoneDrive* drive = current_drive();
+    if (drive == nullptr) {
+        return kResultNoDriveSelected;
+    }
+    return drive->get_mapsapp_update_info(info);
+}
+
+Result update_mapsapp(const MapsUpdateInfo& info) {
+    ScopeTrace scope("MapsService::update_mapsapp");
+    CancelFlag& cancel = service_cancel_flag();
+    cancel.reset();
+    PhoneDrive* drive = current_drive();
+    if (drive == nullptr) {
+        return kResultNoDriveSelected;
+    }
+    const Result result = drive->file_system().install_application(*drive, info);
+    cancel.reset();
+    return result;
+}
+
+}  // namespace MapsService

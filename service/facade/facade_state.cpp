@@ -1,0 +1,138 @@
+// The service's lifecycle and the process-wide state the facade keeps: the
+// current drive and the server root.
+
+#include <exception>
+#include <mutex>
+#include <string>
+
+#include "service/core/exceptions.h"
+#include "service/core/ini_file.h"
+#include "service/core/message_queue.h"
+#include "service/core/sync.h"
+#include "service/core/text.h"
+#include "service/core/trace.h"
+#include "service/devices/platform.h"
+#include "service/facade/facade_internal.h"
+#include "service/facade/maps_service.h"
+#include "service/phones/phone_manager.h"
+#include "service/phones/phone_platform.h"
+#include "service/protocol/server_package.h"
+#include "service/protocol/server_url.h"
+
+namespace MapsService {
+
+namespace {
+
+struct FacadeState {
+    // Written by the worker's operations; guarded since tools and tests read it
+    // from other threads too.
+    std::mutex mutex;
+    PhoneDrive* currentDrive = nullptr;  // owned by the phone manager
+    std::string serverRoot = kDefaultServerRoot;
+};
+
+FacadeState& state() {
+    static FacadeState* instance = new FacadeState();
+    return *instance;
+}
+
+// Server packages ask for the URL when they are built; the protocol layer
+// cannot call up here, so the facade hands it its own answer.
+const bool kServerUrlInstalled = [] {
+    set_server_url_source(get_server_url);
+    return true;
+}();
+
+}  // namespace
+
+PhoneDrive* current_drive() {
+    std::lock_guard lock(state().mutex);
+    return state().currentDrive;
+}
+
+void set_current_drive(PhoneDrive* drive) {
+    std::lock_guard lock(state().mutex);
+    state().currentDrive = drive;
+}
+
+std::string server_root() {
+    std::lock_guard lock(state().mutex);
+    return state().serverRoot;
+}
+
+Result initialize(std::int32_t driveFlags) {
+    ScopeTrace scope("MapsService::initialize");
+    (void)kServerUrlInstalled;
+    IniFile& settings = service_settings();
+    if (settings.load()) {
+        settings.dump();
+    }
+    PhoneManager::SetDriveFlags(driveFlags);
+    install_phone_platform_steps();
+    const Result result = platform_initialize();
+    if (result != kResultOk) {
+        TraceError("platform_initialize( ) returned with error 0x%X",
+                   static_cast<unsigned>(result));
+        return result;
+    }
+    OnDriveFound(nullptr);
+    TraceInfo(L"platform_initialize( ) successful");
+    return kResultOk;
+}
+
+Result finalize() {
+    TraceInfo(L"finalizing MSAPI");
+    (void)cancel_operation();
+    Result result = kResultOk;
+    try {
+        // The watchers stop before the phones go: a late notification must not
+        // meet a phone that was already released.
+        (void)platform_finalize();
+        set_current_drive(nullptr);
+        PhoneManager::FreeDeviceMap();
+        release_mapsapp_catalog();
+    } catch (const std::exception& error) {
+        TraceError("exception in MapsService::finalize: %s", error.what());
+        result = kResultFailed;
+    }
+    TraceInfo(L"finalize MSAPI finished");
+    try {
+        close_tracer();
+    } catch (...) {
+    }
+    return result;
+}
+
+Result set_server_root(const std::wstring& root) {
+    if (root.empty()) {
+        return kResultFailed;
+    }
+    TraceInfo(L"setting server root to %s", root.c_str());
+    std::lock_guard lock(state().mutex);
+    state().serverRoot = to_narrow(root);
+    return kResultOk;
+}
+
+std::wstring get_server_url() {
+    const std::wstring url = kServerUrlPrefix + to_wide(server_root());
+    TraceInfo(L"using server url %s", url.c_str());
+    return url;
+}
+
+Result GetPackage(const std::wstring& server, const std::wstring& package,
+                  const std::wstring& language, const std::wstring& version,
+                  const std::wstring& operatingSystem, std::vector<ServerRecord>& records) {
+    TraceInfo(L"GetPackage( ) called: server=%s package=%s", server.c_str(), package.c_str());
+    ServerPackage fetched(server, package, language, version, operatingSystem);
+    const Result result = fetched.download();
+    fetched.copy_records(records);
+    return result;
+}
+
+Result cancel_operation() {
+    TraceInfo(L"cancel_operation( ) called");
+    service_cancel_flag().set();
+    return kResultOk;
+}
+
+}  // namespace MapsService

@@ -1,0 +1,98 @@
+#include "tests/e2e/facade_fixture.h"
+
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "service/content/map_settings.h"
+#include "service/core/text.h"
+#include "service/devices/file_system_win.h"
+#include "service/facade/maps_service.h"
+#include "service/phones/phone_manager.h"
+#include "service/protocol/server_url.h"
+#include "tests/content/drive_fixture.h"
+
+namespace atlasync::testing {
+
+namespace fs = std::filesystem;
+using namespace MapsService;
+
+namespace {
+
+// A memory card with its write-protection switch on: the system cannot make
+// one from a plain folder, so the volume says so itself.
+class WriteProtectedVolume : public FileSystemWin {
+public:
+    using FileSystemWin::FileSystemWin;
+    bool is_write_protected() override { return true; }
+};
+
+}  // namespace
+
+void FacadeTest::SetUp() {
+    install_map_settings_loader();
+    drain_messages();
+}
+
+void FacadeTest::TearDown() {
+    // Leaves no current drive behind for the drives released below.
+    (void)select_phone_drive(-1);
+    (void)cancel_operation();
+    service_cancel_flag().reset();
+    drain_messages();
+    PhoneManager::FreeDeviceMap();
+    m_world.reset();
+    set_server_url_source(get_server_url);
+}
+
+void FacadeTest::serve(const mapserver::WorldOptions& options) {
+    m_world = std::make_unique<ServedWorld>(options);
+    // The world points server packages straight at itself; the facade's own
+    // URL is what is under test here.
+    set_server_url_source(get_server_url);
+    ASSERT_EQ(set_server_root(L"localhost:" + std::to_wstring(m_world->served().port())),
+              kResultOk);
+}
+
+PhoneDrive* FacadeTest::add_volume_drive(const fs::path& folder, bool writeProtected) {
+    const std::wstring root = to_wide(folder.string());
+    Phone* phone = PhoneManager::AddPhone(L"Volume phone", L"volume-" + root);
+    std::unique_ptr<FileSystem> files;
+    if (writeProtected) {
+        files = std::make_unique<WriteProtectedVolume>(root);
+    } else {
+        files = std::make_unique<FileSystemWin>(root);
+    }
+    return PhoneManager::AddPhoneDrive(phone, std::move(files), false);
+}
+
+std::map<std::string, std::string> snapshot(const fs::path& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        if (entry.is_regular_file()) {
+            const std::string content = read_file(entry.path());
+            files[fs::relative(entry.path(), folder).string()] =
+                std::to_string(content.size()) + ":" +
+                std::to_string(std::hash<std::string>{}(content));
+        }
+    }
+    return files;
+}
+
+std::size_t entries_below(const fs::path& folder) {
+    std::error_code error;
+    if (!fs::exists(folder, error)) {
+        return 0;
+    }
+    return static_cast<std::size_t>(std::distance(fs::recursive_directory_iterator(folder),
+                                                  fs::recursive_directory_iterator()));
+}
+
+fs::path download_temp_folder() {
+    const char* base = std::getenv("TMPDIR");
+    const fs::path root = (base != nullptr && base[0] == '/') ? base : "/tmp";
+    return root / ("atlasync-" + std::to_string(::getuid())) / "download_temp";
+}
+
+}  // namespace atlasync::testing

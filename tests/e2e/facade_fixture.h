@@ -1,0 +1,43 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "service/content/phone_drive.h"
+#include "tests/content/served_world.h"
+
+namespace atlasync::testing {
+
+// The facade against a generated world served on a loopback port, named to
+// the facade through its own server root ("localhost:PORT" after the fixed
+// prefix resolves to loopback). Phones and drives are released afterwards.
+class FacadeTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Serves a world and points the facade's server root at it.
+    void serve(const mapserver::WorldOptions& options = {});
+    ServedWorld& world() { return *m_world; }
+
+    // A drive of a phone that shows up as a local volume over the folder.
+    MapsService::PhoneDrive* add_volume_drive(const std::filesystem::path& folder,
+                                              bool writeProtected = false);
+
+    std::unique_ptr<ServedWorld> m_world;
+};
+
+// Every file below the folder with its size and content digest.
+std::map<std::string, std::string> snapshot(const std::filesystem::path& folder);
+
+// Files and folders left below the folder (none when it does not exist).
+std::size_t entries_below(const std::filesystem::path& folder);
+
+// The service's temporary work folder of downloads.
+std::filesystem::path download_temp_folder();
+
+}  // namespace atlasync::testing

@@ -1,0 +1,218 @@
+// The facade's preconditions and state on drives that show up as local volumes.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <functional>
+#include <thread>
+
+#include "service/content/download_package.h"
+#include "service/content/maps_bucket.h"
+#include "service/core/message_queue.h"
+#include "service/core/sync.h"
+#include "service/core/text.h"
+#include "service/facade/facade_internal.h"
+#include "service/facade/maps_service.h"
+#include "tests/content/drive_fixture.h"
+#include "tests/e2e/facade_fixture.h"
+#include "tests/phones/message_wait.h"
+
+namespace {
+
+using namespace MapsService;
+using atlasync::mapserver::DriveOptions;
+using atlasync::mapserver::World;
+using atlasync::testing::FacadeTest;
+using atlasync::testing::snapshot;
+namespace fs = std::filesystem;
+
+using Facade = FacadeTest;
+
+TEST_F(Facade, ServerRootComposesTheUrlAndAnEmptyRootKeepsThePreviousOne) {
+    EXPECT_EQ(get_server_url(), std::wstring(kServerUrlPrefix) + to_wide(kDefaultServerRoot));
+    ASSERT_EQ(set_server_root(L"maps.example.org"), kResultOk);
+    EXPECT_EQ(set_server_root(L""), kResultFailed);
+    EXPECT_EQ(server_root(), "maps.example.org");
+    EXPECT_EQ(get_server_url(), L"http://mapdata.maps.example.org");
+}
+
+TEST_F(Facade, OperationsOnTheCurrentDriveWithoutOneAnswerNoDriveOrInvalidDrive) {
+    serve();
+    PhoneDrive* drive = add_volume_drive(world().make_drive(DriveOptions{}));
+    ASSERT_NE(drive, nullptr);
+    EXPECT_EQ(select_phone_drive(drive->id() + 1000), kResultInvalidDrive);
+    EXPECT_EQ(current_drive(), nullptr);
+
+    const std::vector<std::int32_t> regions{World::client_id(world().world.regions[0].idid)};
+    std::uint64_t count1 = 0;
+    std::uint64_t count2 = 0;
+    std::vector<DownloadItemInfo> items;
+    std::vector<VoiceInfo> voices;
+    std::vector<std::int32_t> held;
+    EXPECT_EQ(download(regions, {}), kResultNoDriveSelected);
+    EXPECT_EQ(get_download_size(regions, {}, count1, count2, items), kResultNoDriveSelected);
+    EXPECT_EQ(delete_all_maps(), kResultNoDriveSelected);
+    EXPECT_EQ(delete_all_voices(), kResultNoDriveSelected);
+    EXPECT_EQ(GetRegionList(held), kResultNoDriveSelected);
+    EXPECT_EQ(GetVoicesList(voices), kResultNoDriveSelected);
+    EXPECT_EQ(update_maps_version(), kResultInvalidDrive);
+    EXPECT_TRUE(items.empty());
+}
+
+TEST_F(Facade, DownloadOfNothingAnswersZeroAndLeavesTheDriveAndServerAlone) {
+    serve();
+    const fs::path folder = world().make_drive(DriveOptions{});
+    PhoneDrive* drive = add_volume_drive(folder);
+    ASSERT_NE(drive, nullptr);
+    ASSERT_EQ(select_phone_drive(drive->id()), kResultOk);
+    const auto before = snapshot(folder);
+    const std::size_t requests = world().served().log().size();
+    EXPECT_EQ(download({}, {}), kResultOk);
+    EXPECT_EQ(snapshot(folder), before);
+    EXPECT_EQ(world().served().log().size(), requests);
+}
+
+TEST_F(Facade, AWriteProtectedDriveAnswersThirteenAndStaysCurrent) {
+    serve();
+    const fs::path folder = world().make_drive(DriveOptions{});
+    PhoneDrive* drive = add_volume_drive(folder, true);
+    ASSERT_NE(drive, nullptr);
+    EXPECT_EQ(select_phone_drive(drive->id()), kResultWriteProtected);
+    EXPECT_EQ(current_drive(), drive);
+    // Still the current drive: the size is that of its region, not "no drive".
+    const std::vector<std::int32_t> regions{World::client_id(world().world.regions[0].idid)};
+    std::uint64_t count1 = 0;
+    std::uint64_t count2 = 0;
+    std::vector<DownloadItemInfo> items;
+    EXPECT_EQ(get_download_size(regions, {}, count1, count2, items), kResultOk);
+    EXPECT_GT(count1, 0u);
+}
+
+TEST_F(Facade, AnOutdatedDriveNeedsAnUpdateAndACurrentOneDoesNot) {
+    serve();
+    DriveOptions outdated;
+    outdated.mapVersion = "1.1.6.0";
+    PhoneDrive* old = add_volume_drive(world().make_drive(outdated));
+    PhoneDrive* current = add_volume_drive(world().make_drive(DriveOptions{}));
+    ASSERT_NE(old, nullptr);
+    ASSERT_NE(current, nullptr);
+    atlasync::testing::drain_messages();
+    EXPECT_EQ(select_phone_drive(old->id()), kResultMapsNeedUpdate);
+    const auto messages = atlasync::testing::take_messages();
+    ASSERT_FALSE(messages.empty());
+    EXPECT_EQ(messages.front().type, MSG_QUERYING_SERVER);
+    EXPECT_EQ(messages.front().drive, old);
+    EXPECT_EQ(select_phone_drive(current->id()), kResultOk);
+}
+
+TEST_F(Facade, DownloadSizeSumsEveryRegionAndVoiceItemOnce) {
+    serve();
+    DriveOptions options;
+    options.voices = {"all"};
+    PhoneDrive* drive = add_volume_drive(world().make_drive(options));
+    ASSERT_NE(drive, nullptr);
+    ASSERT_EQ(select_phone_drive(drive->id()), kResultOk);
+    std::vector<VoiceInfo> voices;
+    ASSERT_EQ(GetVoicesList(voices), kResultOk);
+    ASSERT_FALSE(voices.empty());
+    const std::vector<std::int32_t> regions{World::client_id(world().world.regions[0].idid),
+                                            World::client_id(world().world.regions[1].idid)};
+    std::uint64_t count1 = 0;
+    std::uint64_t count2 = 0;
+    std::vector<DownloadItemInfo> items;
+    ASSERT_EQ(get_download_size(regions, voices, count1, count2, items), kResultOk);
+
+    // Every catalog record the size covers appears exactly once, and the
+    // byte counts are the sums over the tree.
+    std::uint64_t bytes = 0;
+    std::uint64_t unpacked = 0;
+    std::size_t entries = 0;
+    std::size_t voiceEntries = 0;
+    std::function<void(const std::vector<DownloadItemInfo>&, std::int32_t)> walk =
+        [&](const std::vector<DownloadItemInfo>& list, std::int32_t parent) {
+            for (const DownloadItemInfo& item : list) {
+                URLInfo record;
+                ASSERT_TRUE(drive->find_url_info(item.id, record)) << item.id;
+                if (parent != 0) {
+                    EXPECT_EQ(record.parentId, parent);
+                }
+                bytes += item.byteSize;
+                unpacked += item.contentSize;
+                ++entries;
+                voiceEntries += item.itemType == 3 ? 1 : 0;
+                walk(item.children, item.id);
+            }
+        };
+    walk(items, 0);
+    EXPECT_EQ(bytes, count1);
+    EXPECT_EQ(unpacked, count2);
+    EXPECT_EQ(voiceEntries, voices.size());
+    EXPECT_GE(entries, regions.size() + voices.size());
+}
+
+TEST_F(Facade, ItemsGoUnderTheFirstEntryWithTheirParentIdSearchedListFirstThenDepth) {
+    serve();
+    atlasync::testing::LocalDrive local(world().make_drive(DriveOptions{}));
+    DownloadPackage package(*local.drive);
+    const auto item = [](std::int32_t id, std::int32_t parent, const wchar_t* type) {
+        URLInfo info;
+        info.id = id;
+        info.parentId = parent;
+        info.type = type;
+        info.byteSize = static_cast<std::uint64_t>(id);
+        return info;
+    };
+    package.add_item(item(10, 0, L"Category"));
+    package.add_item(item(20, 10, L"region"));
+    package.add_item(item(30, 20, L"CityIndex"));
+    package.add_item(item(40, 99, L"voice"));
+    package.add_item(item(50, 40, L"guide"));
+    // 20 is both a child of 10 and, below, a top-level entry: the list's own
+    // entries are searched before any children.
+    package.add_item(item(20, 0, L"region"));
+    package.add_item(item(60, 20, L"multimedia"));
+    std::vector<DownloadItemInfo> items;
+    insert_download_items(package, items);
+
+    ASSERT_EQ(items.size(), 3u);
+    EXPECT_EQ(items[0].id, 10);
+    EXPECT_EQ(items[0].itemType, 1);
+    ASSERT_EQ(items[0].children.size(), 1u);
+    ASSERT_EQ(items[0].children[0].children.size(), 1u);
+    EXPECT_EQ(items[0].children[0].children[0].id, 30);
+    EXPECT_EQ(items[0].children[0].children[0].itemType, 6);
+    EXPECT_EQ(items[1].id, 40);
+    ASSERT_EQ(items[1].children.size(), 1u);
+    EXPECT_EQ(items[1].children[0].id, 50);
+    EXPECT_EQ(items[2].id, 20);
+    ASSERT_EQ(items[2].children.size(), 1u);
+    EXPECT_EQ(items[2].children[0].id, 60);
+    EXPECT_EQ(items[2].children[0].byteSize, 60u);
+}
+
+TEST_F(Facade, ACancelledDownloadAnswersTwoAndLeavesTheFlagClear) {
+    serve();
+    PhoneDrive* drive = add_volume_drive(world().make_drive(DriveOptions{}));
+    ASSERT_NE(drive, nullptr);
+    ASSERT_EQ(select_phone_drive(drive->id()), kResultOk);
+    // The second region's archive is held back long enough to cancel it.
+    world().served().server().faults().add(atlasync::mapserver::parse_fault(
+        "*/R" + std::to_string(world().world.regions[1].idid) + ".zip=delay:5000"));
+    std::vector<std::int32_t> regions;
+    for (const auto& region : world().world.regions) {
+        regions.push_back(World::client_id(region.idid));
+    }
+    atlasync::testing::drain_messages();
+    std::atomic<Result> result{-1};
+    std::thread worker([&] { result = download(regions, {}); });
+    // Cancels once the first item finished.
+    const auto seen = atlasync::testing::messages_until(MSG_UNZIP_PROGRESS);
+    ASSERT_FALSE(seen.empty());
+    EXPECT_EQ(cancel_operation(), kResultOk);
+    worker.join();
+    EXPECT_EQ(result.load(), kResultCancelled);
+    EXPECT_FALSE(service_cancel_flag().is_set());
+}
+
+}  // namespace

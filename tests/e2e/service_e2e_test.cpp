@@ -1,0 +1,285 @@
+// The whole service through its facade: a generated world on a loopback map
+// server, a simulated phone whose memory card holds an outdated maps drive,
+// and the wizard's calls from initialize to finalize.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <set>
+#include <thread>
+
+#include "mapserver/drive/drive_writer.h"
+#include "service/content/map_settings.h"
+#include "service/content/maps_update_info.h"
+#include "service/core/message_queue.h"
+#include "service/core/sync.h"
+#include "service/core/text.h"
+#include "service/devices/file_system.h"
+#include "service/devices/file_system_win.h"
+#include "service/facade/maps_service.h"
+#include "service/phones/phone_manager.h"
+#include "service/phones/phone_platform.h"
+#include "service/protocol/curl_downloader.h"
+#include "tests/content/drive_fixture.h"
+#include "tests/devlinx/phone_farm.h"
+#include "tests/e2e/facade_fixture.h"
+#include "tests/phones/message_wait.h"
+
+namespace atlasync::testing {
+namespace {
+
+using namespace MapsService;
+using mapserver::DriveOptions;
+using mapserver::World;
+namespace fs = std::filesystem;
+
+class ServiceEndToEnd : public FacadeTest {
+protected:
+    void SetUp() override {
+        FacadeTest::SetUp();
+        // The service's work folders go below a folder of this test only.
+        m_savedTmp = std::getenv("TMPDIR") != nullptr ? std::getenv("TMPDIR") : "";
+        ::setenv("TMPDIR", m_tmp.path().c_str(), 1);
+        serve();
+    }
+
+    void TearDown() override {
+        if (m_initialized) {
+            EXPECT_EQ(finalize(), kResultOk);
+        }
+        m_savedTmp.empty() ? ::unsetenv("TMPDIR") : ::setenv("TMPDIR", m_savedTmp.c_str(), 1);
+        FacadeTest::TearDown();
+    }
+
+    // An outdated maps drive on a memory: three regions and every voice.
+    fs::path write_outdated_drive(const fs::path& folder) {
+        DriveOptions options;
+        options.content = world().content();
+        options.mapVersion = "1.1.6.0";
+        for (std::size_t i : {0, 2, 3}) {
+            options.regions.push_back(std::to_string(world().world.regions[i].idid));
+        }
+        options.voices = {"all"};
+        mapserver::write_drive(options, folder);
+        return folder;
+    }
+
+    void start_service() {
+        ASSERT_EQ(get_mapsapp_catalog(), kResultOk);
+        ASSERT_EQ(initialize(0), kResultOk);
+        m_initialized = true;
+    }
+
+    // The one connected drive that holds maps.
+    static PhoneDrive* maps_drive() {
+        std::vector<PhoneDrive*> drives;
+        EXPECT_EQ(PhoneManager::GetConnectedDrives(drives), kResultOk);
+        for (PhoneDrive* drive : drives) {
+            if (drive->map_settings() != nullptr) {
+                return drive;
+            }
+        }
+        return nullptr;
+    }
+
+    // The wizard's check up to the download size; the regions and voices of
+    // the drive are kept for the update.
+    void check(PhoneDrive& drive) {
+        ASSERT_EQ(select_phone_drive(drive.id()), kResultMapsNeedUpdate);
+        ASSERT_EQ(GetRegionList(m_regions), kResultOk);
+        ASSERT_EQ(GetVoicesList(m_voices), kResultOk);
+        std::set<std::int32_t> expected;
+        for (std::size_t i : {0, 2, 3}) {
+            expected.insert(World::client_id(world().world.regions[i].idid));
+        }
+        EXPECT_EQ(std::set<std::int32_t>(m_regions.begin(), m_regions.end()), expected);
+        ASSERT_FALSE(m_voices.empty());
+        MapsUpdateInfo offer;
+        const Result offered = get_mapsapp_update_info(offer);
+        EXPECT_TRUE(offered == kResultOk || offered == kResultNoUpdateInfo) << offered;
+        std::uint64_t bytes = 0;
+        std::uint64_t unpacked = 0;
+        std::vector<DownloadItemInfo> items;
+        ASSERT_EQ(get_download_size(m_regions, m_voices, bytes, unpacked, items), kResultOk);
+        EXPECT_GT(bytes, 0u);
+        EXPECT_GE(items.size(), m_regions.size());
+    }
+
+    // The drive holds the server's version, every tile of its regions, its
+    // voices and the index files; the work folders are empty.
+    void expect_updated(PhoneDrive& drive, const fs::path& folder) {
+        FileSystemWin fresh(to_wide(folder.string()));
+        ASSERT_NO_THROW(fresh.load_map_settings());
+        EXPECT_EQ(fresh.map_settings()->map_version().to_text(), L"1.1.7.0");
+        const fs::path cache = folder / "cities" / "diskcache";
+        for (const auto& region : world().world.regions) {
+            if (std::find(m_regions.begin(), m_regions.end(), World::client_id(region.idid)) ==
+                m_regions.end()) {
+                continue;
+            }
+            for (const std::string& name : region.tiles) {
+                const fs::path tile =
+                    cache / name.substr(0, 1) / name.substr(1, 1) / (name + ".cdt");
+                ASSERT_TRUE(fs::exists(tile)) << tile;
+                EXPECT_EQ(read_file(tile), world().world.tile_content(world().world.tiles.at(name)))
+                    << tile;
+            }
+        }
+        EXPECT_TRUE(fs::exists(cache / "CachedatHeader.cdt"));
+        EXPECT_TRUE(fs::exists(cache / "F" / "1" / "FFFFFFF1.cdt"));
+        std::vector<VoiceInfo> voices;
+        ASSERT_EQ(GetVoicesList(voices), kResultOk);
+        std::set<std::wstring> before;
+        std::set<std::wstring> after;
+        for (const VoiceInfo& voice : m_voices) {
+            before.insert(voice.name);
+        }
+        for (const VoiceInfo& voice : voices) {
+            EXPECT_TRUE(voice.valid) << to_narrow(voice.name);
+            after.insert(voice.name);
+        }
+        EXPECT_EQ(after, before);
+        EXPECT_EQ(entries_below(download_temp_folder()), 0u);
+        EXPECT_EQ(select_phone_drive(drive.id()), kResultOk);
+    }
+
+    // Holds the archive of the region back, so that the test can act while
+    // the download waits for it.
+    void hold_back_region(std::size_t index, const std::string& action) {
+        world().served().server().faults().add(mapserver::parse_fault(
+            "*/R" + std::to_string(world().world.regions[index].idid) + ".zip=" + action));
+    }
+
+    // Runs download on a worker thread; answers once the first item finished.
+    std::thread start_download(std::atomic<Result>& result) {
+        drain_messages();
+        std::thread worker([this, &result] { result = download(m_regions, m_voices); });
+        for (;;) {
+            const auto seen = messages_until(MSG_DOWNLOAD_PROGRESS);
+            if (seen.empty() || (seen.back().kind == ITEM_FINISHED)) {
+                return worker;
+            }
+        }
+    }
+
+    PhoneFarm m_farm;
+    TempDir m_tmp;
+    std::string m_savedTmp;
+    bool m_initialized = false;
+    std::vector<std::int32_t> m_regions;
+    std::vector<VoiceInfo> m_voices;
+};
+
+TEST_F(ServiceEndToEnd, CheckAndUpdateBringAnOutdatedMemoryCardUpToDate) {
+    m_farm.create("p", {"--serial", "SN-E2E", "--model", "RM-1"});
+    const fs::path card = write_outdated_drive(m_farm.memory("p", 'E'));
+    start_service();
+    PhoneDrive* drive = maps_drive();
+    ASSERT_NE(drive, nullptr);
+    check(*drive);
+    ASSERT_EQ(update_maps_version(), kResultOk);
+    ASSERT_EQ(download(m_regions, m_voices), kResultOk);
+    expect_updated(*drive, card);
+}
+
+TEST_F(ServiceEndToEnd, CheckAndUpdateBringAnOutdatedUsbVolumeUpToDate) {
+    const fs::path volume = write_outdated_drive(m_tmp.path() / "volume");
+    start_service();
+    ASSERT_EQ(add_volume(to_wide(volume.string())), kResultOk);
+    PhoneDrive* drive = maps_drive();
+    ASSERT_NE(drive, nullptr);
+    check(*drive);
+    ASSERT_EQ(update_maps_version(), kResultOk);
+    ASSERT_EQ(download(m_regions, m_voices), kResultOk);
+    expect_updated(*drive, volume);
+}
+
+TEST_F(ServiceEndToEnd, CancelInTheMiddleOfADownloadCopiesNothingMoreAndKeepsFilesIntact) {
+    m_farm.create("p", {"--serial", "SN-E2E"});
+    const fs::path card = write_outdated_drive(m_farm.memory("p", 'E'));
+    start_service();
+    PhoneDrive* drive = maps_drive();
+    ASSERT_NE(drive, nullptr);
+    check(*drive);
+    ASSERT_EQ(update_maps_version(), kResultOk);
+    hold_back_region(2, "delay:4000");
+    std::atomic<Result> result{-1};
+    std::thread worker = start_download(result);
+    const auto atCancel = snapshot(card);
+    EXPECT_EQ(cancel_operation(), kResultOk);
+    worker.join();
+    EXPECT_EQ(result.load(), kResultCancelled);
+    EXPECT_FALSE(service_cancel_flag().is_set());
+    EXPECT_EQ(snapshot(card), atCancel);
+    // What was copied is whole: every tile on the card is the server's tile.
+    for (const auto& [path, digest] : atCancel) {
+        const fs::path file(path);
+        if (file.extension() == ".cdt" && world().world.tiles.count(file.stem().string()) != 0) {
+            EXPECT_EQ(read_file(card / file),
+                      world().world.tile_content(world().world.tiles.at(file.stem().string())));
+        }
+    }
+    EXPECT_EQ(entries_below(download_temp_folder()), 0u);
+}
+
+TEST_F(ServiceEndToEnd, APhoneUnpluggedDuringTheDownloadFailsCleanlyAndIsFoundAgain) {
+    m_farm.create("p", {"--serial", "SN-E2E"});
+    write_outdated_drive(m_farm.memory("p", 'E'));
+    start_service();
+    PhoneDrive* drive = maps_drive();
+    ASSERT_NE(drive, nullptr);
+    const std::int32_t id = drive->id();
+    check(*drive);
+    ASSERT_EQ(update_maps_version(), kResultOk);
+    hold_back_region(2, "delay:2000");
+    std::atomic<Result> result{-1};
+    std::thread worker = start_download(result);
+    m_farm.remove("p");
+    worker.join();
+    EXPECT_NE(result.load(), kResultOk);
+    EXPECT_NE(result.load(), kResultCancelled);
+    EXPECT_EQ(PhoneManager::FindDrive(id), nullptr);
+    EXPECT_EQ(update_maps_version(), kResultDriveOffline);
+
+    m_farm.create("p", {"--serial", "SN-E2E"});
+    ASSERT_TRUE(eventually([&] { return PhoneManager::FindDrive(id) != nullptr; }));
+    EXPECT_EQ(PhoneManager::FindDrive(id), drive);
+}
+
+TEST_F(ServiceEndToEnd, AStalledServerAndAWrongContentTypeAnswerNine) {
+    m_farm.create("p", {"--serial", "SN-E2E"});
+    write_outdated_drive(m_farm.memory("p", 'E'));
+    start_service();
+    PhoneDrive* drive = maps_drive();
+    ASSERT_NE(drive, nullptr);
+    check(*drive);
+    ASSERT_EQ(update_maps_version(), kResultOk);
+    set_transfer_limits({5, 1, 1});
+    hold_back_region(2, "stall-after:100,times:1");
+    EXPECT_EQ(download(m_regions, m_voices), kResultServerError);
+    hold_back_region(2, "content-type:text/html,times:1");
+    EXPECT_EQ(download(m_regions, m_voices), kResultServerError);
+    set_transfer_limits({});
+    EXPECT_EQ(entries_below(download_temp_folder()), 0u);
+}
+
+TEST_F(ServiceEndToEnd, AFullPhoneMemoryAnswersFourteen) {
+    m_farm.create("p", {"--serial", "SN-E2E", "--capacity", "E:64K"});
+    DriveOptions options;
+    options.content = world().content();
+    mapserver::write_drive(options, m_farm.memory("p", 'E'));
+    start_service();
+    PhoneDrive* drive = maps_drive();
+    ASSERT_NE(drive, nullptr);
+    ASSERT_EQ(select_phone_drive(drive->id()), kResultOk);
+    std::vector<std::int32_t> regions;
+    for (const auto& region : world().world.regions) {
+        regions.push_back(World::client_id(region.idid));
+    }
+    EXPECT_EQ(download(regions, {}), kResultPhoneFull);
+}
+
+}  // namespace
+}  // namespace atlasync::testing

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <thread>
+
+#include "service/core/message.h"
+
+namespace atlasync::tool {
+
+// The tool's message pump: prints the service's messages, progress as a bar on
+// a terminal and as lines otherwise, and turns an interrupt (Ctrl-C) into the
+// service's cancel.
+class ProgressPrinter {
+public:
+    ProgressPrinter();
+    // Ends the pump through the queue's finish message.
+    ~ProgressPrinter();
+    ProgressPrinter(const ProgressPrinter&) = delete;
+    ProgressPrinter& operator=(const ProgressPrinter&) = delete;
+
+    // Returns once every message posted before the call was printed.
+    void flush();
+    bool interrupted() const;
+
+private:
+    void run();
+    void print(const MapsService::Message& message);
+    void print_progress(const MapsService::Message& message);
+    void end_bar();
+
+    const bool m_terminal;
+    bool m_barShown = false;
+    int m_lastPercent = -1;
+    std::atomic<std::uint64_t> m_posted{0};
+    std::atomic<std::uint64_t> m_printed{0};
+    std::thread m_thread;
+};
+
+}  // namespace atlasync::tool

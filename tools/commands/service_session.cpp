@@ -1,0 +1,236 @@
+// The service calls of atlasync-tool check and update, in the wizard's order.
+
+#include "tools/commands/service_session.h"
+
+#include <cstdio>
+#include <filesystem>
+
+#include "service/content/phone_drive.h"
+#include "service/core/message_queue.h"
+#include "service/core/text.h"
+#include "service/devices/file_system.h"
+#include "service/facade/maps_service.h"
+#include "service/phones/phone_manager.h"
+#include "service/phones/phone_platform.h"
+
+namespace atlasync::tool {
+
+namespace {
+
+using namespace MapsService;
+
+// The wizard takes these as success too: 6 means the maps need an update.
+bool succeeded(Result result) {
+    return result == kResultOk || result == kResultMapsNeedUpdate || result == 7 || result == 8;
+}
+
+bool parse_number(const std::string& text, std::int32_t& value) {
+    try {
+        std::size_t used = 0;
+        value = static_cast<std::int32_t>(std::stol(text, &used));
+        return used == text.size();
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+double megabytes(std::uint64_t bytes) {
+    return static_cast<double>(bytes) / (1024.0 * 1024.0);
+}
+
+void print_items(const std::vector<DownloadItemInfo>& items, int depth) {
+    for (const DownloadItemInfo& item : items) {
+        std::printf("  %*s%d %s (type %d): %llu bytes, %llu unpacked\n", depth * 2, "", item.id,
+                    to_narrow(item.name).c_str(), item.itemType,
+                    static_cast<unsigned long long>(item.byteSize),
+                    static_cast<unsigned long long>(item.contentSize));
+        print_items(item.children, depth + 1);
+    }
+}
+
+}  // namespace
+
+bool parse_session_options(const char* command, const std::vector<std::string>& args, bool allowApp,
+                           SessionOptions& options) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        const bool hasValue = i + 1 < args.size();
+        if (arg == "--server-root" && hasValue) {
+            options.serverRoot = to_wide(args[++i]);
+            if (options.serverRoot.empty()) {
+                std::fprintf(stderr, "atlasync-tool: %s: --server-root needs a name\n", command);
+                return false;
+            }
+        } else if (arg == "--drive" && hasValue) {
+            if (!parse_number(args[++i], options.driveId) || options.driveId <= 0) {
+                std::fprintf(stderr, "atlasync-tool: %s: --drive needs a drive id\n", command);
+                return false;
+            }
+        } else if (arg == "--drive-flags" && hasValue) {
+            if (!parse_number(args[++i], options.driveFlags)) {
+                std::fprintf(stderr, "atlasync-tool: %s: --drive-flags needs a number\n", command);
+                return false;
+            }
+        } else if (arg == "--volume" && hasValue) {
+            std::error_code error;
+            const std::filesystem::path volume(args[++i]);
+            if (!std::filesystem::is_directory(volume, error)) {
+                std::fprintf(stderr, "atlasync-tool: %s: '%s' is not a folder\n", command,
+                             volume.c_str());
+                return false;
+            }
+            options.volumes.push_back(
+                std::filesystem::absolute(volume).lexically_normal().string());
+        } else if (arg == "--app" && allowApp) {
+            options.app = true;
+        } else {
+            std::fprintf(stderr, "atlasync-tool: %s: unexpected argument '%s'\n", command,
+                         arg.c_str());
+            return false;
+        }
+    }
+    return true;
+}
+
+ServiceSession::ServiceSession(SessionOptions options)
+    : m_options(std::move(options)), m_printer(std::make_unique<ProgressPrinter>()) {}
+
+ServiceSession::~ServiceSession() {
+    (void)finish();
+}
+
+bool ServiceSession::report(const char* step, Result result) {
+    std::printf("%s: %d\n", step, result);
+    std::fflush(stdout);
+    if (succeeded(result)) {
+        return true;
+    }
+    if (m_firstFailure == kResultOk) {
+        m_firstFailure = result;
+    }
+    return false;
+}
+
+bool ServiceSession::check() {
+    if (!m_options.serverRoot.empty() &&
+        !report("set_server_root", set_server_root(m_options.serverRoot))) {
+        return false;
+    }
+    std::printf("server: %s\n", to_narrow(get_server_url()).c_str());
+    return report("get_mapsapp_catalog", get_mapsapp_catalog()) && start_service() &&
+           choose_drive() && read_application_offer() && print_download_size();
+}
+
+bool ServiceSession::start_service() {
+    if (!report("initialize", initialize(m_options.driveFlags))) {
+        return false;
+    }
+    m_started = true;
+    for (const std::string& volume : m_options.volumes) {
+        if (!report(("volume " + volume).c_str(), add_volume(to_wide(volume)))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool ServiceSession::choose_drive() {
+    m_driveId = m_options.driveId;
+    if (m_driveId == 0) {
+        std::vector<PhoneDrive*> drives;
+        (void)PhoneManager::GetConnectedDrives(drives);
+        for (PhoneDrive* drive : drives) {
+            if (drive->valid() && drive->map_settings() != nullptr) {
+                m_driveId = drive->id();
+                break;
+            }
+        }
+        if (m_driveId == 0) {
+            std::printf("no maps drive found\n");
+            return report("select_phone_drive", kResultInvalidDrive);
+        }
+    }
+    m_versionCheck = select_phone_drive(m_driveId);
+    if (!report("select_phone_drive", m_versionCheck)) {
+        return false;
+    }
+    PhoneDrive* drive = current_drive();
+    std::printf("drive %d: %s, maps %s\n", m_driveId, to_narrow(drive->name()).c_str(),
+                m_versionCheck == kResultMapsNeedUpdate ? "need an update" : "are current");
+    if (!report("GetRegionList", GetRegionList(m_regions)) ||
+        !report("GetVoicesList", GetVoicesList(m_voices))) {
+        return false;
+    }
+    print_regions_and_voices();
+    return true;
+}
+
+void ServiceSession::print_regions_and_voices() const {
+    std::printf("regions:");
+    for (std::int32_t region : m_regions) {
+        std::printf(" %d", region);
+    }
+    std::printf("\nvoices:");
+    for (const VoiceInfo& voice : m_voices) {
+        std::printf(" %s(%d)", to_narrow(voice.name).c_str(), voice.id);
+    }
+    std::printf("\n");
+}
+
+bool ServiceSession::read_application_offer() {
+    const Result result = get_mapsapp_update_info(m_updateInfo);
+    // No offer for this phone is an answer, not a failure.
+    if (result == kResultNoUpdateInfo || result == kResultInvalidDrive) {
+        std::printf("get_mapsapp_update_info: %d (no maps application offered)\n", result);
+        return true;
+    }
+    if (!report("get_mapsapp_update_info", result)) {
+        return false;
+    }
+    m_offer = true;
+    std::printf("maps application offered: %s %s, %llu bytes\n",
+                to_narrow(m_updateInfo.title).c_str(),
+                to_narrow(m_updateInfo.newVersion.to_text()).c_str(),
+                static_cast<unsigned long long>(m_updateInfo.contentSize));
+    return true;
+}
+
+bool ServiceSession::print_download_size() {
+    std::uint64_t download = 0;
+    std::uint64_t unpacked = 0;
+    std::vector<DownloadItemInfo> items;
+    if (!report("get_download_size",
+                get_download_size(m_regions, m_voices, download, unpacked, items))) {
+        return false;
+    }
+    std::printf("download size: %.1f MB (%llu bytes), %.1f MB unpacked\n", megabytes(download),
+                static_cast<unsigned long long>(download), megabytes(unpacked));
+    print_items(items, 0);
+    return true;
+}
+
+bool ServiceSession::update() {
+    if (m_options.app && m_offer && !report("update_mapsapp", update_mapsapp(m_updateInfo))) {
+        return false;
+    }
+    return report("update_maps_version", update_maps_version()) &&
+           report("download", download(m_regions, m_voices));
+}
+
+int ServiceSession::finish() {
+    if (m_printer) {
+        m_printer->flush();
+        m_printer.reset();
+    }
+    if (m_started) {
+        m_started = false;
+        report("finalize", finalize());
+        // What finalising announced names released phones: dropped unread.
+        Message message;
+        while (get_message(message, 1) == kResultOk && message.type != MSG_NOTHING) {
+        }
+    }
+    return m_firstFailure;
+}
+
+}  // namespace atlasync::tool

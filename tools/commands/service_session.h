@@ -1,0 +1,67 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "service/content/maps_update_info.h"
+#include "service/content/voice_info.h"
+#include "service/core/result_codes.h"
+#include "tools/commands/progress_printer.h"
+
+namespace atlasync::tool {
+
+struct SessionOptions {
+    std::wstring serverRoot;           // empty: the compiled-in root
+    std::int32_t driveId = 0;          // 0: the first maps drive found
+    std::vector<std::string> volumes;  // folders handed in as USB volumes
+    std::int32_t driveFlags = 0;
+    bool app = false;  // update: install an offered maps application too
+};
+
+// Parses the options shared by check and update; false (reported) on bad input.
+bool parse_session_options(const char* command, const std::vector<std::string>& args, bool allowApp,
+                           SessionOptions& options);
+
+// Runs the wizard's service calls in the wizard's order and prints what each
+// found. Keeps the first failing code as the exit status.
+class ServiceSession {
+public:
+    explicit ServiceSession(SessionOptions options);
+    ~ServiceSession();
+    ServiceSession(const ServiceSession&) = delete;
+    ServiceSession& operator=(const ServiceSession&) = delete;
+
+    // Server root, catalog, start, drive, regions and voices, application
+    // offer, download size. False when a step failed.
+    bool check();
+    // The maps application (with --app), the map version and the download.
+    bool update();
+    // Stops the message pump, then finalises a started service; answers the
+    // exit status.
+    int finish();
+
+private:
+    // Prints the step's result; false (and the code kept) when it failed.
+    bool report(const char* step, MapsService::Result result);
+    bool start_service();
+    bool choose_drive();
+    void print_regions_and_voices() const;
+    bool read_application_offer();
+    bool print_download_size();
+
+    SessionOptions m_options;
+    // Ended before the service finalises: messages name phones and drives.
+    std::unique_ptr<ProgressPrinter> m_printer;
+    bool m_started = false;
+    MapsService::Result m_firstFailure = MapsService::kResultOk;
+    std::int32_t m_driveId = 0;
+    MapsService::Result m_versionCheck = MapsService::kResultOk;
+    std::vector<std::int32_t> m_regions;
+    std::vector<MapsService::VoiceInfo> m_voices;
+    bool m_offer = false;
+    MapsService::MapsUpdateInfo m_updateInfo;
+};
+
+}  // namespace atlasync::tool
