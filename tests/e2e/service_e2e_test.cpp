@@ -145,6 +145,18 @@ protected:
         EXPECT_EQ(select_phone_drive(drive.id()), kResultOk);
     }
 
+    // A phone whose memory card holds the outdated drive, checked and moved to
+    // the server's version as the wizard does before its download.
+    void prepare_phone_update() {
+        m_farm.create("p", {"--serial", "SN-E2E", "--model", "RM-1"});
+        m_card = write_outdated_drive(m_farm.memory("p", 'E'));
+        ASSERT_NO_FATAL_FAILURE(start_service());
+        m_drive = maps_drive();
+        ASSERT_NE(m_drive, nullptr);
+        ASSERT_NO_FATAL_FAILURE(check(*m_drive));
+        ASSERT_EQ(update_maps_version(), kResultOk);
+    }
+
     // Holds the archive of the region back, so that the test can act while
     // the download waits for it.
     void hold_back_region(std::size_t index, const std::string& action) {
@@ -170,40 +182,31 @@ protected:
     bool m_initialized = false;
     std::vector<std::int32_t> m_regions;
     std::vector<VoiceInfo> m_voices;
+    PhoneDrive* m_drive = nullptr;
+    fs::path m_card;
 };
 
 TEST_F(ServiceEndToEnd, CheckAndUpdateBringAnOutdatedMemoryCardUpToDate) {
-    m_farm.create("p", {"--serial", "SN-E2E", "--model", "RM-1"});
-    const fs::path card = write_outdated_drive(m_farm.memory("p", 'E'));
-    start_service();
-    PhoneDrive* drive = maps_drive();
-    ASSERT_NE(drive, nullptr);
-    check(*drive);
-    ASSERT_EQ(update_maps_version(), kResultOk);
+    ASSERT_NO_FATAL_FAILURE(prepare_phone_update());
     ASSERT_EQ(download(m_regions, m_voices), kResultOk);
-    expect_updated(*drive, card);
+    expect_updated(*m_drive, m_card);
 }
 
 TEST_F(ServiceEndToEnd, CheckAndUpdateBringAnOutdatedUsbVolumeUpToDate) {
     const fs::path volume = write_outdated_drive(m_tmp.path() / "volume");
-    start_service();
+    ASSERT_NO_FATAL_FAILURE(start_service());
     ASSERT_EQ(add_volume(to_wide(volume.string())), kResultOk);
     PhoneDrive* drive = maps_drive();
     ASSERT_NE(drive, nullptr);
-    check(*drive);
+    ASSERT_NO_FATAL_FAILURE(check(*drive));
     ASSERT_EQ(update_maps_version(), kResultOk);
     ASSERT_EQ(download(m_regions, m_voices), kResultOk);
     expect_updated(*drive, volume);
 }
 
 TEST_F(ServiceEndToEnd, CancelInTheMiddleOfADownloadCopiesNothingMoreAndKeepsFilesIntact) {
-    m_farm.create("p", {"--serial", "SN-E2E"});
-    const fs::path card = write_outdated_drive(m_farm.memory("p", 'E'));
-    start_service();
-    PhoneDrive* drive = maps_drive();
-    ASSERT_NE(drive, nullptr);
-    check(*drive);
-    ASSERT_EQ(update_maps_version(), kResultOk);
+    ASSERT_NO_FATAL_FAILURE(prepare_phone_update());
+    const fs::path card = m_card;
     hold_back_region(2, "delay:4000");
     std::atomic<Result> result{-1};
     std::thread worker = start_download(result);
@@ -225,14 +228,9 @@ TEST_F(ServiceEndToEnd, CancelInTheMiddleOfADownloadCopiesNothingMoreAndKeepsFil
 }
 
 TEST_F(ServiceEndToEnd, APhoneUnpluggedDuringTheDownloadFailsCleanlyAndIsFoundAgain) {
-    m_farm.create("p", {"--serial", "SN-E2E"});
-    write_outdated_drive(m_farm.memory("p", 'E'));
-    start_service();
-    PhoneDrive* drive = maps_drive();
-    ASSERT_NE(drive, nullptr);
+    ASSERT_NO_FATAL_FAILURE(prepare_phone_update());
+    PhoneDrive* drive = m_drive;
     const std::int32_t id = drive->id();
-    check(*drive);
-    ASSERT_EQ(update_maps_version(), kResultOk);
     hold_back_region(2, "delay:2000");
     std::atomic<Result> result{-1};
     std::thread worker = start_download(result);
@@ -243,19 +241,13 @@ TEST_F(ServiceEndToEnd, APhoneUnpluggedDuringTheDownloadFailsCleanlyAndIsFoundAg
     EXPECT_EQ(PhoneManager::FindDrive(id), nullptr);
     EXPECT_EQ(update_maps_version(), kResultDriveOffline);
 
-    m_farm.create("p", {"--serial", "SN-E2E"});
+    m_farm.create("p", {"--serial", "SN-E2E", "--model", "RM-1"});
     ASSERT_TRUE(eventually([&] { return PhoneManager::FindDrive(id) != nullptr; }));
     EXPECT_EQ(PhoneManager::FindDrive(id), drive);
 }
 
 TEST_F(ServiceEndToEnd, AStalledServerAndAWrongContentTypeAnswerNine) {
-    m_farm.create("p", {"--serial", "SN-E2E"});
-    write_outdated_drive(m_farm.memory("p", 'E'));
-    start_service();
-    PhoneDrive* drive = maps_drive();
-    ASSERT_NE(drive, nullptr);
-    check(*drive);
-    ASSERT_EQ(update_maps_version(), kResultOk);
+    ASSERT_NO_FATAL_FAILURE(prepare_phone_update());
     set_transfer_limits({5, 1, 1});
     hold_back_region(2, "stall-after:100,times:1");
     EXPECT_EQ(download(m_regions, m_voices), kResultServerError);
@@ -270,7 +262,7 @@ TEST_F(ServiceEndToEnd, AFullPhoneMemoryAnswersFourteen) {
     DriveOptions options;
     options.content = world().content();
     mapserver::write_drive(options, m_farm.memory("p", 'E'));
-    start_service();
+    ASSERT_NO_FATAL_FAILURE(start_service());
     PhoneDrive* drive = maps_drive();
     ASSERT_NE(drive, nullptr);
     ASSERT_EQ(select_phone_drive(drive->id()), kResultOk);
