@@ -37,6 +37,25 @@ TEST_F(Facade, ServerRootComposesTheUrlAndAnEmptyRootKeepsThePreviousOne) {
     EXPECT_EQ(get_server_url(), L"http://mapdata.maps.example.org");
 }
 
+TEST_F(Facade, PackagesComeFromTheServerTheRootNamesAndTheCatalogLoadsOnce) {
+    serve();
+    std::vector<ServerRecord> records;
+    EXPECT_EQ(GetPackage(get_server_url(), L"mclients", L"", L"", L"", records), kResultOk);
+    EXPECT_EQ(records.size(), world().world.devices.size());
+
+    EXPECT_EQ(get_mapsapp_catalog(), kResultOk);
+    const std::size_t requests = world().served().log().size();
+    EXPECT_EQ(get_mapsapp_catalog(), kResultOk);
+    EXPECT_EQ(world().served().log().size(), requests);
+
+    // Nothing answers on the port the root names once the server is gone.
+    const std::wstring server = get_server_url();
+    m_world.reset();
+    records.clear();
+    EXPECT_EQ(GetPackage(server, L"touchfw", L"", L"", L"", records), kResultServerError);
+    EXPECT_TRUE(records.empty());
+}
+
 TEST_F(Facade, OperationsOnTheCurrentDriveWithoutOneAnswerNoDriveOrInvalidDrive) {
     serve();
     PhoneDrive* drive = add_volume_drive(world().make_drive(DriveOptions{}));
