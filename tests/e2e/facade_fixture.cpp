@@ -44,6 +44,7 @@ void FacadeTest::TearDown() {
     PhoneManager::FreeDeviceMap();
     m_world.reset();
     set_server_url_source(get_server_url);
+    (void)set_server_root(to_wide(kDefaultServerRoot));
 }
 
 void FacadeTest::serve(const mapserver::WorldOptions& options) {
