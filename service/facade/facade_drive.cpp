@@ -1,5 +1,7 @@
 // The current drive: choosing it, reading what it holds and wiping it.
 
+#include <functional>
+
 #include "service/content/maps_bucket.h"
 #include "service/content/phone_drive.h"
 #include "service/content/version_manager.h"
@@ -42,6 +44,21 @@ Result load_catalog(PhoneDrive& drive) {
     return result;
 }
 
+// What the current drive's bucket tells, read with the catalog loaded. No
+// drive is 3, untraced; a drive without maps settings holds nothing.
+Result read_from_bucket(const char* skipText, const std::function<Result(MapsBucket&)>& read) {
+    PhoneDrive* drive = current_drive();
+    if (drive == nullptr) {
+        return kResultNoDriveSelected;
+    }
+    if (drive->map_settings() == nullptr) {
+        TraceInfo("%s", skipText);
+        return kResultOk;
+    }
+    const Result loaded = load_catalog(*drive);
+    return loaded != kResultOk ? loaded : read(drive->maps_bucket());
+}
+
 }  // namespace
 
 Result select_phone_drive(std::int32_t id) {
@@ -66,29 +83,13 @@ Result select_phone_drive(std::int32_t id) {
 }
 
 Result GetRegionList(std::vector<std::int32_t>& regions) {
-    PhoneDrive* drive = current_drive();
-    if (drive == nullptr) {
-        return kResultNoDriveSelected;
-    }
-    if (drive->map_settings() == nullptr) {
-        TraceInfo("skipping GetRegionList() without mapsettings");
-        return kResultOk;
-    }
-    const Result loaded = load_catalog(*drive);
-    return loaded != kResultOk ? loaded : drive->maps_bucket().GetRegionList(regions);
+    return read_from_bucket("skipping GetRegionList() without mapsettings",
+                            [&](MapsBucket& bucket) { return bucket.GetRegionList(regions); });
 }
 
 Result GetVoicesList(std::vector<VoiceInfo>& voices) {
-    PhoneDrive* drive = current_drive();
-    if (drive == nullptr) {
-        return kResultNoDriveSelected;
-    }
-    if (drive->map_settings() == nullptr) {
-        TraceInfo("skipping GetVoicesList() without mapsettings");
-        return kResultOk;
-    }
-    const Result loaded = load_catalog(*drive);
-    return loaded != kResultOk ? loaded : drive->maps_bucket().GetVoicesList(voices);
+    return read_from_bucket("skipping GetVoicesList() without mapsettings",
+                            [&](MapsBucket& bucket) { return bucket.GetVoicesList(voices); });
 }
 
 Result update_maps_version() {
