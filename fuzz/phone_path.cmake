@@ -1,0 +1,3 @@
+if(TARGET devlinx_sim_core)
+  atlasync_fuzzer(phone_path SOURCES ${CMAKE_CURRENT_LIST_DIR}/phone_path.cpp DEPS devlinx_sim_core)
+endif()

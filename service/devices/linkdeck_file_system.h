@@ -1,0 +1,105 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "devlinx/devlinx_api.h"
+#include "service/core/exceptions.h"
+#include "service/devices/file_system.h"
+
+namespace MapsService {
+
+// Construction of a LinkdeckFileSystem failed; the text names the drive.
+class FileSystemConstructionException : public Exception {
+public:
+    explicit FileSystemConstructionException(std::wstring text);
+    const std::wstring& text() const { return m_text; }
+
+private:
+    std::wstring m_text;
+};
+
+// The file system of one memory of a phone, reached through the connectivity
+// library. Every operation opens its own handle on the phone and closes it
+// again, so the object holds nothing open and survives reconnections.
+class LinkdeckFileSystem final : public FileSystem {
+public:
+    // Reads the memory's description; throws FileSystemConstructionException
+    // when the phone or the memory cannot be reached.
+    LinkdeckFileSystem(std::wstring serialNumber, std::uint32_t media, std::uint32_t deviceId,
+                       const std::wstring& driveName);
+
+    // The device side's start: the connectivity library's modules in order and
+    // the device manager (0; 12 when a module fails, 1 without device manager).
+    // Called once, from the thread that starts the service.
+    [[nodiscard]] static Result initialize();
+    // The device side's stop; 1 when any step failed.
+    [[nodiscard]] static Result finalize();
+    // Open between initialize and finalize, else null.
+    static DLNKDMHANDLE device_manager();
+
+    // The link kind the media flags name: 0 USB, 1 Bluetooth,
+    // 2 serial, 3 infrared, 255 unknown.
+    static std::int32_t connection_kind_of(std::uint32_t media);
+
+    DirectoryEntry get_root_directory() override;
+    [[nodiscard]] Result fetch_sub_directories(const std::wstring& path,
+                                               std::vector<DirectoryEntry>& entries) override;
+    [[nodiscard]] Result fetch_filenames(const std::wstring& path,
+                                         std::vector<std::wstring>& paths) override;
+    bool is_write_protected() override { return false; }
+    const std::wstring& get_memory_type() override { return m_memoryType; }
+    [[nodiscard]] Result delete_file(const std::wstring& path) override;
+    [[nodiscard]] Result delete_directory(const std::wstring& path) override;
+    [[nodiscard]] Result create_directory(const std::wstring& path) override;
+    [[nodiscard]] Result get_file_size(const std::wstring& path, std::uint64_t& size) override;
+    [[nodiscard]] Result get_directory_size(const std::wstring& path, std::uint64_t& size) override;
+    [[nodiscard]] Result get_time(const std::wstring& path, FileTimes& times) override;
+    bool file_exists(const std::wstring& path) override;
+    bool directory_exists(const std::wstring& path) override;
+    [[nodiscard]] Result read_file(const std::wstring& path,
+                                   std::vector<std::uint8_t>& data) override;
+    // Without overwrite an existing phone file is left as it is and the answer is 0.
+    [[nodiscard]] Result write_file(const std::wstring& path, const void* data,
+                                    std::uint32_t length, std::uint32_t reserved,
+                                    bool overwrite) override;
+    [[nodiscard]] Result copy_to_device(const std::wstring& localSource,
+                                        const std::wstring& targetFolder) override;
+    // One library move each, instead of the inherited copy and delete.
+    [[nodiscard]] Result move_file(const std::wstring& source,
+                                   const std::wstring& targetFolder) override;
+    [[nodiscard]] Result move_folder(const std::wstring& source,
+                                     const std::wstring& targetFolder) override;
+    std::int64_t total_space_bytes() override;
+    // Asks the phone again only after a change on the drive; the last known
+    // value when the phone cannot be asked.
+    std::int64_t free_space_bytes() override;
+    [[nodiscard]] Result unzip_archive(const std::wstring& localArchive,
+                                       const std::wstring& workFolder, ExtractionSink& sink,
+                                       std::uint64_t& bytesWritten) override;
+
+    const std::wstring& serial_number() const { return m_serialNumber; }
+    const std::wstring& label() const { return m_label; }
+    std::uint32_t media() const { return m_media; }
+    std::uint32_t device_id() const { return m_deviceId; }
+
+private:
+    template <typename T, typename Body>
+    T run_operation(const char* name, const std::wstring& path, T noHandle, T onException,
+                    Body&& body);
+    void changed() { m_freeSpaceStale = true; }
+
+    const std::wstring m_serialNumber;
+    const std::uint32_t m_media;
+    const std::uint32_t m_deviceId;
+    std::wstring m_rootPath;  // the memory as the library names it, "\\E:"
+    std::wstring m_memoryType;
+    std::wstring m_label;
+    std::int64_t m_totalBytes = 0;
+    // Written by whichever thread changed the drive or re-read the free space.
+    std::atomic<std::int64_t> m_freeBytes{0};
+    std::atomic<bool> m_freeSpaceStale{true};
+};
+
+}  // namespace MapsService
