@@ -1,6 +1,9 @@
 #include "service/content/download_package.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <system_error>
 
@@ -74,7 +77,12 @@ std::wstring expected_content_type(const std::wstring& url) {
 DownloadPackage::DownloadPackage(PhoneDrive& drive)
     : m_drive(drive), m_fileSystem(drive.file_system()) {
     TraceInfo(L"DownloadPackage constructor: %s", m_drive.name().c_str());
-    if (create_temp_directory(L"download_temp", m_tempFolder) != kResultOk) {
+    // One folder per package below "download_temp": another process of ours (a
+    // second tool, a test run) must not find our work files, nor we its.
+    static std::atomic<std::uint32_t> counter{0};
+    const std::wstring name =
+        L"download_temp/" + std::to_wstring(::getpid()) + L"-" + std::to_wstring(++counter);
+    if (create_temp_directory(name, m_tempFolder) != kResultOk) {
         throw DiskErrorException();
     }
     m_unzipFolder = join_path(m_tempFolder, L"unzip");
@@ -82,6 +90,9 @@ DownloadPackage::DownloadPackage(PhoneDrive& drive)
 
 DownloadPackage::~DownloadPackage() {
     TraceInfo(L"DownloadPackage destructor: %s", m_drive.name().c_str());
+    if (delete_tree(m_tempFolder) != kResultOk) {
+        TraceWarning(L"temporary folder %s not removed", m_tempFolder.c_str());
+    }
 }
 
 void DownloadPackage::add_item(const URLInfo& item) {

@@ -38,7 +38,8 @@ std::wstring expected_content_type(const std::wstring& url);
 // percentage and the package's bytes and percentage.
 class DownloadPackage : public Downloader, public ExtractionSink {
 public:
-    // Throws DiskErrorException when the temporary folder cannot be made.
+    // Throws DiskErrorException when the temporary folder cannot be made; the
+    // folder goes with the package.
     explicit DownloadPackage(PhoneDrive& drive);
     ~DownloadPackage() override;
     DownloadPackage(const DownloadPackage&) = delete;

@@ -95,7 +95,8 @@ TEST(DownloadPackage, RegionCityIndexAndVoiceLandUnderTheirFoldersWithCopyRules)
     header.id = 77;
 
     const auto run = [&] {
-        DownloadPackage package(drive);
+        auto package_ptr = std::make_unique<DownloadPackage>(drive);
+        DownloadPackage& package = *package_ptr;
         EXPECT_EQ(drive.add_url_infos({1100001, voice}, package), kResultOk);
         EXPECT_EQ(package.items().size(), 3u);  // the city index rides along
         package.add_item(header);
@@ -103,6 +104,9 @@ TEST(DownloadPackage, RegionCityIndexAndVoiceLandUnderTheirFoldersWithCopyRules)
         EXPECT_EQ(package.download(), kResultOk);
         expect_message_order(take_messages(), 4);
         EXPECT_EQ(files_below(to_narrow(package.temp_folder())), 0u);
+        const std::string temp = to_narrow(package.temp_folder());
+        package_ptr.reset();
+        EXPECT_FALSE(fs::exists(temp));
     };
     run();
 
