@@ -1,5 +1,6 @@
 #include "service/content/map_settings.h"
 
+#include "service/content/mapsapp_installation.h"
 #include "service/core/exceptions.h"
 #include "service/core/trace.h"
 #include "service/devices/file_system.h"
@@ -77,6 +78,7 @@ Result MapSettings::set_voicefiles(const std::wstring& value) {
 void install_map_settings_loader() {
     set_map_settings_loader(
         [](FileSystem& fileSystem) { return std::make_shared<MapSettings>(fileSystem); });
+    install_maps_application_installer();
 }
 
 namespace {

@@ -21,6 +21,7 @@ class MapSettings;
 class MapsBucket;
 class Phone;
 class RegionQNRMap;
+struct MapsUpdateInfo;
 class VoiceContainer;
 
 // One memory of a phone (or a local volume) that may hold maps. Owns its file
@@ -78,6 +79,9 @@ public:
     bool get_installed_mapsapp_version(MapsappVersionInfo& version);
     // Empty without map settings.
     std::wstring map_package_version_text() const;
+    // The maps application the server offers for this drive's phone: 0, 4
+    // without a phone, 16 when nothing fits, or the catalog's code.
+    [[nodiscard]] Result get_mapsapp_update_info(MapsUpdateInfo& info);
 
     MessagePhone* message_phone() const override;
     std::wstring message_text() const override;

@@ -2,10 +2,13 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 
 #include "devlinx/devlinx_api.h"
 #include "service/core/exceptions.h"
+#include "service/core/ini_file.h"
 #include "service/devices/file_system.h"
 
 namespace MapsService {
@@ -79,6 +82,25 @@ public:
                                        const std::wstring& workFolder, ExtractionSink& sink,
                                        std::uint64_t& bytesWritten) override;
 
+    // Lists the names of the applications installed on the phone: 0, 10
+    // without a handle, the library's status when it cannot list them.
+    [[nodiscard]] Result get_installed_applications(std::vector<std::wstring>& names) override;
+    // Downloads the offered maps application and installs it on the phone
+    // through the installer the maps content layer provides.
+    [[nodiscard]] Result install_application(PhoneDrive& drive,
+                                             const MapsUpdateInfo& info) override;
+    // Hands a local installer to the phone and follows the installation:
+    // 0, or the installation outcome (2, 15, 17, 18, 101 to 114, 10 without
+    // a handle, 1). Phones before generation 320 only tell of a finished
+    // installation through the marker file, which is deleted afterwards.
+    // "mapsinstalled" in the settings lets a successful answer count as finished.
+    [[nodiscard]] Result install_on_phone(std::int32_t deviceGeneration,
+                                          const std::wstring& installerPath, std::uint64_t size,
+                                          IniFile& settings = service_settings());
+    // Another memory of the same phone ("C:"); null when the phone has none.
+    static std::unique_ptr<LinkdeckFileSystem> get_file_system(const std::wstring& serialNumber,
+                                                               const std::wstring& driveName);
+
     const std::wstring& serial_number() const { return m_serialNumber; }
     const std::wstring& label() const { return m_label; }
     std::uint32_t media() const { return m_media; }
@@ -89,6 +111,10 @@ private:
     T run_operation(const char* name, const std::wstring& path, T noHandle, T onException,
                     Body&& body);
     void changed() { m_freeSpaceStale = true; }
+    // The installation call itself, with the notifier registered around it.
+    [[nodiscard]] Result hand_over_installer(DLNKFSHANDLE fs, const std::wstring& installerPath,
+                                             std::uint64_t size, const std::wstring& marker,
+                                             IniFile& settings);
 
     const std::wstring m_serialNumber;
     const std::uint32_t m_media;
@@ -101,5 +127,16 @@ private:
     std::atomic<std::int64_t> m_freeBytes{0};
     std::atomic<bool> m_freeSpaceStale{true};
 };
+
+// The outcome of an installation for the library's status; a cancelled
+// transfer is 2 when the user cancelled, else 17.
+Result installation_result_for_status(DLNKRESULT status, bool userCancelled);
+
+// What install_application runs: the maps content layer installs it, since
+// choosing and fetching the installer is its business. Without one the
+// installation answers 1.
+using ApplicationInstaller =
+    std::function<Result(LinkdeckFileSystem&, PhoneDrive&, const MapsUpdateInfo&)>;
+void set_application_installer(ApplicationInstaller installer);
 
 }  // namespace MapsService

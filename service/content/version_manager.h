@@ -1,0 +1,64 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "service/content/version_info.h"
+#include "service/core/ini_file.h"
+#include "service/core/result_codes.h"
+
+namespace MapsService {
+
+class PhoneDrive;
+
+// Decides whether the map data of one drive is current and performs the
+// version switch: compares the drive's map version with what the map server
+// offers, wipes old map data, moves an old-style disk cache to "cities" and
+// fetches the drive's two index files. Lives for one facade call, so the
+// server is asked at most once per call.
+class VersionManager {
+public:
+    // The settings file is where "ForceMapVersion" is read.
+    explicit VersionManager(PhoneDrive& drive, IniFile& settings = service_settings());
+
+    // 0 current, 6 an update is offered, 32769 the version changed, 1 failure.
+    [[nodiscard]] Result Check_version(bool force_update);
+    // What the facade calls: 0, 6, 9 or the failing step's code.
+    [[nodiscard]] Result update_map_version(bool force_update);
+    // Wipes maps and voices and adopts the target: 32769, or 1.
+    [[nodiscard]] Result UpdateMapsVersion(const VersionInfo& target);
+    [[nodiscard]] Result download_cachedat_header();
+    [[nodiscard]] Result download_category_tree();
+    [[nodiscard]] Result move_diskcache();
+    [[nodiscard]] Result GetServerVersion(VersionInfo& version);
+    // Offers the newest feature release of the drive's own major.minor when the
+    // drive is behind the target's: 0, or 1 when the list cannot be fetched.
+    [[nodiscard]] Result Check_major_minor_or_better_feature(const VersionInfo& map,
+                                                             VersionInfo& target);
+    // Stores the map version and writes config.cfg when it changed.
+    [[nodiscard]] Result setVersion(const VersionInfo& version);
+
+    const VersionInfo& map_version() const { return m_mapVersion; }
+    const VersionInfo& client_version() const { return m_clientVersion; }
+
+private:
+    [[nodiscard]] Result adopt(const VersionInfo& version);
+    bool diskcache_move_needed();
+    [[nodiscard]] Result run_diskcache_move();
+    [[nodiscard]] Result move_folder_content(const std::wstring& source, const std::wstring& target,
+                                             bool withFolders);
+    // The drive root joined with the quota file's disk cache.
+    std::wstring diskcache_path() const;
+    std::wstring root_path() const;
+    [[nodiscard]] Result store_index_file(const std::wstring& path,
+                                          const std::vector<std::uint8_t>& data);
+
+    PhoneDrive& m_drive;  // not owned
+    IniFile& m_settings;
+    VersionInfo m_serverVersion;
+    VersionInfo m_mapVersion{0, 0, 13, 0};
+    VersionInfo m_clientVersion{1, 2, 0, 0};
+};
+
+}  // namespace MapsService

@@ -1,0 +1,161 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "service/content/map_settings.h"
+#include "service/content/maps_app_package.h"
+#include "service/content/maps_update_info.h"
+#include "service/content/mapsapp_update.h"
+#include "service/content/velka_devices.h"
+#include "service/devices/file_system_win.h"
+#include "tests/content/drive_fixture.h"
+#include "tests/content/served_world.h"
+
+namespace {
+
+using namespace MapsService;
+using atlasync::mapserver::DriveOptions;
+using atlasync::testing::LocalDrive;
+using atlasync::testing::put_file;
+using atlasync::testing::read_file;
+using atlasync::testing::ServedWorld;
+using atlasync::testing::TempDir;
+namespace fs = std::filesystem;
+
+// The catalogs are process-wide: each test starts from empty ones.
+class MapsApp : public ::testing::Test {
+protected:
+    void SetUp() override {
+        maps_app_package().clear();
+        velka_devices().clear();
+    }
+    void TearDown() override { SetUp(); }
+
+    // The offer for a phone of that model and generation with a maps drive.
+    Result offer(const std::wstring& model, std::int32_t generation, MapsUpdateInfo& info,
+                 std::int32_t deviceType = 3) {
+        LocalDrive local(m_world.make_drive(DriveOptions{}));
+        local.phone.set_model_name(model);
+        local.phone.set_device_type(deviceType);
+        local.phone.set_device_generation(generation);
+        return local.drive->get_mapsapp_update_info(info);
+    }
+
+    ServedWorld m_world;
+};
+
+TEST_F(MapsApp, GenerationChoosesThePlatformsInstallerOfTheRightClientKind) {
+    ASSERT_EQ(velka_devices().load(), kResultOk);
+    EXPECT_EQ(velka_devices().generation(L"vx-335n"), 335);
+
+    MapsUpdateInfo info;
+    ASSERT_EQ(offer(L"VX-335", 335, info), kResultOk);
+    EXPECT_EQ(info.mandatoryVersion.to_text(), L"3.3");
+    EXPECT_EQ(info.newVersion, VersionInfo(1, 3, 16, 0));
+    EXPECT_FALSE(info.title.empty());
+    EXPECT_GT(info.contentSize, 48u * 1024);
+    const auto item = maps_app_package().find_item(info.itemId);
+    ASSERT_TRUE(item.has_value());
+    EXPECT_EQ(item_attribute(*item, L"client"), L"old");
+
+    // A model listed as "cl" runs the new client: only "new" items qualify.
+    ASSERT_EQ(offer(L"VX-335N", 335, info), kResultOk);
+    EXPECT_EQ(info.newVersion, VersionInfo(1, 4, 2, 0));
+    EXPECT_EQ(item_attribute(*maps_app_package().find_item(info.itemId), L"client"), L"new");
+
+    ASSERT_EQ(offer(L"unknown model", 505, info), kResultOk);
+    EXPECT_EQ(info.mandatoryVersion.to_text(), L"5.0");
+    ASSERT_EQ(offer(L"VX-322", 322, info), kResultOk);
+    EXPECT_EQ(info.mandatoryVersion.to_text(), L"3.2");
+}
+
+TEST_F(MapsApp, NoInstallerForOldGenerationsLowDeviceTypesOrDrivesWithoutPhone) {
+    ASSERT_EQ(velka_devices().load(), kResultOk);
+    MapsUpdateInfo info;
+    EXPECT_EQ(offer(L"VX-335", 305, info), kResultNoUpdateInfo);
+    EXPECT_EQ(offer(L"VX-335", 0, info), kResultNoUpdateInfo);
+    EXPECT_EQ(offer(L"VX-335", 335, info, 1), kResultNoUpdateInfo);
+
+    PhoneDrive orphan(nullptr, std::make_unique<FileSystemWin>(m_world.content().wstring()), false);
+    EXPECT_EQ(orphan.get_mapsapp_update_info(info), kResultInvalidDrive);
+}
+
+TEST(MapsAppCatalog, ItemsWithoutMandatoryVersionOrOfTheOtherKindAreSkipped) {
+    auto item = [](std::int32_t id, const wchar_t* client, const wchar_t* mandatory) {
+        ServerRecord record;
+        record.id = id;
+        record.attributes[L"client"] = client;
+        if (mandatory != nullptr) {
+            record.attributes[L"mandatory_version"] = mandatory;
+        }
+        return record;
+    };
+    const std::vector<ServerRecord> items{item(1, L"old", nullptr), item(2, L"new", L"3.1"),
+                                          item(3, L"old", L"3.1"), item(4, L"old", L"3.1")};
+    EXPECT_EQ(choose_installer(items, 315, false)->id, 3);
+    EXPECT_EQ(choose_installer(items, 319, true)->id, 2);
+    EXPECT_FALSE(choose_installer(items, 320, true).has_value());
+    EXPECT_EQ(platform_text_for_generation(499), L"3.3");
+    EXPECT_EQ(platform_text_for_generation(500), L"5.0");
+    EXPECT_FALSE(platform_text_for_generation(309).has_value());
+}
+
+TEST(MapsAppCatalog, OfferReadsVersionBuildAndSize) {
+    ServerRecord record;
+    record.id = 7;
+    record.attributes = {{L"client_version", L"1.3.15.0"},
+                         {L"build", L"0812 build:x b4"},
+                         {L"mandatory_version", L"3.3"},
+                         {L"content_size", L"many"}};
+    const MapsUpdateInfo info = describe_installer(record);
+    EXPECT_EQ(info.itemId, 7);
+    EXPECT_EQ(info.newVersion.week(), 12u);
+    EXPECT_EQ(info.newVersion.year(), 8u);
+    EXPECT_EQ(info.newVersion.build(), 4u);
+    EXPECT_EQ(info.newVersion.to_text(), L"1.3.15.0 wk 12/8 b4");
+    EXPECT_EQ(info.contentSize, 0u);
+
+    record.attributes[L"build"] = L"0812 b4";
+    EXPECT_EQ(describe_installer(record).newVersion.week(), VersionInfo::kUnset);
+}
+
+TEST(MapsAppClient, QtvMaps2WithoutClientVersionIsALegacyClient) {
+    TempDir dir;
+    put_file(dir.path() / "qf",
+             "format:QF\nclient_id:qtvmaps2.0\nquota:1\ndiskcache:cities\\diskcache\n");
+    std::uint8_t config[ConfigFile::kFullSize];
+    ConfigFile::encode(VersionInfo(2, 3, 4, 0), 0, config);
+    put_file(dir.path() / "cities/diskcache/config.cfg",
+             std::string(std::begin(config), std::end(config)));
+    LocalDrive local(dir.path());
+    ASSERT_NE(local.drive->map_settings(), nullptr);
+    EXPECT_EQ(local.drive->map_settings()->client_version(), VersionInfo(1, 2, 0, 0));
+    EXPECT_EQ(local.drive->map_package_version_text(), L"2.3.4h");
+}
+
+TEST(MapsAppClient, QuotaFileTakesOnlyWhatChangedAndIsNotRewrittenForTheSameClient) {
+    TempDir dir;
+    put_file(dir.path() / "qf",
+             "format:QF\nclient_id:qtvmaps2.0\nquota:1\n"
+             "diskcache:cities\\diskcache\nbuild:0740 b1\n");
+    FileSystemWin fileSystem(dir.path().wstring());
+    QuotaFile quota(fileSystem, (dir.path() / "qf").wstring());
+    ASSERT_EQ(update_quota_after_install(quota, L"qtvmaps3.0", L"1.3.16.0", L"Build:0812 x b4"),
+              kResultOk);
+    const std::string written = read_file(dir.path() / "qf");
+    EXPECT_NE(written.find("client_id:qtvmaps3.0\n"), std::string::npos) << written;
+    EXPECT_NE(written.find("client_version:1.3.16.0\n"), std::string::npos) << written;
+    EXPECT_NE(written.find("build:0812 x b4\n"), std::string::npos) << written;
+    EXPECT_TRUE(quota.has_client_version());
+
+    // The same client again: nothing to write, so a missing file stays missing.
+    fs::remove(dir.path() / "qf");
+    EXPECT_EQ(update_quota_after_install(quota, L"qtvmaps3.0", L"1.3.16.0", L"build:0812 x b4"),
+              kResultOk);
+    EXPECT_FALSE(fs::exists(dir.path() / "qf"));
+    // An empty client id and an unreadable version keep what the file holds.
+    EXPECT_EQ(update_quota_after_install(quota, L"", L"soon", L"0812 x b4"), kResultOk);
+    EXPECT_FALSE(fs::exists(dir.path() / "qf"));
+}
+
+}  // namespace

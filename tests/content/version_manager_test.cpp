@@ -1,0 +1,251 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "service/content/map_settings.h"
+#include "service/content/version_manager.h"
+#include "service/content/version_requests.h"
+#include "service/core/exceptions.h"
+#include "service/protocol/server_url.h"
+#include "service/protocol/tlv_decode.h"
+#include "tests/content/drive_fixture.h"
+#include "tests/content/served_world.h"
+#include "tests/content/settings_file.h"
+
+namespace {
+
+using namespace MapsService;
+using atlasync::mapserver::DriveLayout;
+using atlasync::mapserver::DriveOptions;
+using atlasync::mapserver::MapVersion;
+using atlasync::mapserver::WorldOptions;
+using atlasync::testing::LocalDrive;
+using atlasync::testing::put_file;
+using atlasync::testing::read_file;
+using atlasync::testing::ServedWorld;
+using atlasync::testing::SettingsFile;
+namespace fs = std::filesystem;
+
+WorldOptions versions(const std::string& server, const std::vector<std::string>& list) {
+    WorldOptions options;
+    options.regions = 2;
+    options.voices = 1;
+    options.mapVersion = *MapVersion::parse(server);
+    for (const std::string& listed : list) {
+        options.versionList.push_back(*MapVersion::parse(listed));
+    }
+    return options;
+}
+
+DriveOptions drive(const std::string& mapVersion, DriveLayout layout = DriveLayout::Root) {
+    DriveOptions options;
+    options.mapVersion = mapVersion;
+    options.layout = layout;
+    return options;
+}
+
+VersionInfo config_version(const fs::path& folder,
+                           const std::string& diskcache = "cities/diskcache") {
+    const std::string bytes = read_file(folder / diskcache / "config.cfg");
+    VersionInfo version;
+    std::uint64_t size = 0;
+    EXPECT_TRUE(ConfigFile::decode(reinterpret_cast<const std::uint8_t*>(bytes.data()),
+                                   bytes.size(), version, size));
+    return version;
+}
+
+std::string served_index(const ServedWorld& world, const std::string& name) {
+    return read_file(world.content() / "index" / name);
+}
+
+TEST(VersionRequests, UrlCarriesLabelHostPathAndHexElements) {
+    EXPECT_EQ(version_server_host(L"http://maps.localhost:8080"), "localhost:8080");
+    EXPECT_EQ(version_server_host(L"http://localhost:8080/"), "localhost:8080");
+    EXPECT_EQ(version_server_host(L""), "");
+
+    std::string url;
+    ASSERT_TRUE(build_version_request_url(VersionRequest::VersionList, "localhost:1",
+                                          VersionInfo(1, 3, 0, 0), VersionInfo(2, 0, 5, 0), url));
+    const std::string prefix = "http://ver.localhost:1/vt?";
+    ASSERT_EQ(url.rfind(prefix, 0), 0u) << url;
+    const std::string query = url.substr(prefix.size());
+    const Decode decode(query.data(), query.size(), Decode::kHex);
+    EXPECT_TRUE(decode.complete());
+    // Type 4; the map version's parts other than 0; the client's; the list length 64.
+    std::vector<std::pair<int, std::uint32_t>> items;
+    for (const TlvItem& item : decode.items()) {
+        items.emplace_back(item.tag, item.tag == 1 ? item.value[0] | item.value[1] << 8
+                                                   : *Decode::value_uint32(item));
+    }
+    EXPECT_EQ(items, (std::vector<std::pair<int, std::uint32_t>>{
+                         {1, 4}, {23, 2}, {26, 5}, {72, 1}, {73, 3}, {3, 64}}));
+    const VersionInfo zero(0, 0, 0, 0);
+    ASSERT_TRUE(build_version_request_url(VersionRequest::CachedatHeader, "h", zero, zero, url));
+    EXPECT_EQ(url.rfind("http://map.h/qb?010200000016", 0), 0u) << url;
+    ASSERT_TRUE(build_version_request_url(VersionRequest::CategoryTree, "h", zero, zero, url));
+    EXPECT_EQ(url.rfind("http://cat.h/ct?01020007006301", 0), 0u);
+
+    // Without a host, or with one that leaves no room, nothing is asked.
+    EXPECT_FALSE(build_version_request_url(VersionRequest::ServerVersion, "", VersionInfo(),
+                                           VersionInfo(), url));
+    EXPECT_FALSE(build_version_request_url(VersionRequest::ServerVersion, std::string(236, 'h'),
+                                           VersionInfo(), VersionInfo(), url));
+    EXPECT_FALSE(build_version_request_url(VersionRequest::CachedatHeader, std::string(150, 'h'),
+                                           VersionInfo(2, 1, 3, 4), VersionInfo(1, 3, 15, 9), url));
+}
+
+TEST(VersionManager, BehindOnMinorIsOfferedTheNewestFeatureReleaseOfItsOwnMinor) {
+    ServedWorld world(versions("2.4.0.0", {"2.3.6.0", "2.3.5.0"}));
+    const fs::path folder = world.make_drive(drive("2.3.4.0"));
+    LocalDrive local(folder);
+    SettingsFile settings;
+    EXPECT_EQ(VersionManager(*local.drive, settings.file).Check_version(false),
+              kResultMapsNeedUpdate);
+    EXPECT_EQ(config_version(folder), VersionInfo(2, 3, 4, 0));
+
+    VersionManager forced(*local.drive, settings.file);
+    EXPECT_EQ(forced.Check_version(true), kResultMapVersionChanged);
+    EXPECT_EQ(config_version(folder), VersionInfo(2, 3, 6, 0));
+    EXPECT_EQ(forced.map_version(), VersionInfo(2, 3, 6, 0));
+}
+
+TEST(VersionManager, AheadOfEveryListedFeatureReleaseTargetsTheServerVersion) {
+    ServedWorld world(versions("2.4.0.0", {"2.3.6.0"}));
+    const fs::path folder = world.make_drive(drive("2.3.7.0"));
+    LocalDrive local(folder);
+    SettingsFile settings;
+    EXPECT_EQ(VersionManager(*local.drive, settings.file).Check_version(true),
+              kResultMapVersionChanged);
+    EXPECT_EQ(config_version(folder), VersionInfo(2, 4, 0, 0));
+}
+
+TEST(VersionManager, UnsetPartsCompareAsZeroSoTheDriveIsCurrent) {
+    ServedWorld world(versions("1.2.0.0", {"1.2.0.0"}));
+    const fs::path folder = world.make_drive(drive("1.2"));
+    ASSERT_EQ(config_version(folder).c(), VersionInfo::kUnset);
+    LocalDrive local(folder);
+    SettingsFile settings;
+    VersionManager manager(*local.drive, settings.file);
+    EXPECT_EQ(manager.Check_version(false), kResultOk);
+    // Asked once, then the cached answer.
+    VersionInfo server;
+    EXPECT_EQ(manager.GetServerVersion(server), kResultOk);
+    EXPECT_EQ(server, VersionInfo(1, 2, 0, 0));
+    EXPECT_EQ(world.served().requests_to("/vt", 1), 1u);
+}
+
+TEST(VersionManager, DriveWithoutMapVersionAdoptsTheServersAndFetchesItsIndexFiles) {
+    ServedWorld world(versions("2.4.0.0", {}));
+    const fs::path folder = world.make_drive(drive("1.1.7.0"));
+    std::uint8_t unset[ConfigFile::kFullSize];
+    ConfigFile::encode(VersionInfo(), 0, unset);
+    put_file(folder / "cities/diskcache/config.cfg",
+             std::string(std::begin(unset), std::end(unset)));
+    LocalDrive local(folder);
+    SettingsFile settings;
+    EXPECT_EQ(VersionManager(*local.drive, settings.file).update_map_version(false), kResultOk);
+    EXPECT_EQ(config_version(folder), VersionInfo(2, 4, 0, 0));
+
+    const std::string header = served_index(world, "cachedat_header.hdr");
+    EXPECT_EQ(read_file(folder / "cities/diskcache/CachedatHeader.cdt"),
+              header.substr(0, 3) + std::string(1, '\0') + header.substr(3));
+    EXPECT_EQ(read_file(folder / "cities/diskcache/F/1/FFFFFFF1.cdt"),
+              served_index(world, "category_tree.tlv"));
+}
+
+TEST(VersionManager, CheckServerMarkerForcesTheIndexFilesAndGoesOnceTheHeaderIsWritten) {
+    ServedWorld world(versions("1.1.7.0", {}));
+    const fs::path folder = world.make_drive(drive("1.1.7.0"));
+    put_file(folder / "cities/diskcache/CachedatHeader.cdt", "old");
+    put_file(folder / "cities/diskcache/chksrv", "");
+    LocalDrive local(folder);
+    SettingsFile settings;
+    EXPECT_EQ(VersionManager(*local.drive, settings.file).update_map_version(false), kResultOk);
+    EXPECT_NE(read_file(folder / "cities/diskcache/CachedatHeader.cdt"), "old");
+    EXPECT_FALSE(fs::exists(folder / "cities/diskcache/chksrv"));
+
+    // Current, header present, no marker: the server's files are not asked again.
+    const std::size_t headers = world.served().requests_to("/qb", 1);
+    EXPECT_EQ(VersionManager(*local.drive, settings.file).update_map_version(false), kResultOk);
+    EXPECT_EQ(world.served().requests_to("/qb", headers), headers);
+}
+
+TEST(VersionManager, ForcedMapVersionSkipsTheServer) {
+    ServedWorld world(versions("2.4.0.0", {}));
+    const fs::path folder = world.make_drive(drive("2.3.4.0"));
+    LocalDrive local(folder);
+    SettingsFile settings("ForceMapVersion=3.0\n");
+    EXPECT_EQ(VersionManager(*local.drive, settings.file).Check_version(true),
+              kResultMapVersionChanged);
+    const VersionInfo adopted = config_version(folder);
+    EXPECT_EQ(adopted.a(), 3u);
+    EXPECT_EQ(adopted.b(), 0u);
+    EXPECT_EQ(adopted.c(), VersionInfo::kUnset);
+    EXPECT_EQ(adopted.d(), VersionInfo::kUnset);
+    EXPECT_EQ(world.served().requests_to("/vt", 0), 0u);
+
+    SettingsFile broken("ForceMapVersion=three\n");
+    EXPECT_THROW((void)VersionManager(*local.drive, broken.file).Check_version(false),
+                 ConversionFailedException);
+}
+
+TEST(VersionManager, UnreachableServerEndsInNine) {
+    ServedWorld world(versions("2.4.0.0", {}));
+    const fs::path folder = world.make_drive(drive("2.3.4.0"));
+    put_file(folder / "cities/diskcache/CachedatHeader.cdt", "header");
+    LocalDrive local(folder);
+    set_server_url_source([] { return std::wstring(L"http://maps.localhost:1"); });
+    SettingsFile settings;
+    EXPECT_EQ(VersionManager(*local.drive, settings.file).update_map_version(false),
+              kResultServerError);
+    EXPECT_EQ(config_version(folder), VersionInfo(2, 3, 4, 0));
+}
+
+TEST(VersionManager, ForcedUpdateWipesMapsAndVoicesAndAdoptsTheTarget) {
+    ServedWorld world(versions("2.4.0.0", {}));
+    // The legacy layout keeps its voices beside the disk cache, in "cities".
+    DriveOptions options = drive("2.1.0.0", DriveLayout::Legacy);
+    options.regions = {"all"};
+    options.voices = {"all"};
+    const fs::path folder = world.make_drive(options);
+    const fs::path voice = folder / "cities" / ("v30_" + world.world.voices[0].language);
+    ASSERT_TRUE(fs::exists(voice));
+    LocalDrive local(folder);
+    SettingsFile settings;
+    EXPECT_EQ(VersionManager(*local.drive, settings.file).update_map_version(true), kResultOk);
+    EXPECT_EQ(config_version(folder), VersionInfo(2, 4, 0, 0));
+    for (const auto& [name, tile] : world.world.tiles) {
+        EXPECT_FALSE(fs::exists(folder / "cities/diskcache" / name.substr(0, 1) /
+                                name.substr(1, 1) / (name + ".cdt")))
+            << name;
+    }
+    EXPECT_FALSE(fs::exists(voice));
+    const std::string qf = read_file(folder / "qf");
+    EXPECT_NE(qf.find("voicefiles:cities\\diskcache\\voices"), std::string::npos) << qf;
+    EXPECT_TRUE(fs::exists(folder / "cities/diskcache/CachedatHeader.cdt"));
+}
+
+TEST(VersionManager, OldStyleDiskCacheUnderPrivateMovesToCities) {
+    ServedWorld world(versions("1.1.7.0", {}));
+    DriveOptions options = drive("1.1.7.0", DriveLayout::Private);
+    options.regions = {"100001"};
+    const fs::path folder = world.make_drive(options);
+    const std::string tile = world.world.regions[0].tiles[1];
+    const std::string tilePath = tile.substr(0, 1) + "/" + tile.substr(1, 1) + "/" + tile + ".cdt";
+    ASSERT_TRUE(fs::exists(folder / "private/20001f63/diskcache" / tilePath));
+    LocalDrive local(folder);
+    SettingsFile settings;
+    EXPECT_EQ(VersionManager(*local.drive, settings.file).update_map_version(false), kResultOk);
+
+    EXPECT_TRUE(fs::exists(folder / "cities/diskcache" / tilePath));
+    EXPECT_EQ(config_version(folder), VersionInfo(1, 1, 7, 0));
+    EXPECT_FALSE(fs::exists(folder / "private/20001f63/qf"));
+    const std::string qf = read_file(folder / "qf");
+    EXPECT_NE(qf.find("diskcache:cities\\diskcache"), std::string::npos) << qf;
+    EXPECT_NE(qf.find("voicefiles:cities\n"), std::string::npos) << qf;
+    EXPECT_EQ(read_file(folder / "cities/diskcache/qf"), qf);
+    EXPECT_EQ(local.drive->map_settings()->diskcache(), L"cities\\diskcache");
+    EXPECT_TRUE(fs::exists(folder / "cities/diskcache/CachedatHeader.cdt"));
+}
+
+}  // namespace
