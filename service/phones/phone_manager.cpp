@@ -163,11 +163,12 @@ void PhoneManager::OnDriveLost(PhoneDrive* drive) {
         if (known->id() != id) {
             continue;
         }
+        // Gone before the message is out, so that whoever reads it finds the drive lost.
+        known->phone()->remove_drive(known.get());
+        known->set_connected(false);
         if (known->valid()) {
             MapsService::OnDriveLost(static_cast<MessageDrive*>(known.get()));
         }
-        known->phone()->remove_drive(known.get());
-        known->set_connected(false);
     }
 }
 
@@ -178,12 +179,13 @@ void PhoneManager::RemovePhone(Phone* phone) {
     }
     Registry& all = registry();
     ScopedLock lock(all.phoneMutex);
-    OnPhoneLost(phone);
     for (const auto& known : all.phones) {
         if (known->id() == phone->id()) {
             known->set_connected(false);
         }
     }
+    // After the flag, as for drives: the reader of the message finds the phone lost.
+    OnPhoneLost(phone);
 }
 
 void PhoneManager::SetDriveFlags(std::int32_t value) {

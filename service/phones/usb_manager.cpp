@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <optional>
+#include <system_error>
 
 #include "service/core/text.h"
 #include "service/core/trace.h"
@@ -58,7 +59,18 @@ bool UsbManager::start_() {
         m_watcherDone = false;
     }
     m_handler = std::thread(&UsbManager::handler_thread, this);
-    m_watcher = std::thread(&UsbManager::watcher_thread, this);
+    try {
+        m_watcher = std::thread(&UsbManager::watcher_thread, this);
+    } catch (const std::system_error&) {
+        // Without its watcher nothing would ever stop the handler.
+        {
+            std::lock_guard<std::mutex> lock(m_queueMutex);
+            m_stopHandler = true;
+        }
+        m_queueChanged.notify_all();
+        m_handler.join();
+        throw;
+    }
     m_watcherRunning = true;
     std::unique_lock<std::mutex> lock(m_startupMutex);
     m_startupChanged.wait(lock, [this] { return m_startupDone; });

@@ -29,7 +29,8 @@ public:
     UsbManager& operator=(const UsbManager&) = delete;
 
     // Starts both threads; returns once every USB volume present at start was
-    // handled, at once when there is none.
+    // handled, at once when there is none. Throws std::system_error when a
+    // thread cannot be made.
     bool start_();
     // Stops the watcher, which stops the handler; false when the watcher took
     // longer than five seconds (it is still waited for: the threads use this object).

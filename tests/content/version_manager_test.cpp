@@ -122,6 +122,7 @@ TEST(VersionManager, AheadOfEveryListedFeatureReleaseTargetsTheServerVersion) {
 TEST(VersionManager, UnsetPartsCompareAsZeroSoTheDriveIsCurrent) {
     ServedWorld world(versions("1.2.0.0", {"1.2.0.0"}));
     const fs::path folder = world.make_drive(drive("1.2"));
+    ASSERT_EQ(config_version(folder).c(), VersionInfo::kUnset);
     LocalDrive local(folder);
     SettingsFile settings;
     VersionManager manager(*local.drive, settings.file);
