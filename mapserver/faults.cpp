@@ -76,15 +76,15 @@ std::string Fault::describe() const {
     return text;
 }
 
-Fault parse_fault(std::string_view spec) {
-    const auto equals = spec.find('=');
-    if (equals == std::string_view::npos || equals == 0 || equals + 1 == spec.size()) {
+Fault parse_fault(std::string_view rule) {
+    const auto equals = rule.find('=');
+    if (equals == std::string_view::npos || equals == 0 || equals + 1 == rule.size()) {
         throw std::invalid_argument("a fault is PATTERN=ACTION[,ACTION...], found \"" +
-                                    std::string(spec) + "\"");
+                                    std::string(rule) + "\"");
     }
     Fault fault;
-    fault.pattern = std::string(spec.substr(0, equals));
-    std::string_view actions = spec.substr(equals + 1);
+    fault.pattern = std::string(rule.substr(0, equals));
+    std::string_view actions = rule.substr(equals + 1);
     while (!actions.empty()) {
         const auto comma = actions.find(',');
         apply_action(fault, actions.substr(0, comma));

@@ -28,7 +28,7 @@ struct Fault {
 // Reads "PATTERN=ACTION[,ACTION...]" with the actions delay:MS, stall-after:BYTES,
 // close-after:BYTES, content-type:TYPE, status:CODE, times:N. Throws
 // std::invalid_argument naming what is wrong.
-Fault parse_fault(std::string_view spec);
+Fault parse_fault(std::string_view rule);
 
 bool glob_matches(std::string_view pattern, std::string_view text);
 
