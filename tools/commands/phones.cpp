@@ -16,18 +16,13 @@
 #include "service/phones/phone_manager.h"
 #include "service/phones/phone_platform.h"
 #include "tools/command.h"
+#include "tools/interrupt.h"
 
 namespace atlasync::tool {
 
 namespace {
 
 using namespace MapsService;
-
-volatile std::sig_atomic_t g_interrupted = 0;
-
-void on_interrupt(int) {
-    g_interrupted = 1;
-}
 
 struct Options {
     std::vector<std::filesystem::path> volumes;
@@ -87,9 +82,8 @@ void list_phones() {
 void watch() {
     std::printf("Watching phones and drives; interrupt to stop.\n");
     std::fflush(stdout);
-    std::signal(SIGINT, on_interrupt);
-    std::signal(SIGTERM, on_interrupt);
-    while (g_interrupted == 0) {
+    catch_interrupts();
+    while (!interrupted()) {
         Message message;
         if (get_message(message, 200) == kResultOk && message.type != MSG_NOTHING) {
             std::printf("%s\n", narrow(describe_message(message)).c_str());

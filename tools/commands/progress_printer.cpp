@@ -11,18 +11,13 @@
 #include "service/core/message_queue.h"
 #include "service/core/text.h"
 #include "service/facade/maps_service.h"
+#include "tools/interrupt.h"
 
 namespace atlasync::tool {
 
 namespace {
 
 using namespace MapsService;
-
-volatile std::sig_atomic_t g_interrupted = 0;
-
-void on_interrupt(int) {
-    g_interrupted = 1;
-}
 
 // A message of its own type marks how far the pump has printed.
 constexpr std::int32_t kFlushMarker = -1;
@@ -48,9 +43,7 @@ bool is_progress(std::int32_t type) {
 }  // namespace
 
 ProgressPrinter::ProgressPrinter() : m_terminal(isatty(STDOUT_FILENO) != 0) {
-    g_interrupted = 0;
-    std::signal(SIGINT, on_interrupt);
-    std::signal(SIGTERM, on_interrupt);
+    catch_interrupts();
     m_thread = std::thread([this] { run(); });
 }
 
@@ -63,7 +56,7 @@ ProgressPrinter::~ProgressPrinter() {
 }
 
 bool ProgressPrinter::interrupted() const {
-    return g_interrupted != 0;
+    return ::atlasync::tool::interrupted();
 }
 
 void ProgressPrinter::flush() {
@@ -77,7 +70,7 @@ void ProgressPrinter::flush() {
 void ProgressPrinter::run() {
     bool cancelled = false;
     for (;;) {
-        if (g_interrupted != 0 && !cancelled) {
+        if (interrupted() && !cancelled) {
             cancelled = true;
             end_bar();
             std::printf("Interrupted: cancelling.\n");
