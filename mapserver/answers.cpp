@@ -53,9 +53,13 @@ std::string catalog_page(const CatalogVariant& variant, const PackageQuery& quer
     const std::size_t last = first + std::min<std::size_t>(query.pageSize, count - first);
     for (std::size_t i = first; i < last; ++i) {
         MapsService::ServerRecord record = variant.records[i];
-        for (auto& [key, value] : record.attributes) {
-            replace_all(value, placeholder, wideRoot);
+        MapsService::RecordAttributes rooted;
+        for (const auto& [key, value] : record.attributes) {
+            std::wstring text(value);
+            replace_all(text, placeholder, wideRoot);
+            rooted.set(key, text);
         }
+        record.attributes = std::move(rooted);
         // Texts were checked when the catalog was read; only an enormous root could fail here.
         if (!writer.add(record)) {
             break;

@@ -68,8 +68,8 @@ std::vector<MapsService::ServerRecord> read_catalog(std::istream& in, const std:
         if (records.empty()) {
             throw std::runtime_error(where + ": attribute before the first record");
         }
-        records.back().attributes[checked_text(std::string(content.substr(0, equals)), where)] =
-            checked_text(std::string(content.substr(equals + 1)), where);
+        records.back().attributes.set(checked_text(std::string(content.substr(0, equals)), where),
+                                      checked_text(std::string(content.substr(equals + 1)), where));
     }
     return records;
 }

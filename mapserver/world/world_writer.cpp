@@ -95,7 +95,7 @@ ServerRecord record(std::int32_t id, std::int32_t parent, const std::string& nam
 }
 
 void set(ServerRecord& r, const std::string& key, const std::string& value) {
-    r.attributes[MapsService::to_wide(key)] = MapsService::to_wide(value);
+    r.attributes.set(MapsService::to_wide(key), MapsService::to_wide(value));
 }
 
 void set_download(ServerRecord& r, const std::string& url, std::uint64_t byteSize,

@@ -53,15 +53,13 @@ MapBasePackage::MapBasePackage(std::wstring packageName, std::wstring language,
     : ServerPackage(std::move(packageName), std::move(language), std::move(version), L"") {}
 
 URLInfo MapBasePackage::convert_item(const ServerRecord& record) {
-    const WideMap& values = record.attributes;
-    return URLInfo(record.name, get_optional_value(values, L"File"),
-                   get_optional_value(values, L"Ver"), get_optional_value(values, L"Desc"),
-                   get_optional_value(values, L"Type"), get_optional_value(values, L"language"),
-                   get_optional_value(values, L"MD5"),
-                   size_or_zero(get_optional_value(values, L"ByteSize")),
-                   size_or_zero(get_optional_value(values, L"ContentSize")), convert_id(record.id),
+    const RecordAttributes& values = record.attributes;
+    return URLInfo(record.name, values.value(L"File"), values.value(L"Ver"), values.value(L"Desc"),
+                   values.value(L"Type"), values.value(L"language"), values.value(L"MD5"),
+                   size_or_zero(values.value(L"ByteSize")),
+                   size_or_zero(values.value(L"ContentSize")), convert_id(record.id),
                    convert_id(record.parentId), item_id(record),
-                   city_index_list(get_optional_value(values, L"CityIndex")));
+                   city_index_list(values.value(L"CityIndex")));
 }
 
 Result MapBasePackage::load_region_table(const std::wstring& url) {
@@ -86,7 +84,7 @@ Result Map1Package::load() {
     std::vector<ServerRecord> tables;
     PackageRequest request(m_serverUrl, tables);
     if (request.fetch("mtiles", "", "", "") == kResultOk && !tables.empty()) {
-        return load_region_table(get_optional_value(tables.front().attributes, L"file"));
+        return load_region_table(tables.front().attributes.value(L"file"));
     }
     return result;
 }
@@ -121,12 +119,12 @@ Result Map20Package::load() {
     std::wstring tablesUrl;
     for (const ServerRecord& record : m_records) {
         m_items[record.id] = &record;
-        const std::wstring type = get_optional_value(record.attributes, L"Type");
+        const std::wstring type = record.attributes.value(L"Type");
         if (type == L"CityIndex") {
             m_cityIndexes.push_back(convert_item(record));
         } else if (type == L"Maptiles") {
             m_mapTiles.push_back(convert_item(record));
-            tablesUrl = get_optional_value(record.attributes, L"File");
+            tablesUrl = record.attributes.value(L"File");
         }
     }
     TraceInfo("CityIndex: %d records found", static_cast<int>(m_cityIndexes.size()));
@@ -151,7 +149,7 @@ std::int32_t Map20Package::convert_id(std::int32_t id) {
 }
 
 std::int32_t Map20Package::item_id(const ServerRecord& record) {
-    const std::wstring text = get_optional_value(record.attributes, L"IDID");
+    const std::wstring text = record.attributes.value(L"IDID");
     try {
         return text.empty() ? 0 : static_cast<std::int32_t>(wstring_to_uint32(text));
     } catch (const ConversionFailedException&) {

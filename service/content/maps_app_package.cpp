@@ -71,8 +71,7 @@ MapsAppPackage& maps_app_package() {
 }
 
 std::wstring item_attribute(const ServerRecord& item, const wchar_t* name) {
-    const auto found = item.attributes.find(name);
-    return found == item.attributes.end() ? std::wstring() : found->second;
+    return item.attributes.value(name);
 }
 
 std::uint64_t item_size(const ServerRecord& item, const wchar_t* name) {

@@ -204,7 +204,7 @@ void MapsBucket::link_voices(const VoiceBasePackage& catalog) {
         const ServerRecord* item = catalog.find_item(voice);
         if (item != nullptr) {
             voice.id = item->id;
-            voice.languageId = get_optional_value(item->attributes, L"language");
+            voice.languageId = item->attributes.value(L"language");
         }
         const std::wstring version = voice.version.to_text();
         TraceInfo(L"ID=%d; valid=%s; version=%s; lang-id=%s; size=%lld; path=%s", voice.id,

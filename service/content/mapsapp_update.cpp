@@ -58,7 +58,7 @@ std::optional<std::wstring> platform_text_for_generation(std::int32_t generation
 std::optional<ServerRecord> choose_installer(const std::vector<ServerRecord>& items,
                                              std::int32_t generation, bool newClients) {
     for (const ServerRecord& item : items) {
-        if (item.attributes.find(L"mandatory_version") == item.attributes.end() ||
+        if (!item.attributes.contains(L"mandatory_version") ||
             (item_attribute(item, L"client") == L"new") != newClients) {
             continue;
         }

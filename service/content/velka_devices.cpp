@@ -10,8 +10,7 @@ namespace MapsService {
 namespace {
 
 std::wstring attribute(const ServerRecord& record, const wchar_t* name) {
-    const auto found = record.attributes.find(name);
-    return found == record.attributes.end() ? std::wstring() : found->second;
+    return record.attributes.value(name);
 }
 
 std::optional<std::int32_t> generation_of(const std::wstring& text) {

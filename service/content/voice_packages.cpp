@@ -9,9 +9,9 @@ namespace MapsService {
 
 namespace {
 
-std::uint64_t size_value(const WideMap& values, const wchar_t* key) {
+std::uint64_t size_value(const RecordAttributes& values, const wchar_t* key) {
     try {
-        const std::wstring text = get_optional_value(values, key);
+        const std::wstring text = values.value(key);
         return text.empty() ? 0 : wstring_to_uint64(text);
     } catch (const ConversionFailedException&) {
         return 0;
@@ -21,17 +21,16 @@ std::uint64_t size_value(const WideMap& values, const wchar_t* key) {
 }  // namespace
 
 URLInfo VoiceBasePackage::convert_item(const ServerRecord& record) {
-    const WideMap& values = record.attributes;
-    return URLInfo(record.name, get_optional_value(values, L"File"), {}, {},
-                   get_optional_value(values, L"Type"), get_optional_value(values, L"language"),
-                   get_optional_value(values, L"MD5"), size_value(values, L"ByteSize"),
+    const RecordAttributes& values = record.attributes;
+    return URLInfo(record.name, values.value(L"File"), {}, {}, values.value(L"Type"),
+                   values.value(L"language"), values.value(L"MD5"), size_value(values, L"ByteSize"),
                    size_value(values, L"ContentSize"), convert_id(record.id),
                    convert_id(record.parentId), item_id(record), {});
 }
 
 const ServerRecord* VoiceBasePackage::find_item_by_file(const std::wstring& name) const {
     for (const ServerRecord& record : m_records) {
-        if (base_name(get_optional_value(record.attributes, L"File")) == name) {
+        if (base_name(record.attributes.value(L"File")) == name) {
             return &record;
         }
     }
@@ -79,7 +78,7 @@ void Voice30Package::get_items_for_voice(const VoiceInfo& voice, std::vector<URL
         return;
     }
     for (const ServerRecord& record : m_records) {
-        if (get_optional_value(record.attributes, L"language") == languageId) {
+        if (record.attributes.value(L"language") == languageId) {
             items.push_back(convert_item(record));
         }
     }

@@ -5,22 +5,15 @@
 #include "service/core/trace.h"
 #include "service/protocol/tlv_decode.h"
 #include "service/protocol/tlv_tags.h"
+#include "service/protocol/utf16.h"
 
 namespace MapsService {
 
 namespace {
 
-void strip_quotes(std::wstring& text) {
-    const std::size_t first = text.find_first_not_of(L'"');
-    if (first == std::wstring::npos) {
-        text.clear();
-        return;
-    }
-    text.erase(text.find_last_not_of(L'"') + 1);
-    text.erase(0, first);
-}
-
 // The record being gathered and the values seen since the last record end.
+// Texts stay undecoded in the stream until the record or attribute is complete,
+// then go straight into the record's buffers.
 class RecordBuilder {
 public:
     explicit RecordBuilder(std::vector<ServerRecord>& out) : m_out(out) {}
@@ -29,7 +22,7 @@ public:
         using namespace tlv;
         switch (item.tag) {
             case kTagRecordName:
-                replace_if_valid(m_name, Decode::value_wide_string(item));
+                keep_if_wide_string(m_name, item);
                 break;
             case kTagRecordId:
                 replace_if_valid(m_id, Decode::value_uint32(item));
@@ -38,11 +31,11 @@ public:
                 replace_if_valid(m_parentId, Decode::value_uint32(item));
                 break;
             case kTagAttributeName:
-                replace_if_valid(m_attributeName, Decode::value_wide_string(item));
+                keep_if_wide_string(m_attributeName, item);
                 store_attribute();
                 break;
             case kTagAttributeValue:
-                replace_if_valid(m_attributeValue, Decode::value_wide_string(item));
+                keep_if_wide_string(m_attributeValue, item);
                 store_attribute();
                 break;
             case kTagRecordEnd:
@@ -54,10 +47,16 @@ public:
     }
 
 private:
-    template <typename T>
-    static void replace_if_valid(std::optional<T>& pending, std::optional<T> value) {
+    static void replace_if_valid(std::optional<std::uint32_t>& pending,
+                                 std::optional<std::uint32_t> value) {
         if (value) {
-            pending = std::move(value);
+            pending = value;
+        }
+    }
+
+    static void keep_if_wide_string(std::optional<TlvItem>& pending, const TlvItem& item) {
+        if (Decode::holds_wide_string(item)) {
+            pending = item;
         }
     }
 
@@ -65,12 +64,12 @@ private:
         if (!m_attributeName || !m_attributeValue) {
             return;
         }
-        if (!m_attributeName->empty() && !m_attributeValue->empty()) {
-            strip_quotes(*m_attributeName);
-            strip_quotes(*m_attributeValue);
-            m_record.attributes.insert_or_assign(std::move(*m_attributeName),
-                                                 std::move(*m_attributeValue));
+        if (m_record.attributes.empty()) {
+            // Records of one catalog look alike: size for the one before.
+            m_record.attributes.reserve(m_lastAttributes, m_lastCharacters);
         }
+        m_record.attributes.set_utf16le(m_attributeName->value, m_attributeName->length / 2,
+                                        m_attributeValue->value, m_attributeValue->length / 2);
         m_attributeName.reset();
         m_attributeValue.reset();
     }
@@ -79,7 +78,9 @@ private:
         if (m_name && m_id && m_parentId) {
             m_record.id = static_cast<std::int32_t>(*m_id);
             m_record.parentId = static_cast<std::int32_t>(*m_parentId);
-            m_record.name = std::move(*m_name);
+            m_record.name = utf16le_to_wide(m_name->value, m_name->length / 2);
+            m_lastAttributes = m_record.attributes.size();
+            m_lastCharacters = m_record.attributes.characters();
             m_out.push_back(std::move(m_record));
         } else {
             TraceError("url_query_urls: Not all data was received!");
@@ -92,11 +93,13 @@ private:
 
     std::vector<ServerRecord>& m_out;
     ServerRecord m_record;
-    std::optional<std::wstring> m_name;
+    std::optional<TlvItem> m_name;
     std::optional<std::uint32_t> m_id;
     std::optional<std::uint32_t> m_parentId;
-    std::optional<std::wstring> m_attributeName;
-    std::optional<std::wstring> m_attributeValue;
+    std::optional<TlvItem> m_attributeName;
+    std::optional<TlvItem> m_attributeValue;
+    std::size_t m_lastAttributes = 0;
+    std::size_t m_lastCharacters = 0;
 };
 
 }  // namespace

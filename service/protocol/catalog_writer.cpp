@@ -10,7 +10,7 @@ namespace {
 
 constexpr std::size_t kItemHeader = 3;
 
-std::size_t wide_item_size(const std::wstring& text) {
+std::size_t wide_item_size(std::wstring_view text) {
     return kItemHeader + 2 * (utf16_length(text) + 1);
 }
 
@@ -29,8 +29,8 @@ bool CatalogWriter::add(const ServerRecord& record) {
               encoder.add_uint32(kTagRecordId, static_cast<std::uint32_t>(record.id)) &&
               encoder.add_uint32(kTagRecordParentId, static_cast<std::uint32_t>(record.parentId));
     for (const auto& [name, value] : record.attributes) {
-        ok = ok && encoder.add_wide_string(kTagAttributeName, name.c_str()) &&
-             encoder.add_wide_string(kTagAttributeValue, value.c_str());
+        ok = ok && encoder.add_wide_string(kTagAttributeName, name) &&
+             encoder.add_wide_string(kTagAttributeValue, value);
     }
     ok = ok && encoder.add_empty(kTagRecordEnd);
     m_stream.resize(ok ? start + encoder.size() : start);

@@ -78,11 +78,11 @@ URLInfo ServerPackage::convert_item(const ServerRecord&) {
 std::wstring ServerPackage::get_attribute(const ServerRecord& record,
                                           const std::wstring& name) const {
     const auto found = record.attributes.find(name);
-    if (found == record.attributes.end()) {
+    if (!found) {
         TraceWarning(L"attribute %s not found", name.c_str());
         return {};
     }
-    return found->second;
+    return std::wstring(*found);
 }
 
 }  // namespace MapsService

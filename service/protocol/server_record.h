@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "service/core/exceptions.h"
+#include "service/protocol/record_attributes.h"
 
 namespace MapsService {
 
@@ -13,7 +13,7 @@ struct ServerRecord {
     std::int32_t id = 0;
     std::int32_t parentId = 0;
     std::wstring name;
-    WideMap attributes;  // attribute name -> value, quotes stripped
+    RecordAttributes attributes;  // quotes stripped
 
     bool operator==(const ServerRecord&) const = default;
 };

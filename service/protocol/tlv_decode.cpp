@@ -135,7 +135,7 @@ std::optional<std::uint32_t> Decode::value_uint32(const TlvItem& item) {
 }
 
 std::optional<std::wstring> Decode::value_wide_string(const TlvItem& item) {
-    if (item.length < 2 || item.length % 2 != 0 || item.value[item.length - 1] != 0) {
+    if (!holds_wide_string(item)) {
         return std::nullopt;
     }
     return utf16le_to_wide(item.value, item.length / 2);

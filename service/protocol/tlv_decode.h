@@ -61,6 +61,10 @@ public:
     // Absent unless the value is an even number of bytes, at least two, whose
     // last byte is zero. The text ends at the first zero code unit.
     static std::optional<std::wstring> value_wide_string(const TlvItem& item);
+    // Whether value_wide_string has a text for the item.
+    static bool holds_wide_string(const TlvItem& item) {
+        return item.length >= 2 && item.length % 2 == 0 && item.value[item.length - 1] == 0;
+    }
 
     static bool is_hex_digit(std::uint8_t c);
     // The detection rule: longer than 5 bytes, the first six hex digits.

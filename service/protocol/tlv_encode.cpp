@@ -176,7 +176,10 @@ bool Encode::add_wide_string(std::uint8_t tag, const wchar_t* text) {
     if (text == nullptr) {
         return add_empty(tag);
     }
-    const std::wstring_view view(text);
+    return add_wide_string(tag, std::wstring_view(text));
+}
+
+bool Encode::add_wide_string(std::uint8_t tag, std::wstring_view view) {
     const std::size_t units = utf16_length(view) + 1;
     if (units > kMaximumLength / 2) {
         return false;

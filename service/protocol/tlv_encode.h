@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 namespace MapsService {
 
@@ -35,6 +36,7 @@ public:
     [[nodiscard]] bool add_string(std::uint8_t tag, const char* text, std::size_t length = 0);
     // UTF-16LE code units and a zero unit; a missing text gives an empty value.
     [[nodiscard]] bool add_wide_string(std::uint8_t tag, const wchar_t* text);
+    [[nodiscard]] bool add_wide_string(std::uint8_t tag, std::wstring_view text);
     [[nodiscard]] bool add_end();
 
     // Bytes (binary) or characters (hex) used so far.

@@ -10,32 +10,39 @@ std::size_t utf16_length(std::wstring_view text) {
     return units;
 }
 
-std::wstring utf16le_to_wide(const std::uint8_t* bytes, std::size_t units) {
-    auto unit_at = [bytes](std::size_t i) {
-        return static_cast<std::uint16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
-    };
-    std::size_t length = 0;
-    while (length < units && unit_at(length) != 0) {
-        ++length;
-    }
-    // Catalog texts are short and many: size once, then write in place.
-    std::wstring out(length, L'\0');
+void append_utf16le(std::wstring& out, const std::uint8_t* bytes, std::size_t units) {
+    // One pass into room for every unit, trimmed afterwards: catalog pages
+    // carry hundreds of thousands of units in short texts.
+    const std::size_t start = out.size();
+    out.resize(start + units);
+    wchar_t* const text = out.data() + start;
     std::size_t written = 0;
-    for (std::size_t i = 0; i < length; ++i) {
-        const std::uint16_t unit = unit_at(i);
-        char32_t cp = unit;
-        if (unit >= 0xD800 && unit <= 0xDFFF) {
-            const std::uint16_t low = i + 1 < length ? unit_at(i + 1) : 0;
-            if (unit <= 0xDBFF && low >= 0xDC00 && low <= 0xDFFF) {
-                cp = 0x10000 + ((char32_t{unit} - 0xD800) << 10) + (low - 0xDC00);
-                ++i;
-            } else {
-                cp = 0xFFFD;
-            }
+    for (std::size_t i = 0; i < units; ++i) {
+        const auto unit = static_cast<std::uint16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+        if (unit == 0) {
+            break;
         }
-        out[written++] = static_cast<wchar_t>(cp);
+        if (unit < 0xD800 || unit > 0xDFFF) [[likely]] {
+            text[written++] = static_cast<wchar_t>(unit);
+            continue;
+        }
+        const std::uint16_t low =
+            i + 1 < units ? static_cast<std::uint16_t>(bytes[2 * i + 2] | (bytes[2 * i + 3] << 8))
+                          : 0;
+        if (unit <= 0xDBFF && low >= 0xDC00 && low <= 0xDFFF) {
+            text[written++] =
+                static_cast<wchar_t>(0x10000 + ((char32_t{unit} - 0xD800) << 10) + (low - 0xDC00));
+            ++i;
+        } else {
+            text[written++] = static_cast<wchar_t>(0xFFFD);
+        }
     }
-    out.resize(written);
+    out.resize(start + written);
+}
+
+std::wstring utf16le_to_wide(const std::uint8_t* bytes, std::size_t units) {
+    std::wstring out;
+    append_utf16le(out, bytes, units);
     return out;
 }
 

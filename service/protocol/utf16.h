@@ -44,5 +44,7 @@ bool for_each_utf16_unit(std::wstring_view text, Sink&& sink) {
 // Reads up to `units` UTF-16LE code units, stopping at the first zero unit.
 // Surrogate pairs are joined; a lone surrogate becomes U+FFFD.
 std::wstring utf16le_to_wide(const std::uint8_t* bytes, std::size_t units);
+// The same, appended to the text.
+void append_utf16le(std::wstring& out, const std::uint8_t* bytes, std::size_t units);
 
 }  // namespace MapsService

@@ -110,9 +110,9 @@ TEST(MapPackages, IdConversionsOfBothKinds) {
     EXPECT_EQ(second.convert_id(23), 123);
     EXPECT_EQ(second.convert_id(0), 10);
     EXPECT_EQ(second.convert_id(2000000000), 2000000000);  // no room for the digit
-    record.attributes[L"IDID"] = L"42";
+    record.attributes.set(L"IDID", L"42");
     EXPECT_EQ(second.item_id(record), 42);
-    record.attributes[L"IDID"] = L"many";
+    record.attributes.set(L"IDID", L"many");
     EXPECT_EQ(second.item_id(record), 0);
 }
 

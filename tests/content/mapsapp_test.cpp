@@ -84,9 +84,9 @@ TEST(MapsAppCatalog, ItemsWithoutMandatoryVersionOrOfTheOtherKindAreSkipped) {
     auto item = [](std::int32_t id, const wchar_t* client, const wchar_t* mandatory) {
         ServerRecord record;
         record.id = id;
-        record.attributes[L"client"] = client;
+        record.attributes.set(L"client", client);
         if (mandatory != nullptr) {
-            record.attributes[L"mandatory_version"] = mandatory;
+            record.attributes.set(L"mandatory_version", mandatory);
         }
         return record;
     };
@@ -115,7 +115,7 @@ TEST(MapsAppCatalog, OfferReadsVersionBuildAndSize) {
     EXPECT_EQ(info.newVersion.to_text(), L"1.3.15.0 wk 12/8 b4");
     EXPECT_EQ(info.contentSize, 0u);
 
-    record.attributes[L"build"] = L"0812 b4";
+    record.attributes.set(L"build", L"0812 b4");
     EXPECT_EQ(describe_installer(record).newVersion.week(), VersionInfo::kUnset);
 }
 

@@ -50,8 +50,9 @@ std::vector<ServerRecord> as_served(std::vector<ServerRecord> records,
                                     const ServedContent& served) {
     const std::wstring root = served.server_url();
     for (auto& r : records) {
-        auto& file = r.attributes[L"File"];
+        std::wstring file = r.attributes.value(L"File");
         file.replace(0, 6, root);
+        r.attributes.set(L"File", file);
     }
     return records;
 }

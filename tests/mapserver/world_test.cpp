@@ -80,8 +80,7 @@ std::map<std::wstring, std::string> extract_archive(const fs::path& archive) {
 }
 
 std::wstring attribute(const MapsService::ServerRecord& record, const wchar_t* name) {
-    const auto it = record.attributes.find(name);
-    return it == record.attributes.end() ? L"" : it->second;
+    return record.attributes.value(name);
 }
 
 const CatalogVariant& catalog(const Content& content, const std::string& name) {

@@ -84,7 +84,7 @@ TEST(CatalogReply, QuotesAreStrippedAndEmptyAttributesAreNotStored) {
                            .bytes();
     const auto records = decode(reply);
     ASSERT_EQ(records.size(), 1u);
-    EXPECT_EQ(records[0].attributes, (WideMap{{L"MD5", L"abc"}, {L"Ver", L"2"}}));
+    EXPECT_EQ(records[0].attributes, (RecordAttributes{{L"MD5", L"abc"}, {L"Ver", L"2"}}));
 }
 
 TEST(CatalogReply, IncompleteRecordsAreDroppedWithoutHarmingTheNext) {
