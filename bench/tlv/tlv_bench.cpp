@@ -94,10 +94,22 @@ void BM_SplitItemsBinary(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(items));
 }
 
+// Turning a hexadecimal reply into bytes alone.
+void BM_HexToBytes(benchmark::State& state) {
+    const Catalog& c = catalog(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        const auto bytes = Decode::hex_to_bytes(c.hex.data(), c.hex.size());
+        benchmark::DoNotOptimize(bytes.data());
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(c.hex.size()));
+}
+
 }  // namespace
 
 BENCHMARK(BM_CatalogBinary)->Arg(500)->Arg(100000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_CatalogHex)->Arg(500)->Arg(100000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_SplitItemsBinary)->Arg(500)->Arg(100000)->Unit(benchmark::kMicrosecond);
+
+BENCHMARK(BM_HexToBytes)->Arg(500)->Unit(benchmark::kMicrosecond);
 
 BENCHMARK_MAIN();

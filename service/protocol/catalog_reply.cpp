@@ -112,10 +112,14 @@ std::size_t decode_catalog_reply(const void* body, std::size_t size,
     }
     // As Decode in detect mode does, but walking the items instead of keeping
     // a list of them: a page holds thousands.
-    std::vector<std::uint8_t> converted;
+    // A loaded catalog is many pages: fresh memory for each page's bytes costs
+    // as much as converting them, so the buffer stays with the thread unless a
+    // page was outsized.
+    constexpr std::size_t kKeptCapacity = 4 << 20;
+    thread_local std::vector<std::uint8_t> converted;
     const auto* stream = static_cast<const std::uint8_t*>(body);
     if (Decode::looks_like_hex(body, size)) {
-        converted = Decode::hex_to_bytes(body, size);
+        Decode::hex_to_bytes(body, size, converted);
         stream = converted.data();
         size = converted.size();
     }
@@ -124,6 +128,9 @@ std::size_t decode_catalog_reply(const void* body, std::size_t size,
     TlvItem item;
     while (reader.next(item)) {
         builder.take(item);
+    }
+    if (converted.capacity() > kKeptCapacity) {
+        std::vector<std::uint8_t>().swap(converted);
     }
     return records.size() - before;
 }

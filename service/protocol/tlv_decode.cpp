@@ -1,6 +1,7 @@
 #include "service/protocol/tlv_decode.h"
 
 #include <array>
+#include <cstring>
 
 #include "service/protocol/utf16.h"
 
@@ -46,11 +47,35 @@ bool Decode::looks_like_hex(const void* buffer, std::size_t size) {
 }
 
 std::vector<std::uint8_t> Decode::hex_to_bytes(const void* buffer, std::size_t size) {
+    std::vector<std::uint8_t> bytes;
+    hex_to_bytes(buffer, size, bytes);
+    return bytes;
+}
+
+void Decode::hex_to_bytes(const void* buffer, std::size_t size, std::vector<std::uint8_t>& bytes) {
     const auto* text = static_cast<const std::uint8_t*>(buffer);
-    std::vector<std::uint8_t> bytes(size / 2);
+    bytes.resize(size / 2);
     std::size_t count = 0;
     std::size_t i = 0;
-    // Servers send nothing but digits: take them two at a time.
+    // Servers send nothing but digits: take them sixteen at a time, checking
+    // each block once, then two at a time up to the first other character.
+    constexpr std::size_t kBlock = 16;
+    while (i + kBlock <= size) {
+        std::uint8_t block[kBlock / 2];
+        int invalid = 0;
+        for (std::size_t k = 0; k < kBlock / 2; ++k) {
+            const int high = hex_value(text[i + 2 * k]);
+            const int low = hex_value(text[i + 2 * k + 1]);
+            invalid |= high | low;
+            block[k] = static_cast<std::uint8_t>((high << 4) | low);
+        }
+        if (invalid < 0) {
+            break;
+        }
+        std::memcpy(bytes.data() + count, block, sizeof block);
+        count += sizeof block;
+        i += kBlock;
+    }
     while (i + 1 < size) {
         const int high = hex_value(text[i]);
         const int low = hex_value(text[i + 1]);
@@ -74,7 +99,6 @@ std::vector<std::uint8_t> Decode::hex_to_bytes(const void* buffer, std::size_t s
         }
     }
     bytes.resize(count);
-    return bytes;
 }
 
 bool TlvReader::next(TlvItem& item) {

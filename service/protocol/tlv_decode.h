@@ -71,6 +71,8 @@ public:
     static bool looks_like_hex(const void* buffer, std::size_t size);
     // Converts hex text to bytes; other characters are skipped, an odd last digit dropped.
     static std::vector<std::uint8_t> hex_to_bytes(const void* text, std::size_t size);
+    // The same into a buffer the caller keeps, so its memory is reused.
+    static void hex_to_bytes(const void* text, std::size_t size, std::vector<std::uint8_t>& bytes);
 
 private:
     void split(const std::uint8_t* stream, std::size_t size);
