@@ -30,9 +30,10 @@ struct FolderReading {
     std::vector<std::string> subfolders;
 };
 
-// File times advance in clock ticks: a folder changed within the last tick
-// may change again without its times moving, so its reading is not kept.
-constexpr std::int64_t kSettleNanoseconds = 100'000'000;
+// File times advance in clock ticks of at most 10 ms: a folder changed
+// within the last tick may change again without its times moving, so its
+// reading is kept only once a tick has surely passed.
+constexpr std::int64_t kSettleNanoseconds = 20'000'000;
 
 std::int64_t nanoseconds(const timespec& time) {
     return static_cast<std::int64_t>(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
