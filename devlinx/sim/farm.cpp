@@ -235,20 +235,4 @@ std::vector<MemoryConfig> phone_memories(const PhoneConfig& phone) {
     return memories;
 }
 
-std::int64_t tree_bytes(const fs::path& folder) {
-    std::int64_t total = 0;
-    std::error_code error;
-    for (auto it = fs::recursive_directory_iterator(folder, error);
-         !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
-        if (it->is_regular_file(error) && !it->is_symlink(error)) {
-            const bool memoryIni = it.depth() == 0 && it->path().filename() == kMemoryIni &&
-                                   fs::exists(folder.parent_path() / kPhoneIni, error);
-            if (!memoryIni) {
-                total += static_cast<std::int64_t>(it->file_size(error));
-            }
-        }
-    }
-    return total;
-}
-
 }  // namespace devlinx::sim

@@ -67,6 +67,9 @@ std::optional<PhoneConfig> find_phone(const std::wstring& serial);
 std::vector<MemoryConfig> phone_memories(const PhoneConfig& phone);
 
 // Bytes of every regular file below a folder (memory.ini of a memory excluded).
+// Each folder is counted again only once its times change, which adding,
+// removing or renaming an entry does; a file rewritten in place counts anew
+// with the next change of its folder.
 std::int64_t tree_bytes(const fs::path& folder);
 
 }  // namespace devlinx::sim

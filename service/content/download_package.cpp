@@ -179,11 +179,25 @@ Result DownloadPackage::copy_file(const std::wstring& relativePath, const std::w
     if (type == DownloadItemType::CityIndex) {
         m_drive.maps_bucket().OnNewCityIndexFile(m_current->url, target);
     }
-    if (!m_fileSystem.directory_exists(folder) &&
-        m_fileSystem.create_directory(folder) != kResultOk) {
-        return kResultPhoneFileSystem;
+    return copy_into(folder, localFile);
+}
+
+Result DownloadPackage::copy_into(const std::wstring& folder, const std::wstring& localFile) {
+    const bool known = m_knownFolders.count(folder) != 0;
+    if (!known) {
+        if (!m_fileSystem.directory_exists(folder) &&
+            m_fileSystem.create_directory(folder) != kResultOk) {
+            return kResultPhoneFileSystem;
+        }
+        m_knownFolders.insert(folder);
     }
-    return m_fileSystem.copy_to_device(localFile, folder);
+    const Result result = m_fileSystem.copy_to_device(localFile, folder);
+    if (result == kResultOk) {
+        return result;
+    }
+    m_knownFolders.erase(folder);
+    // The folder may have gone behind our back: looked at and made again once.
+    return known ? copy_into(folder, localFile) : result;
 }
 
 Result DownloadPackage::on_file_extracted(const std::wstring& entryName,

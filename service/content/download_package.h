@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -63,6 +64,7 @@ private:
     [[nodiscard]] Result download_item(const URLInfo& item);
     [[nodiscard]] Result unpack_archive(const URLInfo& item, const std::wstring& archive);
     [[nodiscard]] Result copy_file(const std::wstring& relativePath, const std::wstring& localFile);
+    [[nodiscard]] Result copy_into(const std::wstring& folder, const std::wstring& localFile);
     // The drive folder files of the current item go to; empty when none.
     std::wstring target_folder(DownloadItemType type, const std::wstring& relativePath) const;
 
@@ -71,6 +73,9 @@ private:
     std::wstring m_tempFolder;
     std::wstring m_unzipFolder;
     std::vector<URLInfo> m_items;
+    // Drive folders this package found or made: thousands of files go into a
+    // few folders, and each look on the phone costs a round trip.
+    std::set<std::wstring> m_knownFolders;
     const URLInfo* m_current = nullptr;
     // The Downloader's counters hold the bytes to download and downloaded so far.
     std::uint64_t m_totalWrite = 0;

@@ -134,6 +134,26 @@ TEST(DownloadPackage, RegionCityIndexAndVoiceLandUnderTheirFoldersWithCopyRules)
     EXPECT_EQ(read_file(skin), sameSize);
 }
 
+TEST(DownloadPackage, FoldersRemovedBehindThePackagesBackAreMadeAgain) {
+    ServedWorld world;
+    const fs::path folder = world.make_drive(DriveOptions{});
+    LocalDrive local(folder);
+    PhoneDrive& drive = *local.drive;
+    DownloadPackage package(drive);
+    ASSERT_EQ(drive.add_url_infos({1100001}, package), kResultOk);
+    ASSERT_EQ(package.download(), kResultOk);
+    const auto& tiles = world.world.regions[0].tiles;
+    ASSERT_TRUE(fs::exists(tile_file(folder, tiles.back())));
+
+    // The package has seen every folder once; gone now, they come back.
+    fs::remove_all(folder / "cities/diskcache");
+    EXPECT_EQ(package.download(), kResultOk);
+    for (const std::string& tile : tiles) {
+        EXPECT_TRUE(fs::exists(tile_file(folder, tile))) << tile;
+    }
+    EXPECT_TRUE(fs::exists(folder / "cities/diskcache/ClientIndex/C1100001.idx"));
+}
+
 TEST(DownloadPackage, ADownloadErrorStopsAtTheFailingItemWithoutFinishingIt) {
     ServedWorld world;
     LocalDrive local(world.make_drive(DriveOptions{}));

@@ -2,9 +2,11 @@
 #include <unistd.h>
 #include <utime.h>
 
+#include <chrono>
 #include <cstring>
 #include <fstream>
 #include <set>
+#include <thread>
 
 #include "tests/devlinx/simulator_fixture.h"
 
@@ -186,6 +188,42 @@ TEST_F(FileCalls, CopiesAndMovesWithinAndAcrossMemories) {
     EXPECT_EQ(DLNKMoveFolder(m_fs, 0, L"\\\\C:\\archive", L"\\\\C:\\archive\\inner"),
               DLNK_E_ACCESS_DENIED);
     EXPECT_EQ(DLNKMoveFolder(m_fs, 0, L"\\\\C:\\gone", L"\\\\C:\\x"), DLNK_E_FOLDER_NOT_FOUND);
+}
+
+TEST_F(FileCalls, UsedBytesFollowPlainFileOperationsAfterTheFoldersWereCounted) {
+    const auto card = m_farm.memory("alpha", 'E');
+    std::filesystem::create_directories(card / "maps" / "tiles");
+    write_file(card / "maps" / "a.dat", std::string(1000, 'a'));
+    write_file(card / "maps" / "tiles" / "b.dat", std::string(2000, 'b'));
+    // Each step waits until the folders' times have settled, so the counts
+    // taken before are the ones a change has to replace.
+    const auto used = [&](const wchar_t* path, uint32_t option) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        DLNKRESULT status = DLNK_OK;
+        DLNK_FOLDER_CONTENT content = folder_info(path, option, status);
+        EXPECT_EQ(status, DLNK_OK);
+        const std::int64_t bytes =
+            option == DLNK_GET_FOLDER_TREE ? content.tree_bytes : content.used_bytes;
+        DLNKFreeFolderContentStructure(&content);
+        return bytes;
+    };
+    EXPECT_EQ(used(L"\\\\E:", DLNK_GET_FOLDER_INFO), 3000);
+    EXPECT_EQ(used(L"\\\\E:", DLNK_GET_FOLDER_INFO), 3000);
+
+    write_file(card / "maps" / "tiles" / "c.dat", std::string(500, 'c'));
+    EXPECT_EQ(used(L"\\\\E:", DLNK_GET_FOLDER_INFO), 3500);
+    EXPECT_EQ(used(L"\\\\E:\\maps\\tiles", DLNK_GET_FOLDER_TREE), 2500);
+
+    std::filesystem::remove(card / "maps" / "a.dat");
+    EXPECT_EQ(used(L"\\\\E:", DLNK_GET_FOLDER_INFO), 2500);
+
+    std::filesystem::create_directories(card / "other");
+    std::filesystem::rename(card / "maps" / "tiles", card / "other" / "tiles");
+    EXPECT_EQ(used(L"\\\\E:\\maps", DLNK_GET_FOLDER_TREE), 0);
+    EXPECT_EQ(used(L"\\\\E:\\other", DLNK_GET_FOLDER_TREE), 2500);
+
+    std::filesystem::remove_all(card / "other");
+    EXPECT_EQ(used(L"\\\\E:", DLNK_GET_FOLDER_INFO), 0);
 }
 
 TEST_F(FileCalls, DataThatDoNotFitOnAFullMemoryAreRefusedAndLeaveNothing) {
