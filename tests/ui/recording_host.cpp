@@ -76,6 +76,9 @@ bool RecordingHost::confirm_cancel() {
 
 bool RecordingHost::retry_after_other_instance() {
     record("retry_after_other_instance");
+    if (onOtherInstance) {
+        onOtherInstance();
+    }
     if (otherInstanceRetries <= 0) {
         return false;
     }

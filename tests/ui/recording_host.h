@@ -48,6 +48,8 @@ public:
     std::size_t phoneChoice = 0;  // index into the last phone list
     std::uint32_t chosenLanguage = 0;
     int otherInstanceRetries = 0;  // how often to answer "retry"
+    // Called when the host is asked whether to retry the single-instance guard.
+    std::function<void()> onOtherInstance;
     // Called after every page change, for scripted runs.
     std::function<void(ui::WizardPage)> onPage;
 
