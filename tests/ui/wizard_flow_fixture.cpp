@@ -58,7 +58,7 @@ fs::path WizardFlow::create_phone(const std::string& name, const std::string& se
     std::vector<std::string> all = {"--serial",     serial, "--model", "VX-335N",
                                     "--generation", "335",  "--name",  name};
     all.insert(all.end(), options.begin(), options.end());
-    m_farm.create(name, all);
+    m_staging.create(name, all);
     mapserver::DriveOptions drive;
     drive.content = world().content();
     drive.mapVersion = "1.1.6.0";
@@ -66,9 +66,9 @@ fs::path WizardFlow::create_phone(const std::string& name, const std::string& se
         drive.regions.push_back(std::to_string(world().world.regions[i].idid));
     }
     drive.voices = {"all"};
-    const fs::path card = m_farm.memory(name, 'E');
-    mapserver::write_drive(drive, card);
-    return card;
+    mapserver::write_drive(drive, m_staging.memory(name, 'E'));
+    fs::rename(m_staging.folder() / name, m_farm.folder() / name);
+    return m_farm.memory(name, 'E');
 }
 
 void WizardFlow::write_simulation_profile(const std::string& settings) {

@@ -23,7 +23,8 @@ protected:
     void TearDown() override;
 
     ui::WizardSettings settings() const;
-    // A phone whose memory card holds maps older than the server's.
+    // A phone whose memory card holds maps older than the server's; it is
+    // plugged in with its card already written.
     std::filesystem::path create_phone(const std::string& name, const std::string& serial,
                                        const std::vector<std::string>& options = {});
     void write_simulation_profile(const std::string& settings);
@@ -44,6 +45,9 @@ protected:
     void region_fault(std::size_t index, const std::string& action);
 
     TempDir m_tmp;
+    // Phones are made here and moved into the served farm complete. Made
+    // first: the farm made last is the one the simulator serves.
+    PhoneFarm m_staging;
     PhoneFarm m_farm;
     RecordingHost m_host;
     std::unique_ptr<ui::CStateMachine> m_machine;
