@@ -1,0 +1,73 @@
+#include "tests/gui/gui_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QDeadlineTimer>
+#include <QDialog>
+#include <QTest>
+#include <QTimer>
+#include <thread>
+
+#include "ui/controls/bundled_fonts.h"
+
+namespace atlasync::testing {
+
+QApplication& gui_application() {
+    static int argc = 1;
+    static char name[] = "atlasync_gui_tests";
+    static char* argv[] = {name, nullptr};
+    static QApplication* application = [] {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        auto* app = new QApplication(argc, argv);
+        ui::register_bundled_fonts();
+        return app;
+    }();
+    return *application;
+}
+
+bool wait_until(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
+    gui_application();
+    QDeadlineTimer deadline(timeout.count());
+    while (!condition()) {
+        if (deadline.hasExpired()) {
+            return false;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+void answer_next_modal(const QString& buttonName) {
+    // Polls from inside the dialog's own event loop.
+    auto* timer = new QTimer;
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [timer, buttonName] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal == nullptr || !modal->isVisible()) {
+            return;
+        }
+        timer->stop();
+        timer->deleteLater();
+        if (buttonName.isEmpty()) {
+            QTest::keyClick(modal, Qt::Key_Escape);
+            return;
+        }
+        for (auto* button : modal->findChildren<QAbstractButton*>()) {
+            if (button->objectName() == buttonName || button->text().remove('&') == buttonName) {
+                QTest::mouseClick(button, Qt::LeftButton);
+                return;
+            }
+        }
+        ADD_FAILURE() << "no button " << buttonName.toStdString() << " in the modal dialog";
+        QTest::keyClick(modal, Qt::Key_Escape);
+    });
+    timer->start();
+}
+
+QRect window_rect(const QWidget& widget) {
+    return QRect(widget.mapTo(widget.window(), QPoint(0, 0)), widget.size());
+}
+
+}  // namespace atlasync::testing

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QApplication>
+#include <QWidget>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+namespace atlasync::testing {
+
+// The process's QApplication on the offscreen platform, with the bundled fonts
+// registered; made on first use on the calling thread.
+QApplication& gui_application();
+
+// Runs events until the condition holds or the time is up; answers the condition.
+bool wait_until(const std::function<bool()>& condition,
+                std::chrono::milliseconds timeout = std::chrono::seconds(10));
+
+// Presses the button named buttonName of the next modal dialog that opens
+// (found among the application's top-level widgets) once it is shown; with an
+// empty name the dialog is closed (Escape) instead.
+void answer_next_modal(const QString& buttonName);
+
+// The signals the window handed on, in order.
+struct SignalRecorder {
+    std::vector<std::uint16_t> signals_;
+    std::function<void(std::uint16_t)> target() {
+        return [this](std::uint16_t signal) { signals_.push_back(signal); };
+    }
+};
+
+// The widget's rectangle in the coordinates of the top-level window.
+QRect window_rect(const QWidget& widget);
+
+}  // namespace atlasync::testing
