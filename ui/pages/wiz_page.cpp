@@ -5,6 +5,7 @@
 #include <QVBoxLayout>
 
 #include "ui/controls/animated_picture.h"
+#include "ui/controls/bundled_fonts.h"
 #include "ui/controls/busy_animation.h"
 #include "ui/controls/markup_label.h"
 #include "ui/wizard/string_table.h"
@@ -109,7 +110,8 @@ void CWizPage::start_animation() {
 
 QLabel* CWizPage::add_label(QBoxLayout& layout, std::uint32_t controlId, int pixels, int weight) {
     auto* label = new QLabel(QString::fromStdWString(control_text(controlId)));
-    QFont font = label->font();
+    QFont font(QString::fromLatin1(kBundledFamily));
+    font.setStyleStrategy(QFont::PreferAntialias);
     font.setPixelSize(pixels);
     font.setWeight(static_cast<QFont::Weight>(weight));
     label->setFont(font);
