@@ -29,15 +29,6 @@ std::size_t index_of(WizardPage page) {
     return static_cast<std::size_t>(page);
 }
 
-QFont dialog_font(int pixels) {
-    QFont font(QString::fromLatin1(kBundledFamily));
-    font.setPixelSize(pixels);
-    // Smooth edges on any screen, as the wizard's texts were meant to look.
-    font.setStyleStrategy(QFont::PreferAntialias);
-    font.setHintingPreference(QFont::PreferVerticalHinting);
-    return font;
-}
-
 }  // namespace
 
 CMainDlg::CMainDlg()
@@ -66,7 +57,7 @@ CMainDlg::CMainDlg()
     setObjectName(QStringLiteral("mainDlg"));
     setWindowTitle(QString::fromStdWString(text(kTextAnotherInstanceCaption)));
     setWindowIcon(QIcon(QStringLiteral(":/images/atlasync.png")));
-    setFont(dialog_font(kDialogFontPixels));
+    setFont(bundled_font(kDialogFontPixels));
     // The client area is the background picture's size.
     m_background = QPixmap(QStringLiteral(":/images/background.png"));
     setFixedSize(m_background.isNull() ? kPlainSize : m_background.size());

@@ -18,6 +18,14 @@ FontFace font_face(const QString& face) {
     return {name, kRegularWeight};
 }
 
+QFont bundled_font(int pixels, int weight) {
+    QFont font(QString::fromLatin1(kBundledFamily));
+    font.setPixelSize(pixels);
+    font.setWeight(static_cast<QFont::Weight>(weight));
+    font.setStyleStrategy(QFont::PreferAntialias);
+    return font;
+}
+
 bool register_bundled_fonts() {
     static const char* const kFonts[] = {
         ":/fonts/OpenSans-Regular.ttf",

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFont>
 #include <QString>
 
 namespace atlasync::ui {
@@ -20,6 +21,9 @@ struct FontFace {
 // Known faces map to the bundled family; any other name is taken as the name
 // of an installed family at regular weight.
 FontFace font_face(const QString& face);
+
+// The bundled family at a pixel size and weight, drawn smooth on any screen.
+QFont bundled_font(int pixels, int weight = kRegularWeight);
 
 // Adds the fonts compiled into the program to the process; false when one of
 // them could not be added (the text then falls back to the system's fonts).

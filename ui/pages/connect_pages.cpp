@@ -97,13 +97,7 @@ CSearchingForPhonesPage::CSearchingForPhonesPage(PageSignals& sink)
 
 void CSearchingForPhonesPage::build(QWidget& window, QVBoxLayout& content) {
     add_label(content, kIdHeading, kHeadingPixels, kSemiBoldWeight);
-    auto* row = new QHBoxLayout;
-    row->setSpacing(10);
-    add_busy(*row);
-    auto* searching = new QVBoxLayout;
-    add_label(*searching, kIdSearchingLabel, kDescriptionPixels, kRegularWeight);
-    row->addLayout(searching, 1);
-    content.addLayout(row);
+    add_label(add_busy_row(content), kIdSearchingLabel, kDescriptionPixels, kRegularWeight);
     add_markup(content, kIdNote, kDescriptionPixels);
     add_button(window, kIdCancel);
 }
@@ -163,13 +157,7 @@ void CCheckingForUpdatesPage::set_phone_text(const std::wstring& text) {
 
 void CCheckingForUpdatesPage::build(QWidget& window, QVBoxLayout& content) {
     add_label(content, kIdHeading, kHeadingPixels, kSemiBoldWeight);
-    auto* row = new QHBoxLayout;
-    row->setSpacing(10);
-    add_busy(*row);
-    auto* text = new QVBoxLayout;
-    add_markup(*text, kIdPhoneText, kDescriptionPixels, m_phoneText);
-    row->addLayout(text, 1);
-    content.addLayout(row);
+    add_markup(add_busy_row(content), kIdPhoneText, kDescriptionPixels, m_phoneText);
     add_button(window, kIdCancel);
 }
 

@@ -72,13 +72,7 @@ void CInstallingPage::set_text(const std::wstring& text) {
 
 void CInstallingPage::build(QWidget& window, QVBoxLayout& content) {
     add_picture(window);
-    auto* row = new QHBoxLayout;
-    row->setSpacing(10);
-    add_busy(*row);
-    auto* text = new QVBoxLayout;
-    add_markup(*text, kIdInstallingText, kDescriptionPixels, m_text);
-    row->addLayout(text, 1);
-    content.addLayout(row);
+    add_markup(add_busy_row(content), kIdInstallingText, kDescriptionPixels, m_text);
     add_button(window, kIdCancel);
 }
 

@@ -16,14 +16,6 @@ namespace {
 constexpr QPoint kTaglineAt{42, 168};
 const QColor kBetaColour = QColor::fromRgba(0xFEFF0000);
 
-QFont semibold(int pixels) {
-    QFont font(QString::fromLatin1(kBundledFamily));
-    font.setPixelSize(pixels);
-    font.setWeight(QFont::DemiBold);
-    font.setStyleStrategy(QFont::PreferAntialias);
-    return font;
-}
-
 }  // namespace
 
 CSplashDlg::CSplashDlg(QWidget* parent)
@@ -44,7 +36,7 @@ CSplashDlg::CSplashDlg(QWidget* parent)
         QPainter painter(&m_image);
         painter.setRenderHint(QPainter::TextAntialiasing);
         painter.setPen(Qt::white);
-        painter.setFont(semibold(kTaglinePixels));
+        painter.setFont(bundled_font(kTaglinePixels, kSemiBoldWeight));
         const QString tagline = QString::fromStdWString(text(kTextSplashLine));
         // One line: a tagline too long for the picture is cut, never wrapped.
         const int room = m_image.width() - kTaglineAt.x() - 20;
@@ -52,7 +44,7 @@ CSplashDlg::CSplashDlg(QWidget* parent)
                          Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
                          painter.fontMetrics().elidedText(tagline, Qt::ElideRight, room));
         painter.setPen(kBetaColour);
-        painter.setFont(semibold(kBetaPixels));
+        painter.setFont(bundled_font(kBetaPixels, kSemiBoldWeight));
         painter.drawText(QRect(kBetaAt, QSize(200, kBetaPixels * 2)), Qt::AlignLeft | Qt::AlignTop,
                          QStringLiteral("beta"));
     }

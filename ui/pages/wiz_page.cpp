@@ -1,5 +1,6 @@
 #include "ui/pages/wiz_page.h"
 
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -110,11 +111,7 @@ void CWizPage::start_animation() {
 
 QLabel* CWizPage::add_label(QBoxLayout& layout, std::uint32_t controlId, int pixels, int weight) {
     auto* label = new QLabel(QString::fromStdWString(control_text(controlId)));
-    QFont font(QString::fromLatin1(kBundledFamily));
-    font.setStyleStrategy(QFont::PreferAntialias);
-    font.setPixelSize(pixels);
-    font.setWeight(static_cast<QFont::Weight>(weight));
-    label->setFont(font);
+    label->setFont(bundled_font(pixels, weight));
     label->setObjectName(control_name(controlId));
     label->setWordWrap(true);
     label->setTextFormat(Qt::PlainText);
@@ -159,6 +156,16 @@ CBusyAnimation* CWizPage::add_busy(QBoxLayout& layout) {
     busy->setFixedSize(busy->sizeHint());
     layout.addWidget(busy, 0, Qt::AlignLeft | Qt::AlignVCenter);
     return busy;
+}
+
+QVBoxLayout& CWizPage::add_busy_row(QVBoxLayout& content) {
+    auto* row = new QHBoxLayout;
+    row->setSpacing(10);
+    add_busy(*row);
+    auto* column = new QVBoxLayout;
+    row->addLayout(column, 1);
+    content.addLayout(row);
+    return *column;
 }
 
 CAnimatedPicture* CWizPage::add_picture(QWidget& window) {

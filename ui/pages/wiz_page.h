@@ -104,6 +104,8 @@ protected:
     // 2 cancels, 1015 tries again.
     QPushButton* add_button(QWidget& window, std::uint32_t controlId);
     CBusyAnimation* add_busy(QBoxLayout& layout);
+    // A row with the busy animation on the left; answers the column beside it.
+    QVBoxLayout& add_busy_row(QVBoxLayout& content);
     CAnimatedPicture* add_picture(QWidget& window);
 
     // Keeps the text and shows it at once when the page is shown.
