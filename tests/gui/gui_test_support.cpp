@@ -71,3 +71,8 @@ QRect window_rect(const QWidget& widget) {
 }
 
 }  // namespace atlasync::testing
+
+// Fontconfig keeps caches it never frees; they are not ours to find.
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libfontconfig.so\n";
+}

@@ -59,7 +59,13 @@ TEST_F(MainDlgTest, ShowingAPageDestroysTheOldWindowAndHeadsTheNewOneWithItsCapt
     EXPECT_EQ(searching->pos(), QPoint(24, 46));
     EXPECT_EQ(dialog.header().markup(), L"Get Connected");
 
+    std::vector<std::pair<WizardPage, std::wstring>> shown;
+    dialog.set_page_listener(
+        [&](WizardPage page, const std::wstring& header) { shown.emplace_back(page, header); });
     dialog.show_page(WizardPage::ErrorRetry);
+    EXPECT_EQ(
+        shown,
+        (std::vector<std::pair<WizardPage, std::wstring>>{{WizardPage::ErrorRetry, L"Error"}}));
     EXPECT_TRUE(searching.isNull());
     EXPECT_EQ(dialog.page(WizardPage::SearchingForPhones).window(), nullptr);
     EXPECT_EQ(dialog.header().markup(), L"Error");

@@ -101,6 +101,10 @@ void CMainDlg::set_signal_target(std::function<void(std::uint16_t)> target) {
     m_signalTarget = std::move(target);
 }
 
+void CMainDlg::set_page_listener(std::function<void(WizardPage, const std::wstring&)> listener) {
+    m_pageListener = std::move(listener);
+}
+
 void CMainDlg::set_languages(std::vector<std::uint32_t> languageIds) {
     m_languagePage->set_languages(std::move(languageIds));
 }
@@ -149,6 +153,9 @@ void CMainDlg::show_page(WizardPage kind, const std::wstring& header) {
 
     m_pageChanging = false;
     update();
+    if (m_pageListener) {
+        m_pageListener(kind, m_header->markup());
+    }
 }
 
 void CMainDlg::show_header_icon(WizardPage kind) {

@@ -53,6 +53,8 @@ public:
 
     // Where the signals go: the state machine, or a test's recorder.
     void set_signal_target(std::function<void(std::uint16_t)> target);
+    // Told of every page once it is shown, with its header.
+    void set_page_listener(std::function<void(WizardPage, const std::wstring&)> listener);
     // The languages the language page offers, in order.
     void set_languages(std::vector<std::uint32_t> languageIds);
 
@@ -104,6 +106,7 @@ private:
     void show_header_icon(WizardPage page);
 
     std::function<void(std::uint16_t)> m_signalTarget;
+    std::function<void(WizardPage, const std::wstring&)> m_pageListener;
     QPixmap m_background;
     CMarkupLabel* m_header = nullptr;
     QLabel* m_headerPicture = nullptr;
