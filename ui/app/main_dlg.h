@@ -46,7 +46,6 @@ public:
     static constexpr int kHeaderHeight = 40;
     static constexpr int kHeaderPixels = 16;
     static constexpr int kIconSize = 32;
-    static constexpr int kDialogFontPixels = 12;
 
     CMainDlg();
     ~CMainDlg() override;

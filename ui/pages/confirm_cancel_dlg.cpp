@@ -4,6 +4,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "ui/controls/bundled_fonts.h"
 #include "ui/controls/markup_label.h"
 #include "ui/pages/wiz_page.h"
 #include "ui/wizard/string_table.h"
@@ -20,6 +21,7 @@ constexpr int kQuestionPixels = 13;
 CConfirmCancelDlg::CConfirmCancelDlg(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("confirmCancel"));
     setWindowTitle(QString::fromStdWString(text(dialog_text_id(kTemplate, 0))));
+    setFont(bundled_font(kDialogFontPixels));
     setAutoFillBackground(true);
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, QColor(243, 243, 243));

@@ -37,6 +37,9 @@ inline constexpr int kPictureTop = 6;
 inline constexpr int kPictureWidth = 471;
 inline constexpr int kPictureHeight = 171;
 
+// The font of the wizard's windows, in pixels.
+inline constexpr int kDialogFontPixels = 12;
+
 // Control ids used by more than one page.
 inline constexpr std::uint32_t kIdCancel = 2;
 inline constexpr std::uint32_t kIdHeading = 1002;
