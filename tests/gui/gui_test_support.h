@@ -1,5 +1,7 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <QWidget>
 #include <chrono>
@@ -12,6 +14,12 @@ namespace atlasync::testing {
 // The process's QApplication on the offscreen platform, with the bundled fonts
 // registered; made on first use on the calling thread.
 QApplication& gui_application();
+
+// A test whose members may be widgets: the application exists before them.
+class GuiTest : public ::testing::Test {
+protected:
+    GuiTest() { gui_application(); }
+};
 
 // Runs events until the condition holds or the time is up; answers the condition.
 bool wait_until(const std::function<bool()>& condition,

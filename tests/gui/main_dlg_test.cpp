@@ -29,10 +29,9 @@ constexpr WizardPage kAllPages[] = {
     WizardPage::Complete,        WizardPage::Shutdown,
 };
 
-class MainDlgTest : public ::testing::Test {
+class MainDlgTest : public testing::GuiTest {
 protected:
     void SetUp() override {
-        gui_application();
         dialog.set_signal_target(recorder.target());
         dialog.open_main_window();
     }
