@@ -1,0 +1,136 @@
+#include "tests/ui/wizard_flow_fixture.h"
+
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <sstream>
+
+#include "mapserver/drive/drive_writer.h"
+#include "mapserver/faults.h"
+#include "service/core/trace.h"
+#include "tests/ui/qt_test_support.h"
+
+namespace atlasync::testing {
+
+namespace fs = std::filesystem;
+
+void WizardFlow::SetUp() {
+    fs::create_directories(m_tmp.path() / "tmp");
+    fs::create_directories(m_tmp.path() / "work");
+    m_savedTmp = std::getenv("TMPDIR") != nullptr ? std::getenv("TMPDIR") : "";
+    ::setenv("TMPDIR", (m_tmp.path() / "tmp").c_str(), 1);
+    // The application profile goes below the test's folder.
+    ::setenv("XDG_CONFIG_HOME", (m_tmp.path() / "config").c_str(), 1);
+    // Information level: the states' lines without the queue's debug lines,
+    // which would describe the messages finalising leaves about released phones.
+    write_file(m_tmp.path() / "work" / "msapi.ini", "TraceLevel=3\nlogfile=trace.log\n");
+    m_workingDirectory = std::make_unique<ScopedWorkingDirectory>(m_tmp.path() / "work");
+    // The trace follows the msapi.ini of this test's folder.
+    MapsService::close_tracer();
+    qt_application();
+    FacadeTest::SetUp();
+    serve();
+}
+
+void WizardFlow::TearDown() {
+    m_machine.reset();
+    m_workingDirectory.reset();
+    FacadeTest::TearDown();
+    m_savedTmp.empty() ? ::unsetenv("TMPDIR") : ::setenv("TMPDIR", m_savedTmp.c_str(), 1);
+    MapsService::close_tracer();
+}
+
+ui::WizardSettings WizardFlow::settings() const {
+    static std::atomic<int> instance{0};
+    ui::WizardSettings result;
+    result.serverRoot = "localhost:" + std::to_string(m_world->served().port());
+    result.splashTime = std::chrono::milliseconds(20);
+    result.simulationProfile = m_tmp.path() / "AtlasyncSim.ini";
+    // Tests run side by side; each holds its own guard.
+    result.instanceGuardName =
+        "atlasync-flow-" + std::to_string(::getpid()) + "-" + std::to_string(++instance);
+    return result;
+}
+
+fs::path WizardFlow::create_phone(const std::string& name, const std::string& serial,
+                                  const std::vector<std::string>& options) {
+    std::vector<std::string> all = {"--serial",     serial, "--model", "VX-335N",
+                                    "--generation", "335",  "--name",  name};
+    all.insert(all.end(), options.begin(), options.end());
+    m_staging.create(name, all);
+    mapserver::DriveOptions drive;
+    drive.content = world().content();
+    drive.mapVersion = "1.1.6.0";
+    for (std::size_t i : {0, 2, 3}) {
+        drive.regions.push_back(std::to_string(world().world.regions[i].idid));
+    }
+    drive.voices = {"all"};
+    mapserver::write_drive(drive, m_staging.memory(name, 'E'));
+    fs::rename(m_staging.folder() / name, m_farm.folder() / name);
+    return m_farm.memory(name, 'E');
+}
+
+void WizardFlow::write_simulation_profile(const std::string& settings) {
+    write_file(m_tmp.path() / "AtlasyncSim.ini", "[Settings]\n" + settings);
+}
+
+void WizardFlow::start_machine(const ui::WizardSettings& wizardSettings) {
+    m_machine = std::make_unique<ui::CStateMachine>(&m_host, wizardSettings);
+    m_machine->start();
+    ASSERT_TRUE(process_events_until([&] { return m_machine->splash_finished(); }));
+    m_host.open_main_window();
+    m_machine->main_window_ready();
+}
+
+bool WizardFlow::wait_for_page(ui::WizardPage page, std::chrono::milliseconds timeout) {
+    const bool shown = process_events_until(
+        [&] {
+            const auto pages = m_host.pages();
+            for (std::size_t i = m_pagesSeen; i < pages.size(); ++i) {
+                if (pages[i] == page) {
+                    m_pagesSeen = i + 1;
+                    return true;
+                }
+            }
+            return false;
+        },
+        timeout);
+    if (!shown) {
+        ADD_FAILURE() << "page " << static_cast<int>(page) << " not shown; the host saw:\n"
+                      << m_host.describe() << "states:\n"
+                      << ::testing::PrintToString(state_trace());
+    }
+    return shown;
+}
+
+bool WizardFlow::wait_until_stopped(std::chrono::milliseconds timeout) {
+    const bool stopped = process_events_until([&] { return m_machine->stopped(); }, timeout);
+    if (!stopped) {
+        ADD_FAILURE() << "the machine did not stop; the host saw:\n"
+                      << m_host.describe() << "states:\n"
+                      << ::testing::PrintToString(state_trace());
+    }
+    return stopped;
+}
+
+std::vector<std::string> WizardFlow::state_trace() const {
+    std::istringstream lines(read_file(m_tmp.path() / "work" / "trace.log"));
+    std::vector<std::string> result;
+    for (std::string line; std::getline(lines, line);) {
+        for (const char* mark : {"Enter CStateMachine::", "Exit CStateMachine::"}) {
+            const auto at = line.find(mark);
+            if (at != std::string::npos) {
+                result.push_back(line.substr(at));
+            }
+        }
+    }
+    return result;
+}
+
+void WizardFlow::region_fault(std::size_t index, const std::string& action) {
+    world().served().server().faults().add(mapserver::parse_fault(
+        "*/R" + std::to_string(world().world.regions[index].idid) + ".zip=" + action));
+}
+
+}  // namespace atlasync::testing

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "tests/devlinx/phone_farm.h"
+#include "tests/e2e/facade_fixture.h"
+#include "tests/support/temp_dir.h"
+#include "tests/ui/recording_host.h"
+#include "ui/wizard/state_machine.h"
+
+namespace atlasync::testing {
+
+// The real machine, worker thread and service against a served world and the
+// phone simulator's farm, with a recording host. The test's thread is the
+// user-interface thread; nothing here sleeps: waits run the event loop until
+// what the test expects has been recorded.
+class WizardFlow : public FacadeTest {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    ui::WizardSettings settings() const;
+    // A phone whose memory card holds maps older than the server's; it is
+    // plugged in with its card already written.
+    std::filesystem::path create_phone(const std::string& name, const std::string& serial,
+                                       const std::vector<std::string>& options = {});
+    void write_simulation_profile(const std::string& settings);
+
+    // Splash (kept short), main window, then the flow runs.
+    void start_machine(const ui::WizardSettings& settings);
+    void start_machine() { start_machine(settings()); }
+    // Waits until the page is shown after the last page waited for.
+    [[nodiscard]] bool wait_for_page(ui::WizardPage page,
+                                     std::chrono::milliseconds timeout = std::chrono::seconds(30));
+    [[nodiscard]] bool wait_until_stopped(
+        std::chrono::milliseconds timeout = std::chrono::seconds(30));
+    // Presses a button: the signal is dispatched on this thread, as a page would.
+    void press(std::uint16_t signal) { m_machine->dispatch_signal(signal); }
+    // Lines of the trace that name a state's entry or exit, in order.
+    std::vector<std::string> state_trace() const;
+    // A region of the world held back (or failed) at the server, by rule.
+    void region_fault(std::size_t index, const std::string& action);
+
+    TempDir m_tmp;
+    // Phones are made here and moved into the served farm complete. Made
+    // first: the farm made last is the one the simulator serves.
+    PhoneFarm m_staging;
+    PhoneFarm m_farm;
+    RecordingHost m_host;
+    std::unique_ptr<ui::CStateMachine> m_machine;
+    std::size_t m_pagesSeen = 0;
+
+private:
+    std::unique_ptr<ScopedWorkingDirectory> m_workingDirectory;
+    std::string m_savedTmp;
+};
+
+}  // namespace atlasync::testing

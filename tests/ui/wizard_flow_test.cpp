@@ -1,0 +1,264 @@
+// The wizard's flow end to end: the real state machine, its worker thread and
+// the service, against the map server and simulated phones.
+
+#include <gtest/gtest.h>
+
+#include <QTimer>
+#include <algorithm>
+
+#include "service/content/map_settings.h"
+#include "service/core/text.h"
+#include "service/devices/file_system_win.h"
+#include "tests/ui/qt_test_support.h"
+#include "tests/ui/wizard_flow_fixture.h"
+#include "ui/wizard/error_table.h"
+#include "ui/wizard/string_table.h"
+#include "ui/wizard/wizard_signals.h"
+
+namespace atlasync::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using ui::WizardPage;
+
+std::wstring map_version_on(const fs::path& card) {
+    MapsService::FileSystemWin files(MapsService::to_wide(card.string()));
+    files.load_map_settings();
+    return files.map_settings()->map_version().to_text();
+}
+
+// Every exit closes the state entered last, and the run leaves none open.
+void expect_nested_entries_and_exits(const std::vector<std::string>& trace) {
+    std::vector<std::string> open;
+    for (const std::string& line : trace) {
+        if (line.rfind("Enter ", 0) == 0) {
+            open.push_back(line.substr(6));
+        } else {
+            ASSERT_FALSE(open.empty()) << line;
+            EXPECT_EQ(open.back(), line.substr(5));
+            open.pop_back();
+        }
+    }
+    EXPECT_TRUE(open.empty());
+}
+
+TEST_F(WizardFlow, AFullRunWithOnePhoneUpdatesTheDriveAndTracesEveryStateInOrder) {
+    const fs::path card = create_phone("p", "SN-1");
+    // No maps application is newer than the one on the phone.
+    write_simulation_profile("UpdateVers=0.0.0.1\n");
+    ui::WizardSettings wizardSettings = settings();
+    m_machine = std::make_unique<ui::CStateMachine>(&m_host, wizardSettings);
+    m_host.onPage = [this](WizardPage page) {
+        if (page == WizardPage::UpdateAvailable || page == WizardPage::Complete) {
+            QTimer::singleShot(0, [this] { press(ui::SIG_NEXT); });
+        }
+    };
+    EXPECT_EQ(m_machine->run(), 0);
+    EXPECT_EQ(m_machine->outcome(), 0);
+
+    const auto pages = m_host.pages();
+    const std::vector<WizardPage> expected = {WizardPage::CheckingForUpdates,
+                                              WizardPage::UpdateAvailable, WizardPage::Download,
+                                              WizardPage::Complete, WizardPage::Shutdown};
+    std::vector<WizardPage> withoutSearch;
+    std::copy_if(pages.begin(), pages.end(), std::back_inserter(withoutSearch),
+                 [](WizardPage page) { return page != WizardPage::SearchingForPhones; });
+    EXPECT_EQ(withoutSearch, expected);
+    EXPECT_EQ(m_host.heading(WizardPage::UpdateAvailable), ui::text(129));
+    EXPECT_EQ(m_host.heading(WizardPage::Complete), ui::text(125));
+    EXPECT_EQ(m_host.end_result(), 2);
+    EXPECT_FALSE(m_host.was_shown(WizardPage::SelectPhone));
+    EXPECT_EQ(m_host.calls().front().name, "show_splash");
+
+    // Read before anything traces again: a new trace starts a new file.
+    const std::string trace = read_file(m_tmp.path() / "work" / "trace.log");
+    const auto states = state_trace();
+    EXPECT_NE(trace.find("finalize MSAPI finished"), std::string::npos);
+    EXPECT_EQ(map_version_on(card), L"1.1.7.0");
+    expect_nested_entries_and_exits(states);
+    for (const char* state :
+         {"StRunning", "StSplashScreen", "StWaitingForMainDlg", "StSearchingForPhonesInitial",
+          "StSelectPhoneDrive", "StGetRegionList", "StGetMapsAppVersions",
+          "StMapDataUpdateAvailable", "StUpdateMapData", "StCompleted"}) {
+        EXPECT_NE(
+            std::find(states.begin(), states.end(), std::string("Enter CStateMachine::") + state),
+            states.end())
+            << state;
+    }
+    EXPECT_EQ(states.front(), "Enter CStateMachine::StRunning");
+    EXPECT_EQ(states.back(), "Exit CStateMachine::StRunning");
+}
+
+TEST_F(WizardFlow, NoPhoneShowsTheNoPhonePageAndPluggingOneInMovesOnWithoutTryAgain) {
+    start_machine();
+    ASSERT_TRUE(wait_for_page(WizardPage::ErrorRetry));
+    EXPECT_EQ(m_host.heading(WizardPage::ErrorRetry), ui::text(104));
+    EXPECT_EQ(m_host.heading(WizardPage::ErrorRetry), L"No supported phone connected!");
+    create_phone("p", "SN-1");
+    ASSERT_TRUE(wait_for_page(WizardPage::CheckingForUpdates));
+    EXPECT_NE(m_machine->selected_phone(), 0u);
+    EXPECT_TRUE(wait_for_page(WizardPage::UpdateAvailable));
+}
+
+TEST_F(WizardFlow, TwoPhonesShowTheListAndTheChosenOneIsChecked) {
+    create_phone("p", "SN-1");
+    create_phone("q", "SN-2");
+    m_host.phoneChoice = 1;
+    start_machine();
+    ASSERT_TRUE(wait_for_page(WizardPage::SelectPhone));
+    ASSERT_TRUE(process_events_until([&] { return m_host.phone_list().size() == 2; }));
+    const ui::PhoneEntry chosen = m_host.phone_list()[1];
+    press(ui::SIG_NEXT);
+    ASSERT_TRUE(wait_for_page(WizardPage::CheckingForUpdates));
+    EXPECT_EQ(m_machine->selected_phone(), chosen.phoneId);
+    const auto texts = m_host.calls_named("set_phone_text");
+    ASSERT_FALSE(texts.empty());
+    EXPECT_EQ(texts.back().text, ui::format_text(ui::text(106), {chosen.name}));
+}
+
+TEST_F(WizardFlow, AFirstEnumerationEndedDuringTheSplashNeverShowsTheSearchingPage) {
+    create_phone("p", "SN-1");
+    ui::WizardSettings wizardSettings = settings();
+    wizardSettings.splashTime = std::chrono::minutes(5);
+    m_machine = std::make_unique<ui::CStateMachine>(&m_host, wizardSettings);
+    m_machine->start();
+    // The first enumeration's end reaches the machine while the splash shows.
+    ASSERT_TRUE(process_events_until([&] { return m_machine->initial_search_done(); }));
+    EXPECT_FALSE(m_machine->splash_finished());
+    press(ui::SIG_SPLASH_TIMEOUT);
+    m_machine->main_window_ready();
+    ASSERT_TRUE(wait_for_page(WizardPage::UpdateAvailable));
+    EXPECT_FALSE(m_host.was_shown(WizardPage::SearchingForPhones));
+}
+
+TEST_F(WizardFlow, CodeSixMeansMapsNeedUpdateUnlessTheSimulationProfileSaysZero) {
+    create_phone("p", "SN-1");
+    write_simulation_profile("MapsNeedUpdate=0\nUpdateVers=0.0.0.1\n");
+    start_machine();
+    ASSERT_TRUE(wait_for_page(WizardPage::Complete));
+    EXPECT_FALSE(m_machine->maps_need_update());
+    EXPECT_EQ(m_host.heading(WizardPage::Complete), ui::text(127));
+    EXPECT_FALSE(m_host.was_shown(WizardPage::UpdateAvailable));
+    const std::string trace = read_file(m_tmp.path() / "work" / "trace.log");
+    EXPECT_NE(trace.find("Maps do not need update"), std::string::npos);
+    press(ui::SIG_NEXT);
+    ASSERT_TRUE(wait_until_stopped());
+    EXPECT_EQ(m_machine->outcome(), 0);
+}
+
+TEST_F(WizardFlow, CancelDuringTheDownloadAsksNoLetsItRunAndYesEndsTheWizard) {
+    const fs::path card = create_phone("p", "SN-1");
+    write_simulation_profile("UpdateVers=0.0.0.1\n");
+    region_fault(2, "delay:4000");
+    start_machine();
+    ASSERT_TRUE(wait_for_page(WizardPage::UpdateAvailable));
+    press(ui::SIG_NEXT);
+    ASSERT_TRUE(wait_for_page(WizardPage::Download));
+    // The download itself has begun: its text counts megabytes.
+    ASSERT_TRUE(process_events_until([&] {
+        const auto texts = m_host.calls_named("set_download_text");
+        return !texts.empty() && texts.back().text.find(L" MB") != std::wstring::npos;
+    }));
+
+    m_host.confirmAnswer = false;
+    press(ui::SIG_CANCEL_REQUEST);
+    ASSERT_TRUE(process_events_until([&] { return m_host.confirmations() == 1; }));
+    const std::size_t progressBefore = m_host.calls_named("set_download_progress").size();
+    ASSERT_TRUE(process_events_until(
+        [&] { return m_host.calls_named("set_download_progress").size() > progressBefore; }));
+    EXPECT_FALSE(m_machine->stopped());
+
+    m_host.confirmAnswer = true;
+    press(ui::SIG_CANCEL_REQUEST);
+    ASSERT_TRUE(wait_until_stopped());
+    EXPECT_EQ(m_host.confirmations(), 2);
+    EXPECT_EQ(m_machine->outcome(), 2);
+    EXPECT_EQ(m_host.end_result(), 2);
+    EXPECT_FALSE(m_host.was_shown(WizardPage::Complete));
+    EXPECT_FALSE(m_host.was_shown(WizardPage::ErrorRetry));
+    EXPECT_FALSE(m_host.was_shown(WizardPage::ErrorExit));
+    EXPECT_EQ(m_host.current_page(), WizardPage::Shutdown);
+}
+
+TEST_F(WizardFlow, ProgressTextIsRewrittenAtMostOnceASecondWhileTheBarFollowsEveryEvent) {
+    create_phone("p", "SN-1");
+    write_simulation_profile("UpdateVers=0.0.0.1\n");
+    region_fault(2, "delay:2500");
+    start_machine();
+    ASSERT_TRUE(wait_for_page(WizardPage::UpdateAvailable));
+    press(ui::SIG_NEXT);
+    ASSERT_TRUE(wait_for_page(WizardPage::Complete));
+
+    // The texts after the page's own start text (131).
+    std::vector<RecordingHost::Call> texts;
+    bool started = false;
+    for (const RecordingHost::Call& call : m_host.calls_named("set_download_text")) {
+        if (started) {
+            texts.push_back(call);
+        }
+        started = started || call.text == ui::text(131);
+    }
+    ASSERT_GE(texts.size(), 2u);
+    for (std::size_t i = 1; i < texts.size(); ++i) {
+        EXPECT_GE(texts[i].when - texts[i - 1].when, std::chrono::milliseconds(995)) << i;
+    }
+    const auto bar = m_host.calls_named("set_download_progress");
+    EXPECT_GT(bar.size(), texts.size() + 2);
+    EXPECT_NEAR(bar.back().value, 100.0, 0.01);
+}
+
+TEST_F(WizardFlow, TryAgainAfterThePhoneWasRepluggedGoesBackThroughPhoneChoice) {
+    create_phone("p", "SN-1");
+    write_simulation_profile("UpdateVers=0.0.0.1\n");
+    region_fault(2, "content-type:text/html,times:1");
+    start_machine();
+    ASSERT_TRUE(wait_for_page(WizardPage::UpdateAvailable));
+    press(ui::SIG_NEXT);
+    ASSERT_TRUE(wait_for_page(WizardPage::ErrorRetry));
+    EXPECT_EQ(m_host.heading(WizardPage::ErrorRetry), ui::text(126));
+    EXPECT_EQ(m_host.description(WizardPage::ErrorRetry), ui::error_text(9));
+
+    m_farm.remove("p");
+    ASSERT_TRUE(process_events_until([&] { return m_machine->selected_phone() == 0; }));
+    create_phone("p", "SN-1");
+    ASSERT_TRUE(process_events_until([&] { return m_machine->phone_count() == 1; }));
+    press(ui::SIG_RETRY);
+    // Through phone choice to drive selection, not straight back to the download.
+    ASSERT_TRUE(wait_for_page(WizardPage::CheckingForUpdates));
+    EXPECT_NE(m_machine->selected_phone(), 0u);
+    ASSERT_TRUE(wait_for_page(WizardPage::UpdateAvailable));
+    press(ui::SIG_NEXT);
+    ASSERT_TRUE(wait_for_page(WizardPage::Complete));
+}
+
+TEST_F(WizardFlow, TryAgainWithThePhoneStillThereRetriesTheFailedStep) {
+    create_phone("p", "SN-1");
+    write_simulation_profile("UpdateVers=0.0.0.1\n");
+    region_fault(2, "content-type:text/html,times:1");
+    start_machine();
+    ASSERT_TRUE(wait_for_page(WizardPage::UpdateAvailable));
+    press(ui::SIG_NEXT);
+    ASSERT_TRUE(wait_for_page(WizardPage::ErrorRetry));
+    press(ui::SIG_RETRY);
+    ASSERT_TRUE(wait_for_page(WizardPage::Download));
+    ASSERT_TRUE(wait_for_page(WizardPage::Complete));
+    const auto pages = m_host.pages();
+    EXPECT_EQ(std::count(pages.begin(), pages.end(), WizardPage::CheckingForUpdates), 1);
+}
+
+TEST_F(WizardFlow, ExitFromAnErrorPageEndsWithItsCode) {
+    create_phone("p", "SN-1");
+    write_simulation_profile("UpdateVers=0.0.0.1\n");
+    region_fault(2, "content-type:text/html,times:1");
+    start_machine();
+    ASSERT_TRUE(wait_for_page(WizardPage::UpdateAvailable));
+    press(ui::SIG_NEXT);
+    ASSERT_TRUE(wait_for_page(WizardPage::ErrorRetry));
+    press(ui::SIG_CANCEL_REQUEST);  // "Exit" of the retry page
+    ASSERT_TRUE(wait_until_stopped());
+    EXPECT_EQ(m_machine->outcome(), 9);
+    EXPECT_EQ(m_host.confirmations(), 0);
+}
+
+}  // namespace
+}  // namespace atlasync::testing

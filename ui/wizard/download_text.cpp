@@ -1,0 +1,31 @@
+#include "ui/wizard/download_text.h"
+
+#include <QLocale>
+#include <QString>
+
+#include "ui/wizard/string_table.h"
+
+namespace atlasync::ui {
+
+std::wstring format_megabytes(double megabytes) {
+    return QLocale::system().toString(megabytes, 'f', 2).toStdWString();
+}
+
+std::wstring compose_download_text(std::uint64_t remainingSeconds,
+                                   const std::optional<MegabytePair>& megabytes,
+                                   const std::wstring& baseText) {
+    std::wstring result = baseText;
+    if (megabytes) {
+        result = format_text(text(kTextDownloadedOfTotal), {format_megabytes(megabytes->done),
+                                                            format_megabytes(megabytes->total)});
+    }
+    if (remainingSeconds > 90) {
+        const std::uint64_t minutes = (remainingSeconds + 30) / 60;
+        result += format_text(text(kTextEstimatedMinutes), {std::to_wstring(minutes)});
+    } else if (remainingSeconds > 0) {
+        result += format_text(text(kTextEstimatedSeconds), {std::to_wstring(remainingSeconds)});
+    }
+    return result;
+}
+
+}  // namespace atlasync::ui

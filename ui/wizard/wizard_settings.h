@@ -1,0 +1,27 @@
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace atlasync::ui {
+
+// What a front end tells the wizard before it runs.
+struct WizardSettings {
+    // Map server root; when not empty it wins over "ServerRoot" of the
+    // simulation profile.
+    std::string serverRoot;
+    // Mounted folders the service treats as USB volumes once it is initialised.
+    std::vector<std::filesystem::path> volumes;
+    // Show the language page after the splash, as if asked during the splash.
+    bool languagePage = false;
+    // The simulation profile; empty: "AtlasyncSim.ini" in the program's folder.
+    std::filesystem::path simulationProfile;
+    std::chrono::milliseconds splashTime{5000};
+    // Names the single-instance guard's kernel objects; shared with the sibling
+    // program, so only tests change it.
+    std::string instanceGuardName = "Mapporter API";
+};
+
+}  // namespace atlasync::ui
