@@ -3,11 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
-#include <QDeadlineTimer>
 #include <QDialog>
 #include <QTest>
 #include <QTimer>
-#include <thread>
 
 #include "ui/controls/bundled_fonts.h"
 
@@ -26,30 +24,20 @@ QApplication& gui_application() {
     return *application;
 }
 
-bool wait_until(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
-    gui_application();
-    QDeadlineTimer deadline(timeout.count());
-    while (!condition()) {
-        if (deadline.hasExpired()) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-}
-
-void answer_next_modal(const QString& buttonName) {
+void answer_next_modal(const QString& buttonName, int* answered) {
     // Polls from inside the dialog's own event loop.
     auto* timer = new QTimer;
     timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [timer, buttonName] {
+    QObject::connect(timer, &QTimer::timeout, [timer, buttonName, answered] {
         QWidget* modal = QApplication::activeModalWidget();
         if (modal == nullptr || !modal->isVisible()) {
             return;
         }
         timer->stop();
         timer->deleteLater();
+        if (answered != nullptr) {
+            ++*answered;
+        }
         if (buttonName.isEmpty()) {
             QTest::keyClick(modal, Qt::Key_Escape);
             return;

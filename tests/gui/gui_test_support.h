@@ -4,7 +4,6 @@
 
 #include <QApplication>
 #include <QWidget>
-#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <vector>
@@ -21,14 +20,11 @@ protected:
     GuiTest() { gui_application(); }
 };
 
-// Runs events until the condition holds or the time is up; answers the condition.
-bool wait_until(const std::function<bool()>& condition,
-                std::chrono::milliseconds timeout = std::chrono::seconds(10));
-
 // Presses the button named buttonName of the next modal dialog that opens
 // (found among the application's top-level widgets) once it is shown; with an
-// empty name the dialog is closed (Escape) instead.
-void answer_next_modal(const QString& buttonName);
+// empty name the dialog is closed (Escape) instead. Counts the answer in
+// `answered` when given.
+void answer_next_modal(const QString& buttonName, int* answered = nullptr);
 
 // The signals the window handed on, in order.
 struct SignalRecorder {

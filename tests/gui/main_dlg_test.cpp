@@ -5,13 +5,18 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
+#include <QTextDocument>
 
 #include "tests/gui/gui_test_support.h"
+#include "tests/ui/qt_test_support.h"
 #include "ui/app/main_dlg.h"
 #include "ui/controls/animated_picture.h"
 #include "ui/controls/busy_animation.h"
 #include "ui/controls/markup_label.h"
+#include "ui/messaging/ui_language_manager.h"
+#include "ui/pages/language_names.h"
 #include "ui/pages/pages.h"
+#include "ui/wizard/download_text.h"
 #include "ui/wizard/string_table.h"
 #include "ui/wizard/wizard_signals.h"
 
@@ -263,6 +268,24 @@ TEST_F(MainDlgTest, DownloadBarCountsTenthsOfAPercentBesideCancel) {
               QColor(243, 243, 243));
 }
 
+TEST_F(MainDlgTest, NinetyOneSecondsLeftShowAsTwoMinutesNinetyAsSeconds) {
+    dialog.show_page(WizardPage::Download, text(128));
+    auto* label = control<CMarkupLabel>(1013);
+    const auto shown = [&] {
+        QTextDocument document;
+        document.setHtml(label->text());
+        return document.toPlainText();
+    };
+    dialog.set_download_text(compose_download_text(91, MegabytePair{12.5, 80.0}));
+    EXPECT_TRUE(shown().endsWith(QStringLiteral("MB. Estimated time: 2 Minutes")))
+        << shown().toStdString();
+    dialog.set_download_text(compose_download_text(90, MegabytePair{12.5, 80.0}));
+    EXPECT_TRUE(shown().endsWith(QStringLiteral("MB. Estimated time: 90 Seconds")))
+        << shown().toStdString();
+    dialog.set_download_text(compose_download_text(0, std::nullopt, text(145)));
+    EXPECT_EQ(shown(), QStringLiteral("Transferring data to phone."));
+}
+
 TEST_F(MainDlgTest, LanguagePageListsTheLanguagesAndHandsOverTheChosenOne) {
     dialog.set_languages({0x0407, 0x040c});
     dialog.preselect_language(1033);
@@ -274,6 +297,10 @@ TEST_F(MainDlgTest, LanguagePageListsTheLanguagesAndHandsOverTheChosenOne) {
     EXPECT_EQ(list->item(1)->text(), QStringLiteral("Deutsch (German)"));
     EXPECT_EQ(list->item(2)->text(), QStringLiteral("Français (French)"));
     EXPECT_EQ(dialog.chosen_language(), 1033u);
+
+    // The built-in texts (no module loaded) are US English.
+    EXPECT_EQ(language_display_name(CUILanguageManager::kNoLanguage),
+              QStringLiteral("American English (English)"));
 
     list->setCurrentRow(2);
     QTest::mouseClick(button(1005), Qt::LeftButton);
@@ -298,7 +325,7 @@ TEST_F(MainDlgTest, PagesPlayTheTutorialOrElseTheirBusyAnimation) {
     auto* busy = control<CBusyAnimation>(1010);
     ASSERT_NE(busy, nullptr);
     const int step = busy->step();
-    EXPECT_TRUE(testing::wait_until([&] { return busy->step() != step; }));
+    EXPECT_TRUE(testing::process_events_until([&] { return busy->step() != step; }));
 }
 
 }  // namespace

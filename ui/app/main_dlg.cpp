@@ -109,7 +109,7 @@ void CMainDlg::set_languages(std::vector<std::uint32_t> languageIds) {
     m_languagePage->set_languages(std::move(languageIds));
 }
 
-void CMainDlg::dispatch_signal(std::uint16_t signal) {
+void CMainDlg::page_signal(std::uint16_t signal) {
     if (m_signalTarget) {
         m_signalTarget(signal);
     }
@@ -117,7 +117,7 @@ void CMainDlg::dispatch_signal(std::uint16_t signal) {
 
 void CMainDlg::show_splash() {
     m_splash = std::make_unique<CSplashDlg>();
-    m_splash->on_language_request([this] { dispatch_signal(SIG_LANGUAGE_REQUEST); });
+    m_splash->on_language_request([this] { page_signal(SIG_LANGUAGE_REQUEST); });
     m_splash->show();
     m_splash->activateWindow();
 }
@@ -285,7 +285,7 @@ void CMainDlg::show_about() {
 }
 
 void CMainDlg::reject() {
-    dispatch_signal(SIG_CANCEL_REQUEST);
+    page_signal(SIG_CANCEL_REQUEST);
 }
 
 void CMainDlg::paintEvent(QPaintEvent*) {

@@ -58,7 +58,7 @@ public:
     void set_languages(std::vector<std::uint32_t> languageIds);
 
     // PageSignals.
-    void dispatch_signal(std::uint16_t signal) override;
+    void page_signal(std::uint16_t signal) override;
 
     // PageHost.
     void show_splash() override;

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <map>
 
+#include "ui/messaging/ui_language_manager.h"
 #include "ui/messaging/windows_locale_ids.h"
 
 namespace atlasync::ui {
@@ -29,6 +30,10 @@ const std::map<std::uint32_t, QLocale>& locales_by_id() {
 }  // namespace
 
 QString language_display_name(std::uint32_t languageId) {
+    // Without a language module the built-in texts are in use: US English.
+    if (languageId == CUILanguageManager::kNoLanguage) {
+        languageId = CUILanguageManager::kUsEnglish;
+    }
     const auto& locales = locales_by_id();
     auto found = locales.find(languageId);
     if (found == locales.end()) {

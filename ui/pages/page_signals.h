@@ -9,7 +9,7 @@ namespace atlasync::ui {
 class PageSignals {
 public:
     virtual ~PageSignals() = default;
-    virtual void dispatch_signal(std::uint16_t signal) = 0;
+    virtual void page_signal(std::uint16_t signal) = 0;
 };
 
 }  // namespace atlasync::ui

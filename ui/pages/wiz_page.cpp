@@ -139,12 +139,12 @@ QPushButton* CWizPage::add_button(QWidget& window, std::uint32_t controlId) {
     QObject::connect(button, &QPushButton::clicked, &window, [this, controlId] {
         if (controlId == kIdNext) {
             if (exchange_data()) {
-                m_signals.dispatch_signal(SIG_NEXT);
+                m_signals.page_signal(SIG_NEXT);
             }
         } else if (controlId == kIdRetry) {
-            m_signals.dispatch_signal(SIG_RETRY);
+            m_signals.page_signal(SIG_RETRY);
         } else if (controlId == kIdCancel) {
-            m_signals.dispatch_signal(SIG_CANCEL_REQUEST);
+            m_signals.page_signal(SIG_CANCEL_REQUEST);
         }
     });
     return button;
