@@ -7,6 +7,10 @@
 namespace atlasync::testing {
 
 QCoreApplication& qt_application() {
+    // A GUI test's QApplication serves as well; there may be only one.
+    if (QCoreApplication* existing = QCoreApplication::instance()) {
+        return *existing;
+    }
     static int argc = 1;
     static char name[] = "atlasync_ui_tests";
     static char* argv[] = {name, nullptr};

@@ -1,0 +1,325 @@
+// The real wizard in its window: the state machine, its worker thread and the
+// service against the map server and simulated phones, driven by clicks.
+
+#include <gtest/gtest.h>
+
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include "service/content/map_settings.h"
+#include "service/core/shared_mem.h"
+#include "service/core/text.h"
+#include "service/devices/file_system_win.h"
+#include "tests/gui/gui_test_support.h"
+#include "tests/ui/qt_test_support.h"
+#include "tests/ui/wizard_flow_fixture.h"
+#include "ui/app/state_machine_dlg.h"
+#include "ui/controls/markup_label.h"
+#include "ui/pages/wiz_page.h"
+#include "ui/wizard/error_table.h"
+#include "ui/wizard/string_table.h"
+
+namespace atlasync::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using ui::WizardPage;
+
+std::wstring map_version_on(const fs::path& card) {
+    MapsService::FileSystemWin files(MapsService::to_wide(card.string()));
+    files.load_map_settings();
+    return files.map_settings()->map_version().to_text();
+}
+
+class WizardWindow : public WizardFlow {
+protected:
+    struct Shown {
+        WizardPage page;
+        std::wstring header;
+        bool previousDestroyed;  // the window of the page shown before is gone
+        bool iconShown;
+    };
+
+    WizardWindow() { gui_application(); }
+
+    void TearDown() override {
+        m_dialog.reset();
+        WizardFlow::TearDown();
+    }
+
+    ui::CStateMachineDlg& make_wizard(const ui::WizardSettings& wizardSettings) {
+        m_dialog = std::make_unique<ui::CStateMachineDlg>(wizardSettings);
+        m_dialog->set_page_listener([this](WizardPage page, const std::wstring& header) {
+            const bool destroyed = m_lastWindow.isNull();
+            m_lastWindow = m_dialog->current_page()->window();
+            m_shown.push_back({page, header, destroyed, m_dialog->header_picture().isVisible()});
+            if (onPage) {
+                // After the page's show has returned, as a user's click would come.
+                QTimer::singleShot(0, m_dialog.get(), [this, page] { onPage(page); });
+            }
+        });
+        return *m_dialog;
+    }
+
+    // Splash (kept short), main window, then the flow runs while the test waits.
+    void start_wizard(const ui::WizardSettings& wizardSettings) {
+        ui::CStateMachineDlg& dialog = make_wizard(wizardSettings);
+        dialog.start();
+        ASSERT_TRUE(process_events_until([&] { return dialog.splash_finished(); }));
+        dialog.open_main_window();
+        dialog.main_window_ready();
+    }
+
+    [[nodiscard]] bool wait_for_shown(WizardPage page) {
+        const bool shown = process_events_until(
+            [&] {
+                for (std::size_t i = m_seen; i < m_shown.size(); ++i) {
+                    if (m_shown[i].page == page) {
+                        m_seen = i + 1;
+                        return true;
+                    }
+                }
+                return false;
+            },
+            std::chrono::seconds(30));
+        if (!shown) {
+            ADD_FAILURE() << "page " << static_cast<int>(page) << " not shown";
+        }
+        return shown;
+    }
+
+    [[nodiscard]] bool wait_until_ended() {
+        return process_events_until([&] { return m_dialog->stopped(); }, std::chrono::seconds(30));
+    }
+
+    WizardPage current() const {
+        const ui::CWizPage* page = m_dialog->current_page();
+        return page != nullptr ? page->kind() : WizardPage::Shutdown;
+    }
+
+    QPushButton* button(std::uint32_t id) const {
+        return m_dialog->current_page()->control<QPushButton>(id);
+    }
+    void click(std::uint32_t id) {
+        QPushButton* target = button(id);
+        ASSERT_NE(target, nullptr) << "no button " << id;
+        QTest::mouseClick(target, Qt::LeftButton);
+    }
+    std::wstring label(std::uint32_t id) const {
+        auto* control = m_dialog->current_page()->control<ui::CMarkupLabel>(id);
+        return control != nullptr ? control->markup() : L"<no label>";
+    }
+    std::vector<WizardPage> pages_shown() const {
+        std::vector<WizardPage> pages;
+        for (const Shown& shown : m_shown) {
+            pages.push_back(shown.page);
+        }
+        return pages;
+    }
+
+    std::unique_ptr<ui::CStateMachineDlg> m_dialog;
+    std::vector<Shown> m_shown;
+    std::size_t m_seen = 0;
+    std::function<void(WizardPage)> onPage;
+    QPointer<QWidget> m_lastWindow;
+};
+
+TEST_F(WizardWindow, ACompleteUpdateByClicksReplacesEachPageAndHeadsItWithItsCaptionOrGivenText) {
+    const fs::path card = create_phone("p", "SN-1");
+    write_simulation_profile("UpdateVers=0.0.0.1\n");
+    ui::CStateMachineDlg& dialog = make_wizard(settings());
+    std::wstring phoneText;
+    std::wstring completeHeading;
+    onPage = [&](WizardPage page) {
+        if (current() != page) {
+            return;
+        }
+        if (page == WizardPage::CheckingForUpdates) {
+            phoneText = label(1014);
+        } else if (page == WizardPage::UpdateAvailable) {
+            click(ui::kIdNext);  // "Download"
+        } else if (page == WizardPage::Complete) {
+            completeHeading = label(ui::kIdHeading);
+            click(ui::kIdNext);  // "Exit"
+        }
+    };
+    EXPECT_EQ(dialog.DoModal(), 0);
+
+    std::vector<WizardPage> pages = pages_shown();
+    std::erase(pages, WizardPage::SearchingForPhones);
+    EXPECT_EQ(pages, (std::vector<WizardPage>{WizardPage::CheckingForUpdates,
+                                              WizardPage::UpdateAvailable, WizardPage::Download,
+                                              WizardPage::Complete, WizardPage::Shutdown}));
+    for (const Shown& shown : m_shown) {
+        EXPECT_TRUE(shown.previousDestroyed) << static_cast<int>(shown.page);
+        const std::wstring caption = dialog.page(shown.page).caption();
+        if (shown.page == WizardPage::Download) {
+            EXPECT_EQ(shown.header, L"Updating Map Data");
+        } else {
+            EXPECT_EQ(shown.header, caption) << static_cast<int>(shown.page);
+        }
+        EXPECT_EQ(shown.iconShown, shown.page == WizardPage::Complete);
+    }
+    // Texts the machine set before their pages were shown were on them.
+    EXPECT_EQ(phoneText, ui::format_text(ui::text(106), {L"p"}));
+    EXPECT_EQ(completeHeading, L"Update was successful!");
+    EXPECT_EQ(map_version_on(card), L"1.1.7.0");
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(dialog.run_result(), 2);
+}
+
+TEST_F(WizardWindow, NoPhoneShowsTheRetryPageWithItsIconAndAPluggedPhoneMovesOn) {
+    write_simulation_profile("UpdateVers=0.0.0.1\n");
+    start_wizard(settings());
+    ASSERT_TRUE(wait_for_shown(WizardPage::ErrorRetry));
+    EXPECT_EQ(label(ui::kIdHeading), L"No supported phone connected!");
+    EXPECT_EQ(label(ui::kIdDescription), ui::text(105));
+    EXPECT_TRUE(m_dialog->header_picture().isVisible());
+    EXPECT_NE(button(ui::kIdRetry), nullptr);
+    EXPECT_EQ(button(ui::kIdCancel)->text(), QStringLiteral("Exit"));
+
+    create_phone("p", "SN-1");
+    ASSERT_TRUE(wait_for_shown(WizardPage::UpdateAvailable));
+    EXPECT_FALSE(m_dialog->header_picture().isVisible());
+    EXPECT_EQ(label(ui::kIdHeading), ui::text(129));
+    // Outside an update, "Cancel" stops at once.
+    click(ui::kIdCancel);
+    ASSERT_TRUE(wait_until_ended());
+    EXPECT_EQ(m_dialog->outcome(), 2);
+}
+
+TEST_F(WizardWindow, TryAgainOnTheRetryPageRunsTheFailedDownloadAgain) {
+    create_phone("p", "SN-1");
+    write_simulation_profile("UpdateVers=0.0.0.1\n");
+    region_fault(2, "content-type:text/html,times:1");
+    start_wizard(settings());
+    ASSERT_TRUE(wait_for_shown(WizardPage::UpdateAvailable));
+    click(ui::kIdNext);
+    ASSERT_TRUE(wait_for_shown(WizardPage::ErrorRetry));
+    EXPECT_EQ(label(ui::kIdHeading), ui::text(126));
+    EXPECT_EQ(label(ui::kIdDescription), ui::error_text(9));
+    click(ui::kIdRetry);
+    ASSERT_TRUE(wait_for_shown(WizardPage::Download));
+    ASSERT_TRUE(wait_for_shown(WizardPage::Complete));
+    click(ui::kIdNext);
+    ASSERT_TRUE(wait_until_ended());
+    EXPECT_EQ(m_dialog->outcome(), 0);
+}
+
+TEST_F(WizardWindow, AFailedApplicationInstallShowsInstallingThenTheExitPageAndEndsWithItsCode) {
+    // The phone asks the user to act, then refuses the installer: code 108.
+    create_phone("p", "SN-1", {"--user-action", "--install-status", "0x80100023"});
+    write_simulation_profile("UpdateVers=99.0.0.0\n");
+    start_wizard(settings());
+    ASSERT_TRUE(wait_for_shown(WizardPage::UpdateAvailable));
+    EXPECT_NE(label(ui::kIdHeading), ui::text(129));
+    click(ui::kIdNext);
+    ASSERT_TRUE(wait_for_shown(WizardPage::ErrorExit));
+    // The phone's call for the user may be overtaken by the installation's end.
+    for (const Shown& shown : m_shown) {
+        if (shown.page == WizardPage::Installing) {
+            EXPECT_EQ(shown.header, L"Installing");
+        }
+    }
+    EXPECT_EQ(label(ui::kIdHeading), ui::text(136));
+    EXPECT_EQ(label(ui::kIdDescription), ui::error_text(108));
+    EXPECT_TRUE(m_dialog->header_picture().isVisible());
+    EXPECT_EQ(button(ui::kIdRetry), nullptr);
+    EXPECT_EQ(button(ui::kIdCancel), nullptr);
+    click(ui::kIdNext);  // "Exit"
+    ASSERT_TRUE(wait_until_ended());
+    EXPECT_EQ(m_dialog->outcome(), 108);
+}
+
+TEST_F(WizardWindow, EscapeOrClosingDuringTheDownloadAsksAndOnlyYesEndsTheWizard) {
+    create_phone("p", "SN-1");
+    write_simulation_profile("UpdateVers=0.0.0.1\n");
+    region_fault(2, "delay:4000");
+    start_wizard(settings());
+    ASSERT_TRUE(wait_for_shown(WizardPage::UpdateAvailable));
+    click(ui::kIdNext);
+    ASSERT_TRUE(wait_for_shown(WizardPage::Download));
+
+    int answers = 0;
+    answer_next_modal(QStringLiteral("1020"), &answers);  // "No"
+    QTest::keyClick(m_dialog.get(), Qt::Key_Escape);
+    ASSERT_TRUE(process_events_until([&] { return answers == 1; }));
+    EXPECT_FALSE(m_dialog->stopped());
+    EXPECT_TRUE(m_dialog->isVisible());
+
+    answer_next_modal(QString(), &answers);  // closed without an answer: no
+    EXPECT_FALSE(m_dialog->close());
+    ASSERT_TRUE(process_events_until([&] { return answers == 2; }));
+    EXPECT_FALSE(m_dialog->stopped());
+    EXPECT_EQ(current(), WizardPage::Download);
+
+    answer_next_modal(QStringLiteral("1021"));  // "Yes"
+    QTest::keyClick(m_dialog.get(), Qt::Key_Escape);
+    ASSERT_TRUE(wait_until_ended());
+    EXPECT_EQ(m_dialog->outcome(), 2);
+    EXPECT_FALSE(m_dialog->isVisible());
+}
+
+TEST_F(WizardWindow, PhoneListKeepsTheChosenPhoneWhenAnotherIsPluggedIn) {
+    create_phone("p", "SN-1");
+    create_phone("q", "SN-2");
+    start_wizard(settings());
+    ASSERT_TRUE(wait_for_shown(WizardPage::SelectPhone));
+    auto* list = m_dialog->current_page()->control<QListWidget>(1017);
+    ASSERT_NE(list, nullptr);
+    ASSERT_TRUE(process_events_until([&] { return list->count() == 2; }));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualItemRect(list->item(1)).center());
+    const QString chosen = list->item(1)->text();
+
+    create_phone("r", "SN-3");
+    ASSERT_TRUE(process_events_until([&] { return list->count() == 3; }));
+    EXPECT_EQ(list->currentItem()->text(), chosen);
+    click(ui::kIdNext);
+    ASSERT_TRUE(wait_for_shown(WizardPage::CheckingForUpdates));
+    EXPECT_EQ(label(1014), ui::format_text(ui::text(106), {chosen.toStdWString()}));
+    QTest::keyClick(m_dialog.get(), Qt::Key_Escape);
+    ASSERT_TRUE(wait_until_ended());
+}
+
+TEST_F(WizardWindow, ASecondCopyAsksWhileTheFirstRunsAndRetryAfterItEndedStarts) {
+    const ui::WizardSettings wizardSettings = settings();
+    auto first = std::make_unique<MapsService::CSharedMem>(wizardSettings.instanceGuardName);
+    ASSERT_EQ(first->increment(), 1);
+    ui::CStateMachineDlg& dialog = make_wizard(wizardSettings);
+
+    int prompts = 0;
+    QString prompt;
+    // Reads the prompt, lets the first copy end, then presses "Retry".
+    auto* watcher = new QTimer(&dialog);
+    watcher->setInterval(10);
+    QObject::connect(watcher, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr || !box->isVisible()) {
+            return;
+        }
+        ++prompts;
+        prompt = box->text();
+        first.reset();
+        box->button(QMessageBox::Retry)->click();
+    });
+    watcher->start();
+    onPage = [&](WizardPage page) {
+        if (page == WizardPage::ErrorRetry && current() == page) {
+            watcher->stop();
+            click(ui::kIdCancel);
+        }
+    };
+    EXPECT_EQ(dialog.DoModal(), 2);
+    EXPECT_EQ(prompts, 1);
+    EXPECT_EQ(prompt.toStdWString(), ui::text(ui::kTextAnotherInstance));
+    const auto pages = pages_shown();
+    EXPECT_NE(std::find(pages.begin(), pages.end(), WizardPage::ErrorRetry), pages.end());
+}
+
+}  // namespace
+}  // namespace atlasync::testing

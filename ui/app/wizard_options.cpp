@@ -1,0 +1,119 @@
+#include "ui/app/wizard_options.h"
+
+#include <functional>
+#include <map>
+#include <system_error>
+
+#include "service/core/text.h"
+
+namespace atlasync::ui {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// One option: whether it takes a value, and what it does with it. An error
+// message comes back when the value is unusable.
+struct OptionRule {
+    bool takesValue;
+    std::function<std::string(WizardOptions&, const std::string&)> apply;
+};
+
+const std::map<std::string, OptionRule>& option_rules() {
+    static const std::map<std::string, OptionRule> rules = {
+        {"--volume",
+         {true,
+          [](WizardOptions& options, const std::string& value) -> std::string {
+              std::error_code error;
+              if (value.empty() || !fs::is_directory(value, error)) {
+                  return "--volume: '" + value + "' is not a folder";
+              }
+              options.volumes.push_back(fs::absolute(value, error).lexically_normal());
+              return {};
+          }}},
+        {"--server-root",
+         {true,
+          [](WizardOptions& options, const std::string& value) -> std::string {
+              if (value.empty()) {
+                  return "--server-root needs a name";
+              }
+              options.serverRoot = MapsService::to_wide(value);
+              return {};
+          }}},
+        {"--language",
+         {false,
+          [](WizardOptions& options, const std::string&) -> std::string {
+              options.language = true;
+              return {};
+          }}},
+        {"--help",
+         {false,
+          [](WizardOptions& options, const std::string&) -> std::string {
+              options.help = true;
+              return {};
+          }}},
+        {"--version",
+         {false,
+          [](WizardOptions& options, const std::string&) -> std::string {
+              options.version = true;
+              return {};
+          }}},
+    };
+    return rules;
+}
+
+}  // namespace
+
+ParsedOptions parse_wizard_options(const std::vector<std::string>& args) {
+    ParsedOptions parsed;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        std::string name = args[i];
+        std::string value;
+        bool hasValue = false;
+        // --name=value is the same as --name value.
+        if (const auto equals = name.find('=');
+            name.starts_with("--") && equals != std::string::npos) {
+            value = name.substr(equals + 1);
+            name.resize(equals);
+            hasValue = true;
+        }
+        const auto rule = option_rules().find(name);
+        if (rule == option_rules().end()) {
+            parsed.error = "unknown option '" + args[i] + "'";
+            return parsed;
+        }
+        if (rule->second.takesValue && !hasValue) {
+            if (i + 1 >= args.size()) {
+                parsed.error = name + " needs a value";
+                return parsed;
+            }
+            value = args[++i];
+        } else if (!rule->second.takesValue && hasValue) {
+            parsed.error = name + " takes no value";
+            return parsed;
+        }
+        if (std::string error = rule->second.apply(parsed.options, value); !error.empty()) {
+            parsed.error = std::move(error);
+            return parsed;
+        }
+    }
+    return parsed;
+}
+
+std::string wizard_usage(const std::string& program) {
+    return "Usage: " + program +
+           " [options]\n"
+           "Brings the maps on a connected phone up to date.\n"
+           "\n"
+           "Options:\n"
+           "  --volume PATH        take a mounted folder (a card reader, a phone's USB\n"
+           "                       storage) as a USB volume that just arrived; may be repeated\n"
+           "  --server-root ROOT   use the map server at http://mapdata.ROOT (for example\n"
+           "                       localhost:8080) instead of the built-in one\n"
+           "  --language           show the language page first, to pick the language of\n"
+           "                       the wizard (also: press L while the splash is shown)\n"
+           "  --help               show this text and exit\n"
+           "  --version            show the program's version and exit\n";
+}
+
+}  // namespace atlasync::ui

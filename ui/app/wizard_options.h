@@ -1,0 +1,35 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace atlasync::ui {
+
+// What the wizard's command line asks for.
+struct WizardOptions {
+    // Mounted folders taken as USB volumes that just arrived, absolute.
+    std::vector<std::filesystem::path> volumes;
+    // The map server's root instead of the compiled-in one; empty: unchanged.
+    std::wstring serverRoot;
+    // The language page first, as if asked for during the splash.
+    bool language = false;
+    bool help = false;
+    bool version = false;
+};
+
+// The outcome of reading a command line: the options, or the message that
+// says what was wrong with it.
+struct ParsedOptions {
+    WizardOptions options;
+    std::string error;  // empty when the command line is good
+};
+
+// Reads the arguments after the program's name. Qt's own options (-platform,
+// -style, ...) must have been taken out already.
+ParsedOptions parse_wizard_options(const std::vector<std::string>& args);
+
+// The text of --help.
+std::string wizard_usage(const std::string& program);
+
+}  // namespace atlasync::ui

@@ -1,0 +1,48 @@
+#include "ui/pages/about_dlg.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "ui/controls/resources.h"
+#include "ui/pages/version_info.h"
+
+namespace atlasync::ui {
+
+CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
+    use_resources();
+    setObjectName(QStringLiteral("about"));
+    const QString product = QString::fromUtf8(kProgramProductName);
+    setWindowTitle(QStringLiteral("About %1").arg(product));
+
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(20, 20, 20, 16);
+    layout->setSpacing(16);
+    auto* icon = new QLabel;
+    icon->setPixmap(QPixmap(QStringLiteral(":/images/atlasync.png")));
+    layout->addWidget(icon, 0, Qt::AlignTop);
+
+    auto* texts = new QVBoxLayout;
+    auto* name =
+        new QLabel(QStringLiteral("%1 %2").arg(product, QString::fromUtf8(kProgramVersion)));
+    name->setObjectName(QStringLiteral("productName"));
+    QFont font = name->font();
+    font.setPixelSize(15);
+    font.setWeight(QFont::DemiBold);
+    name->setFont(font);
+    texts->addWidget(name);
+    auto* notice = new QLabel(QString::fromUtf8(kProgramLegalCopyright));
+    notice->setObjectName(QStringLiteral("legalNotice"));
+    notice->setWordWrap(true);
+    texts->addWidget(notice);
+    auto* ok = new QPushButton(QStringLiteral("OK"));
+    ok->setDefault(true);
+    ok->setFixedSize(80, 29);
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    texts->addWidget(ok, 0, Qt::AlignRight);
+    layout->addLayout(texts, 1);
+    setFixedSize(420, sizeHint().height());
+}
+
+}  // namespace atlasync::ui
