@@ -41,6 +41,22 @@ TEST(ConsoleInput, LinesArriveWholeAsTheyAreWrittenAndTheEndOnceAfterAnUnendedLa
     ::close(fds[0]);
 }
 
+TEST(ConsoleInput, AClosedDescriptorIsAtItsEndOnceTheLoopRuns) {
+    qt_application();
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    ::close(fds[0]);
+    ::close(fds[1]);
+    int ends = 0;
+    ui::ConsoleInput input(fds[0], [&](std::optional<std::string> line) {
+        EXPECT_FALSE(line);
+        ++ends;
+    });
+    EXPECT_TRUE(input.at_end());
+    EXPECT_EQ(ends, 0);
+    ASSERT_TRUE(process_events_until([&] { return ends == 1; }, 2s));
+}
+
 TEST(InterruptNotifier, CtrlCIsHandledOnTheEventLoopAndThePreviousHandlingComesBack) {
     qt_application();
     struct sigaction before {};

@@ -69,7 +69,7 @@ TEST_F(TextHost, APageShowsItsHeaderLabelsTextsAndKeysAsPlainText) {
               "[------------------------------]   0%\n"
               "\n== Installing ==\n[c] Cancel   (Ctrl-C cancels)\n"
               "Please complete installation on your phone...\n");
-    EXPECT_EQ(h.last_result_text(), "No supported phone connected!: 1. Use the USB cable.");
+    EXPECT_EQ(h.last_result_text(), "No supported phone connected! 1. Use the USB cable.");
 }
 
 TEST_F(TextHostOnTerminal, HeadersAndHeadingsAreBoldOnATerminal) {

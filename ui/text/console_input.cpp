@@ -1,12 +1,22 @@
 #include "ui/text/console_input.h"
 
+#include <fcntl.h>
 #include <unistd.h>
+
+#include <QTimer>
 
 #include <cerrno>
 
 namespace atlasync::ui {
 
 ConsoleInput::ConsoleInput(int fd, LineHandler handler) : m_fd(fd), m_handler(std::move(handler)) {
+    if (::fcntl(fd, F_GETFD) < 0) {
+        // A closed standard input: there is nothing to wait for, it is at its
+        // end from the start (told once the loop runs, like any other end).
+        m_atEnd = true;
+        QTimer::singleShot(0, this, [this] { m_handler(std::nullopt); });
+        return;
+    }
     m_notifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
     QObject::connect(m_notifier.get(), &QSocketNotifier::activated, this, [this] { read_ready(); });
 }

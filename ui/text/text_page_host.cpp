@@ -98,7 +98,7 @@ void CTextPageHost::show_page(WizardPage page, const std::wstring& header) {
         if (page == WizardPage::Complete) {
             m_resultText = one_line(markup_to_terminal(heading, false));
         } else if (is_error(page)) {
-            m_resultText = one_line(markup_to_terminal(heading, false)) + ": " +
+            m_resultText = one_line(markup_to_terminal(heading, false)) + " " +
                            one_line(markup_to_terminal(m_descriptions[page], false));
         }
     }
