@@ -118,17 +118,25 @@ TEST_F(TextWizardFlow, TheNumberTypedOnThePhoneListChoosesThatPhone) {
     EXPECT_EQ(last_line(), "Cancelled.");
 }
 
-TEST_F(TextWizardFlow, ACancelDuringTheDownloadAsksAndOnlyYesEndsTheRun) {
-    const fs::path card = create_phone("p", "SN-1");
+TEST_F(TextWizardFlow, ACancelDuringTheDownloadAsksAndYesEndsTheRun) {
+    create_phone("p", "SN-1");
     region_fault(2, "delay:4000");
-    const int status = run_text({{"[Enter] Download", ""},
-                                 {" MB of ", "c"},
-                                 {"(The application will exit) [y/N] ", "n"},
-                                 {"%", "cancel"},
-                                 {"(The application will exit) [y/N] ", "y"}});
+    const int status = run_text(
+        {{"[Enter] Download", ""}, {" MB of ", "c"}, {"(The application will exit) [y/N] ", "y"}});
     EXPECT_EQ(status, 2);
     EXPECT_EQ(output().find("Update was successful!"), std::string::npos) << output();
     EXPECT_EQ(last_line(), "Cancelled.");
+}
+
+TEST_F(TextWizardFlow, NoToTheCancelQuestionLetsTheDownloadRunToTheEnd) {
+    create_phone("p", "SN-1");
+    region_fault(2, "delay:1500");
+    const int status = run_text({{"[Enter] Download", ""},
+                                 {" MB of ", "c"},
+                                 {"(The application will exit) [y/N] ", "n"},
+                                 {"[Enter] Exit", ""}});
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(last_line(), "Update was successful!");
 }
 
 TEST_F(TextWizardFlow, TryAgainTypedOnTheErrorPageRetriesTheUpdateToTheEnd) {

@@ -42,9 +42,9 @@ void ConsoleInput::read_ready() {
         if (!m_pending.empty()) {
             std::string last;
             last.swap(m_pending);
-            m_handler(std::move(last));
+            deliver(std::move(last));
         }
-        m_handler(std::nullopt);
+        deliver(std::nullopt);
         return;
     }
     m_pending.append(buffer, static_cast<std::size_t>(got));
@@ -55,8 +55,16 @@ void ConsoleInput::read_ready() {
         if (!line.empty() && line.back() == '\r') {
             line.pop_back();
         }
-        m_handler(std::move(line));
+        deliver(std::move(line));
     }
+}
+
+void ConsoleInput::deliver(std::optional<std::string> line) {
+    // The handler may wait in a nested event loop for the next line (a
+    // question); from inside this notifier's own activation that line would
+    // never be read. So lines are handed over from a queued call instead.
+    QMetaObject::invokeMethod(
+        this, [this, line = std::move(line)] { m_handler(line); }, Qt::QueuedConnection);
 }
 
 }  // namespace atlasync::ui

@@ -26,6 +26,7 @@ public:
 
 private:
     void read_ready();
+    void deliver(std::optional<std::string> line);
 
     int m_fd;
     LineHandler m_handler;

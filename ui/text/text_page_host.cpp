@@ -336,6 +336,9 @@ void CTextPageHost::take_line(std::optional<std::string> line) {
     }
     const std::string answerText = normalized_answer(*line);
     if (m_question != Question::None) {
+        if (!m_options.inputEchoes) {
+            m_out.line(answerText);
+        }
         if (answerText == "y" || answerText == "yes") {
             answer(true);
         } else if (answerText.empty() || answerText == "n" || answerText == "no") {

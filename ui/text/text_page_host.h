@@ -43,6 +43,9 @@ public:
         // At least this long between two redraws of the bar on a terminal.
         std::chrono::milliseconds redrawInterval{100};
         Clock clock = [] { return std::chrono::steady_clock::now(); };
+        // The terminal echoes what is typed; else answers are repeated after
+        // their question so that the next line starts on a line of its own.
+        bool inputEchoes = false;
     };
 
     CTextPageHost(TerminalOutput& out, Options options);

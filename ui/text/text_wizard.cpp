@@ -1,5 +1,7 @@
 #include "ui/text/text_wizard.h"
 
+#include <unistd.h>
+
 #include "service/core/result_codes.h"
 #include "ui/messaging/call_gate.h"
 #include "ui/text/console_input.h"
@@ -9,9 +11,10 @@ namespace atlasync::ui {
 
 namespace {
 
-CTextPageHost::Options host_options(bool yes) {
+CTextPageHost::Options host_options(bool yes, int inputFd) {
     CTextPageHost::Options options;
     options.yes = yes;
+    options.inputEchoes = ::isatty(inputFd) == 1;
     return options;
 }
 
@@ -20,7 +23,7 @@ CTextPageHost::Options host_options(bool yes) {
 CTextWizard::CTextWizard(TerminalOutput& out, Options options)
     : m_out(out),
       m_options(std::move(options)),
-      m_host(out, host_options(m_options.yes)),
+      m_host(out, host_options(m_options.yes, m_options.inputFd)),
       m_machine(std::make_unique<CStateMachine>(&m_host, m_options.settings)) {
     m_host.set_languages(m_options.languages);
     // Typed lines and interrupts arrive from the event loop, outside any of
