@@ -1,6 +1,7 @@
 // The states of the wizard's flow. Each traces its entry and exit under its
 // full name; a signal a state does not list goes to its parent.
 
+#include "service/core/exceptions.h"
 #include "service/core/text.h"
 #include "service/core/trace.h"
 #include "service/facade/maps_service.h"
