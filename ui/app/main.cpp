@@ -1,7 +1,14 @@
 // atlasync: the wizard that brings the maps on a phone up to date.
 
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -10,7 +17,12 @@
 #include "ui/app/atlasync_app.h"
 #include "ui/app/state_machine_dlg.h"
 #include "ui/app/wizard_options.h"
+#include "ui/demo/demo_environment.h"
+#include "ui/messaging/ui_language_manager.h"
+#include "ui/pages/language_names.h"
 #include "ui/pages/version_info.h"
+#include "ui/text/terminal_output.h"
+#include "ui/text/text_wizard.h"
 
 namespace {
 
@@ -37,6 +49,85 @@ bool display_available(int argc, char** argv) {
     return false;
 }
 
+// The settings of a run from its options; with --demo, the demo's world and
+// phone are prepared and its server started, for as long as the holder lives.
+std::optional<atlasync::ui::WizardSettings> settings_for(
+    const atlasync::ui::WizardOptions& options,
+    std::unique_ptr<atlasync::ui::DemoEnvironment>& demo) {
+    atlasync::ui::WizardSettings settings;
+    settings.serverRoot = MapsService::to_narrow(options.serverRoot);
+    settings.volumes = options.volumes;
+    settings.languagePage = options.language;
+    if (!options.demo) {
+        return settings;
+    }
+    try {
+        demo = std::make_unique<atlasync::ui::DemoEnvironment>(options.demoDir);
+        demo->use_phone_farm();
+        if (settings.serverRoot.empty()) {
+            settings.serverRoot = demo->start_server();
+        }
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "atlasync: the demo cannot start: %s\n", error.what());
+        return std::nullopt;
+    }
+    std::fprintf(stderr, "atlasync: demo folder %s%s\n", demo->folder().c_str(),
+                 demo->reused() ? " (reused)" : "");
+    return settings;
+}
+
+// Standard output ends with the run's result line; where the demo lives goes
+// to the error stream, after it.
+void name_demo_folder(const std::unique_ptr<atlasync::ui::DemoEnvironment>& demo) {
+    if (demo) {
+        std::fprintf(stderr, "atlasync: the demo's world and phone are in %s\n",
+                     demo->folder().c_str());
+    }
+}
+
+std::vector<std::string> arguments_after_program(int argc, char** argv) {
+    return std::vector<std::string>(argv + 1, argv + argc);
+}
+
+int run_on_terminal(int argc, char** argv) {
+    using namespace atlasync::ui;
+    QCoreApplication application(argc, argv);
+    QCoreApplication::setOrganizationName(QString::fromLatin1(atlasync::kProgramCompany));
+    QCoreApplication::setApplicationName(QString::fromLatin1(atlasync::kProgramProductName));
+    const ParsedOptions parsed = parse_wizard_options(arguments_after_program(argc, argv));
+    if (!parsed.error.empty()) {
+        std::fprintf(stderr, "atlasync: %s\n%s", parsed.error.c_str(),
+                     wizard_usage("atlasync").c_str());
+        return 1;
+    }
+    std::unique_ptr<DemoEnvironment> demo;
+    const std::optional<WizardSettings> settings = settings_for(parsed.options, demo);
+    if (!settings) {
+        return 1;
+    }
+    TerminalOutput out(stdout, detect_terminal(STDOUT_FILENO));
+    CTextWizard::Options options;
+    options.settings = *settings;
+    options.yes = parsed.options.yes;
+    // The language in use is offered even when no module of it is installed.
+    const std::shared_ptr<CUILanguageManager> languages = CUILanguageManager::acquire();
+    std::vector<std::uint32_t> ids = languages->available_languages();
+    if (std::find(ids.begin(), ids.end(), languages->current_language()) == ids.end()) {
+        ids.insert(ids.begin(), languages->current_language());
+    }
+    for (const std::uint32_t id : ids) {
+        options.languages.push_back({id, language_display_name(id).toStdWString()});
+    }
+    int result = 0;
+    {
+        CTextWizard wizard(out, std::move(options));
+        result = wizard.run();
+    }
+    std::fflush(stdout);
+    name_demo_folder(demo);
+    return result;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -51,9 +142,8 @@ int main(int argc, char** argv) {
         std::printf("%s %s\n", atlasync::kProgramProductName, atlasync::kProgramVersion);
         return 0;
     }
-    if (!display_available(argc, argv)) {
-        std::fprintf(stderr, "atlasync: no display to show the wizard on (DISPLAY is not set)\n");
-        return 1;
+    if (asks_for(argc, argv, "--text") || !display_available(argc, argv)) {
+        return run_on_terminal(argc, argv);
     }
     // The application takes Qt's own options (-platform, -style, ...) out first.
     CAtlasyncApp app(argc, argv);
@@ -68,15 +158,18 @@ int main(int argc, char** argv) {
                      wizard_usage("atlasync").c_str());
         return 1;
     }
-    WizardSettings settings;
-    settings.serverRoot = MapsService::to_narrow(parsed.options.serverRoot);
-    settings.volumes = parsed.options.volumes;
-    settings.languagePage = parsed.options.language;
-    return app.run([&] {
-        CStateMachineDlg dialog(settings);
+    std::unique_ptr<DemoEnvironment> demo;
+    const std::optional<WizardSettings> settings = settings_for(parsed.options, demo);
+    if (!settings) {
+        return 1;
+    }
+    const int result = app.run([&] {
+        CStateMachineDlg dialog(*settings);
         app.set_state_machine(&dialog);
-        const int result = dialog.DoModal();
+        const int dialogResult = dialog.DoModal();
         app.set_state_machine(nullptr);
-        return result;
+        return dialogResult;
     });
+    name_demo_folder(demo);
+    return result;
 }

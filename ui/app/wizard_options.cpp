@@ -46,6 +46,35 @@ const std::map<std::string, OptionRule>& option_rules() {
               options.language = true;
               return {};
           }}},
+        {"--text",
+         {false,
+          [](WizardOptions& options, const std::string&) -> std::string {
+              options.text = true;
+              return {};
+          }}},
+        {"--demo",
+         {false,
+          [](WizardOptions& options, const std::string&) -> std::string {
+              options.demo = true;
+              return {};
+          }}},
+        {"--yes",
+         {false,
+          [](WizardOptions& options, const std::string&) -> std::string {
+              options.yes = true;
+              return {};
+          }}},
+        {"--demo-dir",
+         {true,
+          [](WizardOptions& options, const std::string& value) -> std::string {
+              if (value.empty()) {
+                  return "--demo-dir needs a folder";
+              }
+              std::error_code error;
+              options.demoDir = fs::absolute(value, error).lexically_normal();
+              options.demo = true;
+              return {};
+          }}},
         {"--help",
          {false,
           [](WizardOptions& options, const std::string&) -> std::string {
@@ -112,6 +141,14 @@ std::string wizard_usage(const std::string& program) {
            "                       localhost:8080) instead of the built-in one\n"
            "  --language           show the language page first, to pick the language of\n"
            "                       the wizard (also: press L while the splash is shown)\n"
+           "  --text               run on the terminal instead of in a window (the default\n"
+           "                       when there is no display)\n"
+           "  --yes                accept every offered download and go on without asking\n"
+           "                       (text front end, for automation)\n"
+           "  --demo               run against a sample map world served on loopback and a\n"
+           "                       simulated phone whose memory card holds old maps\n"
+           "  --demo-dir DIR       keep the demo's world and phone in DIR and reuse them\n"
+           "                       when run again (implies --demo)\n"
            "  --help               show this text and exit\n"
            "  --version            show the program's version and exit\n";
 }

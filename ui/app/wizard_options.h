@@ -14,6 +14,14 @@ struct WizardOptions {
     std::wstring serverRoot;
     // The language page first, as if asked for during the splash.
     bool language = false;
+    // The text front end instead of the window.
+    bool text = false;
+    // The demo: a sample world served on loopback and a simulated phone.
+    bool demo = false;
+    // Where the demo keeps its world and phone; empty: a new folder.
+    std::filesystem::path demoDir;
+    // Accept every offered download without asking (text front end).
+    bool yes = false;
     bool help = false;
     bool version = false;
 };
