@@ -75,7 +75,7 @@ TEST(ServiceQueryParsing, RequestTypeMustMatchTheServiceAndTagThreeAsksForTheLis
     EXPECT_FALSE(parse_service_query("000000", 0, error));  // no type at all
 }
 
-TEST(FaultSpec, ActionsAreReadAndDescribedBack) {
+TEST(FaultRule, ActionsAreReadAndDescribedBack) {
     const Fault fault =
         parse_fault("/maps/*.zip=delay:250,close-after:1000,content-type:text/html");
     EXPECT_EQ(fault.pattern, "/maps/*.zip");
@@ -90,7 +90,7 @@ TEST(FaultSpec, ActionsAreReadAndDescribedBack) {
     }
 }
 
-TEST(FaultSpec, GlobsMatchWholePathsWithStarsAcrossFolders) {
+TEST(FaultRule, GlobsMatchWholePathsWithStarsAcrossFolders) {
     EXPECT_TRUE(glob_matches("/pg", "/pg"));
     EXPECT_FALSE(glob_matches("/pg", "/pgx"));
     EXPECT_TRUE(glob_matches("/maps/*.zip", "/maps/regions/R1.zip"));
