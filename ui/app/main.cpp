@@ -76,6 +76,21 @@ std::optional<atlasync::ui::WizardSettings> settings_for(
     return settings;
 }
 
+// Reads the command line and prepares the run; an unusable command line or
+// demo is reported, and no settings come back.
+std::optional<atlasync::ui::WizardSettings> settings_from_command_line(
+    const std::vector<std::string>& args, atlasync::ui::WizardOptions& options,
+    std::unique_ptr<atlasync::ui::DemoEnvironment>& demo) {
+    const atlasync::ui::ParsedOptions parsed = atlasync::ui::parse_wizard_options(args);
+    if (!parsed.error.empty()) {
+        std::fprintf(stderr, "atlasync: %s\n%s", parsed.error.c_str(),
+                     atlasync::ui::wizard_usage("atlasync").c_str());
+        return std::nullopt;
+    }
+    options = parsed.options;
+    return settings_for(options, demo);
+}
+
 // Standard output ends with the run's result line; where the demo lives goes
 // to the error stream, after it.
 void name_demo_folder(const std::unique_ptr<atlasync::ui::DemoEnvironment>& demo) {
@@ -94,21 +109,17 @@ int run_on_terminal(int argc, char** argv) {
     QCoreApplication application(argc, argv);
     QCoreApplication::setOrganizationName(QString::fromLatin1(atlasync::kProgramCompany));
     QCoreApplication::setApplicationName(QString::fromLatin1(atlasync::kProgramProductName));
-    const ParsedOptions parsed = parse_wizard_options(arguments_after_program(argc, argv));
-    if (!parsed.error.empty()) {
-        std::fprintf(stderr, "atlasync: %s\n%s", parsed.error.c_str(),
-                     wizard_usage("atlasync").c_str());
-        return 1;
-    }
+    WizardOptions commandLine;
     std::unique_ptr<DemoEnvironment> demo;
-    const std::optional<WizardSettings> settings = settings_for(parsed.options, demo);
+    const std::optional<WizardSettings> settings =
+        settings_from_command_line(arguments_after_program(argc, argv), commandLine, demo);
     if (!settings) {
         return 1;
     }
     TerminalOutput out(stdout, detect_terminal(STDOUT_FILENO));
     CTextWizard::Options options;
     options.settings = *settings;
-    options.yes = parsed.options.yes;
+    options.yes = commandLine.yes;
     // The language in use is offered even when no module of it is installed.
     const std::shared_ptr<CUILanguageManager> languages = CUILanguageManager::acquire();
     std::vector<std::uint32_t> ids = languages->available_languages();
@@ -152,14 +163,10 @@ int main(int argc, char** argv) {
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         args.push_back(arguments[i].toStdString());
     }
-    const ParsedOptions parsed = parse_wizard_options(args);
-    if (!parsed.error.empty()) {
-        std::fprintf(stderr, "atlasync: %s\n%s", parsed.error.c_str(),
-                     wizard_usage("atlasync").c_str());
-        return 1;
-    }
+    WizardOptions commandLine;
     std::unique_ptr<DemoEnvironment> demo;
-    const std::optional<WizardSettings> settings = settings_for(parsed.options, demo);
+    const std::optional<WizardSettings> settings =
+        settings_from_command_line(args, commandLine, demo);
     if (!settings) {
         return 1;
     }
