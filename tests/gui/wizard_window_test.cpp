@@ -29,12 +29,6 @@ namespace {
 namespace fs = std::filesystem;
 using ui::WizardPage;
 
-std::wstring map_version_on(const fs::path& card) {
-    MapsService::FileSystemWin files(MapsService::to_wide(card.string()));
-    files.load_map_settings();
-    return files.map_settings()->map_version().to_text();
-}
-
 class WizardWindow : public WizardFlow {
 protected:
     struct Shown {

@@ -8,7 +8,10 @@
 
 #include "mapserver/drive/drive_writer.h"
 #include "mapserver/faults.h"
+#include "service/content/map_settings.h"
+#include "service/core/text.h"
 #include "service/core/trace.h"
+#include "service/devices/file_system_win.h"
 #include "tests/ui/qt_test_support.h"
 
 namespace atlasync::testing {
@@ -112,6 +115,12 @@ bool WizardFlow::wait_until_stopped(std::chrono::milliseconds timeout) {
                       << ::testing::PrintToString(state_trace());
     }
     return stopped;
+}
+
+std::wstring WizardFlow::map_version_on(const std::filesystem::path& card) {
+    MapsService::FileSystemWin files(MapsService::to_wide(card.string()));
+    files.load_map_settings();
+    return files.map_settings()->map_version().to_text();
 }
 
 std::vector<std::string> WizardFlow::state_trace() const {

@@ -28,6 +28,8 @@ protected:
     std::filesystem::path create_phone(const std::string& name, const std::string& serial,
                                        const std::vector<std::string>& options = {});
     void write_simulation_profile(const std::string& settings);
+    // The map version the maps drive in the folder says it holds.
+    static std::wstring map_version_on(const std::filesystem::path& card);
 
     // Splash (kept short), main window, then the flow runs.
     void start_machine(const ui::WizardSettings& settings);

@@ -21,12 +21,6 @@ namespace {
 namespace fs = std::filesystem;
 using ui::WizardPage;
 
-std::wstring map_version_on(const fs::path& card) {
-    MapsService::FileSystemWin files(MapsService::to_wide(card.string()));
-    files.load_map_settings();
-    return files.map_settings()->map_version().to_text();
-}
-
 // Every exit closes the state entered last, and the run leaves none open.
 void expect_nested_entries_and_exits(const std::vector<std::string>& trace) {
     std::vector<std::string> open;
