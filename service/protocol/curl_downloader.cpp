@@ -56,12 +56,12 @@ CurlDownloader::~CurlDownloader() {
     curl_easy_cleanup(m_handle);
 }
 
-CURLcode CurlDownloader::perform(WriteCallback write) {
+CURLcode CurlDownloader::perform() {
     const TransferLimits limits = transfer_limits();
     m_cancelled = false;
     m_callbackFailed = false;
     for (std::size_t retry = 0;; ++retry) {
-        const CURLcode code = perform_once(write, limits);
+        const CURLcode code = perform_once(limits);
         const char* cause = m_cancelled ? nullptr : passing_failure(code);
         if (cause == nullptr || retry >= limits.retryPauses.size()) {
             return code;
@@ -78,7 +78,7 @@ CURLcode CurlDownloader::perform(WriteCallback write) {
     }
 }
 
-CURLcode CurlDownloader::perform_once(WriteCallback write, const TransferLimits& limits) {
+CURLcode CurlDownloader::perform_once(const TransferLimits& limits) {
     if (m_handle == nullptr) {
         return CURLE_FAILED_INIT;
     }
@@ -92,7 +92,7 @@ CURLcode CurlDownloader::perform_once(WriteCallback write, const TransferLimits&
     if (!narrowProxy.empty()) {
         curl_easy_setopt(m_handle, CURLOPT_PROXY, narrowProxy.c_str());
     }
-    curl_easy_setopt(m_handle, CURLOPT_WRITEFUNCTION, write);
+    curl_easy_setopt(m_handle, CURLOPT_WRITEFUNCTION, &CurlDownloader::on_write);
     curl_easy_setopt(m_handle, CURLOPT_WRITEDATA, this);
     curl_easy_setopt(m_handle, CURLOPT_USERAGENT, kUserAgent);
 
@@ -115,6 +115,17 @@ CURLcode CurlDownloader::perform_once(WriteCallback write, const TransferLimits&
         TraceDebug("curl_easy_perform: %s", curl_easy_strerror(code));
     }
     return code;
+}
+
+std::size_t CurlDownloader::on_write(char* data, std::size_t size, std::size_t count, void* self) {
+    auto* downloader = static_cast<CurlDownloader*>(self);
+    try {
+        return downloader->write(data, size * count);
+    } catch (...) {
+        // No exception may cross libcurl; 0 ends the transfer.
+        downloader->record_callback_failure("taking the received data");
+        return 0;
+    }
 }
 
 void CurlDownloader::record_callback_failure(const char* step) noexcept {

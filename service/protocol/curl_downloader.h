@@ -71,13 +71,14 @@ public:
     const std::wstring& url() const { return m_url; }
 
 protected:
-    using WriteCallback = std::size_t (*)(char*, std::size_t, std::size_t, void*);
-
     // Runs the transfer, and runs it again after a pause while it fails for a
     // passing reason (see TransferLimits), each retry traced with its cause.
     // Answers libcurl's code of the last attempt; cancelled() tells whether the
-    // caller's abort ended it. The write callback receives `this`.
-    CURLcode perform(WriteCallback write);
+    // caller's abort ended it. The body goes to write().
+    CURLcode perform();
+    // Takes one chunk of the body; answers the bytes taken, anything else ends
+    // the transfer.
+    virtual std::size_t write(const char* data, std::size_t bytes) = 0;
     // Asked while the transfer runs, also when no data arrives, and during the
     // pauses between attempts; true ends it.
     virtual bool should_abort() { return false; }
@@ -106,7 +107,8 @@ protected:
 private:
     static int on_transfer_progress(void* self, curl_off_t, curl_off_t downloaded, curl_off_t,
                                     curl_off_t);
-    CURLcode perform_once(WriteCallback write, const TransferLimits& limits);
+    static std::size_t on_write(char* data, std::size_t size, std::size_t count, void* self);
+    CURLcode perform_once(const TransferLimits& limits);
     // Why the last attempt failed when that is worth another one; null otherwise.
     const char* passing_failure(CURLcode code) const;
     // False when the caller aborted meanwhile.

@@ -72,7 +72,7 @@ Result FileCurlDownloader::Download(const std::wstring& targetFolder,
     if (m_handle != nullptr) {
         curl_easy_setopt(m_handle, CURLOPT_RANGE, nullptr);
     }
-    const CURLcode code = perform(&FileCurlDownloader::on_write);
+    const CURLcode code = perform();
     m_file.close();
     // A write lost on the way to the disk must not pass for a complete file.
     if (m_writeFailed || m_file.fail()) {
@@ -89,18 +89,6 @@ Result FileCurlDownloader::Download(const std::wstring& targetFolder,
         m_target->progress(m_bytesReceived);
     }
     return check_content_type(expectedContentType);
-}
-
-std::size_t FileCurlDownloader::on_write(char* data, std::size_t size, std::size_t count,
-                                         void* self) {
-    auto* downloader = static_cast<FileCurlDownloader*>(static_cast<CurlDownloader*>(self));
-    try {
-        return downloader->write(data, size * count);
-    } catch (...) {
-        // No exception may cross libcurl; 0 ends the transfer.
-        downloader->record_callback_failure("writing the received data");
-        return 0;
-    }
 }
 
 std::size_t FileCurlDownloader::write(const char* data, std::size_t bytes) {

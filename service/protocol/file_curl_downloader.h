@@ -26,8 +26,7 @@ public:
     const std::string& target_path() const { return m_targetPath; }
 
 private:
-    static std::size_t on_write(char* data, std::size_t size, std::size_t count, void* self);
-    std::size_t write(const char* data, std::size_t bytes);
+    std::size_t write(const char* data, std::size_t bytes) override;
     // False when this attempt's answer cannot continue the file (and the next
     // attempt must start it again).
     bool answer_fits_file();

@@ -22,7 +22,7 @@ Result MemoryCurlDownloader::Download(std::vector<std::uint8_t>& buffer,
     m_buffer = &buffer;
     m_bufferStart = buffer.size();
     m_tooLarge = false;
-    const CURLcode code = perform(&MemoryCurlDownloader::on_write);
+    const CURLcode code = perform();
     m_buffer = nullptr;
     if (cancelled()) {
         buffer.resize(m_bufferStart);
@@ -38,18 +38,6 @@ Result MemoryCurlDownloader::Download(std::vector<std::uint8_t>& buffer,
         return kResultServerError;
     }
     return check_content_type(expectedContentType);
-}
-
-std::size_t MemoryCurlDownloader::on_write(char* data, std::size_t size, std::size_t count,
-                                           void* self) {
-    auto* downloader = static_cast<MemoryCurlDownloader*>(static_cast<CurlDownloader*>(self));
-    try {
-        return downloader->write(data, size * count);
-    } catch (...) {
-        // No exception may cross libcurl; 0 ends the transfer.
-        downloader->record_callback_failure("keeping the received data");
-        return 0;
-    }
 }
 
 std::size_t MemoryCurlDownloader::write(const char* data, std::size_t bytes) {

@@ -20,8 +20,7 @@ public:
                                   const std::wstring& expectedContentType) override;
 
 private:
-    static std::size_t on_write(char* data, std::size_t size, std::size_t count, void* self);
-    std::size_t write(const char* data, std::size_t bytes);
+    std::size_t write(const char* data, std::size_t bytes) override;
     bool should_abort() override;
     bool should_abort_pause() override { return cancel_requested(); }
     void prepare_retry() override;

@@ -12,6 +12,7 @@
 #include "service/protocol/file_curl_downloader.h"
 #include "service/protocol/memory_curl_downloader.h"
 #include "tests/protocol/http_test_server.h"
+#include "tests/protocol/recording_job.h"
 #include "tests/support/file_size_limit.h"
 #include "tests/support/temp_dir.h"
 
@@ -19,36 +20,13 @@ using namespace MapsService;
 using namespace std::chrono;
 using atlasync::testing::FileSizeLimit;
 using atlasync::testing::HttpTestServer;
+using atlasync::testing::pattern;
 using atlasync::testing::read_file;
+using atlasync::testing::RecordingJob;
 using atlasync::testing::serve_in_pieces;
 using atlasync::testing::TempDir;
 
 namespace {
-
-std::string pattern(std::size_t size) {
-    std::string body(size, '\0');
-    for (std::size_t i = 0; i < size; ++i) {
-        body[i] = static_cast<char>('a' + i % 23);
-    }
-    return body;
-}
-
-// A job that records the progress it is given and may cancel on the first report.
-class RecordingJob : public Downloader {
-public:
-    Result download() override { return kResultOk; }
-    void progress(std::uint64_t bytes) override {
-        reports.push_back(bytes);
-        if (cancelOnProgress) {
-            service_cancel_flag().set();
-        }
-    }
-    bool may_continue() override { return mayContinue; }
-
-    std::vector<std::uint64_t> reports;
-    bool cancelOnProgress = false;
-    bool mayContinue = true;
-};
 
 // Every test starts and ends with the cancel flag clear, and retries quickly.
 class Downloaders : public ::testing::Test {

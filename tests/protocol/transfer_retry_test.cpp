@@ -18,6 +18,7 @@
 #include "tests/mapserver/served_content.h"
 #include "tests/protocol/http_test_server.h"
 #include "tests/protocol/package_server.h"
+#include "tests/protocol/recording_job.h"
 #include "tests/support/temp_dir.h"
 
 using namespace MapsService;
@@ -25,44 +26,16 @@ using namespace std::chrono;
 using atlasync::mapserver::parse_fault;
 using atlasync::testing::HttpTestServer;
 using atlasync::testing::PackageServer;
+using atlasync::testing::pattern;
 using atlasync::testing::read_file;
+using atlasync::testing::RecordingJob;
 using atlasync::testing::ServedContent;
 using atlasync::testing::TempDir;
 using atlasync::testing::write_file;
 
 namespace {
 
-std::string blob(std::size_t size) {
-    std::string bytes(size, '\0');
-    for (std::size_t i = 0; i < size; ++i) {
-        bytes[i] = static_cast<char>('a' + (i * 13 + i / 97) % 26);
-    }
-    return bytes;
-}
-
-const std::string kArchive = blob(300000);
-
-// A job that records progress and may throw from its callbacks.
-class Job : public Downloader {
-public:
-    Result download() override { return kResultOk; }
-    void progress(std::uint64_t bytes) override {
-        reports.push_back(bytes);
-        if (throwOnProgress) {
-            throw std::runtime_error("progress");
-        }
-    }
-    bool may_continue() override {
-        if (throwOnAsk) {
-            throw std::runtime_error("ask");
-        }
-        return true;
-    }
-
-    std::vector<std::uint64_t> reports;
-    bool throwOnProgress = false;
-    bool throwOnAsk = false;
-};
+const std::string kArchive = pattern(300000);
 
 // The reference map server with one archive, and retries after short pauses.
 class Retries : public ::testing::Test {
@@ -102,7 +75,7 @@ protected:
         const std::string text = served.url("/maps/a.zip");
         return std::wstring(text.begin(), text.end());
     }
-    Result fetch_file(Job* job = nullptr) {
+    Result fetch_file(RecordingJob* job = nullptr) {
         FileCurlDownloader downloader(url(), job);
         const Result result = downloader.Download(folder.path().wstring(), L"application/zip");
         checksum = downloader.checksum();
@@ -155,7 +128,7 @@ TEST_F(Retries, PassingFailuresAreTriedThreeMoreTimesAndAFileContinuesWhereItSto
             served.server().faults().clear();
             faults(row.faults);
             const std::size_t before = statuses().size();
-            Job job;
+            RecordingJob job;
             std::vector<std::uint8_t> body;
             const Result result = toFile ? fetch_file(&job) : fetch_memory(body);
             EXPECT_EQ(result, row.result) << toFile;
@@ -222,10 +195,10 @@ TEST_F(Retries, ARefusedConnectionIsRetriedAndACancelEndsThePauseAtOnceWithTwo) 
 
 TEST_F(Retries, NoExceptionOfAJobCrossesTheTransferItEndsItWithNine) {
     // Regression: an exception thrown inside libcurl's callbacks ended the process.
-    Job onProgress;
+    RecordingJob onProgress;
     onProgress.throwOnProgress = true;
     EXPECT_EQ(fetch_file(&onProgress), kResultServerError);
-    Job onAsk;
+    RecordingJob onAsk;
     onAsk.throwOnAsk = true;
     EXPECT_EQ(fetch_file(&onAsk), kResultServerError);
     EXPECT_LE(statuses(1).size(), 2u);  // neither was tried again
