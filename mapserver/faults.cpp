@@ -19,6 +19,10 @@ T parse_number(std::string_view text, std::string_view action) {
 }
 
 void apply_action(Fault& fault, std::string_view action) {
+    if (action == "endless" || action == "no-range") {
+        (action == "endless" ? fault.endless : fault.ignoreRanges) = true;
+        return;
+    }
     const auto colon = action.find(':');
     if (colon == std::string_view::npos) {
         throw std::invalid_argument("fault action \"" + std::string(action) +
@@ -43,6 +47,8 @@ void apply_action(Fault& fault, std::string_view action) {
             throw std::invalid_argument("fault status must be 100 to 599");
         }
         fault.status = status;
+    } else if (name == "damage-at") {
+        fault.damageAt = parse_number<std::uint64_t>(value, name);
     } else if (name == "times") {
         fault.times = parse_number<unsigned>(value, name);
         if (*fault.times == 0) {
@@ -72,6 +78,15 @@ std::string Fault::describe() const {
     }
     if (status) {
         add("status:" + std::to_string(*status));
+    }
+    if (damageAt) {
+        add("damage-at:" + std::to_string(*damageAt));
+    }
+    if (endless) {
+        add("endless");
+    }
+    if (ignoreRanges) {
+        add("no-range");
     }
     return text;
 }

@@ -284,7 +284,8 @@ private:
         const std::uint64_t size = answer.body->size();
         std::uint64_t first = 0;
         std::uint64_t length = size;
-        if (answer.status == 200 && request.ranges.size() == 1) {
+        const bool rangesHonoured = !(fault && fault->ignoreRanges);
+        if (answer.status == 200 && request.ranges.size() == 1 && rangesHonoured) {
             const auto [from, to] = request.ranges.front();
             const bool suffix = from < 0;  // the last `to` bytes
             if (suffix ? to <= 0 || size == 0 : static_cast<std::uint64_t>(from) >= size) {
@@ -328,11 +329,20 @@ private:
             stall = true;
         }
         auto body = answer.body;
+        if (fault && fault->endless) {
+            send_endless(response, answer);
+            return;
+        }
+        const std::optional<std::uint64_t> damageAt =
+            fault && fault->damageAt && *fault->damageAt >= first &&
+                    *fault->damageAt - first < length
+                ? std::optional<std::uint64_t>(*fault->damageAt - first)
+                : std::nullopt;
         auto buffer = std::make_shared<std::vector<char>>();
         response.set_content_provider(
             static_cast<std::size_t>(length), answer.contentType,
-            [this, body, buffer, first, limit, stall](std::size_t offset, std::size_t count,
-                                                      httplib::DataSink& sink) {
+            [this, body, buffer, first, limit, stall, damageAt](
+                std::size_t offset, std::size_t count, httplib::DataSink& sink) {
                 if (limit && offset >= *limit) {
                     if (stall) {
                         pause(kLongestStall);
@@ -346,13 +356,18 @@ private:
                         static_cast<std::size_t>(std::min<std::uint64_t>(piece, *limit - offset));
                 }
                 const char* bytes = body->view(first + offset);
-                if (!bytes) {
+                const bool damaged = damageAt && *damageAt >= offset && *damageAt - offset < piece;
+                if (!bytes || damaged) {
                     buffer->resize(kChunk);
                     if (!body->read(first + offset, buffer->data(), piece)) {
                         t_record.complete = false;
                         return false;
                     }
                     bytes = buffer->data();
+                }
+                if (damaged) {
+                    (*buffer)[*damageAt - offset] =
+                        static_cast<char>(~(*buffer)[*damageAt - offset]);
                 }
                 if (!sink.write(bytes, piece)) {
                     t_record.complete = false;
@@ -365,6 +380,39 @@ private:
                 if (!success) {
                     t_record.complete = false;
                 }
+                m_options.log(format_log_line(t_record));
+                t_handled = false;
+            });
+    }
+
+    // The answer's body again and again without a length, until the client
+    // goes or the server stops: a server that never stops sending.
+    void send_endless(httplib::Response& response, const Answer& answer) {
+        auto body = answer.body;
+        auto buffer = std::make_shared<std::vector<char>>(kChunk);
+        response.set_chunked_content_provider(
+            answer.contentType,
+            [this, body, buffer](std::size_t, httplib::DataSink& sink) {
+                // An empty body streams zero bytes' worth of zeros: still without end.
+                const std::uint64_t size = body->size();
+                for (std::size_t piece = 0; size != 0 && piece < buffer->size();) {
+                    const std::uint64_t at = (t_record.bytesSent + piece) % size;
+                    const auto part = static_cast<std::size_t>(
+                        std::min<std::uint64_t>(size - at, buffer->size() - piece));
+                    if (!body->read(at, buffer->data() + piece, part)) {
+                        t_record.complete = false;
+                        return false;
+                    }
+                    piece += part;
+                }
+                if (m_stopping.load() || !sink.write(buffer->data(), buffer->size())) {
+                    return false;
+                }
+                t_record.bytesSent += buffer->size();
+                return true;
+            },
+            [this](bool) {
+                t_record.complete = false;
                 m_options.log(format_log_line(t_record));
                 t_handled = false;
             });

@@ -109,6 +109,9 @@ void DownloadPackage::progress(std::uint64_t currentBytes) {
     if (m_current == nullptr) {
         return;
     }
+    // A second fetch of a damaged file counts from 0 again; what was shown stays.
+    currentBytes = std::max(currentBytes, m_itemReported);
+    m_itemReported = currentBytes;
     OnDownloadProgress(ITEM_PROGRESS, kResultOk, m_current->id, currentBytes,
                        percent_of(currentBytes, m_current->byteSize), m_bytesDone + currentBytes,
                        percent_of(m_bytesDone + currentBytes, m_totalBytes));
@@ -233,26 +236,54 @@ Result DownloadPackage::unpack_archive(const URLInfo& item, const std::wstring& 
     return result;
 }
 
-Result DownloadPackage::download_item(const URLInfo& item) {
-    OnDownloadProgress(ITEM_STARTED, kResultOk, item.id, 0, 0.0, m_bytesDone,
-                       percent_of(m_bytesDone, m_totalBytes));
-    const std::wstring contentType = expected_content_type(item.url);
-    TraceInfo(L"current download:%s file-type:%s content-type:%s", item.url.c_str(),
-              item.type.c_str(), contentType.c_str());
+Result DownloadPackage::fetch_and_unpack(const URLInfo& item, const std::wstring& contentType,
+                                         const std::wstring& localFile, std::uint64_t& received,
+                                         bool& fetched) {
     auto downloader = create_file_downloader(item.url, this);
     Result result = downloader->Download(m_tempFolder, contentType);
-    const std::uint64_t received = downloader->bytes_received();
-    m_bytesDone += received;
-    const std::wstring localFile = to_wide(target_file_path(m_tempFolder, item.url));
-    if (result != kResultOk) {
+    received = downloader->bytes_received();
+    // Checked before a byte of the item reaches the drive.
+    if (result == kResultOk && !item.checksum.empty() &&
+        to_narrow(to_lower(item.checksum)) != downloader->checksum()) {
+        TraceError(L"MD5 of %s does not match the catalog's %s", item.url.c_str(),
+                   item.checksum.c_str());
+        result = kResultCorruptArchive;
+    }
+    fetched = result == kResultOk;
+    if (!fetched) {
         if (!remove_local_file(localFile)) {
             TraceWarning(L"partial download %s not removed", localFile.c_str());
         }
         return result;
     }
-    if (is_archive(contentType)) {
-        result = unpack_archive(item, localFile);
-    } else {
+    return is_archive(contentType) ? unpack_archive(item, localFile) : kResultOk;
+}
+
+Result DownloadPackage::download_item(const URLInfo& item) {
+    OnDownloadProgress(ITEM_STARTED, kResultOk, item.id, 0, 0.0, m_bytesDone,
+                       percent_of(m_bytesDone, m_totalBytes));
+    m_itemReported = 0;
+    const std::wstring contentType = expected_content_type(item.url);
+    TraceInfo(L"current download:%s file-type:%s content-type:%s", item.url.c_str(),
+              item.type.c_str(), contentType.c_str());
+    const std::wstring localFile = to_wide(target_file_path(m_tempFolder, item.url));
+    const std::uint64_t writtenBefore = m_written;
+    const std::uint64_t totalWriteBefore = m_totalWrite;
+    std::uint64_t received = 0;
+    bool fetched = false;
+    Result result = fetch_and_unpack(item, contentType, localFile, received, fetched);
+    if (result == kResultCorruptArchive) {
+        // Damaged on the way (checksum or CRC): fetched once more before the item fails.
+        TraceWarning(L"%s arrived damaged: fetching it once more", item.url.c_str());
+        m_written = writtenBefore;
+        m_totalWrite = totalWriteBefore;
+        result = fetch_and_unpack(item, contentType, localFile, received, fetched);
+    }
+    m_bytesDone += received;
+    if (!fetched) {
+        return result;
+    }
+    if (!is_archive(contentType)) {
         if (item.contentSize == 0) {
             m_totalWrite += item.byteSize;
         }

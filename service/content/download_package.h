@@ -62,6 +62,11 @@ public:
 
 private:
     [[nodiscard]] Result download_item(const URLInfo& item);
+    // Fetches the item's file, checks it against the catalog's MD5 and unpacks
+    // it when it is an archive; `fetched` tells whether the file arrived whole.
+    [[nodiscard]] Result fetch_and_unpack(const URLInfo& item, const std::wstring& contentType,
+                                          const std::wstring& localFile, std::uint64_t& received,
+                                          bool& fetched);
     [[nodiscard]] Result unpack_archive(const URLInfo& item, const std::wstring& archive);
     [[nodiscard]] Result copy_file(const std::wstring& relativePath, const std::wstring& localFile);
     [[nodiscard]] Result copy_into(const std::wstring& folder, const std::wstring& localFile);
@@ -81,6 +86,7 @@ private:
     std::uint64_t m_totalWrite = 0;
     std::uint64_t m_written = 0;
     std::uint64_t m_itemWriteStart = 0;  // m_written when the current item began unpacking
+    std::uint64_t m_itemReported = 0;    // most download progress shown for the current item
 };
 
 }  // namespace MapsService

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 
+#include <atomic>
 #include <cerrno>
 #include <ctime>
 #include <thread>
@@ -107,6 +108,30 @@ void CancelFlag::reset() {
 bool CancelFlag::is_set() const {
     ScopedLock lock(m_mutex);
     return m_cancelled;
+}
+
+namespace {
+
+// Operations run one at a time on the worker; one nested in another (a facade
+// operation calling another) leaves the flag to the outer one.
+std::atomic<int> g_runningOperations{0};
+
+}  // namespace
+
+CancellableOperation::CancellableOperation() {
+    if (g_runningOperations.fetch_add(1) == 0) {
+        service_cancel_flag().reset();
+    }
+}
+
+CancellableOperation::~CancellableOperation() {
+    if (g_runningOperations.fetch_sub(1) == 1) {
+        service_cancel_flag().reset();
+    }
+}
+
+bool cancel_requested() {
+    return g_runningOperations.load() > 0 && service_cancel_flag().is_set();
 }
 
 }  // namespace MapsService

@@ -104,6 +104,20 @@ private:
 // downloads, extraction, copying and installation.
 CancelFlag& service_cancel_flag();
 
+// The span of one service operation that a cancel is meant for. The flag is
+// cleared when it starts and when it ends: a cancel that came too late for the
+// previous operation must not fail the next one.
+class CancellableOperation : private NonCopyable {
+public:
+    CancellableOperation();
+    ~CancellableOperation();
+};
+
+// True when the flag is set while a cancellable operation runs. Requests made
+// outside such an operation (a version check, a catalog load) are not cut short
+// by a flag that no operation will clear.
+bool cancel_requested();
+
 // Gives each object of a derived class its own lock.
 class ObjectLevelLockable {
 public:

@@ -66,8 +66,7 @@ Result download(const std::vector<std::int32_t>& regions, const std::vector<Voic
         TraceInfo("nothing to download()");
         return kResultOk;
     }
-    CancelFlag& cancel = service_cancel_flag();
-    cancel.reset();
+    const CancellableOperation operation;
     try {
         DownloadPackage package(*drive);
         result = drive->add_url_infos(regions, package);
@@ -85,7 +84,6 @@ Result download(const std::vector<std::int32_t>& regions, const std::vector<Voic
         result = kResultFailed;
     }
     drive->maps_bucket().invalidate();
-    cancel.reset();
     TraceInfo(L"download of %d items finished with ret=%d", static_cast<int>(regions.size()),
               result);
     return result;

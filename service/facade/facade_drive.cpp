@@ -107,6 +107,7 @@ Result update_maps_version() {
                    drive->name().c_str());
         return kResultDriveOffline;
     }
+    const CancellableOperation operation;
     VersionManager versions(*drive);
     return versions.update_map_version(true);
 }
@@ -119,14 +120,12 @@ Result delete_all_maps() {
     if (precondition != kResultOk || drive == nullptr) {
         return precondition;
     }
-    CancelFlag& cancel = service_cancel_flag();
-    cancel.reset();
+    const CancellableOperation operation;
     const Result result = drive->maps_bucket().empty_diskcache();
     // The wiped cache still needs its index files for the maps application to start.
     VersionManager versions(*drive);
     (void)versions.download_cachedat_header();
     (void)versions.download_category_tree();
-    cancel.reset();
     TraceInfo(L"delete_all_maps( ) finished with ret=%d", result);
     return result;
 }
@@ -139,10 +138,8 @@ Result delete_all_voices() {
     if (precondition != kResultOk || drive == nullptr) {
         return precondition;
     }
-    service_cancel_flag().reset();
-    const Result result = drive->maps_bucket().delete_all_voices();
-    service_cancel_flag().reset();
-    return result;
+    const CancellableOperation operation;
+    return drive->maps_bucket().delete_all_voices();
 }
 
 }  // namespace MapsService

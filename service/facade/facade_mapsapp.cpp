@@ -31,15 +31,12 @@ Result get_mapsapp_update_info(MapsUpdateInfo& info) {
 
 Result update_mapsapp(const MapsUpdateInfo& info) {
     ScopeTrace scope("MapsService::update_mapsapp");
-    CancelFlag& cancel = service_cancel_flag();
-    cancel.reset();
+    const CancellableOperation operation;
     PhoneDrive* drive = current_drive();
     if (drive == nullptr) {
         return kResultNoDriveSelected;
     }
-    const Result result = drive->file_system().install_application(*drive, info);
-    cancel.reset();
-    return result;
+    return drive->file_system().install_application(*drive, info);
 }
 
 }  // namespace MapsService

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstdint>
 #include <mutex>
+#include <thread>
 
 #include "service/core/text.h"
 #include "service/core/trace.h"
@@ -55,7 +56,29 @@ CurlDownloader::~CurlDownloader() {
     curl_easy_cleanup(m_handle);
 }
 
-CURLcode CurlDownloader::perform(WriteCallback write) {
+CURLcode CurlDownloader::perform() {
+    const TransferLimits limits = transfer_limits();
+    m_cancelled = false;
+    m_callbackFailed = false;
+    for (std::size_t retry = 0;; ++retry) {
+        const CURLcode code = perform_once(limits);
+        const char* cause = m_cancelled ? nullptr : passing_failure(code);
+        if (cause == nullptr || retry >= limits.retryPauses.size()) {
+            return code;
+        }
+        const std::chrono::milliseconds wait = limits.retryPauses[retry];
+        TraceWarning(L"transfer of %s failed (%s): retry %d of %d in %d ms", m_url.c_str(),
+                     to_wide(cause).c_str(), static_cast<int>(retry + 1),
+                     static_cast<int>(limits.retryPauses.size()), static_cast<int>(wait.count()));
+        if (!pause(wait)) {
+            m_cancelled = true;
+            return CURLE_ABORTED_BY_CALLBACK;
+        }
+        prepare_retry();
+    }
+}
+
+CURLcode CurlDownloader::perform_once(const TransferLimits& limits) {
     if (m_handle == nullptr) {
         return CURLE_FAILED_INIT;
     }
@@ -69,22 +92,22 @@ CURLcode CurlDownloader::perform(WriteCallback write) {
     if (!narrowProxy.empty()) {
         curl_easy_setopt(m_handle, CURLOPT_PROXY, narrowProxy.c_str());
     }
-    curl_easy_setopt(m_handle, CURLOPT_WRITEFUNCTION, write);
+    curl_easy_setopt(m_handle, CURLOPT_WRITEFUNCTION, &CurlDownloader::on_write);
     curl_easy_setopt(m_handle, CURLOPT_WRITEDATA, this);
     curl_easy_setopt(m_handle, CURLOPT_USERAGENT, kUserAgent);
 
-    const TransferLimits limits = transfer_limits();
     curl_easy_setopt(m_handle, CURLOPT_CONNECTTIMEOUT, limits.connectTimeoutSeconds);
-    curl_easy_setopt(m_handle, CURLOPT_LOW_SPEED_LIMIT, limits.lowSpeedBytesPerSecond);
-    curl_easy_setopt(m_handle, CURLOPT_LOW_SPEED_TIME, limits.lowSpeedSeconds);
     // libcurl calls this at least once a second even while nothing arrives, so a
-    // cancel reaches a stalled transfer too.
+    // cancel reaches a stalled transfer too, and a stall is noticed.
     curl_easy_setopt(m_handle, CURLOPT_XFERINFOFUNCTION, &CurlDownloader::on_transfer_progress);
     curl_easy_setopt(m_handle, CURLOPT_XFERINFODATA, this);
     curl_easy_setopt(m_handle, CURLOPT_NOPROGRESS, 0L);
     // Signals cannot interrupt name resolution in a threaded program.
     curl_easy_setopt(m_handle, CURLOPT_NOSIGNAL, 1L);
 
+    m_stallLimit = limits.stall;
+    m_stalled = false;
+    m_retryCause = nullptr;
     m_lastDownloaded = 0;
     m_lastData = std::chrono::steady_clock::now();
     const CURLcode code = curl_easy_perform(m_handle);
@@ -94,6 +117,65 @@ CURLcode CurlDownloader::perform(WriteCallback write) {
     return code;
 }
 
+std::size_t CurlDownloader::on_write(char* data, std::size_t size, std::size_t count, void* self) {
+    auto* downloader = static_cast<CurlDownloader*>(self);
+    try {
+        return downloader->write(data, size * count);
+    } catch (...) {
+        // No exception may cross libcurl; 0 ends the transfer.
+        downloader->record_callback_failure("taking the received data");
+        return 0;
+    }
+}
+
+void CurlDownloader::record_callback_failure(const char* step) noexcept {
+    m_callbackFailed = true;
+    try {
+        TraceError("transfer of %s: error while %s", to_narrow(m_url).c_str(), step);
+    } catch (...) {
+        // Nothing more to be done about a trace line that cannot be written.
+    }
+}
+
+const char* CurlDownloader::passing_failure(CURLcode code) const {
+    if (m_callbackFailed || !attempt_may_be_repeated()) {
+        return nullptr;
+    }
+    if (m_retryCause != nullptr) {
+        return m_retryCause;
+    }
+    if (m_stalled) {
+        return "no data arrived in time";
+    }
+    if (http_status() >= 500) {
+        return "the server answered 5xx";
+    }
+    switch (code) {
+        case CURLE_COULDNT_CONNECT:
+        case CURLE_OPERATION_TIMEDOUT:
+        case CURLE_SEND_ERROR:
+        case CURLE_RECV_ERROR:
+        case CURLE_PARTIAL_FILE:
+        case CURLE_GOT_NOTHING:
+            return curl_easy_strerror(code);
+        default:
+            return nullptr;
+    }
+}
+
+bool CurlDownloader::pause(std::chrono::milliseconds duration) {
+    constexpr auto kPoll = std::chrono::milliseconds(20);
+    const auto end = std::chrono::steady_clock::now() + duration;
+    while (std::chrono::steady_clock::now() < end) {
+        if (should_abort_pause()) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
+            kPoll, end - std::chrono::steady_clock::now()));
+    }
+    return !should_abort_pause();
+}
+
 int CurlDownloader::on_transfer_progress(void* self, curl_off_t, curl_off_t downloaded, curl_off_t,
                                          curl_off_t) {
     auto* downloader = static_cast<CurlDownloader*>(self);
@@ -101,11 +183,36 @@ int CurlDownloader::on_transfer_progress(void* self, curl_off_t, curl_off_t down
         downloader->m_lastDownloaded = downloaded;
         downloader->m_lastData = std::chrono::steady_clock::now();
     }
-    return downloader->should_abort() ? 1 : 0;
+    // No exception may cross libcurl.
+    bool abort = false;
+    try {
+        abort = downloader->should_abort();
+    } catch (...) {
+        downloader->record_callback_failure("asking whether to go on");
+        return 1;
+    }
+    if (abort) {
+        downloader->m_cancelled = true;
+        return 1;
+    }
+    if (downloader->time_without_data() >= downloader->m_stallLimit) {
+        downloader->m_stalled = true;
+        return 1;
+    }
+    return 0;
 }
 
 std::chrono::steady_clock::duration CurlDownloader::time_without_data() const {
     return std::chrono::steady_clock::now() - m_lastData;
+}
+
+long CurlDownloader::http_status() const {
+    long status = 0;
+    if (m_handle == nullptr ||
+        curl_easy_getinfo(m_handle, CURLINFO_RESPONSE_CODE, &status) != CURLE_OK) {
+        return 0;
+    }
+    return status;
 }
 
 Result CurlDownloader::check_content_type(const std::wstring& expected) {

@@ -20,11 +20,16 @@ inline constexpr const char* kUserAgent = "Mapporter";
 inline constexpr std::uint64_t kProgressGranularity = 51200;
 inline constexpr const wchar_t* kInstallerContentType = L"application/vnd.symbian.install";
 
-// Limits that end a transfer which stopped making progress, with result 9.
+// When a transfer counts as stalled, and how often and after what pauses a
+// transfer that failed for a passing reason (a dropped or refused connection,
+// a stall, a 5xx answer) is tried again.
 struct TransferLimits {
     long connectTimeoutSeconds = 30;
-    long lowSpeedBytesPerSecond = 1;  // below this rate ...
-    long lowSpeedSeconds = 60;        // ... for this long ends the transfer
+    std::chrono::milliseconds stall{15000};  // no body byte for this long ends the attempt
+    // One pause per retry: a 4th failure in a row is final.
+    std::vector<std::chrono::milliseconds> retryPauses{std::chrono::milliseconds(1000),
+                                                       std::chrono::milliseconds(2000),
+                                                       std::chrono::milliseconds(4000)};
 };
 // Process-wide; every downloader created afterwards uses them.
 void set_transfer_limits(const TransferLimits& limits);
@@ -37,6 +42,8 @@ public:
     [[nodiscard]] virtual Result Download(const std::wstring& targetFolder,
                                           const std::wstring& expectedContentType) = 0;
     virtual std::uint64_t bytes_received() const = 0;
+    // Lower-case hexadecimal MD5 of the file as written.
+    virtual std::string checksum() const = 0;
 };
 
 // Fetches a URL into a byte buffer.
@@ -64,15 +71,33 @@ public:
     const std::wstring& url() const { return m_url; }
 
 protected:
-    using WriteCallback = std::size_t (*)(char*, std::size_t, std::size_t, void*);
-
-    // Sets the transfer options, runs the transfer and answers libcurl's code.
-    // The write callback receives `this`.
-    CURLcode perform(WriteCallback write);
-    // Asked while the transfer runs, also when no data arrives; true ends it.
+    // Runs the transfer, and runs it again after a pause while it fails for a
+    // passing reason (see TransferLimits), each retry traced with its cause.
+    // Answers libcurl's code of the last attempt; cancelled() tells whether the
+    // caller's abort ended it. The body goes to write().
+    CURLcode perform();
+    // Takes one chunk of the body; answers the bytes taken, anything else ends
+    // the transfer.
+    virtual std::size_t write(const char* data, std::size_t bytes) = 0;
+    // Asked while the transfer runs, also when no data arrives, and during the
+    // pauses between attempts; true ends it.
     virtual bool should_abort() { return false; }
-    // Time since the body last grew (or since the transfer started).
+    // Asked during the pauses between attempts; true ends the transfer as cancelled.
+    virtual bool should_abort_pause() { return should_abort(); }
+    // Readies the next attempt after a failed one.
+    virtual void prepare_retry() {}
+    // False when the attempt failed for a reason of our own (the disk, a limit).
+    virtual bool attempt_may_be_repeated() const { return true; }
+    // Time since the body last grew (or since the attempt started).
     std::chrono::steady_clock::duration time_without_data() const;
+    // The HTTP status of the current or last attempt; 0 before any.
+    long http_status() const;
+    bool cancelled() const { return m_cancelled; }
+    // For callbacks that caught an exception (libcurl is C: none may pass through it).
+    void record_callback_failure(const char* step) noexcept;
+    bool callback_failed() const { return m_callbackFailed; }
+    // Makes the current attempt's failure one worth another attempt, for this cause.
+    void set_retry_cause(const char* cause) { m_retryCause = cause; }
     [[nodiscard]] Result check_content_type(const std::wstring& expected);
 
     std::wstring m_url;
@@ -82,9 +107,20 @@ protected:
 private:
     static int on_transfer_progress(void* self, curl_off_t, curl_off_t downloaded, curl_off_t,
                                     curl_off_t);
+    static std::size_t on_write(char* data, std::size_t size, std::size_t count, void* self);
+    CURLcode perform_once(const TransferLimits& limits);
+    // Why the last attempt failed when that is worth another one; null otherwise.
+    const char* passing_failure(CURLcode code) const;
+    // False when the caller aborted meanwhile.
+    bool pause(std::chrono::milliseconds duration);
 
     curl_off_t m_lastDownloaded = 0;
     std::chrono::steady_clock::time_point m_lastData;
+    std::chrono::milliseconds m_stallLimit{0};
+    bool m_stalled = false;
+    bool m_cancelled = false;
+    bool m_callbackFailed = false;
+    const char* m_retryCause = nullptr;  // a static text
 };
 
 }  // namespace MapsService

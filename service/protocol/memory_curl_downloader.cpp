@@ -11,8 +11,6 @@ namespace {
 
 // A cancelled memory download ends once nothing has arrived for this long.
 constexpr auto kStallBeforeCancel = std::chrono::milliseconds(300);
-// Most a Content-Length header can make us set aside before the data arrives.
-constexpr std::uint64_t kMaximumReserve = 64u << 20;
 
 }  // namespace
 
@@ -22,28 +20,48 @@ Result MemoryCurlDownloader::Download(std::vector<std::uint8_t>& buffer,
     TraceInfo(L"start memory download from %s.", m_url.c_str());
     m_bytesReceived = 0;
     m_buffer = &buffer;
-    const CURLcode code = perform(&MemoryCurlDownloader::on_write);
+    m_bufferStart = buffer.size();
+    m_tooLarge = false;
+    const CURLcode code = perform();
     m_buffer = nullptr;
-    if (code == CURLE_ABORTED_BY_CALLBACK) {
+    if (cancelled()) {
+        buffer.resize(m_bufferStart);
         return kResultCancelled;
     }
-    if (code != CURLE_OK) {
+    if (m_tooLarge) {
+        TraceError(L"memory download from %s stopped at %llu bytes", m_url.c_str(),
+                   static_cast<unsigned long long>(kMemoryDownloadLimit));
+        buffer.resize(m_bufferStart);
+        return kResultServerError;
+    }
+    if (code != CURLE_OK || callback_failed() || http_status() >= 500) {
         return kResultServerError;
     }
     return check_content_type(expectedContentType);
 }
 
-std::size_t MemoryCurlDownloader::on_write(char* data, std::size_t size, std::size_t count,
-                                           void* self) {
-    auto* downloader = static_cast<MemoryCurlDownloader*>(static_cast<CurlDownloader*>(self));
-    const std::size_t bytes = size * count;
-    if (downloader->m_bytesReceived == 0) {
-        downloader->reserve_announced_length();
+std::size_t MemoryCurlDownloader::write(const char* data, std::size_t bytes) {
+    // An error page of a server in trouble is not the body: the attempt is repeated.
+    if (http_status() >= 500) {
+        return 0;
+    }
+    if (m_bytesReceived + bytes > kMemoryDownloadLimit) {
+        m_tooLarge = true;
+        return 0;
+    }
+    if (m_bytesReceived == 0) {
+        reserve_announced_length();
     }
     // Beyond that the vector grows geometrically, so appending chunk by chunk stays linear.
-    downloader->m_buffer->insert(downloader->m_buffer->end(), data, data + bytes);
-    downloader->m_bytesReceived += bytes;
+    m_buffer->insert(m_buffer->end(), data, data + bytes);
+    m_bytesReceived += bytes;
     return bytes;
+}
+
+void MemoryCurlDownloader::prepare_retry() {
+    // A memory download always starts again from its first byte.
+    m_buffer->resize(m_bufferStart);
+    m_bytesReceived = 0;
 }
 
 void MemoryCurlDownloader::reserve_announced_length() {
@@ -52,14 +70,14 @@ void MemoryCurlDownloader::reserve_announced_length() {
         length <= 0) {
         return;
     }
-    // The announced length is the server's word only: trust it up to a limit.
+    // The announced length is the server's word only: trust it up to the limit.
     const auto wanted =
-        std::min<std::uint64_t>(static_cast<std::uint64_t>(length), kMaximumReserve);
+        std::min<std::uint64_t>(static_cast<std::uint64_t>(length), kMemoryDownloadLimit);
     m_buffer->reserve(m_buffer->size() + static_cast<std::size_t>(wanted));
 }
 
 bool MemoryCurlDownloader::should_abort() {
-    return service_cancel_flag().is_set() && time_without_data() >= kStallBeforeCancel;
+    return cancel_requested() && time_without_data() >= kStallBeforeCancel;
 }
 
 }  // namespace MapsService

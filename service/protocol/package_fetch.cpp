@@ -8,6 +8,14 @@
 
 namespace MapsService {
 
+namespace {
+
+// Far beyond any real catalog (a million records): a server that keeps
+// answering full pages must not keep us here for ever.
+constexpr int kMostPages = 2000;
+
+}  // namespace
+
 Result fetch_package(const std::wstring& serverUrl, const std::wstring& contentType,
                      const PackageQuery& query, std::vector<ServerRecord>& records) {
     const char* name = query.name.c_str();
@@ -17,7 +25,13 @@ Result fetch_package(const std::wstring& serverUrl, const std::wstring& contentT
     std::int32_t offset = 0;
     std::int32_t total = 0;
     std::size_t added = 0;
+    std::vector<std::uint8_t> previous;
+    int pages = 0;
     do {
+        if (++pages > kMostPages) {
+            TraceError("package %s: more than %d pages, giving up", name, kMostPages);
+            return kResultServerError;
+        }
         std::wstring url;
         if (!encode_url_request(url, server, query, offset, kPageSize)) {
             TraceError("error while encoding url for package %s", name);
@@ -29,7 +43,14 @@ Result fetch_package(const std::wstring& serverUrl, const std::wstring& contentT
             TraceError("error while downloading package %s", name);
             return result;
         }
+        // A server that ignores the offset sends the same full page again and again.
+        if (pages > 1 && body == previous) {
+            TraceError("package %s: page at offset %d repeats the one before", name,
+                       static_cast<int>(offset));
+            return kResultServerError;
+        }
         added = decode_catalog_reply(body.data(), body.size(), records);
+        previous = std::move(body);
         total += static_cast<std::int32_t>(added);
         offset += static_cast<std::int32_t>(added);
         TraceInfo("  %d items read (total:%d) for package %s", static_cast<int>(added), total,

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "mapserver/faults.h"
 #include "service/content/download_package.h"
 #include "service/content/phone_drive.h"
 #include "service/core/message_queue.h"
@@ -173,6 +174,56 @@ TEST(DownloadPackage, ADownloadErrorStopsAtTheFailingItemWithoutFinishingIt) {
     EXPECT_EQ(messages[2].kind, PACKAGE_FINISHED);
     EXPECT_NE(messages[2].result, kResultOk);
     EXPECT_EQ(files_below(to_narrow(package.temp_folder())), 0u);
+}
+
+TEST(DownloadPackage, ADamagedArchiveIsFetchedOnceMoreThenFailsWith11BeforeAnyOfItLands) {
+    struct Row {
+        const char* fault;  // on the region's archive
+        bool checksum;      // the item carries the catalog's MD5; without it the CRC speaks
+        Result result;
+    };
+    const Row rows[] = {
+        {"damage-at:60,times:1", true, kResultOk},
+        {"damage-at:60", true, kResultCorruptArchive},
+        {"damage-at:60,times:1", false, kResultOk},
+        {"damage-at:60", false, kResultCorruptArchive},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::string(row.fault) + (row.checksum ? " md5" : " crc"));
+        ServedWorld world;
+        const fs::path folder = world.make_drive(DriveOptions{});
+        LocalDrive local(folder);
+        const auto& region = world.world.regions[0];
+        const std::wstring archive = L"/R" + std::to_wstring(region.idid) + L".zip";
+        URLInfo item;
+        for (const URLInfo& info : local.drive->get_url_infos()) {
+            if (info.url.ends_with(archive)) {
+                item = info;
+            }
+        }
+        ASSERT_FALSE(item.checksum.empty());
+        if (!row.checksum) {
+            item.checksum.clear();
+        }
+        world.served().server().faults().add(
+            atlasync::mapserver::parse_fault("*" + to_narrow(archive) + "=" + row.fault));
+        DownloadPackage package(*local.drive);
+        package.add_item(item);
+        drain_messages();
+        EXPECT_EQ(package.download(), row.result);
+        EXPECT_EQ(world.served().requests_to("/maps/regions" + to_narrow(archive), 2), 2u);
+        for (const std::string& tile : region.tiles) {
+            EXPECT_EQ(fs::exists(tile_file(folder, tile)), row.result == kResultOk) << tile;
+        }
+        // The second fetch counts from 0 again; the progress shown does not go back.
+        std::uint64_t shown = 0;
+        for (const Message& message : take_messages()) {
+            if (message.type == MSG_DOWNLOAD_PROGRESS && message.kind == ITEM_PROGRESS) {
+                EXPECT_GE(message.bytes1, shown);
+                shown = message.bytes1;
+            }
+        }
+    }
 }
 
 TEST(DownloadPackage, ContentTypesAndItemTypesFollowTheText) {

@@ -219,6 +219,23 @@ TEST_F(Facade, ItemsGoUnderTheFirstEntryWithTheirParentIdSearchedListFirstThenDe
     EXPECT_EQ(items[2].children[0].byteSize, 60u);
 }
 
+TEST_F(Facade, ACancelAfterItsOperationEndedFailsNeitherTheNextCheckNorTheNextUpdate) {
+    // Regression: the flag stayed set, and the next version check or wipe answered 2.
+    serve();
+    DriveOptions outdated;
+    outdated.mapVersion = "1.1.6.0";
+    PhoneDrive* drive = add_volume_drive(world().make_drive(outdated));
+    ASSERT_NE(drive, nullptr);
+    // A late version answer: long enough for a download to notice a cancel.
+    world().served().server().faults().add(
+        atlasync::mapserver::parse_fault("/vt=delay:1500,times:1"));
+    EXPECT_EQ(cancel_operation(), kResultOk);
+    EXPECT_EQ(select_phone_drive(drive->id()), kResultMapsNeedUpdate);
+    EXPECT_EQ(cancel_operation(), kResultOk);
+    EXPECT_EQ(update_maps_version(), kResultOk);
+    EXPECT_FALSE(service_cancel_flag().is_set());
+}
+
 TEST_F(Facade, ACancelledDownloadAnswersTwoAndLeavesTheFlagClear) {
     serve();
     PhoneDrive* drive = add_volume_drive(world().make_drive(DriveOptions{}));

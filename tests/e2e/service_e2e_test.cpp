@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <set>
 #include <thread>
@@ -246,10 +247,12 @@ TEST_F(ServiceEndToEnd, APhoneUnpluggedDuringTheDownloadFailsCleanlyAndIsFoundAg
     EXPECT_EQ(PhoneManager::FindDrive(id), drive);
 }
 
-TEST_F(ServiceEndToEnd, AStalledServerAndAWrongContentTypeAnswerNine) {
+TEST_F(ServiceEndToEnd, AStallIsRetriedAndAWrongContentTypeAnswersNine) {
     ASSERT_NO_FATAL_FAILURE(prepare_phone_update());
-    set_transfer_limits({5, 1, 1});
+    set_transfer_limits({5, std::chrono::seconds(1), {std::chrono::milliseconds(10)}});
     hold_back_region(2, "stall-after:100,times:1");
+    EXPECT_EQ(download(m_regions, m_voices), kResultOk);
+    hold_back_region(2, "stall-after:100,times:2");
     EXPECT_EQ(download(m_regions, m_voices), kResultServerError);
     hold_back_region(2, "content-type:text/html,times:1");
     EXPECT_EQ(download(m_regions, m_voices), kResultServerError);

@@ -12,46 +12,29 @@
 #include "service/protocol/file_curl_downloader.h"
 #include "service/protocol/memory_curl_downloader.h"
 #include "tests/protocol/http_test_server.h"
+#include "tests/protocol/recording_job.h"
+#include "tests/support/file_size_limit.h"
 #include "tests/support/temp_dir.h"
 
 using namespace MapsService;
 using namespace std::chrono;
+using atlasync::testing::FileSizeLimit;
 using atlasync::testing::HttpTestServer;
+using atlasync::testing::pattern;
 using atlasync::testing::read_file;
+using atlasync::testing::RecordingJob;
 using atlasync::testing::serve_in_pieces;
 using atlasync::testing::TempDir;
 
 namespace {
 
-std::string pattern(std::size_t size) {
-    std::string body(size, '\0');
-    for (std::size_t i = 0; i < size; ++i) {
-        body[i] = static_cast<char>('a' + i % 23);
-    }
-    return body;
-}
-
-// A job that records the progress it is given and may cancel on the first report.
-class RecordingJob : public Downloader {
-public:
-    Result download() override { return kResultOk; }
-    void progress(std::uint64_t bytes) override {
-        reports.push_back(bytes);
-        if (cancelOnProgress) {
-            service_cancel_flag().set();
-        }
-    }
-    bool may_continue() override { return mayContinue; }
-
-    std::vector<std::uint64_t> reports;
-    bool cancelOnProgress = false;
-    bool mayContinue = true;
-};
-
-// Every test starts and ends with the cancel flag clear and default limits.
+// Every test starts and ends with the cancel flag clear, and retries quickly.
 class Downloaders : public ::testing::Test {
 protected:
-    void SetUp() override { service_cancel_flag().reset(); }
+    void SetUp() override {
+        service_cancel_flag().reset();
+        set_transfer_limits(TransferLimits{30, seconds(15), {milliseconds(10), milliseconds(20)}});
+    }
     void TearDown() override {
         service_cancel_flag().reset();
         set_transfer_limits(TransferLimits());
@@ -160,8 +143,8 @@ TEST_F(Downloaders, ErrorPagesUnreachableServersAndStalledTransfersGive9) {
     EXPECT_EQ(FileCurlDownloader(refused, nullptr).Download(folder.path().wstring(), L""),
               kResultServerError);
 
-    // The low-speed limit ends a transfer that stopped sending (60 s in service).
-    set_transfer_limits(TransferLimits{30, 1, 1});
+    // The stall limit ends a transfer that stopped sending (15 s in service).
+    set_transfer_limits(TransferLimits{30, seconds(1), {}});
     EXPECT_EQ(fetch_file("/files/stall.zip", L"application/zip"), kResultServerError);
     EXPECT_EQ(MemoryCurlDownloader(server.wide_url("/files/stall.zip")).Download(buffer, L""),
               kResultServerError);
@@ -173,8 +156,8 @@ TEST_F(Downloaders, TargetsThatCannotBeWrittenGive5) {
     EXPECT_TRUE(server.requests().empty());
 
     // Regression: a failing write (disk full) used to be reported as success.
-    FileCurlDownloader full(server.wide_url("/files/full"), nullptr);
-    EXPECT_EQ(full.Download(L"/dev", L"application/zip"), kResultDiskError);
+    FileSizeLimit limit(1000);
+    EXPECT_EQ(fetch_file("/files/full", L"application/zip"), kResultDiskError);
 }
 
 TEST_F(Downloaders, TargetPathJoinsFolderAndTheUrlsLastPart) {
@@ -203,6 +186,8 @@ TEST_F(Downloaders, CancelEndsAFileDownloadAfterTheCurrentChunkIsWritten) {
 TEST_F(Downloaders, CancelEndsStalledTransfersWithinASecond) {
     for (const bool toFile : {true, false}) {
         service_cancel_flag().reset();
+        // A memory download heeds only a cancel meant for the running operation.
+        const CancellableOperation operation;
         auto transfer = std::async(std::launch::async, [&] {
             if (toFile) {
                 return fetch_file("/files/stall.zip", L"application/zip");

@@ -74,12 +74,12 @@ PackageServer::PackageServer(std::map<std::string, int> packageSizes)
               std::unique_lock lock(m_mutex);
               const int size = m_sizes.count(parsed.name) ? m_sizes.at(parsed.name) : 0;
               const bool hex = m_hex;
+              const std::uint32_t offset = m_offsetIgnored ? 0 : parsed.offset;
               const std::string contentType = m_contentType;
               lock.unlock();
               CatalogWriter writer;
-              const int end =
-                  std::min<int>(size, static_cast<int>(parsed.offset + parsed.pageSize));
-              for (int i = static_cast<int>(parsed.offset); i < end; ++i) {
+              const int end = std::min<int>(size, static_cast<int>(offset + parsed.pageSize));
+              for (int i = static_cast<int>(offset); i < end; ++i) {
                   EXPECT_TRUE(writer.add(catalog_record(i)));
               }
               if (hex) {
@@ -95,6 +95,11 @@ PackageServer::PackageServer(std::map<std::string, int> packageSizes)
 void PackageServer::set_hex(bool hex) {
     std::lock_guard lock(m_mutex);
     m_hex = hex;
+}
+
+void PackageServer::set_offset_ignored(bool ignored) {
+    std::lock_guard lock(m_mutex);
+    m_offsetIgnored = ignored;
 }
 
 void PackageServer::set_content_type(std::string type) {

@@ -38,11 +38,14 @@ public:
     // How later replies are served; the server's threads read these.
     void set_hex(bool hex);
     void set_content_type(std::string type);
+    // Answers every request with the first page, as a server that ignores the offset.
+    void set_offset_ignored(bool ignored);
 
 private:
     mutable std::mutex m_mutex;
     std::map<std::string, int> m_sizes;  // package name -> records
     bool m_hex = false;
+    bool m_offsetIgnored = false;
     std::string m_contentType = "application/x-tlv";
 
 public:
