@@ -47,8 +47,9 @@ void FacadeTest::TearDown() {
     (void)set_server_root(to_wide(kDefaultServerRoot));
 }
 
-void FacadeTest::serve(const mapserver::WorldOptions& options) {
-    m_world = std::make_unique<ServedWorld>(options);
+void FacadeTest::serve(const mapserver::WorldOptions& options, const std::string& replacedLine,
+                       const std::string& newLine) {
+    m_world = std::make_unique<ServedWorld>(options, replacedLine, newLine);
     // The world points server packages straight at itself; the facade's own
     // URL is what is under test here.
     set_server_url_source(get_server_url);

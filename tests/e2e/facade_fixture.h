@@ -20,8 +20,10 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // Serves a world and points the facade's server root at it.
-    void serve(const mapserver::WorldOptions& options = {});
+    // Serves a world and points the facade's server root at it; the manifest
+    // line starting with replacedLine, when given, becomes newLine.
+    void serve(const mapserver::WorldOptions& options = {}, const std::string& replacedLine = {},
+               const std::string& newLine = {});
     ServedWorld& world() { return *m_world; }
 
     // A drive of a phone that shows up as a local volume over the folder.
