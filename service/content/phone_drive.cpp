@@ -76,14 +76,17 @@ RegionQNRMap* PhoneDrive::region_table() {
     return m_mapContainer ? m_mapContainer->region_table() : nullptr;
 }
 
-Result PhoneDrive::load_url_infos() {
-    MapSettings* settings = map_settings();
-    if (settings == nullptr) {
-        return kResultOk;
-    }
+VersionInfo PhoneDrive::headed_map_version() {
     UpdateRecord record;
-    const bool headed = read_update_record(*this, record) == PendingUpdate::Recorded;
-    return load_url_infos(headed ? record.target : settings->map_version());
+    if (read_update_record(*this, record) == PendingUpdate::Recorded) {
+        return record.target;
+    }
+    const MapSettings* settings = map_settings();
+    return settings != nullptr ? settings->map_version() : VersionInfo();
+}
+
+Result PhoneDrive::load_url_infos() {
+    return map_settings() == nullptr ? kResultOk : load_url_infos(headed_map_version());
 }
 
 Result PhoneDrive::load_url_infos(const VersionInfo& mapVersion) {
@@ -127,13 +130,7 @@ Result PhoneDrive::load_url_infos(const VersionInfo& mapVersion) {
 }
 
 Result PhoneDrive::ensure_catalog() {
-    MapSettings* settings = map_settings();
-    if (settings == nullptr) {
-        return kResultOk;
-    }
-    UpdateRecord record;
-    const bool headed = read_update_record(*this, record) == PendingUpdate::Recorded;
-    return ensure_catalog(headed ? record.target : settings->map_version());
+    return map_settings() == nullptr ? kResultOk : ensure_catalog(headed_map_version());
 }
 
 Result PhoneDrive::ensure_catalog(const VersionInfo& mapVersion) {

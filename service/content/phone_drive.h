@@ -93,6 +93,9 @@ public:
     std::wstring message_text() const override;
 
 private:
+    // The target of an unfinished update, else config.cfg's version.
+    VersionInfo headed_map_version();
+
     const std::int32_t m_id;
     Phone* m_phone;  // not owned
     std::unique_ptr<FileSystem> m_fileSystem;

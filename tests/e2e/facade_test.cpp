@@ -249,6 +249,11 @@ struct UnreadableCatalog {
     const char* removedLine;  // a manifest line taken out, or empty
 };
 
+// Rows print as their names in test listings.
+void PrintTo(const UnreadableCatalog& row, std::ostream* out) {
+    *out << row.name;
+}
+
 class FacadeCatalogs : public FacadeTest,
                        public ::testing::WithParamInterface<UnreadableCatalog> {};
 

@@ -34,11 +34,9 @@ namespace {
 using namespace MapsService;
 namespace fs = std::filesystem;
 
+// What happens to the update besides the server rule of its row.
 enum class Fault {
-    StalledArchive,
-    DroppedConnection,
-    Status500,
-    WrongContentType,
+    None,
     DamagedArchive,
     Cancel,
     ProcessKilled,
@@ -49,29 +47,37 @@ enum class Fault {
 
 struct Row {
     const char* name;
+    const char* rule;  // how the server treats the third region's archive; empty: as it should
     Fault fault;
     bool usbVolume;  // the drive is a local folder taken as a USB volume, else a phone's card
     int firstRun;    // expected first-run result code (exit status for a killed process)
     bool refusedBeforeAnyChange = false;  // the drive's files stay as they were
 };
 
+// Rows print as their names in test listings.
+void PrintTo(const Row& row, std::ostream* out) {
+    *out << row.name;
+}
+
 constexpr int kKilled = 128 + SIGKILL;
+// Long enough for the test to act while the archive is held back.
+constexpr const char* kHeldBack = "delay:3000,times:1";
 
 const Row kRows[] = {
     // transient: 0 once downloads are retried
-    {"StalledArchive", Fault::StalledArchive, false, kResultServerError},
+    {"StalledArchive", "stall-after:100,times:1", Fault::None, false, kResultServerError},
     // transient: 0 once downloads are retried
-    {"DroppedConnection", Fault::DroppedConnection, false, kResultServerError},
+    {"DroppedConnection", "close-after:100,times:1", Fault::None, false, kResultServerError},
     // transient: 0 once downloads are retried
-    {"Status500", Fault::Status500, false, kResultServerError},
-    {"WrongContentType", Fault::WrongContentType, false, kResultServerError},
-    {"DamagedArchive", Fault::DamagedArchive, false, kResultCorruptArchive},
-    {"DamagedArchiveOnUsbVolume", Fault::DamagedArchive, true, kResultCorruptArchive},
-    {"Cancel", Fault::Cancel, false, kResultCancelled},
-    {"ProcessKilled", Fault::ProcessKilled, false, kKilled},
-    {"PhoneUnplugged", Fault::PhoneUnplugged, false, kResultPhoneFileSystem},
-    {"PhoneFull", Fault::PhoneFull, false, kResultPhoneFull, true},
-    {"TemporaryFolderFull", Fault::TemporaryFolderFull, false, kResultDiskError, true},
+    {"Status500", "status:500,times:1", Fault::None, false, kResultServerError},
+    {"WrongContentType", "content-type:text/html", Fault::None, false, kResultServerError},
+    {"DamagedArchive", "", Fault::DamagedArchive, false, kResultCorruptArchive},
+    {"DamagedArchiveOnUsbVolume", "", Fault::DamagedArchive, true, kResultCorruptArchive},
+    {"Cancel", kHeldBack, Fault::Cancel, false, kResultCancelled},
+    {"ProcessKilled", kHeldBack, Fault::ProcessKilled, false, kKilled},
+    {"PhoneUnplugged", kHeldBack, Fault::PhoneUnplugged, false, kResultPhoneFileSystem},
+    {"PhoneFull", "", Fault::PhoneFull, false, kResultPhoneFull, true},
+    {"TemporaryFolderFull", "", Fault::TemporaryFolderFull, false, kResultDiskError, true},
 };
 
 // Files a fresh drive and an updated one may hold differently: the flags of
@@ -115,8 +121,7 @@ class InterruptedUpdate : public FacadeTest, public ::testing::WithParamInterfac
 protected:
     void SetUp() override {
         FacadeTest::SetUp();
-        m_savedTmp = std::getenv("TMPDIR") != nullptr ? std::getenv("TMPDIR") : "";
-        ::setenv("TMPDIR", m_tmp.path().c_str(), 1);
+        use_temp_folder(m_tmp.path());
         serve();
         mapserver::DriveOptions options;
         options.content = world().content();
@@ -142,7 +147,6 @@ protected:
             ::umount2(m_smallTmp->c_str(), MNT_DETACH);
         }
         set_transfer_limits({});
-        m_savedTmp.empty() ? ::unsetenv("TMPDIR") : ::setenv("TMPDIR", m_savedTmp.c_str(), 1);
         FacadeTest::TearDown();
     }
 
@@ -261,54 +265,33 @@ protected:
             return false;
         }
         m_smallTmp = folder;
-        ::setenv("TMPDIR", folder.c_str(), 1);
+        use_temp_folder(folder);
         return true;
     }
 
     int first_run(const Row& row) {
         std::function<void()> repair = [] {};
         int result = -1;
-        switch (row.fault) {
-            case Fault::StalledArchive:
-                set_transfer_limits({5, 1, 1});
-                add_fault("stall-after:100,times:1");
-                break;
-            case Fault::DroppedConnection:
-                add_fault("close-after:100,times:1");
-                break;
-            case Fault::Status500:
-                add_fault("status:500,times:1");
-                break;
-            case Fault::WrongContentType:
-                add_fault("content-type:text/html");
-                break;
-            case Fault::DamagedArchive:
-                repair = damage_archive();
-                break;
-            case Fault::Cancel:
-            case Fault::PhoneUnplugged:
-                add_fault("delay:3000,times:1");
-                break;
-            case Fault::ProcessKilled: {
-                add_fault("delay:10000,times:1");
-                ChildProcess tool(ATLASYNC_TOOL_PATH,
-                                  {"update", "--server-root",
-                                   "localhost:" + std::to_string(world().served().port())});
-                std::string line;
-                do {
-                    line = tool.read_line();
-                } while (!line.empty() && line.find("download ITEM_FINISHED") == std::string::npos);
-                tool.kill(SIGKILL);
-                result = tool.wait();
-                break;
-            }
-            case Fault::PhoneFull:
-                break;
-            case Fault::TemporaryFolderFull:
-                if (!use_small_temporary_folder()) {
-                    return -1;
-                }
-                break;
+        if (*row.rule != '\0') {
+            add_fault(row.rule);
+        }
+        if (std::string_view(row.rule).starts_with("stall")) {
+            set_transfer_limits({5, 1, 1});
+        }
+        if (row.fault == Fault::DamagedArchive) {
+            repair = damage_archive();
+        } else if (row.fault == Fault::TemporaryFolderFull && !use_small_temporary_folder()) {
+            return -1;
+        } else if (row.fault == Fault::ProcessKilled) {
+            ChildProcess tool(ATLASYNC_TOOL_PATH,
+                              {"update", "--server-root",
+                               "localhost:" + std::to_string(world().served().port())});
+            std::string line;
+            do {
+                line = tool.read_line();
+            } while (!line.empty() && line.find("download ITEM_FINISHED") == std::string::npos);
+            tool.kill(SIGKILL);
+            result = tool.wait();
         }
         if (row.fault != Fault::ProcessKilled) {
             start_service(row);
@@ -335,7 +318,7 @@ protected:
         }
         repair();
         if (m_smallTmp) {
-            ::setenv("TMPDIR", m_tmp.path().c_str(), 1);
+            use_temp_folder(m_tmp.path());
         }
         return result;
     }
@@ -358,7 +341,6 @@ protected:
     TempDir m_tmp;
     TempDir m_reference;
     TempDir m_old;
-    std::string m_savedTmp;
     std::optional<fs::path> m_smallTmp;
     fs::path m_drivePath;
     bool m_initialized = false;

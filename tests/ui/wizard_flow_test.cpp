@@ -280,6 +280,11 @@ struct BrokenUpdate {
     const char* firstProfile;  // simulation profile of the run that breaks off
 };
 
+// Rows print as their names in test listings.
+void PrintTo(const BrokenUpdate& row, std::ostream* out) {
+    *out << row.name;
+}
+
 class WizardResume : public WizardFlow, public ::testing::WithParamInterface<BrokenUpdate> {};
 
 TEST_P(WizardResume, AnUpdateThatBrokeOffIsOfferedAgainAndCompletedByTheNextRun) {
