@@ -63,13 +63,15 @@ URLInfo MapBasePackage::convert_item(const ServerRecord& record) {
 }
 
 Result MapBasePackage::load_region_table(const std::wstring& url) {
+    m_regionTableLoaded = false;
     std::vector<std::uint8_t> buffer;
     const Result result = create_memory_downloader(url)->Download(buffer, L"");
     if (result != kResultOk) {
         TraceError(L"error while downloading from map tiles from url %s", url.c_str());
         return result;
     }
-    return m_regionTable.load(buffer.data(), buffer.size()) ? kResultOk : kResultFailed;
+    m_regionTableLoaded = m_regionTable.load(buffer.data(), buffer.size());
+    return m_regionTableLoaded ? kResultOk : kResultFailed;
 }
 
 Map1Package::Map1Package(std::wstring language, std::wstring version)
@@ -81,12 +83,16 @@ Result Map1Package::load() {
     if (result != kResultOk) {
         return result;
     }
+    m_regionTableLoaded = false;
     std::vector<ServerRecord> tables;
     PackageRequest request(m_serverUrl, tables);
-    if (request.fetch("mtiles", "", "", "") == kResultOk && !tables.empty()) {
+    const Result fetched = request.fetch("mtiles", "", "", "");
+    if (fetched == kResultOk && !tables.empty()) {
         return load_region_table(tables.front().attributes.value(L"file"));
     }
-    return result;
+    // Without its region table the catalog cannot tell which regions a drive holds.
+    TraceError("region table of %s not found (%d)", "mapporterzippkg", fetched);
+    return fetched != kResultOk ? fetched : kResultServerError;
 }
 
 std::int32_t Map1Package::convert_id(std::int32_t id) {

@@ -17,12 +17,14 @@ public:
 
     URLInfo convert_item(const ServerRecord& record) override;
     virtual RegionQNRMap& region_table() { return m_regionTable; }
+    bool region_table_loaded() const { return m_regionTableLoaded; }
     // Downloads the region table XML and reads it: 0, the download's error, or 1
     // when the document is not a region table.
     [[nodiscard]] virtual Result load_region_table(const std::wstring& url);
 
 protected:
     RegionQNRMap m_regionTable;
+    bool m_regionTableLoaded = false;
 };
 
 // The first map catalog kind, "mapporterzippkg"; its region table comes from "mtiles".

@@ -58,7 +58,10 @@ std::wstring MapSettings::language_code() const {
 }
 
 std::wstring MapSettings::map_package_version_text() const {
-    const VersionInfo& map = map_version();
+    return map_package_version_text(map_version());
+}
+
+std::wstring MapSettings::map_package_version_text(const VersionInfo& map) const {
     std::wstring text = std::to_wstring(map.a()) + L"." + std::to_wstring(map.b()) + L"." +
                         std::to_wstring(map.c());
     if (is_legacy_client(client_id(), client_version())) {

@@ -43,6 +43,7 @@ public:
     // The version text a Map1Package asks for: "a.b.c" of the map version,
     // "h" appended for a legacy client.
     std::wstring map_package_version_text() const;
+    std::wstring map_package_version_text(const VersionInfo& mapVersion) const;
 
     // Writes the quota file only when the value changed.
     [[nodiscard]] Result set_voicefiles(const std::wstring& value);

@@ -256,10 +256,19 @@ Result MapsBucket::run_wipe(bool voices, bool maps) {
     if (result == kResultOk && maps) {
         result = add_map_items(package);
     }
-    if (result != kResultOk) {
-        return result;
+    return result != kResultOk ? result : run_delete(package);
+}
+
+Result MapsBucket::add_all_items(DeletePackage& package) {
+    if (m_drive.map_settings() == nullptr) {
+        return kResultOk;
     }
-    result = package.delete_all();
+    const Result result = add_voice_items(package);
+    return result != kResultOk ? result : add_map_items(package);
+}
+
+Result MapsBucket::run_delete(DeletePackage& package) {
+    const Result result = package.delete_all();
     invalidate();
     const Result sizeResult = update_diskcache_size();
     if (sizeResult != kResultOk) {

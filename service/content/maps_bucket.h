@@ -48,6 +48,11 @@ public:
     [[nodiscard]] Result empty_diskcache();
     [[nodiscard]] Result delete_all_voices();
     [[nodiscard]] Result delete_all();
+    // delete_all() in two steps, so that a caller can weigh what the wipe
+    // frees before anything goes: the items added to the package, then the
+    // package run and the drive read anew.
+    [[nodiscard]] Result add_all_items(DeletePackage& package);
+    [[nodiscard]] Result run_delete(DeletePackage& package);
 
     // A city-index file arrived for the drive; answers true.
     bool OnNewCityIndexFile(const std::wstring& url, const std::wstring& target);

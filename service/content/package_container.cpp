@@ -43,7 +43,8 @@ void PackageContainer::get_addons(const std::vector<std::int32_t>& chosen,
 namespace {
 
 // The settings of a drive whose catalog may be loaded; null (traced) otherwise.
-MapSettings* loadable_settings(PhoneDrive& drive, const wchar_t* kind) {
+MapSettings* loadable_settings(PhoneDrive& drive, const wchar_t* kind,
+                               const VersionInfo& mapVersion) {
     if (!drive.usable()) {
         return nullptr;
     }
@@ -53,37 +54,43 @@ MapSettings* loadable_settings(PhoneDrive& drive, const wchar_t* kind) {
                    drive.name().c_str());
         return nullptr;
     }
-    return settings->map_version().is_valid() ? settings : nullptr;
+    return mapVersion.is_valid() ? settings : nullptr;
 }
 
 }  // namespace
 
 Result MapContainer::load(PhoneDrive& drive) {
+    const MapSettings* settings = drive.map_settings();
+    return load(drive, settings != nullptr ? settings->map_version() : VersionInfo());
+}
+
+Result MapContainer::load(PhoneDrive& drive, const VersionInfo& map) {
     TraceInfo("MapsService::MapContainer::load");
-    MapSettings* settings = loadable_settings(drive, L"map");
+    MapSettings* settings = loadable_settings(drive, L"map", map);
     if (settings == nullptr) {
         return kResultFailed;
     }
-    const VersionInfo& map = settings->map_version();
     if (map.b() == 1) {
         wchar_t version[40];
         std::swprintf(version, 40, L"%02u.%02u.%02u", map.a(), map.b(), map.c());
         m_package = std::make_unique<Map20Package>(settings->language_code(), version);
     } else {
         m_package = std::make_unique<Map1Package>(settings->language_code(),
-                                                  settings->map_package_version_text());
+                                                  settings->map_package_version_text(map));
     }
     return m_package->load();
 }
 
 RegionQNRMap* MapContainer::region_table() const {
     auto* maps = dynamic_cast<MapBasePackage*>(m_package.get());
-    return maps != nullptr ? &maps->region_table() : nullptr;
+    return maps != nullptr && maps->region_table_loaded() ? &maps->region_table() : nullptr;
 }
 
 Result VoiceContainer::load(PhoneDrive& drive) {
     TraceInfo("MapsService::VoiceContainer::load");
-    MapSettings* settings = loadable_settings(drive, L"voice");
+    MapSettings* settings = loadable_settings(
+        drive, L"voice",
+        drive.map_settings() != nullptr ? drive.map_settings()->map_version() : VersionInfo());
     if (settings == nullptr) {
         return kResultFailed;
     }

@@ -3,6 +3,7 @@
 #include <memory>
 #include <vector>
 
+#include "service/content/version_info.h"
 #include "service/core/result_codes.h"
 #include "service/protocol/server_package.h"
 
@@ -32,8 +33,10 @@ protected:
 // The map catalog of a drive: "map5" for map versions x.1, else "mapporterzippkg".
 class MapContainer : public PackageContainer {
 public:
+    // The catalog of the drive's map version in config.cfg.
     [[nodiscard]] Result load(PhoneDrive& drive) override;
-    // Null before a catalog was loaded.
+    [[nodiscard]] Result load(PhoneDrive& drive, const VersionInfo& mapVersion);
+    // Null until a catalog's region table was loaded whole.
     RegionQNRMap* region_table() const;
 };
 

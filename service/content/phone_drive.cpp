@@ -6,6 +6,7 @@
 #include "service/content/maps_bucket.h"
 #include "service/content/package_container.h"
 #include "service/content/phone.h"
+#include "service/content/update_record.h"
 #include "service/core/sync.h"
 #include "service/core/trace.h"
 #include "service/devices/file_system.h"
@@ -75,7 +76,20 @@ RegionQNRMap* PhoneDrive::region_table() {
     return m_mapContainer ? m_mapContainer->region_table() : nullptr;
 }
 
+VersionInfo PhoneDrive::headed_map_version() {
+    UpdateRecord record;
+    if (read_update_record(*this, record) == PendingUpdate::Recorded) {
+        return record.target;
+    }
+    const MapSettings* settings = map_settings();
+    return settings != nullptr ? settings->map_version() : VersionInfo();
+}
+
 Result PhoneDrive::load_url_infos() {
+    return map_settings() == nullptr ? kResultOk : load_url_infos(headed_map_version());
+}
+
+Result PhoneDrive::load_url_infos(const VersionInfo& mapVersion) {
     MapContainer& maps = map_container();
     VoiceContainer& voices = voice_container();
     MapSettings* settings = map_settings();
@@ -85,9 +99,10 @@ Result PhoneDrive::load_url_infos() {
     if (map_package_version_text().empty()) {
         return kResultInvalidDrive;
     }
+    m_catalogLoaded = false;
     m_urlInfos.clear();
-    Result result = maps.load(*this);
-    if (result == kResultOk) {
+    const Result mapResult = maps.load(*this, mapVersion);
+    if (mapResult == kResultOk) {
         maps.convert_records(m_urlInfos);
     }
     if (service_cancel_flag().is_set()) {
@@ -100,11 +115,33 @@ Result PhoneDrive::load_url_infos() {
     if (service_cancel_flag().is_set()) {
         return kResultCancelled;
     }
-    return m_urlInfos.empty() ? kResultServerError : kResultOk;
+    // Half a catalog would make the drive seem to hold less than it does.
+    if (mapResult != kResultOk || voiceResult != kResultOk) {
+        TraceWarning(L"catalogs of drive %s not loaded: maps %d, voices %d", name().c_str(),
+                     mapResult, voiceResult);
+        return mapResult != kResultOk ? mapResult : voiceResult;
+    }
+    if (m_urlInfos.empty()) {
+        return kResultServerError;
+    }
+    m_catalogLoaded = true;
+    m_catalogVersion = mapVersion;
+    return kResultOk;
+}
+
+Result PhoneDrive::ensure_catalog() {
+    return map_settings() == nullptr ? kResultOk : ensure_catalog(headed_map_version());
+}
+
+Result PhoneDrive::ensure_catalog(const VersionInfo& mapVersion) {
+    if (m_catalogLoaded && m_catalogVersion == mapVersion) {
+        return kResultOk;
+    }
+    return load_url_infos(mapVersion);
 }
 
 const std::vector<URLInfo>& PhoneDrive::get_url_infos() {
-    if (m_urlInfos.empty()) {
+    if (!m_catalogLoaded) {
         const Result result = load_url_infos();
         if (result != kResultOk) {
             TraceWarning(L"catalog records of drive %s not loaded (%d)", name().c_str(), result);
@@ -152,6 +189,7 @@ void PhoneDrive::get_addons(const std::wstring& type, const std::vector<std::int
 
 void PhoneDrive::clear_url_infos() {
     m_urlInfos.clear();
+    m_catalogLoaded = false;
 }
 
 bool PhoneDrive::get_installed_mapsapp_version(MapsappVersionInfo& version) {

@@ -61,9 +61,15 @@ public:
     // The region table of the loaded map catalog; null before one was loaded.
     RegionQNRMap* region_table();
 
-    // Fills the catalog records from the map and voice catalogs.
+    // Fills the catalog records from the map and voice catalogs of the map
+    // version the drive is headed for: the target of an unfinished update, else
+    // config.cfg's. 0 only when both catalogs and the region table loaded.
     [[nodiscard]] Result load_url_infos();
-    // The records, loaded first when there are none.
+    [[nodiscard]] Result load_url_infos(const VersionInfo& mapVersion);
+    // Loads the catalogs unless those of that version are loaded already.
+    [[nodiscard]] Result ensure_catalog();
+    [[nodiscard]] Result ensure_catalog(const VersionInfo& mapVersion);
+    // The records, loaded first when no catalog is.
     const std::vector<URLInfo>& get_url_infos();
     bool find_url_info(std::int32_t id, URLInfo& record);
     // Adds the records of the ids and their add-ons to the package; 1 for an unknown id.
@@ -87,6 +93,9 @@ public:
     std::wstring message_text() const override;
 
 private:
+    // The target of an unfinished update, else config.cfg's version.
+    VersionInfo headed_map_version();
+
     const std::int32_t m_id;
     Phone* m_phone;  // not owned
     std::unique_ptr<FileSystem> m_fileSystem;
@@ -97,6 +106,8 @@ private:
     std::unique_ptr<MapContainer> m_mapContainer;
     std::unique_ptr<VoiceContainer> m_voiceContainer;
     std::vector<URLInfo> m_urlInfos;
+    bool m_catalogLoaded = false;  // both catalogs of m_catalogVersion loaded whole
+    VersionInfo m_catalogVersion;
 };
 
 }  // namespace MapsService

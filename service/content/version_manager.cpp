@@ -4,9 +4,11 @@
 #include <exception>
 
 #include "service/content/content_text.h"
+#include "service/content/delete_package.h"
 #include "service/content/map_settings.h"
 #include "service/content/maps_bucket.h"
 #include "service/content/phone_drive.h"
+#include "service/content/update_plan.h"
 #include "service/content/version_requests.h"
 #include "service/core/exceptions.h"
 #include "service/core/trace.h"
@@ -123,11 +125,8 @@ Result VersionManager::Check_version(bool force_update) {
         }
     }
     VersionInfo target;
-    const std::wstring forced = m_settings.get_string(L"ForceMapVersion", L"");
-    if (!forced.empty()) {
-        TraceInfo(L"skip GetServerVersion(); forced to %s", forced.c_str());
-        target = VersionInfo::parse(forced);
-    } else if (GetServerVersion(target) != kResultOk) {
+    bool forced = false;
+    if (requested_version(target, forced) != kResultOk) {
         return kResultFailed;
     }
     trace_version("server requests", target);
@@ -136,13 +135,27 @@ Result VersionManager::Check_version(bool force_update) {
         return adopt(target) == kResultOk ? kResultMapVersionChanged : kResultFailed;
     }
     // A forced version is the target as it stands: the server is not asked at all.
-    if (forced.empty()) {
+    if (!forced) {
         (void)Check_major_minor_or_better_feature(m_mapVersion, target);
     }
-    if (m_mapVersion < target) {
+    // An update that was cut short left the drive without all of its maps.
+    UpdateRecord record;
+    const bool unfinished = read_update_record(m_drive, record) != PendingUpdate::None;
+    if (m_mapVersion < target || unfinished) {
         return force_update ? UpdateMapsVersion(target) : kResultMapsNeedUpdate;
     }
     return kResultOk;
+}
+
+Result VersionManager::requested_version(VersionInfo& target, bool& forced) {
+    const std::wstring forcedText = m_settings.get_string(L"ForceMapVersion", L"");
+    forced = !forcedText.empty();
+    if (forced) {
+        TraceInfo(L"skip GetServerVersion(); forced to %s", forcedText.c_str());
+        target = VersionInfo::parse(forcedText);
+        return kResultOk;
+    }
+    return GetServerVersion(target);
 }
 
 Result VersionManager::UpdateMapsVersion(const VersionInfo& target) {
@@ -152,15 +165,55 @@ Result VersionManager::UpdateMapsVersion(const VersionInfo& target) {
     if (settings == nullptr) {
         return kResultFailed;
     }
-    (void)m_drive.maps_bucket().delete_all();
-    if (adopt(target) != kResultOk) {
-        return kResultFailed;
+    // Everything that can refuse the update does so before the first deletion.
+    UpdateRecord record;
+    record.target = target;
+    Result result = gather_update_contents(m_drive, record);
+    DeletePackage wipe(m_drive);
+    if (result == kResultOk) {
+        result = m_drive.maps_bucket().add_all_items(wipe);
     }
+    if (result == kResultOk) {
+        result = check_update_room(m_drive, record, wipe);
+    }
+    if (result == kResultOk) {
+        result = write_update_record(m_drive, record);
+    }
+    if (result != kResultOk) {
+        return result;
+    }
+    result = m_drive.maps_bucket().run_delete(wipe);
+    if (result != kResultOk) {
+        TraceError("wipe before the update ended with %d: the map version stays", result);
+        return result;
+    }
+    // Requests from here on speak for the target; config.cfg keeps the old
+    // version until the download brought every item.
+    m_serverVersion = target;
+    m_mapVersion = target;
     if (target.b() > 0 && settings->set_voicefiles(kVoicesBelowDiskcache) != kResultOk) {
         TraceError("voicefiles of the quota file not written");
         return kResultFailed;
     }
     return kResultMapVersionChanged;
+}
+
+Result VersionManager::record_update() {
+    UpdateRecord record;
+    if (m_drive.map_settings() == nullptr ||
+        read_update_record(m_drive, record) == PendingUpdate::Recorded) {
+        return kResultOk;
+    }
+    bool forced = false;
+    Result result = requested_version(record.target, forced);
+    if (result != kResultOk) {
+        return result == kResultFailed ? kResultServerError : result;
+    }
+    if (!forced) {
+        (void)Check_major_minor_or_better_feature(m_mapVersion, record.target);
+    }
+    result = gather_update_contents(m_drive, record);
+    return result != kResultOk ? result : write_update_record(m_drive, record);
 }
 
 Result VersionManager::update_map_version(bool force_update) {
@@ -185,8 +238,16 @@ Result VersionManager::update_map_version(bool force_update) {
     if (!force_update && result == kResultMapsNeedUpdate) {
         return result;
     }
-    if (result != kResultMapsNeedUpdate && moveNoted) {
-        result = move_diskcache();
+    // A failed check ends here: neither the move's nor the index files' 0 may
+    // make it read as current.
+    if (result != kResultOk && result != kResultMapVersionChanged) {
+        return result == kResultFailed ? kResultServerError : result;
+    }
+    if (moveNoted) {
+        const Result moved = move_diskcache();
+        if (moved != kResultOk) {
+            return moved;
+        }
     }
     if (result == kResultMapVersionChanged || indexMissing) {
         result = download_cachedat_header();
@@ -197,7 +258,7 @@ Result VersionManager::update_map_version(bool force_update) {
         }
         return result;
     }
-    return result == kResultFailed ? kResultServerError : result;
+    return result;
 }
 
 std::wstring VersionManager::root_path() const {

@@ -26,8 +26,13 @@ public:
     [[nodiscard]] Result Check_version(bool force_update);
     // What the facade calls: 0, 6, 9 or the failing step's code.
     [[nodiscard]] Result update_map_version(bool force_update);
-    // Wipes maps and voices and adopts the target: 32769, or 1.
+    // Records the update on the drive, wipes maps and voices and heads for the
+    // target: 32769, or the failing step's code with the version unchanged.
+    // config.cfg takes the target only once the download brought every item.
     [[nodiscard]] Result UpdateMapsVersion(const VersionInfo& target);
+    // Records an update to the server's version before a wipe that does not
+    // come through UpdateMapsVersion; 0 when the drive holds a record already.
+    [[nodiscard]] Result record_update();
     [[nodiscard]] Result download_cachedat_header();
     [[nodiscard]] Result download_category_tree();
     [[nodiscard]] Result move_diskcache();
@@ -44,6 +49,8 @@ public:
 
 private:
     [[nodiscard]] Result adopt(const VersionInfo& version);
+    // The forced version, else the server's; forced tells which.
+    [[nodiscard]] Result requested_version(VersionInfo& target, bool& forced);
     bool diskcache_move_needed();
     [[nodiscard]] Result run_diskcache_move();
     [[nodiscard]] Result move_folder_content(const std::wstring& source, const std::wstring& target,

@@ -1,5 +1,6 @@
 #include "service/devices/linkdeck_file_system.h"
 
+#include <chrono>
 #include <cstring>
 #include <exception>
 
@@ -14,6 +15,12 @@
 namespace MapsService {
 
 namespace {
+
+// How long a free-space reading stands while nothing of ours changed the
+// drive: thousands of copies ask for it, each answer costs a round trip.
+constexpr std::int64_t kFreeSpaceLifetime =
+    std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::seconds(1))
+        .count();
 
 struct MediaKind {
     std::uint32_t bit;
@@ -116,6 +123,7 @@ LinkdeckFileSystem::LinkdeckFileSystem(std::wstring serialNumber, std::uint32_t 
     m_totalBytes = info.total_bytes;
     m_freeBytes = info.free_bytes;
     m_freeSpaceStale = false;
+    m_freeSpaceRead = std::chrono::steady_clock::now().time_since_epoch().count();
 }
 
 // The frame of every operation: its own handle, closed on every way out, and
@@ -381,7 +389,9 @@ std::int64_t LinkdeckFileSystem::total_space_bytes() {
 
 std::int64_t LinkdeckFileSystem::free_space_bytes() {
     TraceDebug(L"LinkdeckFileSystem::free_space_bytes(%s) calculating...", m_rootPath.c_str());
-    if (m_freeSpaceStale) {
+    const std::int64_t now = std::chrono::steady_clock::now().time_since_epoch().count();
+    if (m_freeSpaceStale || now - m_freeSpaceRead >= kFreeSpaceLifetime) {
+        m_freeSpaceRead = now;
         // Without an answer the last known value stands; the frame traces why.
         run_operation<bool>("free_space_bytes", m_rootPath, false, false, [&](DLNKFSHANDLE fs) {
             // Cleared before asking, so a change made meanwhile marks it stale again.

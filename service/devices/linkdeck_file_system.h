@@ -126,6 +126,9 @@ private:
     // Written by whichever thread changed the drive or re-read the free space.
     std::atomic<std::int64_t> m_freeBytes{0};
     std::atomic<bool> m_freeSpaceStale{true};
+    // Steady-clock nanoseconds of the last reading: the phone's owner may free
+    // room between two runs, and the room check before an update must see it.
+    std::atomic<std::int64_t> m_freeSpaceRead{0};
 };
 
 // The outcome of an installation for the library's status; a cancelled

@@ -7,6 +7,7 @@
 #include "service/content/download_package.h"
 #include "service/content/maps_bucket.h"
 #include "service/content/phone_drive.h"
+#include "service/content/update_plan.h"
 #include "service/core/exceptions.h"
 #include "service/core/sync.h"
 #include "service/core/trace.h"
@@ -64,17 +65,22 @@ Result download(const std::vector<std::int32_t>& regions, const std::vector<Voic
     }
     if (regions.empty() && voices.empty()) {
         TraceInfo("nothing to download()");
-        return kResultOk;
+        // An update of a drive without regions and voices ends here.
+        return finish_update(*drive, regions, {});
     }
     const CancellableOperation operation;
     try {
         DownloadPackage package(*drive);
+        const std::vector<std::int32_t> voiceIds = voice_item_ids(*drive, voices);
         result = drive->add_url_infos(regions, package);
         if (result == kResultOk) {
-            result = drive->add_url_infos(voice_item_ids(*drive, voices), package);
+            result = drive->add_url_infos(voiceIds, package);
         }
         if (result == kResultOk) {
             result = package.download();
+        }
+        if (result == kResultOk) {
+            result = finish_update(*drive, regions, voiceIds);
         }
     } catch (const Exception& error) {
         TraceError("exception in MapsService::download: %s", error.what());

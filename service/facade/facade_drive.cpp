@@ -3,8 +3,11 @@
 #include <functional>
 
 #include "service/content/maps_bucket.h"
+#include "service/content/package_container.h"
 #include "service/content/phone_drive.h"
+#include "service/content/update_record.h"
 #include "service/content/version_manager.h"
+#include "service/content/voice_packages.h"
 #include "service/core/message_queue.h"
 #include "service/core/sync.h"
 #include "service/core/trace.h"
@@ -30,23 +33,23 @@ Result drive_with_map_settings(const char* skipText, PhoneDrive*& drive) {
 namespace {
 
 // Regions are told by the region table and voices linked to their catalog
-// items only once the drive's catalog is loaded; without it the drive would
-// seem to hold no regions, and an update would wipe them for good: a catalog
-// that cannot be loaded is the list's failure.
+// items only once the drive's catalogs are loaded; without them the drive
+// would seem to hold no regions, and an update would wipe them for good: a
+// catalog that cannot be loaded is the list's failure.
 Result load_catalog(PhoneDrive& drive) {
-    if (drive.region_table() != nullptr) {
-        return kResultOk;
-    }
-    const Result result = drive.load_url_infos();
+    const Result result = drive.ensure_catalog();
     if (result != kResultOk) {
         TraceWarning(L"catalog of drive %s not loaded (%d)", drive.name().c_str(), result);
     }
     return result;
 }
 
-// What the current drive's bucket tells, read with the catalog loaded. No
-// drive is 3, untraced; a drive without maps settings holds nothing.
-Result read_from_bucket(const char* skipText, const std::function<Result(MapsBucket&)>& read) {
+// What the current drive's bucket tells, read with the catalog loaded; a
+// drive with an unfinished update answers what the update installs instead,
+// since what is left on it is a remnant. No drive is 3, untraced; a drive
+// without maps settings holds nothing.
+Result read_from_bucket(const char* skipText, const std::function<Result(MapsBucket&)>& read,
+                        const std::function<void(PhoneDrive&, const UpdateRecord&)>& recorded) {
     PhoneDrive* drive = current_drive();
     if (drive == nullptr) {
         return kResultNoDriveSelected;
@@ -56,7 +59,42 @@ Result read_from_bucket(const char* skipText, const std::function<Result(MapsBuc
         return kResultOk;
     }
     const Result loaded = load_catalog(*drive);
-    return loaded != kResultOk ? loaded : read(drive->maps_bucket());
+    if (loaded != kResultOk) {
+        return loaded;
+    }
+    UpdateRecord record;
+    if (read_update_record(*drive, record) == PendingUpdate::Recorded) {
+        recorded(*drive, record);
+        return kResultOk;
+    }
+    return read(drive->maps_bucket());
+}
+
+// The recorded voices as the catalog describes them.
+std::vector<VoiceInfo> recorded_voices(PhoneDrive& drive, const std::vector<std::int32_t>& ids) {
+    std::vector<VoiceInfo> voices;
+    const VoiceBasePackage* catalog = drive.voice_container().voice_package();
+    for (std::int32_t id : ids) {
+        VoiceInfo voice;
+        voice.id = id;
+        voice.valid = true;
+        if (catalog != nullptr) {
+            for (const ServerRecord& item : catalog->records()) {
+                if (item.id == id) {
+                    voice.name = item.name;
+                    voice.languageId = item.attributes.value(L"language");
+                    break;
+                }
+            }
+        }
+        voices.push_back(std::move(voice));
+    }
+    return voices;
+}
+
+// Deletions outside an update leave the drive needing one: recorded first.
+Result record_before_wipe(PhoneDrive& drive) {
+    return VersionManager(drive).record_update();
 }
 
 }  // namespace
@@ -83,13 +121,19 @@ Result select_phone_drive(std::int32_t id) {
 }
 
 Result GetRegionList(std::vector<std::int32_t>& regions) {
-    return read_from_bucket("skipping GetRegionList() without mapsettings",
-                            [&](MapsBucket& bucket) { return bucket.GetRegionList(regions); });
+    return read_from_bucket(
+        "skipping GetRegionList() without mapsettings",
+        [&](MapsBucket& bucket) { return bucket.GetRegionList(regions); },
+        [&](PhoneDrive&, const UpdateRecord& record) { regions = record.regions; });
 }
 
 Result GetVoicesList(std::vector<VoiceInfo>& voices) {
-    return read_from_bucket("skipping GetVoicesList() without mapsettings",
-                            [&](MapsBucket& bucket) { return bucket.GetVoicesList(voices); });
+    return read_from_bucket(
+        "skipping GetVoicesList() without mapsettings",
+        [&](MapsBucket& bucket) { return bucket.GetVoicesList(voices); },
+        [&](PhoneDrive& drive, const UpdateRecord& record) {
+            voices = recorded_voices(drive, record.voices);
+        });
 }
 
 Result update_maps_version() {
@@ -121,7 +165,11 @@ Result delete_all_maps() {
         return precondition;
     }
     const CancellableOperation operation;
-    const Result result = drive->maps_bucket().empty_diskcache();
+    Result result = record_before_wipe(*drive);
+    if (result != kResultOk) {
+        return result;
+    }
+    result = drive->maps_bucket().empty_diskcache();
     // The wiped cache still needs its index files for the maps application to start.
     VersionManager versions(*drive);
     (void)versions.download_cachedat_header();
@@ -139,7 +187,11 @@ Result delete_all_voices() {
         return precondition;
     }
     const CancellableOperation operation;
-    return drive->maps_bucket().delete_all_voices();
+    Result result = record_before_wipe(*drive);
+    if (result == kResultOk) {
+        result = drive->maps_bucket().delete_all_voices();
+    }
+    return result;
 }
 
 }  // namespace MapsService

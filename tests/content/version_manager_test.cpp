@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "service/content/map_settings.h"
+#include "service/content/update_record.h"
 #include "service/content/version_manager.h"
 #include "service/content/version_requests.h"
 #include "service/core/exceptions.h"
@@ -52,6 +53,16 @@ VersionInfo config_version(const fs::path& folder,
     EXPECT_TRUE(ConfigFile::decode(reinterpret_cast<const std::uint8_t*>(bytes.data()),
                                    bytes.size(), version, size));
     return version;
+}
+
+// The target of the update the drive recorded as under way; unset without one.
+VersionInfo recorded_target(const fs::path& folder) {
+    const fs::path path = folder / "cities/diskcache/update.pending";
+    if (!fs::exists(path)) {
+        return VersionInfo();
+    }
+    const auto record = UpdateRecord::decode(read_file(path));
+    return record ? record->target : VersionInfo();
 }
 
 std::string served_index(const ServedWorld& world, const std::string& name) {
@@ -105,7 +116,7 @@ TEST(VersionManager, BehindOnMinorIsOfferedTheNewestFeatureReleaseOfItsOwnMinor)
 
     VersionManager forced(*local.drive, settings.file);
     EXPECT_EQ(forced.Check_version(true), kResultMapVersionChanged);
-    EXPECT_EQ(config_version(folder), VersionInfo(2, 3, 6, 0));
+    EXPECT_EQ(recorded_target(folder), VersionInfo(2, 3, 6, 0));
     EXPECT_EQ(forced.map_version(), VersionInfo(2, 3, 6, 0));
 }
 
@@ -116,7 +127,7 @@ TEST(VersionManager, AheadOfEveryListedFeatureReleaseTargetsTheServerVersion) {
     SettingsFile settings;
     EXPECT_EQ(VersionManager(*local.drive, settings.file).Check_version(true),
               kResultMapVersionChanged);
-    EXPECT_EQ(config_version(folder), VersionInfo(2, 4, 0, 0));
+    EXPECT_EQ(recorded_target(folder), VersionInfo(2, 4, 0, 0));
 }
 
 TEST(VersionManager, UnsetPartsCompareAsZeroSoTheDriveIsCurrent) {
@@ -177,7 +188,7 @@ TEST(VersionManager, ForcedMapVersionSkipsTheServer) {
     SettingsFile settings("ForceMapVersion=3.0\n");
     EXPECT_EQ(VersionManager(*local.drive, settings.file).Check_version(true),
               kResultMapVersionChanged);
-    const VersionInfo adopted = config_version(folder);
+    const VersionInfo adopted = recorded_target(folder);
     EXPECT_EQ(adopted.a(), 3u);
     EXPECT_EQ(adopted.b(), 0u);
     EXPECT_EQ(adopted.c(), VersionInfo::kUnset);
@@ -201,7 +212,7 @@ TEST(VersionManager, UnreachableServerEndsInNine) {
     EXPECT_EQ(config_version(folder), VersionInfo(2, 3, 4, 0));
 }
 
-TEST(VersionManager, ForcedUpdateWipesMapsAndVoicesAndAdoptsTheTarget) {
+TEST(VersionManager, ForcedUpdateRecordsTheTargetAndWipesMapsAndVoicesKeepingTheOldVersion) {
     ServedWorld world(versions("2.4.0.0", {}));
     // The legacy layout keeps its voices beside the disk cache, in "cities".
     DriveOptions options = drive("2.1.0.0", DriveLayout::Legacy);
@@ -213,7 +224,9 @@ TEST(VersionManager, ForcedUpdateWipesMapsAndVoicesAndAdoptsTheTarget) {
     LocalDrive local(folder);
     SettingsFile settings;
     EXPECT_EQ(VersionManager(*local.drive, settings.file).update_map_version(true), kResultOk);
-    EXPECT_EQ(config_version(folder), VersionInfo(2, 4, 0, 0));
+    // The download that brings the new maps writes the new version.
+    EXPECT_EQ(config_version(folder), VersionInfo(2, 1, 0, 0));
+    EXPECT_EQ(recorded_target(folder), VersionInfo(2, 4, 0, 0));
     for (const auto& [name, tile] : world.world.tiles) {
         EXPECT_FALSE(fs::exists(folder / "cities/diskcache" / name.substr(0, 1) /
                                 name.substr(1, 1) / (name + ".cdt")))

@@ -45,10 +45,21 @@ void FacadeTest::TearDown() {
     m_world.reset();
     set_server_url_source(get_server_url);
     (void)set_server_root(to_wide(kDefaultServerRoot));
+    if (m_savedTmp) {
+        m_savedTmp->empty() ? ::unsetenv("TMPDIR") : ::setenv("TMPDIR", m_savedTmp->c_str(), 1);
+    }
 }
 
-void FacadeTest::serve(const mapserver::WorldOptions& options) {
-    m_world = std::make_unique<ServedWorld>(options);
+void FacadeTest::use_temp_folder(const fs::path& folder) {
+    if (!m_savedTmp) {
+        m_savedTmp = std::getenv("TMPDIR") != nullptr ? std::getenv("TMPDIR") : "";
+    }
+    ::setenv("TMPDIR", folder.c_str(), 1);
+}
+
+void FacadeTest::serve(const mapserver::WorldOptions& options, const std::string& replacedLine,
+                       const std::string& newLine) {
+    m_world = std::make_unique<ServedWorld>(options, replacedLine, newLine);
     // The world points server packages straight at itself; the facade's own
     // URL is what is under test here.
     set_server_url_source(get_server_url);

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "service/content/phone_drive.h"
@@ -20,15 +21,23 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // Serves a world and points the facade's server root at it.
-    void serve(const mapserver::WorldOptions& options = {});
+    // Serves a world and points the facade's server root at it; the manifest
+    // line starting with replacedLine, when given, becomes newLine.
+    void serve(const mapserver::WorldOptions& options = {}, const std::string& replacedLine = {},
+               const std::string& newLine = {});
     ServedWorld& world() { return *m_world; }
+
+    // The service's work folders go below the folder (TMPDIR) until the test ends.
+    void use_temp_folder(const std::filesystem::path& folder);
 
     // A drive of a phone that shows up as a local volume over the folder.
     MapsService::PhoneDrive* add_volume_drive(const std::filesystem::path& folder,
                                               bool writeProtected = false);
 
     std::unique_ptr<ServedWorld> m_world;
+
+private:
+    std::optional<std::string> m_savedTmp;  // TMPDIR before use_temp_folder, "" when unset
 };
 
 // Every file below the folder with its size and content digest.

@@ -260,4 +260,77 @@ TEST_F(Facade, ACancelledDownloadAnswersTwoAndLeavesTheFlagClear) {
     EXPECT_FALSE(service_cancel_flag().is_set());
 }
 
+struct UnreadableCatalog {
+    const char* name;
+    const char* fault;        // a server rule, or empty
+    const char* removedLine;  // a manifest line taken out, or empty
+};
+
+// Rows print as their names in test listings.
+void PrintTo(const UnreadableCatalog& row, std::ostream* out) {
+    *out << row.name;
+}
+
+class FacadeCatalogs : public FacadeTest,
+                       public ::testing::WithParamInterface<UnreadableCatalog> {};
+
+// Regression: lists read without a whole catalog answered 0 and empty, and the
+// update that followed wiped the regions and voices for good.
+TEST_P(FacadeCatalogs, ListsFailAndNoWipeFollowsWhenACatalogCannotBeLoaded) {
+    serve({}, GetParam().removedLine, "");
+    if (*GetParam().fault != '\0') {
+        world().served().server().faults().add(atlasync::mapserver::parse_fault(GetParam().fault));
+    }
+    DriveOptions outdated;
+    outdated.mapVersion = "1.1.6.0";
+    outdated.regions = {"all"};
+    outdated.voices = {"all"};
+    const fs::path folder = world().make_drive(outdated);
+    PhoneDrive* drive = add_volume_drive(folder);
+    ASSERT_NE(drive, nullptr);
+    const auto before = snapshot(folder);
+    ASSERT_EQ(select_phone_drive(drive->id()), kResultMapsNeedUpdate);
+    std::vector<std::int32_t> regions;
+    std::vector<VoiceInfo> voices;
+    EXPECT_NE(GetRegionList(regions), kResultOk);
+    EXPECT_NE(GetVoicesList(voices), kResultOk);
+    EXPECT_NE(update_maps_version(), kResultOk);
+    EXPECT_EQ(snapshot(folder), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Missing, FacadeCatalogs,
+    ::testing::Values(UnreadableCatalog{"RegionTable", "*/regions.xml=status:500", ""},
+                      UnreadableCatalog{"VoiceCatalog", "", "package mapportervoicepkg30 "}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+// Regression: on an old-style drive the disk-cache move's 0 replaced the
+// failed version check, and the drive read as current.
+TEST_F(Facade, AFailedVersionCheckOnAnOldStyleDriveIsNotReadAsCurrent) {
+    serve();
+    DriveOptions old;
+    old.mapVersion = "1.1.6.0";
+    old.layout = atlasync::mapserver::DriveLayout::Private;
+    PhoneDrive* drive = add_volume_drive(world().make_drive(old));
+    ASSERT_NE(drive, nullptr);
+    world().served().server().faults().add(atlasync::mapserver::parse_fault("/vt=status:500"));
+    EXPECT_EQ(select_phone_drive(drive->id()), kResultServerError);
+}
+
+TEST_F(Facade, ACancelledUpdateKeepsTheVersionAndTheMaps) {
+    serve();
+    DriveOptions outdated;
+    outdated.mapVersion = "1.1.6.0";
+    outdated.regions = {"all"};
+    const fs::path folder = world().make_drive(outdated);
+    PhoneDrive* drive = add_volume_drive(folder);
+    ASSERT_NE(drive, nullptr);
+    ASSERT_EQ(select_phone_drive(drive->id()), kResultMapsNeedUpdate);
+    const auto before = snapshot(folder);
+    (void)cancel_operation();
+    EXPECT_EQ(update_maps_version(), kResultCancelled);
+    EXPECT_EQ(snapshot(folder), before);
+    service_cancel_flag().reset();
+}
+
 }  // namespace

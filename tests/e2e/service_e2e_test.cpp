@@ -40,9 +40,7 @@ class ServiceEndToEnd : public FacadeTest {
 protected:
     void SetUp() override {
         FacadeTest::SetUp();
-        // The service's work folders go below a folder of this test only.
-        m_savedTmp = std::getenv("TMPDIR") != nullptr ? std::getenv("TMPDIR") : "";
-        ::setenv("TMPDIR", m_tmp.path().c_str(), 1);
+        use_temp_folder(m_tmp.path());
         serve();
     }
 
@@ -50,7 +48,6 @@ protected:
         if (m_initialized) {
             EXPECT_EQ(finalize(), kResultOk);
         }
-        m_savedTmp.empty() ? ::unsetenv("TMPDIR") : ::setenv("TMPDIR", m_savedTmp.c_str(), 1);
         FacadeTest::TearDown();
     }
 
@@ -179,7 +176,6 @@ protected:
 
     PhoneFarm m_farm;
     TempDir m_tmp;
-    std::string m_savedTmp;
     bool m_initialized = false;
     std::vector<std::int32_t> m_regions;
     std::vector<VoiceInfo> m_voices;

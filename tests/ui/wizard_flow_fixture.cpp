@@ -57,14 +57,15 @@ ui::WizardSettings WizardFlow::settings() const {
 }
 
 fs::path WizardFlow::create_phone(const std::string& name, const std::string& serial,
-                                  const std::vector<std::string>& options) {
+                                  const std::vector<std::string>& options,
+                                  const std::string& mapVersion) {
     std::vector<std::string> all = {"--serial",     serial, "--model", "VX-335N",
                                     "--generation", "335",  "--name",  name};
     all.insert(all.end(), options.begin(), options.end());
     m_staging.create(name, all);
     mapserver::DriveOptions drive;
     drive.content = world().content();
-    drive.mapVersion = "1.1.6.0";
+    drive.mapVersion = mapVersion;
     for (std::size_t i : {0, 2, 3}) {
         drive.regions.push_back(std::to_string(world().world.regions[i].idid));
     }

@@ -26,7 +26,8 @@ protected:
     // A phone whose memory card holds maps older than the server's; it is
     // plugged in with its card already written.
     std::filesystem::path create_phone(const std::string& name, const std::string& serial,
-                                       const std::vector<std::string>& options = {});
+                                       const std::vector<std::string>& options = {},
+                                       const std::string& mapVersion = "1.1.6.0");
     void write_simulation_profile(const std::string& settings);
     // The map version the maps drive in the folder says it holds.
     static std::wstring map_version_on(const std::filesystem::path& card);

@@ -254,5 +254,78 @@ TEST_F(WizardFlow, ExitFromAnErrorPageEndsWithItsCode) {
     EXPECT_EQ(m_host.confirmations(), 0);
 }
 
+TEST_F(WizardFlow, ACardWithoutRoomForTheUpdateShowsThePhoneFullErrorAndKeepsItsMaps) {
+    const fs::path card = create_phone("p", "SN-1");
+    write_simulation_profile("UpdateVers=0.0.0.1\n");
+    std::uintmax_t used = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(card)) {
+        used += entry.is_regular_file() ? entry.file_size() : 0;
+    }
+    // A hundred bytes free: less than the city indexes the new maps add.
+    write_file(card / "memory.ini", "capacity=" + std::to_string(used + 100) + "\n");
+    const auto before = snapshot(card / "cities");
+    start_machine();
+    ASSERT_TRUE(wait_for_page(WizardPage::UpdateAvailable));
+    press(ui::SIG_NEXT);
+    ASSERT_TRUE(wait_for_page(WizardPage::ErrorRetry));
+    EXPECT_EQ(m_host.heading(WizardPage::ErrorRetry), ui::text(126));
+    EXPECT_EQ(m_host.description(WizardPage::ErrorRetry), ui::error_text(14));
+    EXPECT_EQ(snapshot(card / "cities"), before);
+    EXPECT_EQ(map_version_on(card), L"1.1.6.0");
+}
+
+struct BrokenUpdate {
+    const char* name;
+    const char* mapVersion;    // on the card before the first run
+    const char* firstProfile;  // simulation profile of the run that breaks off
+};
+
+// Rows print as their names in test listings.
+void PrintTo(const BrokenUpdate& row, std::ostream* out) {
+    *out << row.name;
+}
+
+class WizardResume : public WizardFlow, public ::testing::WithParamInterface<BrokenUpdate> {};
+
+TEST_P(WizardResume, AnUpdateThatBrokeOffIsOfferedAgainAndCompletedByTheNextRun) {
+    const BrokenUpdate& row = GetParam();
+    const fs::path card = create_phone("p", "SN-1", {}, row.mapVersion);
+    write_simulation_profile(row.firstProfile);
+    region_fault(2, "content-type:text/html");
+    start_machine();
+    ASSERT_TRUE(wait_for_page(WizardPage::UpdateAvailable));
+    press(ui::SIG_NEXT);
+    ASSERT_TRUE(wait_for_page(WizardPage::ErrorRetry));
+    press(ui::SIG_CANCEL_REQUEST);
+    ASSERT_TRUE(wait_until_stopped());
+    EXPECT_EQ(m_machine->outcome(), 9);
+    // The card does not claim what it lacks.
+    EXPECT_EQ(map_version_on(card), MapsService::to_wide(row.mapVersion));
+
+    world().served().server().faults().clear();
+    write_simulation_profile("UpdateVers=0.0.0.1\n");
+    m_machine.reset();
+    start_machine();
+    ASSERT_TRUE(wait_for_page(WizardPage::UpdateAvailable));
+    press(ui::SIG_NEXT);
+    ASSERT_TRUE(wait_for_page(WizardPage::Complete));
+    EXPECT_EQ(map_version_on(card), L"1.1.7.0");
+    for (std::size_t i : {0, 2, 3}) {
+        for (const std::string& tile : world().world.regions[i].tiles) {
+            EXPECT_TRUE(fs::exists(card / "cities" / "diskcache" / tile.substr(0, 1) /
+                                   tile.substr(1, 1) / (tile + ".cdt")))
+                << tile;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Breaks, WizardResume,
+    ::testing::Values(BrokenUpdate{"Update", "1.1.6.0", "UpdateVers=0.0.0.1\n"},
+                      // The wizard wipes the card first, though it holds the server's version.
+                      BrokenUpdate{"ForcedRedownload", "1.1.7.0",
+                                   "MapsNeedUpdate=1\nUpdateVers=0.0.0.1\n"}),
+    [](const auto& row) { return std::string(row.param.name); });
+
 }  // namespace
 }  // namespace atlasync::testing

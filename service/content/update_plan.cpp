@@ -1,0 +1,148 @@
+#include "service/content/update_plan.h"
+
+#include <sys/statvfs.h>
+
+#include <algorithm>
+
+#include "service/content/delete_package.h"
+#include "service/content/download_package.h"
+#include "service/content/map_settings.h"
+#include "service/content/maps_bucket.h"
+#include "service/content/phone_drive.h"
+#include "service/core/exceptions.h"
+#include "service/core/local_path.h"
+#include "service/core/trace.h"
+#include "service/devices/file_system.h"
+
+namespace MapsService {
+
+namespace {
+
+using Bytes = unsigned long long;
+
+// Free bytes of the local file system holding the folder; -1 when unknown.
+std::int64_t local_free_bytes(const std::wstring& folder) {
+    struct statvfs info {};
+    if (::statvfs(to_native_path(folder).c_str(), &info) != 0) {
+        return -1;
+    }
+    return static_cast<std::int64_t>(info.f_bavail) * static_cast<std::int64_t>(info.f_frsize);
+}
+
+bool holds_all(const std::vector<std::int32_t>& done, const std::vector<std::int32_t>& wanted) {
+    return std::all_of(wanted.begin(), wanted.end(), [&](std::int32_t id) {
+        return std::find(done.begin(), done.end(), id) != done.end();
+    });
+}
+
+Result check_room(PhoneDrive& drive, const DownloadPackage& package, std::uint64_t freed) {
+    const std::uint64_t needed = package.total_bytes_to_write();
+    const std::int64_t free = drive.file_system().free_space_bytes();
+    if (free >= 0 && static_cast<std::uint64_t>(free) + freed < needed) {
+        TraceError(
+            L"no room for the update on drive %s: %llu bytes free, %llu freed by the wipe, "
+            L"%llu needed",
+            drive.name().c_str(), static_cast<Bytes>(free), static_cast<Bytes>(freed),
+            static_cast<Bytes>(needed));
+        return kResultPhoneFull;
+    }
+    std::uint64_t largest = 0;
+    for (const URLInfo& item : package.items()) {
+        largest = std::max(largest, item.byteSize + item.contentSize);
+    }
+    const std::int64_t tempFree = local_free_bytes(package.temp_folder());
+    if (tempFree >= 0 && static_cast<std::uint64_t>(tempFree) < largest) {
+        TraceError(
+            L"no room for the update in the temporary folder %s: %llu bytes free, %llu "
+            L"needed for the largest item",
+            package.temp_folder().c_str(), static_cast<Bytes>(tempFree),
+            static_cast<Bytes>(largest));
+        return kResultDiskError;
+    }
+    return kResultOk;
+}
+
+}  // namespace
+
+Result gather_update_contents(PhoneDrive& drive, UpdateRecord& record) {
+    UpdateRecord recorded;
+    if (read_update_record(drive, recorded) == PendingUpdate::Recorded) {
+        record.regions = std::move(recorded.regions);
+        record.voices = std::move(recorded.voices);
+        return kResultOk;
+    }
+    Result result = drive.ensure_catalog();
+    std::vector<VoiceInfo> voices;
+    if (result == kResultOk) {
+        result = drive.maps_bucket().GetRegionList(record.regions);
+    }
+    if (result == kResultOk) {
+        result = drive.maps_bucket().GetVoicesList(voices);
+    }
+    if (result != kResultOk) {
+        TraceError(L"regions and voices of drive %s not read (%d): nothing is deleted",
+                   drive.name().c_str(), result);
+        return result;
+    }
+    record.voices.clear();
+    for (const VoiceInfo& voice : voices) {
+        if (voice.id == 0) {
+            TraceWarning(L"voice %s has no item in the voice catalog", voice.name.c_str());
+        } else if (std::find(record.voices.begin(), record.voices.end(), voice.id) ==
+                   record.voices.end()) {
+            record.voices.push_back(voice.id);
+        }
+    }
+    return kResultOk;
+}
+
+Result check_update_room(PhoneDrive& drive, const UpdateRecord& record, const DeletePackage& wipe) {
+    Result result = drive.ensure_catalog(record.target);
+    if (result != kResultOk) {
+        TraceError(L"catalogs of %s not loaded (%d): nothing is deleted",
+                   record.target.to_text().c_str(), result);
+        return result;
+    }
+    std::uint64_t freed = 0;
+    for (const DeletePackage::Item& item : wipe.items()) {
+        freed += item.size;
+    }
+    try {
+        DownloadPackage package(drive);
+        result = drive.add_url_infos(record.regions, package);
+        if (result == kResultOk) {
+            result = drive.add_url_infos(record.voices, package);
+        }
+        return result != kResultOk ? result : check_room(drive, package, freed);
+    } catch (const Exception& error) {
+        TraceError("exception in check_update_room: %s", error.what());
+        return error.code();
+    }
+}
+
+Result finish_update(PhoneDrive& drive, const std::vector<std::int32_t>& regions,
+                     const std::vector<std::int32_t>& voices) {
+    UpdateRecord record;
+    MapSettings* settings = drive.map_settings();
+    if (settings == nullptr || read_update_record(drive, record) != PendingUpdate::Recorded) {
+        return kResultOk;
+    }
+    if (!holds_all(regions, record.regions) || !holds_all(voices, record.voices)) {
+        TraceWarning(L"update of drive %s stays unfinished: not every recorded item was fetched",
+                     drive.name().c_str());
+        return kResultOk;
+    }
+    Result result = settings->config_file().set_map_version(record.target);
+    if (result == kResultOk) {
+        result = remove_update_record(drive);
+    }
+    if (result != kResultOk) {
+        TraceError(L"update of drive %s not concluded (%d)", drive.name().c_str(), result);
+        return result;
+    }
+    TraceInfo(L"drive %s now holds map version %s", drive.name().c_str(),
+              record.target.to_text().c_str());
+    return kResultOk;
+}
+
+}  // namespace MapsService

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "service/content/update_record.h"
+#include "service/core/result_codes.h"
+
+namespace MapsService {
+
+class DeletePackage;
+class PhoneDrive;
+
+// What an update of the drive installs: the ids of an unfinished update the
+// drive recorded, else the regions and voices it holds now, read with its
+// catalog. The record's target is left as it is. A list the service cannot
+// read is the answer's failure, so that no wipe ever follows it.
+[[nodiscard]] Result gather_update_contents(PhoneDrive& drive, UpdateRecord& record);
+
+// Whether the update fits before anything is deleted: the drive's free space
+// plus what the wipe frees must hold the unpacked size of every item of the
+// record's target (else 14), and this computer's temporary folder must hold
+// the largest item, archive and unpacked files (else 5). Loads the target's
+// catalog; its failure is the answer.
+[[nodiscard]] Result check_update_room(PhoneDrive& drive, const UpdateRecord& record,
+                                       const DeletePackage& wipe);
+
+// After a download: when the drive's recorded update is complete with the
+// downloaded ids, its target goes into config.cfg and the record goes, in
+// that order. 0 also when there is nothing to finish.
+[[nodiscard]] Result finish_update(PhoneDrive& drive, const std::vector<std::int32_t>& regions,
+                                   const std::vector<std::int32_t>& voices);
+
+}  // namespace MapsService

@@ -1,0 +1,143 @@
+#include "service/content/update_record.h"
+
+#include <charconv>
+
+#include "service/content/map_settings.h"
+#include "service/content/phone_drive.h"
+#include "service/core/exceptions.h"
+#include "service/core/text.h"
+#include "service/core/trace.h"
+#include "service/devices/file_system.h"
+#include "service/devices/path_helpers.h"
+
+namespace MapsService {
+
+namespace {
+
+constexpr std::string_view kFormat = "UPDATE";
+constexpr const wchar_t* kStagingFolder = L"update.new";
+
+bool parse_id(std::string_view text, std::int32_t& id) {
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), id);
+    return error == std::errc() && end == text.data() + text.size();
+}
+
+std::wstring diskcache_folder(PhoneDrive& drive) {
+    const MapSettings* settings = drive.map_settings();
+    return join_path(drive.file_system().get_root_directory().path(),
+                     settings != nullptr ? settings->diskcache() : L"");
+}
+
+}  // namespace
+
+std::string UpdateRecord::encode() const {
+    std::string text =
+        "format:" + std::string(kFormat) + "\nmap_version:" + to_narrow(target.to_text()) + "\n";
+    for (std::int32_t id : regions) {
+        text += "region:" + std::to_string(id) + "\n";
+    }
+    for (std::int32_t id : voices) {
+        text += "voice:" + std::to_string(id) + "\n";
+    }
+    return text;
+}
+
+std::optional<UpdateRecord> UpdateRecord::decode(std::string_view text) {
+    UpdateRecord record;
+    bool formatSeen = false;
+    bool versionSeen = false;
+    // Only a record that ends with its line end is whole.
+    if (text.empty() || text.back() != '\n') {
+        return std::nullopt;
+    }
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        const std::string_view line = text.substr(0, end);
+        text.remove_prefix(end + 1);
+        const std::size_t colon = line.find(':');
+        if (colon == std::string_view::npos) {
+            return std::nullopt;
+        }
+        const std::string_view key = line.substr(0, colon);
+        const std::string_view value = line.substr(colon + 1);
+        std::int32_t id = 0;
+        if (key == "format" && value == kFormat) {
+            formatSeen = true;
+        } else if (key == "map_version") {
+            try {
+                record.target = VersionInfo::parse(to_wide(value));
+            } catch (const ConversionFailedException&) {
+                return std::nullopt;
+            }
+            versionSeen = record.target.is_valid();
+        } else if (key == "region" && parse_id(value, id)) {
+            record.regions.push_back(id);
+        } else if (key == "voice" && parse_id(value, id)) {
+            record.voices.push_back(id);
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (!formatSeen || !versionSeen) {
+        return std::nullopt;
+    }
+    return record;
+}
+
+std::wstring update_record_path(PhoneDrive& drive) {
+    return join_path(diskcache_folder(drive), UpdateRecord::kFileName);
+}
+
+PendingUpdate read_update_record(PhoneDrive& drive, UpdateRecord& record) {
+    FileSystem& files = drive.file_system();
+    const std::wstring path = update_record_path(drive);
+    if (!files.file_exists(path)) {
+        return PendingUpdate::None;
+    }
+    std::vector<std::uint8_t> bytes;
+    std::optional<UpdateRecord> decoded;
+    if (files.read_file(path, bytes) == kResultOk) {
+        decoded = UpdateRecord::decode(
+            std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    }
+    if (!decoded) {
+        TraceWarning(L"unfinished update on drive %s: %s cannot be read", drive.name().c_str(),
+                     path.c_str());
+        return PendingUpdate::Unreadable;
+    }
+    record = std::move(*decoded);
+    TraceInfo(L"unfinished update to %s recorded on drive %s (%d regions, %d voices)",
+              record.target.to_text().c_str(), drive.name().c_str(),
+              static_cast<int>(record.regions.size()), static_cast<int>(record.voices.size()));
+    return PendingUpdate::Recorded;
+}
+
+Result write_update_record(PhoneDrive& drive, const UpdateRecord& record) {
+    FileSystem& files = drive.file_system();
+    const std::wstring folder = diskcache_folder(drive);
+    const std::wstring staging = join_path(folder, kStagingFolder);
+    const std::string text = record.encode();
+    Result result = files.create_directory(staging);
+    if (result == kResultOk) {
+        result = files.write_file(join_path(staging, UpdateRecord::kFileName), text.data(),
+                                  static_cast<std::uint32_t>(text.size()), 0, true);
+    }
+    if (result == kResultOk) {
+        result = files.move_file(join_path(staging, UpdateRecord::kFileName), folder);
+    }
+    if (files.directory_exists(staging)) {
+        (void)files.delete_directory(staging);
+    }
+    if (result != kResultOk) {
+        TraceError(L"update record not written on drive %s (%d)", drive.name().c_str(), result);
+    }
+    return result;
+}
+
+Result remove_update_record(PhoneDrive& drive) {
+    FileSystem& files = drive.file_system();
+    const std::wstring path = update_record_path(drive);
+    return files.file_exists(path) ? files.delete_file(path) : kResultOk;
+}
+
+}  // namespace MapsService

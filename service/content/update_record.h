@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "service/content/version_info.h"
+#include "service/core/result_codes.h"
+
+namespace MapsService {
+
+class PhoneDrive;
+
+// What an update is about to install on a drive, kept on the drive itself
+// beside config.cfg from just before the first deletion until every item is
+// there. While it exists the drive is not current, and the next run installs
+// exactly what it names: an interruption never costs the maps the phone had.
+struct UpdateRecord {
+    static constexpr const wchar_t* kFileName = L"update.pending";
+
+    VersionInfo target;                 // the map version the update ends at
+    std::vector<std::int32_t> regions;  // region ids, as GetRegionList tells them
+    std::vector<std::int32_t> voices;   // voice catalog item ids
+
+    // "format:UPDATE", "map_version:a.b.c.d", then one "region:ID" and one
+    // "voice:ID" line each, "\n" line ends: the quota file's way of writing.
+    std::string encode() const;
+    // Nothing when the text is not a whole record.
+    static std::optional<UpdateRecord> decode(std::string_view text);
+};
+
+enum class PendingUpdate {
+    None,        // no unfinished update
+    Recorded,    // an unfinished update, read whole
+    Unreadable,  // a record that cannot be read: an update is due all the same
+};
+
+// Drive paths of the record and of the folder it is staged in before it
+// takes its place.
+std::wstring update_record_path(PhoneDrive& drive);
+
+[[nodiscard]] PendingUpdate read_update_record(PhoneDrive& drive, UpdateRecord& record);
+// Written under a staging folder, then moved beside config.cfg in one step,
+// so that the drive holds the whole old record or the whole new one.
+[[nodiscard]] Result write_update_record(PhoneDrive& drive, const UpdateRecord& record);
+// 0 also when there is none.
+[[nodiscard]] Result remove_update_record(PhoneDrive& drive);
+
+}  // namespace MapsService
