@@ -317,7 +317,10 @@ TEST_F(Facade, AFailedVersionCheckOnAnOldStyleDriveIsNotReadAsCurrent) {
     EXPECT_EQ(select_phone_drive(drive->id()), kResultServerError);
 }
 
-TEST_F(Facade, ACancelledUpdateKeepsTheVersionAndTheMaps) {
+// A cancel left over from before the version switch must not stop it, and the
+// switch itself claims nothing: the drive keeps naming the old version and
+// records the target until every item is on it.
+TEST_F(Facade, AVersionSwitchIgnoresAnOldCancelAndClaimsNothingBeforeTheDownload) {
     serve();
     DriveOptions outdated;
     outdated.mapVersion = "1.1.6.0";
@@ -326,11 +329,13 @@ TEST_F(Facade, ACancelledUpdateKeepsTheVersionAndTheMaps) {
     PhoneDrive* drive = add_volume_drive(folder);
     ASSERT_NE(drive, nullptr);
     ASSERT_EQ(select_phone_drive(drive->id()), kResultMapsNeedUpdate);
-    const auto before = snapshot(folder);
     (void)cancel_operation();
-    EXPECT_EQ(update_maps_version(), kResultCancelled);
-    EXPECT_EQ(snapshot(folder), before);
-    service_cancel_flag().reset();
+    EXPECT_NE(update_maps_version(), kResultCancelled);
+    const auto after = snapshot(folder);
+    EXPECT_EQ(after.count("cities/diskcache/update.pending"), 1u);
+    EXPECT_EQ(atlasync::testing::read_file(folder / "cities/diskcache/config.cfg").find("1.1.7.0"),
+              std::string::npos);
+    EXPECT_EQ(select_phone_drive(drive->id()), kResultMapsNeedUpdate);
 }
 
 }  // namespace
