@@ -10,7 +10,8 @@ namespace atlasync::tool {
 
 namespace {
 
-using nlohmann::json;
+// Keys keep the order written here: the outcome reads top to bottom.
+using json = nlohmann::ordered_json;
 using namespace MapsService;
 
 std::string dump(const json& value, int indent) {
