@@ -3,6 +3,8 @@
 set(THREADS_PREFER_PTHREAD_FLAG ON)
 find_package(Threads REQUIRED)
 find_package(PkgConfig REQUIRED)
+# The tools' JSON output, and the tests that read it back.
+find_package(nlohmann_json 3.10 REQUIRED)
 
 if(ATLASYNC_BUILD_TESTS)
   find_package(GTest REQUIRED)

@@ -13,6 +13,7 @@
 #include "mapserver/map_server.h"
 #include "mapserver/world/world.h"
 #include "mapserver/world/world_writer.h"
+#include "tools/version.h"
 
 namespace {
 
@@ -28,7 +29,12 @@ constexpr const char* kUsage =
     "  atlasync-mapserver generate DIR [--seed S] [--regions N] [--tiles-per-region M]\n"
     "                           [--tile-bytes MIN-MAX] [--map-version a.b.c.d]\n"
     "                           [--version-list V,V,...] [--voices N] [--encoding mixed|raw|hex]\n"
-    "      Writes a deterministic sample world into DIR, which must be absent or empty.\n";
+    "      Writes a deterministic sample world into DIR, which must be absent or empty.\n"
+    "  atlasync-mapserver generate-drive DIR --content CONTENT [--map-version a.b.c.d]\n"
+    "                           [--client-id ID] [--regions all|ID,...] [--voices all|NAME,...]\n"
+    "                           [--layout root|private|legacy]\n"
+    "      Writes a maps drive into DIR with the regions and voices of CONTENT.\n"
+    "  atlasync-mapserver --help | --version\n";
 
 class UsageError : public std::invalid_argument {
 public:
@@ -251,6 +257,10 @@ int main(int argc, char** argv) {
     if (args.empty() || args[0] == "--help" || args[0] == "-h") {
         std::fputs(kUsage, args.empty() ? stderr : stdout);
         return args.empty() ? 2 : 0;
+    }
+    if (args[0] == "--version") {
+        std::printf("%s %s\n", atlasync::kProductName, atlasync::kProductVersion);
+        return 0;
     }
     try {
         const std::vector<std::string> rest(args.begin() + 1, args.end());

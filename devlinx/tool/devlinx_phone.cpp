@@ -14,6 +14,7 @@
 #include "devlinx/sim/farm.h"
 #include "devlinx/sim/ini.h"
 #include "service/core/text.h"
+#include "tools/version.h"
 
 namespace {
 
@@ -43,7 +44,8 @@ const char kUsage[] =
     "      --step-ms N         pause per installation progress step\n"
     "      --fail CALL=STATUS  the call answers STATUS (repeatable)\n"
     "  devlinx-phone remove FARM NAME\n"
-    "  devlinx-phone list FARM\n";
+    "  devlinx-phone list FARM\n"
+    "  devlinx-phone --help | --version\n";
 
 struct Memory {
     std::string type;
@@ -253,6 +255,10 @@ int main(int argc, char** argv) {
     if (argc < 2 || std::string(argv[1]) == "--help") {
         std::fputs(kUsage, argc < 2 ? stderr : stdout);
         return argc < 2 ? 1 : 0;
+    }
+    if (std::string(argv[1]) == "--version") {
+        std::printf("%s %s\n", atlasync::kProductName, atlasync::kProductVersion);
+        return 0;
     }
     const std::string command = argv[1];
     const std::vector<std::string> args(argv + 2, argv + argc);

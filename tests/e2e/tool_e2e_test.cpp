@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
 
 #include "mapserver/drive/drive_writer.h"
 #include "service/content/map_settings.h"
@@ -38,6 +41,37 @@ protected:
                 m_volume.string()};
     }
     int world_port() const { return m_world->served().port(); }
+
+    // Runs the tool with --json; stdout must be one JSON document, stderr JSON lines.
+    nlohmann::json run_json(const std::string& command, int expectedStatus,
+                            std::vector<nlohmann::json>* errorLines = nullptr) {
+        const fs::path errors = m_work.path() / "stderr.txt";
+        std::vector<std::string> args = {"-c", "exec \"$0\" \"$@\" 2>\"" + errors.string() + "\"",
+                                         ATLASYNC_TOOL_PATH};
+        for (const std::string& arg : arguments(command)) {
+            args.push_back(arg);
+        }
+        args.push_back("--json");
+        std::string output;
+        EXPECT_EQ(run_program("/bin/sh", args, &output), expectedStatus) << output;
+        if (errorLines != nullptr) {
+            std::ifstream in(errors);
+            for (std::string line; std::getline(in, line);) {
+                errorLines->push_back(nlohmann::json::parse(line));
+            }
+        }
+        return nlohmann::json::parse(output);
+    }
+
+    static int step_code(const nlohmann::json& document, const std::string& step) {
+        for (const nlohmann::json& entry : document.at("steps")) {
+            if (entry.at("step") == step) {
+                return entry.at("code").get<int>();
+            }
+        }
+        ADD_FAILURE() << "no step " << step << " in " << document.dump();
+        return -1;
+    }
 
     std::wstring volume_version() const {
         FileSystemWin files(to_wide(m_volume.string()));
@@ -90,6 +124,46 @@ TEST_F(ToolEndToEnd, AnInterruptCancelsTheUpdateWithTwo) {
     EXPECT_NE(rest.find("Interrupted: cancelling."), std::string::npos) << rest;
     EXPECT_NE(rest.find("download: 2"), std::string::npos) << rest;
     EXPECT_NE(rest.find("finalize: 0"), std::string::npos) << rest;
+}
+
+TEST_F(ToolEndToEnd, CheckAsJsonIsOneDocumentOfDriveVersionsSizeAndSteps) {
+    const nlohmann::json document = run_json("check", 0);
+    EXPECT_EQ(document.at("result"), 0);
+    EXPECT_EQ(document.at("server"), "http://mapdata.localhost:" + std::to_string(world_port()));
+    EXPECT_TRUE(document.at("drive").at("maps_need_update").get<bool>());
+    EXPECT_EQ(document.at("drive").at("name"), m_volume.string());
+    EXPECT_EQ(document.at("map_data").at("installed_version"), "1.1.6.0");
+    EXPECT_EQ(document.at("map_data").at("offered_version"), "1.1.7.0");
+    EXPECT_GT(document.at("download").at("bytes").get<std::uint64_t>(), 0u);
+    EXPECT_EQ(document.at("regions").size(), 2u);
+    EXPECT_FALSE(document.at("voices").empty());
+    ASSERT_EQ(document.at("phones").size(), 1u);  // the volume, as a phone of its own
+    EXPECT_EQ(document.at("phones")[0].at("drives")[0].at("name"), m_volume.string());
+    EXPECT_EQ(step_code(document, "select_phone_drive"), 6);
+    EXPECT_EQ(document.at("steps").back(), (nlohmann::json{{"step", "finalize"}, {"code", 0}}));
+}
+
+TEST_F(ToolEndToEnd, UpdateAsJsonPrintsProgressLinesOnStderrAndTheOutcomeOnStdout) {
+    std::vector<nlohmann::json> progress;
+    const nlohmann::json document = run_json("update", 0, &progress);
+    EXPECT_EQ(document.at("result"), 0);
+    EXPECT_EQ(step_code(document, "download"), 0);
+    const auto finished = std::find_if(progress.begin(), progress.end(), [](const auto& line) {
+        return line.at("event") == "progress" && line.at("type") == "MSG_DOWNLOAD_PROGRESS" &&
+               line.at("kind") == "PACKAGE_FINISHED";
+    });
+    EXPECT_NE(finished, progress.end());
+    EXPECT_EQ(volume_version(), L"1.1.7.0");
+}
+
+TEST_F(ToolEndToEnd, AFailedCheckAsJsonStillPrintsItsDocumentWithTheFailingCode) {
+    const std::vector<std::string> args = {"check", "--server-root", "localhost:1", "--json"};
+    std::string output;
+    EXPECT_EQ(run_program(ATLASYNC_TOOL_PATH, args, &output), 9) << output;
+    const nlohmann::json document = nlohmann::json::parse(output);
+    EXPECT_EQ(document.at("result"), 9);
+    EXPECT_TRUE(document.at("drive").is_null());
+    EXPECT_EQ(step_code(document, "get_mapsapp_catalog"), 9);
 }
 
 }  // namespace

@@ -16,6 +16,8 @@
 #include "service/phones/phone_manager.h"
 #include "service/phones/phone_platform.h"
 #include "tools/command.h"
+#include "tools/commands/json_output.h"
+#include "tools/commands/session_report.h"
 #include "tools/interrupt.h"
 
 namespace atlasync::tool {
@@ -27,6 +29,7 @@ using namespace MapsService;
 struct Options {
     std::vector<std::filesystem::path> volumes;
     bool watch = false;
+    bool json = false;            // the list as one JSON document, then each message as a JSON line
     std::int32_t driveFlags = 0;  // 1: empty memory cards are maps drives; 2: phone memories too
 };
 
@@ -34,6 +37,8 @@ bool parse(const std::vector<std::string>& args, Options& options) {
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--watch") {
             options.watch = true;
+        } else if (args[i] == "--json") {
+            options.json = true;
         } else if (args[i] == "--volume" && i + 1 < args.size()) {
             options.volumes.emplace_back(args[++i]);
         } else if (args[i] == "--drive-flags" && i + 1 < args.size()) {
@@ -52,41 +57,41 @@ bool parse(const std::vector<std::string>& args, Options& options) {
     return true;
 }
 
-std::string narrow(const std::wstring& text) {
-    return to_narrow(text);
-}
-
-void list_phones() {
-    std::vector<Phone*> phones;
-    (void)PhoneManager::GetConnectedPhones(phones);
+void list_phones(bool json) {
+    const std::vector<PhoneReport> phones = connected_phones();
+    if (json) {
+        std::printf("%s\n", phones_json(phones).c_str());
+        std::fflush(stdout);
+        return;
+    }
     if (phones.empty()) {
         std::printf("No phones connected.\n");
     }
-    for (Phone* phone : phones) {
-        std::printf("phone %d  %s (serial %s, model %s, device type %d, generation %d)\n",
-                    phone->id(), narrow(phone->name()).c_str(),
-                    narrow(phone->serial_number()).c_str(), narrow(phone->model_name()).c_str(),
-                    phone->device_type(), phone->device_generation());
-        for (PhoneDrive* drive : phone->drives()) {
-            FileSystem& files = drive->file_system();
-            std::printf("  drive %d  %s  %s  %s  total %lld  free %lld\n", drive->id(),
-                        narrow(drive->name()).c_str(), narrow(files.get_memory_type()).c_str(),
-                        drive->valid() ? "valid" : "invalid",
-                        static_cast<long long>(files.total_space_bytes()),
-                        static_cast<long long>(files.free_space_bytes()));
+    for (const PhoneReport& phone : phones) {
+        std::printf("phone %d  %s (serial %s, model %s, device type %d, generation %d)\n", phone.id,
+                    phone.name.c_str(), phone.serial.c_str(), phone.model.c_str(), phone.deviceType,
+                    phone.generation);
+        for (const DriveReport& drive : phone.drives) {
+            std::printf("  drive %d  %s  %s  %s  total %lld  free %lld\n", drive.id,
+                        drive.name.c_str(), drive.memoryType.c_str(),
+                        drive.valid ? "valid" : "invalid", static_cast<long long>(drive.totalBytes),
+                        static_cast<long long>(drive.freeBytes));
         }
     }
 }
 
 // Prints each service message until interrupted.
-void watch() {
-    std::printf("Watching phones and drives; interrupt to stop.\n");
-    std::fflush(stdout);
+void watch(bool json) {
+    if (!json) {
+        std::printf("Watching phones and drives; interrupt to stop.\n");
+        std::fflush(stdout);
+    }
     catch_interrupts();
     while (!interrupted()) {
         Message message;
         if (get_message(message, 200) == kResultOk && message.type != MSG_NOTHING) {
-            std::printf("%s\n", narrow(describe_message(message)).c_str());
+            std::printf("%s\n", json ? message_json(message).c_str()
+                                     : to_narrow(describe_message(message)).c_str());
             std::fflush(stdout);
         }
     }
@@ -128,9 +133,9 @@ int run_phones(const std::vector<std::string>& args) {
     }
     // The listing shows what the start announced.
     drain_messages();
-    list_phones();
+    list_phones(options.json);
     if (options.watch) {
-        watch();
+        watch(options.json);
     }
     if (platform_finalize() != kResultOk) {
         std::fprintf(stderr, "atlasync-tool: the phone side did not stop cleanly\n");
@@ -142,7 +147,7 @@ int run_phones(const std::vector<std::string>& args) {
 }
 
 const CommandRegistration kPhones{Command{
-    "phones", "[--volume PATH]... [--drive-flags N] [--watch]",
+    "phones", "[--volume PATH]... [--drive-flags N] [--watch] [--json]",
     "list the connected phones and their drives; take folders as volumes; watch them come and go",
     run_phones}};
 

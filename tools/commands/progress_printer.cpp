@@ -11,6 +11,7 @@
 #include "service/core/message_queue.h"
 #include "service/core/text.h"
 #include "service/facade/maps_service.h"
+#include "tools/commands/json_output.h"
 #include "tools/interrupt.h"
 
 namespace atlasync::tool {
@@ -40,9 +41,15 @@ bool is_progress(std::int32_t type) {
            type == MSG_DELETE_PROGRESS || type == MSG_INSTALL_PROGRESS;
 }
 
+// Install messages carry the phone's figure first; the others the package's last.
+double shown_percent(const Message& message) {
+    return message.type == MSG_INSTALL_PROGRESS ? message.percent1 : message.percent2;
+}
+
 }  // namespace
 
-ProgressPrinter::ProgressPrinter() : m_terminal(isatty(STDOUT_FILENO) != 0) {
+ProgressPrinter::ProgressPrinter(Form form)
+    : m_form(form), m_terminal(form == Form::Text && isatty(STDOUT_FILENO) != 0) {
     catch_interrupts();
     m_thread = std::thread([this] { run(); });
 }
@@ -73,8 +80,12 @@ void ProgressPrinter::run() {
         if (interrupted() && !cancelled) {
             cancelled = true;
             end_bar();
-            std::printf("Interrupted: cancelling.\n");
-            std::fflush(stdout);
+            if (m_form == Form::Json) {
+                std::fprintf(stderr, "%s\n", interrupted_json().c_str());
+            } else {
+                std::printf("Interrupted: cancelling.\n");
+                std::fflush(stdout);
+            }
             (void)cancel_operation();
         }
         Message message;
@@ -93,6 +104,16 @@ void ProgressPrinter::run() {
 }
 
 void ProgressPrinter::print(const Message& message) {
+    if (m_form == Form::Json) {
+        // Running progress once per whole percent, like the text lines.
+        const int whole = static_cast<int>(shown_percent(message));
+        if (is_progress(message.type) && message.kind == ITEM_PROGRESS && whole == m_lastPercent) {
+            return;
+        }
+        m_lastPercent = is_progress(message.type) ? whole : -1;
+        std::fprintf(stderr, "%s\n", message_json(message).c_str());
+        return;
+    }
     if (is_progress(message.type)) {
         print_progress(message);
         return;
@@ -103,10 +124,7 @@ void ProgressPrinter::print(const Message& message) {
 }
 
 void ProgressPrinter::print_progress(const Message& message) {
-    // Install messages carry the phone's figure first; the others the package's last.
-    const double percent =
-        message.type == MSG_INSTALL_PROGRESS ? message.percent1 : message.percent2;
-    const int whole = static_cast<int>(percent);
+    const int whole = static_cast<int>(shown_percent(message));
     const char* title = progress_title(message.type);
     if (m_terminal) {
         constexpr int kWidth = 40;

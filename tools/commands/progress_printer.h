@@ -10,10 +10,12 @@ namespace atlasync::tool {
 
 // The tool's message pump: prints the service's messages, progress as a bar on
 // a terminal and as lines otherwise, and turns an interrupt (Ctrl-C) into the
-// service's cancel.
+// service's cancel. In JSON every message is one JSON line on stderr, so that
+// stdout carries nothing but the command's document.
 class ProgressPrinter {
 public:
-    ProgressPrinter();
+    enum class Form { Text, Json };
+    explicit ProgressPrinter(Form form = Form::Text);
     // Ends the pump through the queue's finish message.
     ~ProgressPrinter();
     ProgressPrinter(const ProgressPrinter&) = delete;
@@ -29,6 +31,7 @@ private:
     void print_progress(const MapsService::Message& message);
     void end_bar();
 
+    const Form m_form;
     const bool m_terminal;
     bool m_barShown = false;
     int m_lastPercent = -1;

@@ -2,16 +2,21 @@
 
 #include "tools/commands/service_session.h"
 
+#include <cstdarg>
 #include <cstdio>
 #include <filesystem>
 
+#include "service/content/map_settings.h"
+#include "service/content/maps_update_info.h"
 #include "service/content/phone_drive.h"
+#include "service/content/version_manager.h"
 #include "service/core/message_queue.h"
 #include "service/core/text.h"
 #include "service/devices/file_system.h"
 #include "service/facade/maps_service.h"
 #include "service/phones/phone_manager.h"
 #include "service/phones/phone_platform.h"
+#include "tools/commands/json_output.h"
 
 namespace atlasync::tool {
 
@@ -83,6 +88,8 @@ bool parse_session_options(const char* command, const std::vector<std::string>& 
                 std::filesystem::absolute(volume).lexically_normal().string());
         } else if (arg == "--app" && allowApp) {
             options.app = true;
+        } else if (arg == "--json") {
+            options.json = true;
         } else {
             std::fprintf(stderr, "atlasync-tool: %s: unexpected argument '%s'\n", command,
                          arg.c_str());
@@ -93,14 +100,27 @@ bool parse_session_options(const char* command, const std::vector<std::string>& 
 }
 
 ServiceSession::ServiceSession(SessionOptions options)
-    : m_options(std::move(options)), m_printer(std::make_unique<ProgressPrinter>()) {}
+    : m_options(std::move(options)),
+      m_printer(std::make_unique<ProgressPrinter>(m_options.json ? ProgressPrinter::Form::Json
+                                                                 : ProgressPrinter::Form::Text)) {}
 
 ServiceSession::~ServiceSession() {
     (void)finish();
 }
 
+void ServiceSession::say(const char* format, ...) const {
+    if (m_options.json) {
+        return;
+    }
+    va_list args;
+    va_start(args, format);
+    std::vprintf(format, args);
+    va_end(args);
+}
+
 bool ServiceSession::report(const char* step, Result result) {
-    std::printf("%s: %d\n", step, result);
+    m_report.steps.push_back({step, result});
+    say("%s: %d\n", step, result);
     std::fflush(stdout);
     if (succeeded(result)) {
         return true;
@@ -116,7 +136,8 @@ bool ServiceSession::check() {
         !report("set_server_root", set_server_root(m_options.serverRoot))) {
         return false;
     }
-    std::printf("server: %s\n", to_narrow(get_server_url()).c_str());
+    m_report.server = to_narrow(get_server_url());
+    say("server: %s\n", m_report.server.c_str());
     return report("get_mapsapp_catalog", get_mapsapp_catalog()) && start_service() &&
            choose_drive() && read_application_offer() && print_download_size();
 }
@@ -131,6 +152,7 @@ bool ServiceSession::start_service() {
             return false;
         }
     }
+    m_report.phones = connected_phones();
     return true;
 }
 
@@ -146,7 +168,7 @@ bool ServiceSession::choose_drive() {
             }
         }
         if (m_driveId == 0) {
-            std::printf("no maps drive found\n");
+            say("no maps drive found\n");
             return report("select_phone_drive", kResultInvalidDrive);
         }
     }
@@ -155,8 +177,12 @@ bool ServiceSession::choose_drive() {
         return false;
     }
     PhoneDrive* drive = current_drive();
-    std::printf("drive %d: %s, maps %s\n", m_driveId, to_narrow(drive->name()).c_str(),
-                m_versionCheck == kResultMapsNeedUpdate ? "need an update" : "are current");
+    m_report.driveId = m_driveId;
+    m_report.driveName = to_narrow(drive->name());
+    m_report.mapsNeedUpdate = m_versionCheck == kResultMapsNeedUpdate;
+    say("drive %d: %s, maps %s\n", m_driveId, m_report.driveName.c_str(),
+        m_report.mapsNeedUpdate ? "need an update" : "are current");
+    read_versions();
     if (!report("GetRegionList", GetRegionList(m_regions)) ||
         !report("GetVoicesList", GetVoicesList(m_voices))) {
         return false;
@@ -165,33 +191,58 @@ bool ServiceSession::choose_drive() {
     return true;
 }
 
-void ServiceSession::print_regions_and_voices() const {
-    std::printf("regions:");
+void ServiceSession::read_versions() {
+    PhoneDrive* drive = current_drive();
+    if (MapSettings* settings = drive->map_settings()) {
+        m_report.installedMapVersion = to_narrow(settings->map_version().to_text());
+        VersionInfo offered;
+        VersionManager versions(*drive);
+        if (versions.GetServerVersion(offered) == kResultOk && offered.is_valid()) {
+            m_report.offeredMapVersion = to_narrow(offered.to_text());
+        }
+    }
+    MapsappVersionInfo application;
+    if (drive->get_installed_mapsapp_version(application) && application.is_valid()) {
+        m_report.installedAppVersion = to_narrow(application.to_text());
+    }
+    if (!m_report.installedMapVersion.empty()) {
+        say("map data: %s installed, %s on the server\n", m_report.installedMapVersion.c_str(),
+            m_report.offeredMapVersion.empty() ? "unknown" : m_report.offeredMapVersion.c_str());
+    }
+}
+
+void ServiceSession::print_regions_and_voices() {
+    m_report.regions = m_regions;
+    say("regions:");
     for (std::int32_t region : m_regions) {
-        std::printf(" %d", region);
+        say(" %d", region);
     }
-    std::printf("\nvoices:");
+    say("\nvoices:");
     for (const VoiceInfo& voice : m_voices) {
-        std::printf(" %s(%d)", to_narrow(voice.name).c_str(), voice.id);
+        m_report.voices.push_back({voice.id, to_narrow(voice.name)});
+        say(" %s(%d)", m_report.voices.back().name.c_str(), voice.id);
     }
-    std::printf("\n");
+    say("\n");
 }
 
 bool ServiceSession::read_application_offer() {
     const Result result = get_mapsapp_update_info(m_updateInfo);
     // No offer for this phone is an answer, not a failure.
     if (result == kResultNoUpdateInfo || result == kResultInvalidDrive) {
-        std::printf("get_mapsapp_update_info: %d (no maps application offered)\n", result);
+        m_report.steps.push_back({"get_mapsapp_update_info", result});
+        say("get_mapsapp_update_info: %d (no maps application offered)\n", result);
         return true;
     }
     if (!report("get_mapsapp_update_info", result)) {
         return false;
     }
     m_offer = true;
-    std::printf("maps application offered: %s %s, %llu bytes\n",
-                to_narrow(m_updateInfo.title).c_str(),
-                to_narrow(m_updateInfo.newVersion.to_text()).c_str(),
-                static_cast<unsigned long long>(m_updateInfo.contentSize));
+    m_report.offeredAppTitle = to_narrow(m_updateInfo.title);
+    m_report.offeredAppVersion = to_narrow(m_updateInfo.newVersion.to_text());
+    m_report.offeredAppBytes = m_updateInfo.contentSize;
+    say("maps application offered: %s %s, %llu bytes\n", m_report.offeredAppTitle.c_str(),
+        m_report.offeredAppVersion.c_str(),
+        static_cast<unsigned long long>(m_updateInfo.contentSize));
     return true;
 }
 
@@ -203,9 +254,15 @@ bool ServiceSession::print_download_size() {
                 get_download_size(m_regions, m_voices, download, unpacked, items))) {
         return false;
     }
-    std::printf("download size: %.1f MB (%llu bytes), %.1f MB unpacked\n", megabytes(download),
-                static_cast<unsigned long long>(download), megabytes(unpacked));
-    print_items(items, 0);
+    m_report.sized = true;
+    m_report.downloadBytes = download;
+    m_report.unpackedBytes = unpacked;
+    m_report.items = items;
+    say("download size: %.1f MB (%llu bytes), %.1f MB unpacked\n", megabytes(download),
+        static_cast<unsigned long long>(download), megabytes(unpacked));
+    if (!m_options.json) {
+        print_items(items, 0);
+    }
     return true;
 }
 
@@ -229,6 +286,12 @@ int ServiceSession::finish() {
         Message message;
         while (get_message(message, 1) == kResultOk && message.type != MSG_NOTHING) {
         }
+    }
+    if (m_options.json && !m_finished) {
+        m_finished = true;
+        m_report.result = m_firstFailure;
+        std::printf("%s\n", session_json(m_report).c_str());
+        std::fflush(stdout);
     }
     return m_firstFailure;
 }

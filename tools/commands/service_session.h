@@ -9,6 +9,7 @@
 #include "service/content/voice_info.h"
 #include "service/core/result_codes.h"
 #include "tools/commands/progress_printer.h"
+#include "tools/commands/session_report.h"
 
 namespace atlasync::tool {
 
@@ -17,7 +18,8 @@ struct SessionOptions {
     std::int32_t driveId = 0;          // 0: the first maps drive found
     std::vector<std::string> volumes;  // folders handed in as USB volumes
     std::int32_t driveFlags = 0;
-    bool app = false;  // update: install an offered maps application too
+    bool app = false;   // update: install an offered maps application too
+    bool json = false;  // one JSON document on stdout, progress as JSON lines on stderr
 };
 
 // Parses the options shared by check and update; false (reported) on bad input.
@@ -25,7 +27,8 @@ bool parse_session_options(const char* command, const std::vector<std::string>& 
                            SessionOptions& options);
 
 // Runs the wizard's service calls in the wizard's order and prints what each
-// found. Keeps the first failing code as the exit status.
+// found: as it goes in text, as one document at the end in JSON. Keeps the
+// first failing code as the exit status.
 class ServiceSession {
 public:
     explicit ServiceSession(SessionOptions options);
@@ -39,15 +42,18 @@ public:
     // The maps application (with --app), the map version and the download.
     bool update();
     // Stops the message pump, then finalises a started service; answers the
-    // exit status.
+    // exit status. In JSON the document is printed here, once.
     int finish();
 
 private:
+    // A line of the text output; nothing in JSON.
+    void say(const char* format, ...) const __attribute__((format(printf, 2, 3)));
     // Prints the step's result; false (and the code kept) when it failed.
     bool report(const char* step, MapsService::Result result);
     bool start_service();
     bool choose_drive();
-    void print_regions_and_voices() const;
+    void print_regions_and_voices();
+    void read_versions();
     bool read_application_offer();
     bool print_download_size();
 
@@ -58,6 +64,8 @@ private:
     MapsService::Result m_firstFailure = MapsService::kResultOk;
     std::int32_t m_driveId = 0;
     MapsService::Result m_versionCheck = MapsService::kResultOk;
+    SessionReport m_report;
+    bool m_finished = false;
     std::vector<std::int32_t> m_regions;
     std::vector<MapsService::VoiceInfo> m_voices;
     bool m_offer = false;
