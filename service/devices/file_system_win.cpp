@@ -98,11 +98,26 @@ bool FileSystemWin::through_link(const std::wstring& path, bool lastToo) const {
         }
         at = end + 1;
     }
-    std::string walked = root;
-    for (std::size_t i = 0; i < parts.size(); ++i) {
-        if (parts[i] == "..") {
+    std::ptrdiff_t depth = 0;
+    for (const std::string& part : parts) {
+        depth += part == ".." ? -1 : part == "." ? 0 : 1;
+        if (depth < 0) {
             return true;
         }
+    }
+    std::string walked = root;
+    std::vector<std::size_t> parents;  // lengths of walked before each step down
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        if (parts[i] == ".") {
+            continue;
+        }
+        if (parts[i] == "..") {
+            // Every folder walked so far is a real one, so ".." returns to its parent.
+            walked.resize(parents.back());
+            parents.pop_back();
+            continue;
+        }
+        parents.push_back(walked.size());
         walked += (walked.back() == '/' ? "" : "/") + parts[i];
         if (i + 1 == parts.size() && !lastToo) {
             break;

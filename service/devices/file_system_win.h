@@ -46,9 +46,10 @@ public:
                          ExtractionSink& sink, std::uint64_t& bytesWritten) override;
 
 private:
-    // Whether a path below the root passes through a symbolic link or "..", the
-    // path itself included when lastToo; such a path leads off the drive and is
-    // treated as missing. Paths outside the root (local work files) pass.
+    // Whether a path below the root passes through a symbolic link or climbs
+    // above the root with "..", the path itself included when lastToo; such a
+    // path leads off the drive and is treated as missing. Paths outside the
+    // root (local work files) pass.
     bool through_link(const std::wstring& path, bool lastToo) const;
 
     std::wstring m_rootPath;

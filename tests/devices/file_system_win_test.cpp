@@ -32,6 +32,17 @@ class LocalDrive : public ::testing::Test {
 protected:
     std::wstring at(const std::wstring& relative) const { return join_path(root, relative); }
 
+    // The folder lists exactly the one file, and sizedFolder sums to size.
+    void expect_only_file_and_size(const std::wstring& folder, const std::wstring& onlyFile,
+                                   const std::wstring& sizedFolder, std::uint64_t size) {
+        std::vector<std::wstring> files;
+        ASSERT_EQ(drive.fetch_filenames(at(folder), files), kResultOk);
+        EXPECT_EQ(files, std::vector<std::wstring>{at(onlyFile)});
+        std::uint64_t sum = 0;
+        ASSERT_EQ(drive.get_directory_size(at(sizedFolder), sum), kResultOk);
+        EXPECT_EQ(sum, size);
+    }
+
     TempDir work;
     std::wstring root = to_wide(work.path().string());
     FileSystemWin drive{root};
@@ -251,16 +262,13 @@ TEST_F(LocalDrive, LinksAreNeitherListedNorSizedNorEnteredAndAreRemovedAsLinks) 
     ASSERT_EQ(drive.fetch_sub_directories(at(L"voices"), folders), kResultOk);
     ASSERT_EQ(folders.size(), 1u);
     EXPECT_EQ(folders[0].path(), at(L"voices\\english"));
-    std::vector<std::wstring> files;
-    ASSERT_EQ(drive.fetch_filenames(at(L"voices\\english"), files), kResultOk);
-    EXPECT_EQ(files, (std::vector<std::wstring>{at(L"voices\\english\\v.dat")}));
-    std::uint64_t size = 0;
-    ASSERT_EQ(drive.get_directory_size(at(L"voices"), size), kResultOk);
-    EXPECT_EQ(size, 5u);
+    expect_only_file_and_size(L"voices\\english", L"voices\\english\\v.dat", L"voices", 5);
 
     // Through a link nothing is found, read, made or written.
     const std::wstring linked = at(L"voices\\linked");
+    std::vector<std::wstring> files;
     std::vector<std::uint8_t> data;
+    std::uint64_t size = 0;
     EXPECT_FALSE(drive.directory_exists(linked));
     EXPECT_FALSE(drive.file_exists(at(L"voices\\english\\keep.txt")));
     EXPECT_EQ(drive.fetch_filenames(linked, files), kResultFailed);
@@ -271,6 +279,9 @@ TEST_F(LocalDrive, LinksAreNeitherListedNorSizedNorEnteredAndAreRemovedAsLinks) 
     EXPECT_EQ(drive.write_file(join_path(linked, L"new.txt"), "x", 1, 0, true), kResultDiskError);
     EXPECT_EQ(drive.copy_to_device(at(L"voices\\english\\v.dat"), linked), kResultPhoneFull);
     EXPECT_EQ(drive.delete_file(join_path(linked, L"keep.txt")), kResultPhoneFileSystem);
+    EXPECT_TRUE(drive.directory_exists(at(L"voices\\english\\..\\english")));
+    EXPECT_EQ(drive.create_directory(at(L"new\\..\\..\\escaped")), kResultPhoneFileSystem);
+    EXPECT_FALSE(fs::exists(work.path().parent_path() / "escaped"));
 
     EXPECT_EQ(drive.delete_directory(linked), kResultOk);
     EXPECT_EQ(drive.delete_directory(at(L"voices")), kResultOk);
@@ -292,12 +303,7 @@ TEST_F(LocalDrive, SpecialFilesAreSkippedByListingsAndRefusedByReadsAndSizes) {
     std::copy(socketPath.begin(), socketPath.end(), address.sun_path);
     ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
 
-    std::vector<std::wstring> files;
-    ASSERT_EQ(drive.fetch_filenames(at(L"maps"), files), kResultOk);
-    EXPECT_EQ(files, (std::vector<std::wstring>{at(L"maps\\tile.dat")}));
-    std::uint64_t size = 0;
-    ASSERT_EQ(drive.get_directory_size(at(L"maps"), size), kResultOk);
-    EXPECT_EQ(size, 4u);
+    expect_only_file_and_size(L"maps", L"maps\\tile.dat", L"maps", 4);
 
     for (const wchar_t* name : {L"maps\\fifo", L"maps\\socket"}) {
         EXPECT_FALSE(drive.file_exists(at(name))) << name;
