@@ -151,7 +151,10 @@ bool QuotaFile::read_legacy_form(const std::vector<std::wstring>& lines) {
     } catch (const ConversionFailedException&) {
         return false;
     }
+    // Leading blanks go as in the current form, which drops them on the next
+    // read: kept here, the rewritten file would name another folder.
     std::wstring diskcache = line.substr(semicolon + 1);
+    diskcache.erase(0, std::min(diskcache.find_first_not_of(L" \t"), diskcache.size()));
     replace_all(diskcache, L"\\\\", L"\\");
     refuse_folders_off_the_drive({{L"diskcache", &diskcache}});
     m_quota = quota;
