@@ -1,6 +1,6 @@
 // Any quota file is either refused or read; what is read survives being
 // rewritten in the current form and read again (the font folder only shortens),
-// and a file in the current form is rewritten byte for byte, whatever its bytes.
+// and the rewritten file is rewritten again byte for byte, whatever its bytes.
 
 #include <unistd.h>
 
@@ -70,8 +70,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         const std::string written = content_of(folder / "qf");
         QuotaFile second(drive, to_wide(folder.string()) + L"\\qf");
-        if (!same(first, second) || second.write() != kResultOk ||
-            content_of(folder / "qf") != written) {
+        if (!same(first, second) || second.write() != kResultOk) {
+            std::abort();
+        }
+        // Only a font folder that shortened again may change the bytes.
+        if (first.ttffiles() == second.ttffiles() && content_of(folder / "qf") != written) {
             std::abort();
         }
     } catch (const PhoneDriveInvalidException&) {
