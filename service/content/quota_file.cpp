@@ -1,7 +1,6 @@
 #include "service/content/quota_file.h"
 
 #include <algorithm>
-#include <cwctype>
 #include <string_view>
 #include <vector>
 
@@ -22,8 +21,9 @@ bool leaves_root(const std::wstring& folder) {
     if (folder.empty()) {
         return false;
     }
+    const wchar_t letter = static_cast<wchar_t>(folder[0] | 0x20);  // lower-cased if ASCII
     if (folder.front() == L'\\' || folder.front() == L'/' ||
-        (folder.size() >= 2 && folder[1] == L':' && std::iswalpha(folder[0]) != 0)) {
+        (folder.size() >= 2 && folder[1] == L':' && letter >= L'a' && letter <= L'z')) {
         return true;
     }
     int depth = 0;
