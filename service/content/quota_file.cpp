@@ -1,6 +1,7 @@
 #include "service/content/quota_file.h"
 
-#include <cwchar>
+#include <algorithm>
+#include <string_view>
 #include <vector>
 
 #include "service/content/content_text.h"
@@ -13,21 +14,33 @@ namespace MapsService {
 
 namespace {
 
-// Wide text to the C runtime's multibyte form; characters it cannot convert become "?".
-std::string to_multibyte(const std::wstring& text) {
-    std::string out;
-    std::mbstate_t state{};
-    char buffer[MB_LEN_MAX];
-    for (wchar_t c : text) {
-        const std::size_t length = std::wcrtomb(buffer, c, &state);
-        if (length == static_cast<std::size_t>(-1)) {
-            out += '?';
-            state = std::mbstate_t{};
-        } else {
-            out.append(buffer, length);
-        }
+// Whether a folder setting names a place outside the drive's root: absolute,
+// with a drive letter, or climbing above the root with "..". Both slash kinds
+// separate, as the phone and the PC each write their own.
+bool leaves_root(const std::wstring& folder) {
+    if (folder.empty()) {
+        return false;
     }
-    return out;
+    const wchar_t letter = static_cast<wchar_t>(folder[0] | 0x20);  // lower-cased if ASCII
+    if (folder.front() == L'\\' || folder.front() == L'/' ||
+        (folder.size() >= 2 && folder[1] == L':' && letter >= L'a' && letter <= L'z')) {
+        return true;
+    }
+    int depth = 0;
+    std::size_t start = 0;
+    while (start <= folder.size()) {
+        const std::size_t end = std::min(folder.find_first_of(L"\\/", start), folder.size());
+        const std::wstring_view part(folder.data() + start, end - start);
+        if (part == L"..") {
+            if (--depth < 0) {
+                return true;
+            }
+        } else if (!part.empty() && part != L".") {
+            ++depth;
+        }
+        start = end + 1;
+    }
+    return false;
 }
 
 void replace_all(std::wstring& text, const std::wstring& from, const std::wstring& to) {
@@ -44,7 +57,8 @@ QuotaFile::QuotaFile(FileSystem& fileSystem, std::wstring path)
     std::vector<std::uint8_t> bytes;
     // A file that cannot be read is one that neither form accepts.
     const bool read = m_fileSystem.read_file(m_path, bytes) == kResultOk;
-    const std::vector<std::wstring> lines = read ? text_lines(bytes) : std::vector<std::wstring>();
+    const std::vector<std::wstring> lines =
+        read ? drive_text_lines(bytes) : std::vector<std::wstring>();
     if (!read || (!read_current_form(lines) && !read_legacy_form(lines))) {
         throw PhoneDriveInvalidException();
     }
@@ -107,6 +121,10 @@ bool QuotaFile::read_current_form(const std::vector<std::wstring>& lines) {
     if (drive != std::wstring::npos) {
         m_ttffiles.erase(0, drive + 2);
     }
+    refuse_folders_off_the_drive({{L"cachedats", &m_cachedats},
+                                  {L"diskcache", &m_diskcache},
+                                  {L"voicefiles", &m_voicefiles},
+                                  {L"ttffiles", &m_ttffiles}});
     const std::wstring clientVersion = get_optional_value(values, L"client_version");
     if (!clientVersion.empty()) {
         m_hasClientVersion = true;
@@ -133,8 +151,12 @@ bool QuotaFile::read_legacy_form(const std::vector<std::wstring>& lines) {
     } catch (const ConversionFailedException&) {
         return false;
     }
+    // Leading blanks go as in the current form, which drops them on the next
+    // read: kept here, the rewritten file would name another folder.
     std::wstring diskcache = line.substr(semicolon + 1);
+    diskcache.erase(0, std::min(diskcache.find_first_not_of(L" \t"), diskcache.size()));
     replace_all(diskcache, L"\\\\", L"\\");
+    refuse_folders_off_the_drive({{L"diskcache", &diskcache}});
     m_quota = quota;
     m_diskcache = diskcache;
     m_clientId = L"R47";
@@ -144,6 +166,18 @@ bool QuotaFile::read_legacy_form(const std::vector<std::wstring>& lines) {
         m_voicefiles = m_fileSystem.get_root_directory().path() + L"\\private\\20001f66\\settings";
     }
     return true;
+}
+
+void QuotaFile::refuse_folders_off_the_drive(
+    std::initializer_list<std::pair<const wchar_t*, const std::wstring*>> folders) const {
+    for (const auto& [key, value] : folders) {
+        if (leaves_root(*value)) {
+            // Every wipe and download below such a folder would act next to the drive.
+            TraceError(L"quota file %s: %s:%s leads off the drive; not a maps drive",
+                       m_path.c_str(), key, value->c_str());
+            throw PhoneDriveInvalidException();
+        }
+    }
 }
 
 Result QuotaFile::write() {
@@ -171,7 +205,7 @@ Result QuotaFile::write() {
     if (!m_build.empty()) {
         text += L"build:" + m_build + L"\n";
     }
-    const std::string bytes = to_multibyte(text);
+    const std::string bytes = encode_drive_text(text);
     return m_fileSystem.write_file(m_path, bytes.data(), static_cast<std::uint32_t>(bytes.size()),
                                    0, true);
 }

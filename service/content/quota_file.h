@@ -1,8 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "service/content/version_info.h"
@@ -60,6 +62,10 @@ public:
 private:
     bool read_current_form(const std::vector<std::wstring>& lines);
     bool read_legacy_form(const std::vector<std::wstring>& lines);
+    // Throws PhoneDriveInvalidException (traced with the value) for a folder
+    // that is absolute, has a drive letter or climbs above the root.
+    void refuse_folders_off_the_drive(
+        std::initializer_list<std::pair<const wchar_t*, const std::wstring*>> folders) const;
 
     FileSystem& m_fileSystem;  // not owned
     std::wstring m_path;

@@ -70,8 +70,10 @@ void ConnectivityWatcher::run() {
     std::unique_lock lock(m_mutex);
     while (!m_wake.wait_for(lock, kPollInterval, [this] { return m_stop; })) {
         lock.unlock();
-        const bool watching = poll(m_release, ConnectivityRequest::Release) |
-                              poll(m_reload, ConnectivityRequest::Reload);
+        // Both are polled every round, whatever the first answers.
+        const bool watchingRelease = poll(m_release, ConnectivityRequest::Release);
+        const bool watchingReload = poll(m_reload, ConnectivityRequest::Reload);
+        const bool watching = watchingRelease || watchingReload;
         lock.lock();
         if (!watching) {
             return;

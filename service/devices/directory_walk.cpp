@@ -65,18 +65,17 @@ bool LocalFolder::next(LocalEntry& entry) {
                 m_failed = true;
                 return false;
             }
-            type = S_ISDIR(info.st_mode) ? DT_DIR : S_ISLNK(info.st_mode) ? DT_LNK : DT_REG;
+            type = S_ISDIR(info.st_mode)   ? DT_DIR
+                   : S_ISLNK(info.st_mode) ? DT_LNK
+                   : S_ISREG(info.st_mode) ? DT_REG
+                                           : DT_FIFO;
         }
         entry.kind = type == DT_DIR   ? LocalEntryKind::Directory
                      : type == DT_LNK ? LocalEntryKind::SymbolicLink
-                                      : LocalEntryKind::File;
+                     : type == DT_REG ? LocalEntryKind::File
+                                      : LocalEntryKind::Other;
         return true;
     }
-}
-
-bool LocalFolder::link_is_directory(const std::string& name) const {
-    struct stat info {};
-    return ::fstatat(fd(), name.c_str(), &info, 0) == 0 && S_ISDIR(info.st_mode);
 }
 
 }  // namespace MapsService

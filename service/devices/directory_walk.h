@@ -6,8 +6,9 @@
 
 namespace MapsService {
 
-// What a folder entry is, without following symbolic links.
-enum class LocalEntryKind { File, Directory, SymbolicLink };
+// What a folder entry is, without following symbolic links. Other covers
+// FIFOs, sockets and devices: reading one can block or have side effects.
+enum class LocalEntryKind { File, Directory, SymbolicLink, Other };
 
 struct LocalEntry {
     std::string name;  // never "." or ".."
@@ -29,8 +30,6 @@ public:
     // The next entry; false at the end or when reading fails (see failed()).
     bool next(LocalEntry& entry);
     bool failed() const { return m_failed; }
-    // Whether a symbolic link in this folder leads to a folder.
-    bool link_is_directory(const std::string& name) const;
 
 private:
     DIR* m_dir = nullptr;

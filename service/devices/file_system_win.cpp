@@ -5,6 +5,7 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 
@@ -29,8 +30,8 @@ bool native_stat(const std::wstring& path, struct stat& info) {
     return ::stat(to_native_path(path).c_str(), &info) == 0;
 }
 
-// Sums the files below an open folder, skipping dot names and never entering a
-// link, so a link back up cannot make the walk endless.
+// Sums the regular files below an open folder, skipping dot names. Links are
+// neither counted nor entered: what they point at is not on the drive.
 bool add_folder_size(LocalFolder& folder, std::uint64_t& size) {
     LocalEntry entry;
     while (folder.next(entry)) {
@@ -42,21 +43,18 @@ bool add_folder_size(LocalFolder& folder, std::uint64_t& size) {
             if (!child.is_open() || !add_folder_size(child, size)) {
                 return false;
             }
-            continue;
-        }
-        struct stat info {};
-        if (::fstatat(folder.fd(), entry.name.c_str(), &info, 0) != 0) {
-            return entry.kind == LocalEntryKind::SymbolicLink;  // a dangling link holds nothing
-        }
-        if (S_ISREG(info.st_mode)) {
-            size += static_cast<std::uint64_t>(info.st_size);
+        } else if (entry.kind == LocalEntryKind::File) {
+            struct stat info {};
+            if (::fstatat(folder.fd(), entry.name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
+                return false;
+            }
+            size += S_ISREG(info.st_mode) ? static_cast<std::uint64_t>(info.st_size) : 0;
         }
     }
     return !folder.failed();
 }
 
-// Calls back with every entry's name and whether it leads to a folder (links
-// to folders count as folders in a listing); 1 when the folder cannot be read.
+// Calls back with every entry's name and kind; 1 when the folder cannot be read.
 template <typename Visit>
 Result list_folder(const std::wstring& path, Visit visit) {
     LocalFolder folder(to_native_path(path));
@@ -65,9 +63,7 @@ Result list_folder(const std::wstring& path, Visit visit) {
     }
     LocalEntry entry;
     while (folder.next(entry)) {
-        visit(entry.name, entry.kind == LocalEntryKind::Directory ||
-                              (entry.kind == LocalEntryKind::SymbolicLink &&
-                               folder.link_is_directory(entry.name)));
+        visit(entry.name, entry.kind);
     }
     return kResultOk;
 }
@@ -84,11 +80,69 @@ DirectoryEntry FileSystemWin::get_root_directory() {
     return DirectoryEntry(m_rootPath, this);
 }
 
+bool FileSystemWin::through_link(const std::wstring& path, bool lastToo) const {
+    std::string root = to_native_path(m_rootPath);
+    while (root.size() > 1 && root.back() == '/') {
+        root.pop_back();
+    }
+    const std::string native = to_native_path(path);
+    if (native.compare(0, root.size(), root) != 0 ||
+        (native.size() > root.size() && native[root.size()] != '/' && root != "/")) {
+        return false;  // a local file of ours, such as a download in the work folder
+    }
+    std::vector<std::string> parts;
+    for (std::size_t at = root.size(); at < native.size();) {
+        const std::size_t end = std::min(native.find('/', at), native.size());
+        if (end > at) {
+            parts.push_back(native.substr(at, end - at));
+        }
+        at = end + 1;
+    }
+    std::ptrdiff_t depth = 0;
+    for (const std::string& part : parts) {
+        depth += part == ".." ? -1 : part == "." ? 0 : 1;
+        if (depth < 0) {
+            return true;
+        }
+    }
+    std::string walked = root;
+    std::vector<std::size_t> parents;  // lengths of walked before each step down
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        if (parts[i] == ".") {
+            continue;
+        }
+        if (parts[i] == "..") {
+            // Every folder walked so far is a real one, so ".." returns to its parent.
+            walked.resize(parents.back());
+            parents.pop_back();
+            continue;
+        }
+        parents.push_back(walked.size());
+        walked += (walked.back() == '/' ? "" : "/") + parts[i];
+        if (i + 1 == parts.size() && !lastToo) {
+            break;
+        }
+        struct stat info {};
+        if (::lstat(walked.c_str(), &info) != 0) {
+            return false;  // nothing below exists; the operation fails or creates real folders
+        }
+        if (S_ISLNK(info.st_mode)) {
+            TraceWarning(L"%s leads through the link %s; not followed", path.c_str(),
+                         to_wide(walked).c_str());
+            return true;
+        }
+    }
+    return false;
+}
+
 Result FileSystemWin::fetch_sub_directories(const std::wstring& path,
                                             std::vector<DirectoryEntry>& entries) {
     entries.clear();
-    return list_folder(path, [&](const std::string& name, bool isFolder) {
-        if (isFolder && name.front() != '.') {
+    if (through_link(path, true)) {
+        return kResultFailed;
+    }
+    return list_folder(path, [&](const std::string& name, LocalEntryKind kind) {
+        if (kind == LocalEntryKind::Directory && name.front() != '.') {
             entries.emplace_back(join_path(path, to_wide(name)), this);
         }
     });
@@ -96,8 +150,11 @@ Result FileSystemWin::fetch_sub_directories(const std::wstring& path,
 
 Result FileSystemWin::fetch_filenames(const std::wstring& path, std::vector<std::wstring>& paths) {
     paths.clear();
-    return list_folder(path, [&](const std::string& name, bool isFolder) {
-        if (!isFolder) {
+    if (through_link(path, true)) {
+        return kResultFailed;
+    }
+    return list_folder(path, [&](const std::string& name, LocalEntryKind kind) {
+        if (kind == LocalEntryKind::File) {
             paths.push_back(join_path(path, to_wide(name)));
         }
     });
@@ -109,23 +166,38 @@ const std::wstring& FileSystemWin::get_memory_type() {
 }
 
 Result FileSystemWin::delete_file(const std::wstring& path) {
+    if (through_link(path, false)) {
+        return kResultPhoneFileSystem;
+    }
     return ::unlink(to_native_path(path).c_str()) == 0 ? kResultOk : kResultPhoneFileSystem;
 }
 
 Result FileSystemWin::delete_directory(const std::wstring& path) {
+    if (through_link(path, false)) {
+        return kResultPhoneFileSystem;
+    }
     return delete_tree(path) == kResultOk ? kResultOk : kResultPhoneFileSystem;
 }
 
 Result FileSystemWin::create_directory(const std::wstring& path) {
+    if (through_link(path, true)) {
+        return kResultPhoneFileSystem;
+    }
     return platform_create_directory(path) == kResultOk ? kResultOk : kResultPhoneFileSystem;
 }
 
 Result FileSystemWin::get_file_size(const std::wstring& path, std::uint64_t& size) {
+    if (through_link(path, true)) {
+        return kResultPhoneFileSystem;
+    }
     return platform_get_file_size(path, size) == kResultOk ? kResultOk : kResultPhoneFileSystem;
 }
 
 Result FileSystemWin::get_directory_size(const std::wstring& path, std::uint64_t& size) {
     size = 0;
+    if (through_link(path, true)) {
+        return kResultPhoneFileSystem;
+    }
     LocalFolder folder(to_native_path(path));
     if (!folder.is_open() || !add_folder_size(folder, size)) {
         return kResultPhoneFileSystem;
@@ -136,7 +208,8 @@ Result FileSystemWin::get_directory_size(const std::wstring& path, std::uint64_t
 Result FileSystemWin::get_time(const std::wstring& path, FileTimes& times) {
     struct statx info {};
     constexpr unsigned kMask = STATX_ATIME | STATX_MTIME | STATX_CTIME | STATX_BTIME;
-    if (::statx(AT_FDCWD, to_native_path(path).c_str(), 0, kMask, &info) != 0) {
+    if (through_link(path, false) ||
+        ::statx(AT_FDCWD, to_native_path(path).c_str(), AT_SYMLINK_NOFOLLOW, kMask, &info) != 0) {
         return kResultPhoneFileSystem;
     }
     // Not every file system records a birth time; the status change time is the
@@ -148,18 +221,25 @@ Result FileSystemWin::get_time(const std::wstring& path, FileTimes& times) {
     return kResultOk;
 }
 
+// Below the root a link is neither a file nor a folder; the root itself may be
+// reached through one (a mount point alias).
 bool FileSystemWin::file_exists(const std::wstring& path) {
     struct stat info {};
-    return native_stat(path, info) && !S_ISDIR(info.st_mode);
+    return !through_link(path, true) && native_stat(path, info) && S_ISREG(info.st_mode);
 }
 
 bool FileSystemWin::directory_exists(const std::wstring& path) {
     struct stat info {};
-    return native_stat(path, info) && S_ISDIR(info.st_mode);
+    return !through_link(path, true) && native_stat(path, info) && S_ISDIR(info.st_mode);
 }
 
 Result FileSystemWin::read_file(const std::wstring& path, std::vector<std::uint8_t>& data) {
-    const int fd = ::open(to_native_path(path).c_str(), O_RDONLY | O_CLOEXEC);
+    if (through_link(path, true)) {
+        return kResultPhoneFileSystem;
+    }
+    // Without O_NONBLOCK a FIFO would hold the worker until someone writes to it.
+    const int fd = ::open(to_native_path(path).c_str(),
+                          O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         return kResultPhoneFileSystem;
     }
@@ -183,6 +263,9 @@ Result FileSystemWin::read_file(const std::wstring& path, std::vector<std::uint8
 
 Result FileSystemWin::write_file(const std::wstring& path, const void* data, std::uint32_t length,
                                  std::uint32_t /*reserved*/, bool overwrite) {
+    if (through_link(path, false)) {
+        return kResultDiskError;
+    }
     const std::string native = to_native_path(path);
     struct stat info {};
     if (!overwrite && ::lstat(native.c_str(), &info) == 0) {
@@ -200,12 +283,18 @@ Result FileSystemWin::write_file(const std::wstring& path, const void* data, std
 
 Result FileSystemWin::copy_to_device(const std::wstring& localSource,
                                      const std::wstring& targetFolder) {
+    if (through_link(targetFolder, true)) {
+        return kResultPhoneFull;
+    }
     const std::wstring target = join_path(targetFolder, file_part(localSource));
     return copy_local_file(to_native_path(localSource), to_native_path(target)) ? kResultOk
                                                                                 : kResultPhoneFull;
 }
 
 Result FileSystemWin::move_file(const std::wstring& source, const std::wstring& targetFolder) {
+    if (through_link(source, false) || through_link(targetFolder, true)) {
+        return kResultPhoneFileSystem;
+    }
     const std::string from = to_native_path(source);
     const std::string to = to_native_path(join_path(targetFolder, file_part(source)));
     // rename replaces an existing file in one step, so there is no moment
@@ -220,6 +309,9 @@ Result FileSystemWin::move_file(const std::wstring& source, const std::wstring& 
 }
 
 Result FileSystemWin::move_folder(const std::wstring& source, const std::wstring& targetFolder) {
+    if (through_link(source, false) || through_link(targetFolder, false)) {
+        return kResultPhoneFileSystem;
+    }
     return ::rename(to_native_path(source).c_str(), to_native_path(targetFolder).c_str()) == 0
                ? kResultOk
                : kResultPhoneFileSystem;

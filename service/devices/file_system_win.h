@@ -8,7 +8,8 @@ namespace MapsService {
 
 // A drive on the PC's own disks: the mounted volume of a phone attached as USB
 // mass storage, or any local folder. Drive paths map to native paths by turning
-// every backslash into "/". Failures are reported by codes only.
+// every backslash into "/". Failures are reported by codes only. Below the root
+// no symbolic link is ever followed and only regular files count as files.
 class FileSystemWin : public FileSystem {
 public:
     static constexpr std::int32_t kConnectionKind = 4;
@@ -45,6 +46,12 @@ public:
                          ExtractionSink& sink, std::uint64_t& bytesWritten) override;
 
 private:
+    // Whether a path below the root passes through a symbolic link or climbs
+    // above the root with "..", the path itself included when lastToo; such a
+    // path leads off the drive and is treated as missing. Paths outside the
+    // root (local work files) pass.
+    bool through_link(const std::wstring& path, bool lastToo) const;
+
     std::wstring m_rootPath;
     bool m_writeProtected;
 };

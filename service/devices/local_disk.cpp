@@ -98,7 +98,10 @@ Result platform_create_directory(const std::wstring& path) {
 }
 
 Result platform_get_file_size(const std::wstring& path, std::uint64_t& size) {
-    const int fd = ::open(to_native_path(path).c_str(), O_RDONLY | O_CLOEXEC);
+    // Opening a FIFO without O_NONBLOCK waits for a writer; a device may act on
+    // being opened at all. Only a regular file has a size worth reading.
+    const int fd = ::open(to_native_path(path).c_str(),
+                          O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         TraceError(L"%s: OpenFile() for %s returned with error: %d",
                    L"MapsService::platform_get_file_size", path.c_str(), errno);
@@ -106,20 +109,29 @@ Result platform_get_file_size(const std::wstring& path, std::uint64_t& size) {
     }
     struct stat info {};
     const bool known = ::fstat(fd, &info) == 0;
-    const int error = errno;
+    const int error = known ? 0 : errno;
     ::close(fd);
     if (!known) {
         TraceError(L"%s: GetFileSizeEx() for %s returned with error: %d",
                    L"MapsService::platform_get_file_size", path.c_str(), error);
         return kResultFailed;
     }
-    size = S_ISREG(info.st_mode) ? static_cast<std::uint64_t>(info.st_size) : 0;
+    if (!S_ISREG(info.st_mode)) {
+        TraceError(L"%s: %s is not a regular file", L"MapsService::platform_get_file_size",
+                   path.c_str());
+        return kResultFailed;
+    }
+    size = static_cast<std::uint64_t>(info.st_size);
     return kResultOk;
 }
 
 Result delete_tree(const std::wstring& path) {
     const std::string native = to_native_path(path);
     struct stat info {};
+    if (::lstat(native.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
+        // A link named as the tree goes as a link; its target is not ours to empty.
+        return ::unlink(native.c_str()) == 0 ? kResultOk : kResultFailed;
+    }
     if (::lstat(native.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
         (info.st_mode & kOwnerAll) != kOwnerAll) {
         ::chmod(native.c_str(), info.st_mode | kOwnerAll);

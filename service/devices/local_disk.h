@@ -15,11 +15,13 @@ namespace MapsService {
 // cannot be made (also when a file already holds its name).
 [[nodiscard]] Result platform_create_directory(const std::wstring& path);
 
-// 0 with the file's size in bytes, or 1 (traced) when it cannot be read.
+// 0 with the file's size in bytes, or 1 (traced) when it cannot be read or is
+// not a regular file (a link, folder, FIFO, socket or device).
 [[nodiscard]] Result platform_get_file_size(const std::wstring& path, std::uint64_t& size);
 
 // Removes the folder with everything below it, read-only files and folders too;
-// symbolic links are removed, never followed. 0, or 1 at the first failure.
+// symbolic links are removed, never followed, also when path itself is one.
+// 0, or 1 at the first failure.
 [[nodiscard]] Result delete_tree(const std::wstring& path);
 
 // The user's temporary folder: $TMPDIR (else /tmp) joined with "atlasync-<uid>",

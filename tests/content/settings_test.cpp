@@ -9,6 +9,7 @@
 #include "service/core/exceptions.h"
 #include "service/core/text.h"
 #include "service/devices/file_system_win.h"
+#include "service/devices/path_helpers.h"
 #include "tests/content/drive_fixture.h"
 
 namespace {
@@ -192,6 +193,53 @@ TEST_F(DriveSettings, LoadMapSettingsOfTheFileSystemBuildsThem) {
     EXPECT_EQ(fs.map_settings()->maps_root(), L"cities");
     // qtvmaps2.0 is a legacy client: its map package version text ends in "h".
     EXPECT_EQ(fs.map_settings()->map_package_version_text(), L"1.1.7h");
+}
+
+// Folder settings were joined to the root unchecked: a wipe or a download could
+// act next to the drive.
+TEST_F(DriveSettings, FolderSettingsLeavingTheDriveMakeItNoMapsDrive) {
+    const std::filesystem::path root = dir / "drive";
+    put_file(root / "cities/diskcache/config.cfg", config_bytes(1, 1, 7, 0, 4096, 24));
+    put_file(dir / "outside/diskcache/config.cfg", config_bytes(1, 1, 7, 0, 4096, 24));
+    FileSystemWin fs(to_wide(root.string()));
+    const std::string base = "format:QF\nclient_id:qtvmaps2.0\nquota:1\n";
+    const std::string kept = "diskcache:cities\\diskcache\n";
+    const std::string refused[] = {
+        kept + "voicefiles:..\\outside", kept + "voicefiles:cities/../../outside",
+        kept + "voicefiles:./a\\..\\..", kept + "cachedats:\\cities",
+        kept + "cachedats:/etc",         kept + "ttffiles:D:fonts",
+        kept + "voicefiles:c:\\voices",  "diskcache:..\\outside\\diskcache\n",
+    };
+    for (const std::string& folders : refused) {
+        put_file(root / "qf", base + folders + "\n");
+        EXPECT_THROW(MapSettings{fs}, PhoneDriveInvalidException) << folders;
+    }
+    put_file(root / "qf", "1;..\\outside\\diskcache");
+    EXPECT_THROW(MapSettings{fs}, PhoneDriveInvalidException) << "legacy form";
+
+    // Climbing within the drive and a drive prefix of the font folder are fine.
+    put_file(root / "qf",
+             base + kept + "voicefiles:cities\\..\\voices\nttffiles:E:\\cities\\fonts\n");
+    MapSettings settings(fs);
+    EXPECT_EQ(settings.voicefiles(), L"cities\\..\\voices");
+    EXPECT_EQ(settings.ttffiles(), L"cities\\fonts");
+}
+
+// qf text was read one byte per character and written back through the locale:
+// "caf\xC3\xA9" came back as C3 83 C2 A9 and such folder names were not found.
+TEST_F(DriveSettings, TextRoundTripsByteForByteAndNonAsciiFoldersResolve) {
+    const std::string text =
+        "format:QF\nclient_id:qtvmaps2.0\nvoice_mode:\nquota:5000\ndiskcache:cities\\diskcache\n"
+        "voicefiles:cities\\r\xC3\xB6sten\ncachedats:\nbuild:caf\xC3\xA9 \xFF\xC3\xE2\x82\n";
+    put_file(dir / "qf", text);
+    put_file(dir / "cities/r\xC3\xB6sten/english/config.xml", "voice");
+    FileSystemWin fs = drive_fs();
+    MapSettings settings(fs);
+    EXPECT_EQ(settings.build().substr(0, 4), L"caf\u00E9");
+    EXPECT_TRUE(fs.directory_exists(
+        join_path(fs.get_root_directory().path(), settings.voicefiles() + L"\\english")));
+    ASSERT_EQ(settings.quota_file().write(), kResultOk);
+    EXPECT_EQ(read_file(dir / "qf"), text);
 }
 
 }  // namespace

@@ -1,14 +1,20 @@
 #include "service/devices/file_system_win.h"
 
 #include <fcntl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <future>
 #include <stdexcept>
 
 #include <gtest/gtest.h>
 
 #include "service/core/text.h"
+#include "service/devices/local_disk.h"
 #include "service/devices/path_helpers.h"
 #include "service/zip/extract.h"
 #include "tests/support/child_process.h"
@@ -25,6 +31,17 @@ namespace {
 class LocalDrive : public ::testing::Test {
 protected:
     std::wstring at(const std::wstring& relative) const { return join_path(root, relative); }
+
+    // The folder lists exactly the one file, and sizedFolder sums to size.
+    void expect_only_file_and_size(const std::wstring& folder, const std::wstring& onlyFile,
+                                   const std::wstring& sizedFolder, std::uint64_t size) {
+        std::vector<std::wstring> files;
+        ASSERT_EQ(drive.fetch_filenames(at(folder), files), kResultOk);
+        EXPECT_EQ(files, std::vector<std::wstring>{at(onlyFile)});
+        std::uint64_t sum = 0;
+        ASSERT_EQ(drive.get_directory_size(at(sizedFolder), sum), kResultOk);
+        EXPECT_EQ(sum, size);
+    }
 
     TempDir work;
     std::wstring root = to_wide(work.path().string());
@@ -229,4 +246,82 @@ TEST_F(LocalDrive, UnzipArchiveReportsTheBytesAndTurnsASinkFailureIntoDiskError)
     sink.throwOnFile = true;
     EXPECT_EQ(drive.unzip_archive(at(L"a.zip"), at(L"work\\again"), sink, bytes), kResultDiskError);
     EXPECT_GT(bytes, 0u);
+}
+
+// Links to folders were listed as folders, so wipes and sizes went into their targets.
+TEST_F(LocalDrive, LinksAreNeitherListedNorSizedNorEnteredAndAreRemovedAsLinks) {
+    TempDir outside;
+    write_file(outside / "keep.txt", "users file");
+    write_file(outside / "sub/deep.txt", "users other file");
+    write_file(work / "voices/english/v.dat", "voice");
+    fs::create_symlink(outside.path(), work / "voices/linked");
+    fs::create_symlink(outside.path(), work / "voices/english/inner");
+    fs::create_symlink(outside / "keep.txt", work / "voices/english/keep.txt");
+
+    std::vector<DirectoryEntry> folders;
+    ASSERT_EQ(drive.fetch_sub_directories(at(L"voices"), folders), kResultOk);
+    ASSERT_EQ(folders.size(), 1u);
+    EXPECT_EQ(folders[0].path(), at(L"voices\\english"));
+    expect_only_file_and_size(L"voices\\english", L"voices\\english\\v.dat", L"voices", 5);
+
+    // Through a link nothing is found, read, made or written.
+    const std::wstring linked = at(L"voices\\linked");
+    std::vector<std::wstring> files;
+    std::vector<std::uint8_t> data;
+    std::uint64_t size = 0;
+    EXPECT_FALSE(drive.directory_exists(linked));
+    EXPECT_FALSE(drive.file_exists(at(L"voices\\english\\keep.txt")));
+    EXPECT_EQ(drive.fetch_filenames(linked, files), kResultFailed);
+    EXPECT_EQ(drive.read_file(join_path(linked, L"keep.txt"), data), kResultPhoneFileSystem);
+    EXPECT_EQ(drive.get_file_size(join_path(linked, L"keep.txt"), size), kResultPhoneFileSystem);
+    EXPECT_EQ(drive.get_directory_size(linked, size), kResultPhoneFileSystem);
+    EXPECT_EQ(drive.create_directory(join_path(linked, L"new")), kResultPhoneFileSystem);
+    EXPECT_EQ(drive.write_file(join_path(linked, L"new.txt"), "x", 1, 0, true), kResultDiskError);
+    EXPECT_EQ(drive.copy_to_device(at(L"voices\\english\\v.dat"), linked), kResultPhoneFull);
+    EXPECT_EQ(drive.delete_file(join_path(linked, L"keep.txt")), kResultPhoneFileSystem);
+    EXPECT_TRUE(drive.directory_exists(at(L"voices\\english\\..\\english")));
+    EXPECT_EQ(drive.create_directory(at(L"new\\..\\..\\escaped")), kResultPhoneFileSystem);
+    EXPECT_FALSE(fs::exists(work.path().parent_path() / "escaped"));
+
+    EXPECT_EQ(drive.delete_directory(linked), kResultOk);
+    EXPECT_EQ(drive.delete_directory(at(L"voices")), kResultOk);
+    EXPECT_FALSE(fs::exists(fs::symlink_status(work / "voices")));
+    EXPECT_EQ(read_file(outside / "keep.txt"), "users file");
+    EXPECT_EQ(read_file(outside / "sub/deep.txt"), "users other file");
+    EXPECT_EQ(std::distance(fs::directory_iterator(outside.path()), fs::directory_iterator()), 2);
+}
+
+// A FIFO counted as a file: opening it to read or size it blocked the worker for good.
+TEST_F(LocalDrive, SpecialFilesAreSkippedByListingsAndRefusedByReadsAndSizes) {
+    write_file(work / "maps/tile.dat", "tile");
+    ASSERT_EQ(mkfifo((work / "maps/fifo").c_str(), 0600), 0);
+    const int listener = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const std::string socketPath = (work / "maps/socket").string();
+    ASSERT_LT(socketPath.size(), sizeof address.sun_path);
+    std::copy(socketPath.begin(), socketPath.end(), address.sun_path);
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+
+    expect_only_file_and_size(L"maps", L"maps\\tile.dat", L"maps", 4);
+
+    for (const wchar_t* name : {L"maps\\fifo", L"maps\\socket"}) {
+        EXPECT_FALSE(drive.file_exists(at(name))) << name;
+        // Should an open block, a writer arriving after the deadline releases it.
+        auto attempt = std::async(std::launch::async, [&] {
+            std::vector<std::uint8_t> data;
+            std::uint64_t bytes = 0;
+            return std::make_pair(drive.read_file(at(name), data),
+                                  platform_get_file_size(at(name), bytes));
+        });
+        if (attempt.wait_for(std::chrono::seconds(5)) == std::future_status::timeout) {
+            ADD_FAILURE() << "reading the special file blocked";
+            const int unblock = ::open((work / "maps/fifo").c_str(), O_WRONLY | O_NONBLOCK);
+            attempt.wait();
+            ::close(unblock);
+        }
+        EXPECT_EQ(attempt.get(), std::make_pair(kResultPhoneFileSystem, kResultFailed)) << name;
+    }
+    ::close(listener);
+    EXPECT_EQ(drive.delete_directory(at(L"maps")), kResultOk);
 }

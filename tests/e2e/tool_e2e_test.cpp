@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -164,6 +165,49 @@ TEST_F(ToolEndToEnd, AFailedCheckAsJsonStillPrintsItsDocumentWithTheFailingCode)
     EXPECT_EQ(document.at("result"), 9);
     EXPECT_TRUE(document.at("drive").is_null());
     EXPECT_EQ(step_code(document, "get_mapsapp_catalog"), 9);
+}
+
+// Links in the voice folders led the wipe before an update into the user's files.
+TEST_F(ToolEndToEnd, UpdateOfAVolumeWithLinksOffItLeavesEveryFileOffItUntouched) {
+    TempDir outside;
+    write_file(outside / "home/notes.txt", "mine");
+    write_file(outside / "home/photos/p.jpg", "jpeg");
+    const fs::path voices = m_volume / "cities/diskcache/voices";
+    std::vector<fs::path> voiceFolders(fs::directory_iterator(voices), fs::directory_iterator{});
+    ASSERT_FALSE(voiceFolders.empty());
+    for (const fs::path& voice : voiceFolders) {
+        fs::create_symlink(outside / "home", voice / "home");
+    }
+    fs::create_symlink(outside / "home", voices / "v30_linked");
+    const auto before = snapshot(outside.path());
+
+    std::string output;
+    EXPECT_EQ(run_program(ATLASYNC_TOOL_PATH, arguments("update"), &output), 0) << output;
+    EXPECT_EQ(volume_version(), L"1.1.7.0");
+    EXPECT_EQ(snapshot(outside.path()), before);
+}
+
+// A qf naming a voice folder off the volume made the update wipe that folder.
+TEST_F(ToolEndToEnd, AVolumeWhoseSettingsPointOffItIsNoMapsDriveAndNothingChanges) {
+    TempDir outside;
+    fs::copy(m_volume / "cities/diskcache/voices", outside / "voices", fs::copy_options::recursive);
+    std::string qf = read_file(m_volume / "qf");
+    const std::string key = "voicefiles:";
+    const std::size_t at = qf.find(key);
+    ASSERT_NE(at, std::string::npos) << qf;
+    std::string offDrive = fs::relative(outside / "voices", m_volume).string();
+    std::replace(offDrive.begin(), offDrive.end(), '/', '\\');
+    qf.replace(at + key.size(), qf.find('\n', at) - at - key.size(), offDrive);
+    write_file(m_volume / "qf", qf);
+    const auto outsideBefore = snapshot(outside.path());
+    const auto volumeBefore = snapshot(m_volume);
+
+    std::string output;
+    EXPECT_EQ(run_program(ATLASYNC_TOOL_PATH, arguments("update"), &output), kResultInvalidDrive)
+        << output;
+    EXPECT_NE(output.find("no maps drive found"), std::string::npos) << output;
+    EXPECT_EQ(snapshot(outside.path()), outsideBefore);
+    EXPECT_EQ(snapshot(m_volume), volumeBefore);
 }
 
 }  // namespace

@@ -42,20 +42,46 @@ std::vector<std::string> ServedContent::log() const {
     return m_log;
 }
 
+namespace {
+
+std::size_t count_requests(const std::vector<std::string>& log, const std::string& prefix) {
+    std::size_t count = 0;
+    for (const auto& line : log) {
+        if (line.find(" GET " + prefix) != std::string::npos) {
+            ++count;
+        }
+    }
+    return count;
+}
+
+}  // namespace
+
 std::size_t ServedContent::requests_to(const std::string& prefix, std::size_t expected) const {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
     for (;;) {
-        std::size_t count = 0;
-        for (const auto& line : log()) {
-            if (line.find(" GET " + prefix) != std::string::npos) {
-                ++count;
-            }
-        }
+        const std::size_t count = count_requests(log(), prefix);
         if (count >= expected || std::chrono::steady_clock::now() > deadline) {
             return count;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
+}
+
+std::size_t ServedContent::requests_when_idle(const std::string& prefix) const {
+    // A line is logged just after its answer is sent; half a second without a
+    // new one means every answer the client has seen is counted.
+    constexpr auto kQuiet = std::chrono::milliseconds(500);
+    std::size_t lines = log().size();
+    auto quietSince = std::chrono::steady_clock::now();
+    while (std::chrono::steady_clock::now() - quietSince < kQuiet) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        const std::size_t now = log().size();
+        if (now != lines) {
+            lines = now;
+            quietSince = std::chrono::steady_clock::now();
+        }
+    }
+    return count_requests(log(), prefix);
 }
 
 }  // namespace atlasync::testing

@@ -31,6 +31,10 @@ public:
     // least `expected` are logged or two seconds passed: a line is written just
     // after its answer, so the client may see the answer first.
     std::size_t requests_to(const std::string& prefix, std::size_t expected) const;
+    // Number of logged requests whose target starts with the prefix once the
+    // server is idle (no line logged for a while): the count to compare when
+    // checking that no further request was made.
+    std::size_t requests_when_idle(const std::string& prefix) const;
 
 private:
     void start(const std::filesystem::path& folder);
