@@ -2,9 +2,12 @@
 # in a private folder lib/<multiarch>/atlasync whatever the prefix is, so that
 # the programs find them through a path relative to their own folder.
 
-if(CMAKE_LIBRARY_ARCHITECTURE AND NOT DEFINED CACHE{CMAKE_INSTALL_LIBDIR})
+# A plain "lib" is GNUInstallDirs' own default for prefixes other than /usr,
+# possibly cached by an earlier configure of the same build folder.
+if(CMAKE_LIBRARY_ARCHITECTURE AND (NOT DEFINED CACHE{CMAKE_INSTALL_LIBDIR}
+                                   OR "$CACHE{CMAKE_INSTALL_LIBDIR}" STREQUAL "lib"))
   set(CMAKE_INSTALL_LIBDIR lib/${CMAKE_LIBRARY_ARCHITECTURE}
-      CACHE PATH "Object code libraries (LIBDIR)")
+      CACHE PATH "Object code libraries (LIBDIR)" FORCE)
 endif()
 include(GNUInstallDirs)
 
