@@ -165,7 +165,7 @@ private:
         t_record.client = request.remote_addr + ":" + std::to_string(request.remote_port);
         t_record.method = request.method;
         t_record.target = request.target;
-        const std::optional<Fault> fault = m_faults.take(request.path);
+        const std::optional<Fault> fault = m_faults.take(request.path, query_of(request));
         Answer answer;
         if (fault) {
             t_record.fault = fault->describe();

@@ -120,6 +120,14 @@ TEST(FaultRule, GlobsMatchWholePathsWithStarsAcrossFolders) {
     EXPECT_TRUE(glob_matches("*a*b*c", "xxaxxbxxbxc"));
 }
 
+TEST(FaultPlan, APatternWithAQueryPicksRequestsByTheirQuery) {
+    FaultPlan plan;
+    plan.add(parse_fault("/pg?*7475*=status:500"));
+    EXPECT_FALSE(plan.take("/pg", "01027400"));
+    EXPECT_FALSE(plan.take("/pg"));
+    EXPECT_EQ(plan.take("/pg", "0174750A")->status, 500);
+}
+
 TEST(FaultPlan, FirstMatchingFaultAppliesAndACountedFaultRetires) {
     FaultPlan plan;
     plan.add(parse_fault("/pg=status:500,times:2"));
