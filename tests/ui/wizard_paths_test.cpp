@@ -157,7 +157,7 @@ TEST_F(WizardPaths, AConfirmedCancelDuringTheMapsApplicationUpdateStopsWithTwo) 
 // No test followed the maps application's transfer and installation.
 TEST_F(WizardPaths, TheInstallerTransferRewritesItsTextOnEveryEventAndTheInstallationEndsOn139) {
     // The phone asks the user twice: once to begin, once to finish.
-    create_phone("p", "SN-1", {"--user-actions", "2", "--step-ms", "40"});
+    create_phone("p", "SN-1", {"--user-actions", "2", "--step-ms", "100"});
     write_simulation_profile("UpdateVers=99.0.0.0\nMapsNeedUpdate=0\n");
     start_machine();
     ASSERT_TRUE(wait_for_page(WizardPage::UpdateAvailable));
@@ -172,7 +172,7 @@ TEST_F(WizardPaths, TheInstallerTransferRewritesItsTextOnEveryEventAndTheInstall
         return shown(call, WizardPage::Installing);
     };
     const auto texts = calls_between(m_host, transferShown, installingShown, "set_download_text");
-    // Ten steps of 40 ms: a text kept to one a second would show one or two.
+    // Ten steps of 100 ms: a text kept to one a second would show one or two.
     ASSERT_GE(texts.size(), 10u) << m_host.describe();
     const auto last = figures(texts.back().text);
     ASSERT_TRUE(last.has_value()) << MapsService::to_narrow(texts.back().text);

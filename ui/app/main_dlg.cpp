@@ -82,11 +82,10 @@ CMainDlg::CMainDlg()
     // The window menu's "About Atlasync...": a desktop without window menus
     // gets it from the window's context menu and from F1.
     m_aboutAction = new QAction(this);
-    QAction* about = m_aboutAction;
-    about->setObjectName(QStringLiteral("aboutAction"));
-    about->setShortcut(QKeySequence::HelpContents);
-    connect(about, &QAction::triggered, this, &CMainDlg::show_about);
-    addAction(about);
+    m_aboutAction->setObjectName(QStringLiteral("aboutAction"));
+    m_aboutAction->setShortcut(QKeySequence::HelpContents);
+    connect(m_aboutAction, &QAction::triggered, this, &CMainDlg::show_about);
+    addAction(m_aboutAction);
     setContextMenuPolicy(Qt::ActionsContextMenu);
     read_window_texts();
 }
