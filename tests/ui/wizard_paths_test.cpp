@@ -120,18 +120,20 @@ TEST_P(WizardStepFailure, ShowsItsHeadingAndTryAgainSelectsTheDriveAgain) {
               2);
 }
 
+// An answer of the wrong type fails at once, where a transfer might be repeated.
 INSTANTIATE_TEST_SUITE_P(
     WizardPaths, WizardStepFailure,
-    ::testing::Values(StepFailure{"DriveSelection", {"/vt=status:500,times:1"}, 108},
+    ::testing::Values(StepFailure{"DriveSelection", {"/vt=content-type:text/html,times:1"}, 108},
                       // The drive's catalogs: "map5" and "mapportervoicepkg30".
                       StepFailure{"RegionList",
-                                  {"/pg?*6D61703500*=status:500,times:1",
-                                   "/pg?*766F696365706B67333000*=status:500,times:1"},
+                                  {"/pg?*6D61703500*=content-type:text/html,times:1",
+                                   "/pg?*766F696365706B67333000*=content-type:text/html,times:1"},
                                   133},
                       // The installer catalog ("touchfw"): fetched at the start (its
                       // failure ignored there) and again for the update information.
-                      StepFailure{
-                          "UpdateInformation", {"/pg?*746F756368667700*=status:500,times:2"}, 134}),
+                      StepFailure{"UpdateInformation",
+                                  {"/pg?*746F756368667700*=content-type:text/html,times:2"},
+                                  134}),
     [](const auto& testCase) { return std::string(testCase.param.step); });
 
 // No test reached a cancel during the maps-application update.
