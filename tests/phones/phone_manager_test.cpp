@@ -133,6 +133,10 @@ struct OfferCase {
     const wchar_t* client;    // its "client"
 };
 
+void PrintTo(const OfferCase& offer, std::ostream* out) {
+    *out << offer.model << " generation " << offer.generation << " type " << offer.type;
+}
+
 class InstallerOffer : public PhonesWithDeviceTable,
                        public ::testing::WithParamInterface<OfferCase> {};
 
