@@ -144,10 +144,13 @@ void FaultPlan::clear() {
     m_faults.clear();
 }
 
-std::optional<Fault> FaultPlan::take(std::string_view path) {
+std::optional<Fault> FaultPlan::take(std::string_view path, std::string_view query) {
+    const std::string target =
+        query.empty() ? std::string() : std::string(path) + "?" + std::string(query);
     std::lock_guard lock(m_mutex);
     for (auto it = m_faults.begin(); it != m_faults.end(); ++it) {
-        if (!glob_matches(it->pattern, path)) {
+        if (!glob_matches(it->pattern, path) &&
+            (target.empty() || !glob_matches(it->pattern, target))) {
             continue;
         }
         Fault fault = *it;

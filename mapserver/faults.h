@@ -13,7 +13,9 @@ namespace atlasync::mapserver {
 // A misbehaviour the server shows on requests whose path matches a pattern,
 // so that tests can see how clients cope with slow, broken or wrong answers.
 struct Fault {
-    std::string pattern;                      // glob on the path: "*" and "?" match any text
+    // Glob on the path, or on the path, "?" and the query: "*" and "?" match
+    // any text, so "/pg?*746F75636866770*" is the catalog "touchfw".
+    std::string pattern;
     std::chrono::milliseconds delay{0};       // wait before answering
     std::optional<std::uint64_t> stallAfter;  // send this many body bytes, then nothing more
     std::optional<std::uint64_t> closeAfter;  // send this many body bytes, then close
@@ -40,8 +42,9 @@ class FaultPlan {
 public:
     void add(Fault fault);
     void clear();
-    // The first fault whose pattern matches the path, counting it as used.
-    std::optional<Fault> take(std::string_view path);
+    // The first fault whose pattern matches the path (or the path with its
+    // query), counting it as used.
+    std::optional<Fault> take(std::string_view path, std::string_view query = {});
 
 private:
     std::mutex m_mutex;

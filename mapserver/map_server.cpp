@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <stdexcept>
 #include <thread>
 
@@ -127,7 +128,15 @@ public:
             throw std::runtime_error("cannot listen on " + m_options.bind + " port " +
                                      std::to_string(m_options.port));
         }
-        m_thread = std::thread([this] { m_http.listen_after_bind(); });
+        m_thread = std::thread([this] {
+            m_http.listen_after_bind();
+            m_listenEnded = true;
+        });
+        // A stop before the listening loop runs would go unnoticed by it, and
+        // the join would wait for ever.
+        while (!m_http.is_running() && !m_listenEnded) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
         return m_port;
     }
 
@@ -156,7 +165,7 @@ private:
         t_record.client = request.remote_addr + ":" + std::to_string(request.remote_port);
         t_record.method = request.method;
         t_record.target = request.target;
-        const std::optional<Fault> fault = m_faults.take(request.path);
+        const std::optional<Fault> fault = m_faults.take(request.path, query_of(request));
         Answer answer;
         if (fault) {
             t_record.fault = fault->describe();
@@ -424,6 +433,7 @@ private:
     httplib::Server m_http;
     std::thread m_thread;
     std::atomic<bool> m_stopping{false};
+    std::atomic<bool> m_listenEnded{false};
     int m_port = 0;
 };
 

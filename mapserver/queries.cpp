@@ -79,6 +79,8 @@ std::optional<PackageQuery> parse_package_query(std::string_view hexText, QueryE
     bool nameSeen = false;
     bool sizeSeen = false;
     bool offsetSeen = false;
+    bool variantSeen = false;
+    bool flagSeen = false;
     std::optional<std::string> propertyName;
     for (const TlvItem& item : items->items()) {
         switch (item.tag) {
@@ -97,6 +99,18 @@ std::optional<PackageQuery> parse_package_query(std::string_view hexText, QueryE
                 nameSeen = true;
                 break;
             }
+            case tlv::kTagRequestVariant:
+                if (uint32_value(item) != tlv::kPackageRequestVariant) {
+                    return refuse<PackageQuery>(error, "request variant 10 expected");
+                }
+                variantSeen = true;
+                break;
+            case tlv::kTagRequestFlag:
+                if (item.length != 1 || item.value[0] != 0xFF) {
+                    return refuse<PackageQuery>(error, "request flag 0xFF expected");
+                }
+                flagSeen = true;
+                break;
             case tlv::kTagLanguage: {
                 const auto language = Decode::value_wide_string(item);
                 if (!language) {
@@ -158,6 +172,9 @@ std::optional<PackageQuery> parse_package_query(std::string_view hexText, QueryE
     }
     if (!typeSeen || !nameSeen || !sizeSeen || !offsetSeen) {
         return refuse<PackageQuery>(error, "package request lacks its type, name or page");
+    }
+    if (!variantSeen || !flagSeen) {
+        return refuse<PackageQuery>(error, "package request lacks its variant or flag");
     }
     return query;
 }

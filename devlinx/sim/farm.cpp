@@ -102,7 +102,7 @@ std::optional<PhoneConfig> read_phone(const fs::path& folder) {
     phone.device_id = ini->number("device_id", device_id_of(phone.serial));
     phone.applications = split_list(ini->text("applications"));
     phone.install_status = static_cast<DLNKRESULT>(ini->number("install_status", 0));
-    phone.install_user_action = ini->number("install_user_action", 0) != 0;
+    phone.install_user_action = static_cast<std::int32_t>(ini->number("install_user_action", 0));
     phone.install_writes_marker = ini->number("install_marker", 1) != 0;
     phone.install_step_ms = ini->number("install_step_ms", 0);
     for (const auto& [key, value] : ini->values()) {

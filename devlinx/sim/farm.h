@@ -44,7 +44,7 @@ struct PhoneConfig {
     // How an installation ends: its status, whether the phone asks the user
     // to act, whether it leaves the marker file, pause per progress step.
     DLNKRESULT install_status = DLNK_OK;
-    bool install_user_action = false;
+    std::int32_t install_user_action = 0;  // how often an installation asks the user
     bool install_writes_marker = true;
     std::uint32_t install_step_ms = 0;
     // Status a call answers instead of doing its work ("fail.DLNKWriteFile").

@@ -113,7 +113,7 @@ DLNKRESULT install(DLNKFSHANDLE fs, const PhoneConfig& phone, const fs::path& in
         }
     }
     out.close();
-    if (status == DLNK_OK && phone.install_user_action) {
+    for (std::int32_t asked = 0; status == DLNK_OK && asked < phone.install_user_action; ++asked) {
         notifier.state(DLNK_STATE_USER_ACTION, transferred, all);
         std::this_thread::sleep_for(std::chrono::milliseconds(phone.install_step_ms));
         if (fs->cancelled) {

@@ -40,6 +40,7 @@ const char kUsage[] =
     "      --applications A,B  applications already installed\n"
     "      --install-status S  status every installation ends with\n"
     "      --user-action       installations ask the user to act on the phone\n"
+    "      --user-actions N    installations ask the user N times\n"
     "      --no-marker         installations leave no marker file\n"
     "      --step-ms N         pause per installation progress step\n"
     "      --fail CALL=STATUS  the call answers STATUS (repeatable)\n"
@@ -102,6 +103,7 @@ int create(const std::vector<std::string>& args) {
         {"--applications", "applications"},
         {"--install-status", "install_status"},
         {"--step-ms", "install_step_ms"},
+        {"--user-actions", "install_user_action"},
     };
     std::vector<std::pair<char, std::string>> capacities;
     std::vector<std::pair<char, std::string>> labels;
@@ -124,7 +126,7 @@ int create(const std::vector<std::string>& args) {
         if (kKeys.count(option) != 0) {
             const bool numeric = option == "--type" || option == "--features" ||
                                  option == "--generation" || option == "--install-status" ||
-                                 option == "--step-ms";
+                                 option == "--step-ms" || option == "--user-actions";
             if (numeric && !parse_number(value)) {
                 return fail("option " + option + " needs a number, not '" + value + "'");
             }

@@ -71,17 +71,4 @@ const ServerRecord* Voice30Package::find_item(const VoiceInfo& voice) const {
     return find_item_by_file(file_part(voice.path));
 }
 
-void Voice30Package::get_items_for_voice(const VoiceInfo& voice, std::vector<URLInfo>& items) {
-    std::wstring languageId = voice.languageId;
-    if (languageId.empty() && !find_language_id(voice.name, languageId)) {
-        TraceWarning(L"voice %s not found", voice.name.c_str());
-        return;
-    }
-    for (const ServerRecord& record : m_records) {
-        if (record.attributes.value(L"language") == languageId) {
-            items.push_back(convert_item(record));
-        }
-    }
-}
-
 }  // namespace MapsService

@@ -54,8 +54,6 @@ public:
     bool read_voice_folder(FileSystem& fileSystem, const std::wstring& folder,
                            VoiceInfo& voice) override;
     const ServerRecord* find_item(const VoiceInfo& voice) const override;
-    // Appends the converted items in the voice's language.
-    void get_items_for_voice(const VoiceInfo& voice, std::vector<URLInfo>& items);
 };
 
 }  // namespace MapsService

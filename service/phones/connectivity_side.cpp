@@ -1,10 +1,10 @@
 #include "service/phones/connectivity_side.h"
 
+#include "service/content/velka_devices.h"
 #include "service/core/trace.h"
 #include "service/devices/connectivity_calls.h"
 #include "service/devices/linkdeck_file_system.h"
 #include "service/phones/device_side.h"
-#include "service/phones/device_table.h"
 #include "service/phones/dmapi_device_notify.h"
 
 namespace MapsService {
@@ -22,8 +22,9 @@ Result abandon_start(const char* step, Result status) {
 }  // namespace
 
 Result initialize_connectivity_side() {
-    // The phones enumerated below look their generation up in this table.
-    const Result table = load_device_generation_table();
+    // The phones enumerated below look their generation up in this table;
+    // without it they fall back on what the phone says of itself.
+    const Result table = velka_devices().load();
     if (table != kResultOk) {
         TraceError("loading the device table 'mclients' failed with %d", table);
     }

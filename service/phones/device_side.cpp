@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
+#include "service/content/velka_devices.h"
 #include "service/core/trace.h"
 #include "service/devices/connectivity_calls.h"
 #include "service/devices/linkdeck_file_system.h"
-#include "service/phones/device_table.h"
 #include "service/phones/phone_manager.h"
 
 namespace MapsService {
@@ -85,7 +85,7 @@ void read_general_info(Phone& phone, const std::wstring& name, const std::wstrin
 
 void read_device_generation(Phone& phone, const std::wstring& serial) {
     const std::wstring model = phone.model_name();
-    if (const auto generation = find_device_generation(model)) {
+    if (const auto generation = velka_devices().generation(model)) {
         TraceInfo(L"device generation for model %s found in package 'mclients': %d", model.c_str(),
                   *generation);
         phone.set_device_generation(*generation);

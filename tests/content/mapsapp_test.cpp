@@ -6,7 +6,6 @@
 #include "service/content/maps_app_package.h"
 #include "service/content/maps_update_info.h"
 #include "service/content/mapsapp_update.h"
-#include "service/content/velka_devices.h"
 #include "service/devices/file_system_win.h"
 #include "tests/content/drive_fixture.h"
 #include "tests/content/served_world.h"
@@ -14,7 +13,6 @@
 namespace {
 
 using namespace MapsService;
-using atlasync::mapserver::DriveOptions;
 using atlasync::testing::LocalDrive;
 using atlasync::testing::put_file;
 using atlasync::testing::read_file;
@@ -22,60 +20,18 @@ using atlasync::testing::ServedWorld;
 using atlasync::testing::TempDir;
 namespace fs = std::filesystem;
 
-// The catalogs are process-wide: each test starts from empty ones.
+// The catalog is process-wide: each test starts from an empty one. How the
+// device table steers the offer is tested with phones, which load it as they start.
 class MapsApp : public ::testing::Test {
 protected:
-    void SetUp() override {
-        maps_app_package().clear();
-        velka_devices().clear();
-    }
+    void SetUp() override { maps_app_package().clear(); }
     void TearDown() override { SetUp(); }
-
-    // The offer for a phone of that model and generation with a maps drive.
-    Result offer(const std::wstring& model, std::int32_t generation, MapsUpdateInfo& info,
-                 std::int32_t deviceType = 3) {
-        LocalDrive local(m_world.make_drive(DriveOptions{}));
-        local.phone.set_model_name(model);
-        local.phone.set_device_type(deviceType);
-        local.phone.set_device_generation(generation);
-        return local.drive->get_mapsapp_update_info(info);
-    }
 
     ServedWorld m_world;
 };
 
-TEST_F(MapsApp, GenerationChoosesThePlatformsInstallerOfTheRightClientKind) {
-    ASSERT_EQ(velka_devices().load(), kResultOk);
-    EXPECT_EQ(velka_devices().generation(L"vx-335n"), 335);
-
+TEST_F(MapsApp, ADriveWithoutPhoneIsOfferedNothing) {
     MapsUpdateInfo info;
-    ASSERT_EQ(offer(L"VX-335", 335, info), kResultOk);
-    EXPECT_EQ(info.mandatoryVersion.to_text(), L"3.3");
-    EXPECT_EQ(info.newVersion, VersionInfo(1, 3, 16, 0));
-    EXPECT_FALSE(info.title.empty());
-    EXPECT_GT(info.contentSize, 48u * 1024);
-    const auto item = maps_app_package().find_item(info.itemId);
-    ASSERT_TRUE(item.has_value());
-    EXPECT_EQ(item_attribute(*item, L"client"), L"old");
-
-    // A model listed as "cl" runs the new client: only "new" items qualify.
-    ASSERT_EQ(offer(L"VX-335N", 335, info), kResultOk);
-    EXPECT_EQ(info.newVersion, VersionInfo(1, 4, 2, 0));
-    EXPECT_EQ(item_attribute(*maps_app_package().find_item(info.itemId), L"client"), L"new");
-
-    ASSERT_EQ(offer(L"unknown model", 505, info), kResultOk);
-    EXPECT_EQ(info.mandatoryVersion.to_text(), L"5.0");
-    ASSERT_EQ(offer(L"VX-322", 322, info), kResultOk);
-    EXPECT_EQ(info.mandatoryVersion.to_text(), L"3.2");
-}
-
-TEST_F(MapsApp, NoInstallerForOldGenerationsLowDeviceTypesOrDrivesWithoutPhone) {
-    ASSERT_EQ(velka_devices().load(), kResultOk);
-    MapsUpdateInfo info;
-    EXPECT_EQ(offer(L"VX-335", 305, info), kResultNoUpdateInfo);
-    EXPECT_EQ(offer(L"VX-335", 0, info), kResultNoUpdateInfo);
-    EXPECT_EQ(offer(L"VX-335", 335, info, 1), kResultNoUpdateInfo);
-
     PhoneDrive orphan(nullptr, std::make_unique<FileSystemWin>(m_world.content().wstring()), false);
     EXPECT_EQ(orphan.get_mapsapp_update_info(info), kResultInvalidDrive);
 }

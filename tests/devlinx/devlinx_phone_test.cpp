@@ -17,7 +17,7 @@ TEST(DevlinxPhone, CreatesAPhoneWithItsMemoriesCapacitiesAndInstallBehaviour) {
     EXPECT_EQ(phone->model, L"X5");
     EXPECT_EQ(phone->generation, 320);
     EXPECT_EQ(phone->install_status, static_cast<int32_t>(0x80600000u));
-    EXPECT_TRUE(phone->install_user_action);
+    EXPECT_EQ(phone->install_user_action, 1);
     EXPECT_FALSE(phone->install_writes_marker);
     const auto memories = devlinx::sim::phone_memories(*phone);
     ASSERT_EQ(memories.size(), 3u);

@@ -189,6 +189,27 @@ TEST_F(ServiceEndToEnd, CheckAndUpdateBringAnOutdatedMemoryCardUpToDate) {
     expect_updated(*m_drive, m_card);
 }
 
+// The device table was never loaded: a phone listed as "cl" was offered the old client.
+TEST_F(ServiceEndToEnd, APhoneListedForTheNewClientIsOfferedAndInstallsTheNewClient) {
+    // The table gives this model generation 335; the phone itself says 305.
+    m_farm.create("p", {"--serial", "SN-E2E", "--model", "VX-335N", "--generation", "305"});
+    m_card = write_outdated_drive(m_farm.memory("p", 'E'));
+    ASSERT_NO_FATAL_FAILURE(start_service());
+    PhoneDrive* drive = maps_drive();
+    ASSERT_NE(drive, nullptr);
+    EXPECT_EQ(drive->phone()->device_generation(), 335);
+    ASSERT_EQ(select_phone_drive(drive->id()), kResultMapsNeedUpdate);
+    MapsUpdateInfo offer;
+    ASSERT_EQ(get_mapsapp_update_info(offer), kResultOk);
+    EXPECT_EQ(offer.mandatoryVersion.to_text(), L"3.3");
+    EXPECT_EQ(offer.newVersion, VersionInfo(1, 4, 2, 0));
+    ASSERT_EQ(update_mapsapp(offer), kResultOk);
+    EXPECT_EQ(read_file(m_farm.folder() / "p" / "installed.txt"), "maps_33_new\n");
+    FileSystemWin card(to_wide(m_card.string()));
+    ASSERT_NO_THROW(card.load_map_settings());
+    EXPECT_EQ(card.map_settings()->client_version(), VersionInfo(1, 4, 2, 0));
+}
+
 TEST_F(ServiceEndToEnd, CheckAndUpdateBringAnOutdatedUsbVolumeUpToDate) {
     const fs::path volume = write_outdated_drive(m_tmp.path() / "volume");
     ASSERT_NO_FATAL_FAILURE(start_service());

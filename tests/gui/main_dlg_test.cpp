@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QListWidget>
 #include <QPointer>
 #include <QProgressBar>
@@ -306,6 +307,25 @@ TEST_F(MainDlgTest, LanguagePageListsTheLanguagesAndHandsOverTheChosenOne) {
     QTest::mouseClick(button(1005), Qt::LeftButton);
     EXPECT_EQ(recorder.signals_, std::vector<std::uint16_t>{SIG_NEXT});
     EXPECT_EQ(dialog.chosen_language(), 0x040cu);
+}
+
+// The title, the About item and the final page's note kept the texts read
+// when the window was built.
+TEST_F(MainDlgTest, AfterALanguageSwitchEveryTextComesFromTheNewModule) {
+    dialog.set_languages({0x0407});
+    dialog.show_page(WizardPage::SelectLanguage);
+    auto* about = dialog.findChild<QAction*>(QStringLiteral("aboutAction"));
+    ASSERT_NE(about, nullptr);
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Atlasync"));
+    // As the machine does once the language page is left with German chosen.
+    CUILanguageManager languages({ATLASYNC_TEST_LANGUAGES});
+    ASSERT_TRUE(languages.switch_language(0x0407));
+    dialog.set_heading(WizardPage::Complete, text(125));
+    dialog.show_page(WizardPage::Complete);
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Atlasync (Deutsch)"));
+    EXPECT_EQ(about->text(), QStringLiteral("&Über Atlasync..."));
+    EXPECT_EQ(markup_of(1002), L"Aktualisierung erfolgreich!");
+    EXPECT_EQ(markup_of(1018), L"<font face=\"Velka Sans\">Karten und Stimmen verwalten.");
 }
 
 TEST_F(MainDlgTest, PagesPlayTheTutorialOrElseTheirBusyAnimation) {

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 
 #include "service/content/map_settings.h"
 #include "service/core/shared_mem.h"
@@ -19,6 +20,7 @@
 #include "tests/ui/wizard_flow_fixture.h"
 #include "ui/app/state_machine_dlg.h"
 #include "ui/controls/markup_label.h"
+#include "ui/pages/pages.h"
 #include "ui/pages/wiz_page.h"
 #include "ui/wizard/error_table.h"
 #include "ui/wizard/string_table.h"
@@ -206,19 +208,21 @@ TEST_F(WizardWindow, TryAgainOnTheRetryPageRunsTheFailedDownloadAgain) {
 
 TEST_F(WizardWindow, AFailedApplicationInstallShowsInstallingThenTheExitPageAndEndsWithItsCode) {
     // The phone asks the user to act, then refuses the installer: code 108.
-    create_phone("p", "SN-1", {"--user-action", "--install-status", "0x80100023"});
+    create_phone("p", "SN-1",
+                 {"--user-action", "--install-status", "0x80100023", "--step-ms", "100"});
     write_simulation_profile("UpdateVers=99.0.0.0\n");
     start_wizard(settings());
     ASSERT_TRUE(wait_for_shown(WizardPage::UpdateAvailable));
     EXPECT_NE(label(ui::kIdHeading), ui::text(129));
     click(ui::kIdNext);
     ASSERT_TRUE(wait_for_shown(WizardPage::ErrorExit));
-    // The phone's call for the user may be overtaken by the installation's end.
-    for (const Shown& shown : m_shown) {
-        if (shown.page == WizardPage::Installing) {
-            EXPECT_EQ(shown.header, L"Installing");
-        }
-    }
+    const auto installing = std::find_if(m_shown.begin(), m_shown.end(), [](const Shown& shown) {
+        return shown.page == WizardPage::Installing;
+    });
+    ASSERT_NE(installing, m_shown.end());
+    EXPECT_EQ(m_shown.back().page, WizardPage::ErrorExit);
+    EXPECT_EQ(static_cast<ui::CInstallingPage&>(m_dialog->page(WizardPage::Installing)).text(),
+              ui::text(138));
     EXPECT_EQ(label(ui::kIdHeading), ui::text(136));
     EXPECT_EQ(label(ui::kIdDescription), ui::error_text(108));
     EXPECT_TRUE(m_dialog->header_picture().isVisible());

@@ -63,6 +63,25 @@ TEST(PackageQueryParsing, BrokenQueriesAreRefusedWithAReason) {
     }
 }
 
+// Nothing held the client to the fixed values of tags 63 and 99.
+TEST(PackageQueryParsing, TheFixedVariantTenAndFlagFFAreRequired) {
+    const std::string valid = client_query({"touchfw", "", "", ""}, 0, 500);
+    const std::string variant = "3F04000A000000";  // tag 63, 32-bit 10
+    const std::string flag = "630100FF";           // tag 99, true
+    ASSERT_NE(valid.find(variant), std::string::npos) << valid;
+    ASSERT_NE(valid.find(flag), std::string::npos) << valid;
+    auto replaced = [&](const std::string& item, const std::string& by) {
+        std::string text = valid;
+        return text.replace(text.find(item), item.size(), by);
+    };
+    for (const std::string& text : {replaced(variant, "3F04000B000000"), replaced(variant, ""),
+                                    replaced(flag, "63010000"), replaced(flag, "")}) {
+        QueryError error;
+        EXPECT_FALSE(parse_package_query(text, error)) << text;
+        EXPECT_FALSE(error.message.empty()) << text;
+    }
+}
+
 TEST(ServiceQueryParsing, RequestTypeMustMatchTheServiceAndTagThreeAsksForTheList) {
     QueryError error;
     const auto version = parse_service_query("0102000400170400020000000000000000", 4, error);
@@ -101,6 +120,14 @@ TEST(FaultRule, GlobsMatchWholePathsWithStarsAcrossFolders) {
     EXPECT_TRUE(glob_matches("/?t", "/vt"));
     EXPECT_FALSE(glob_matches("/?t", "/t"));
     EXPECT_TRUE(glob_matches("*a*b*c", "xxaxxbxxbxc"));
+}
+
+TEST(FaultPlan, APatternWithAQueryPicksRequestsByTheirQuery) {
+    FaultPlan plan;
+    plan.add(parse_fault("/pg?*7475*=status:500"));
+    EXPECT_FALSE(plan.take("/pg", "01027400"));
+    EXPECT_FALSE(plan.take("/pg"));
+    EXPECT_EQ(plan.take("/pg", "0174750A")->status, 500);
 }
 
 TEST(FaultPlan, FirstMatchingFaultAppliesAndACountedFaultRetires) {

@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
+#include "service/content/maps_app_package.h"
+#include "service/content/maps_update_info.h"
+#include "service/content/velka_devices.h"
 #include "service/core/message_queue.h"
 #include "service/devices/linkdeck_file_system.h"
 #include "service/phones/device_side.h"
+#include "tests/content/served_world.h"
 #include "tests/phones/message_wait.h"
 #include "tests/phones/simulated_phones.h"
 
@@ -12,6 +16,17 @@ namespace {
 using namespace MapsService;
 
 class PhoneManagerOnSimulator : public SimulatedPhones {};
+
+// Phones started while a map server serves the world's device table.
+class PhonesWithDeviceTable : public SimulatedPhones {
+protected:
+    void TearDown() override {
+        SimulatedPhones::TearDown();
+        maps_app_package().clear();
+    }
+
+    ServedWorld m_world;
+};
 
 struct FlagCase {
     std::int32_t flags;
@@ -75,20 +90,12 @@ TEST_F(PhoneManagerOnSimulator, APhoneWithoutTypeAndALegacyClientIsOfTypeOne) {
     EXPECT_EQ(phone_with_serial(L"SN-L")->device_type(), 1);
 }
 
-TEST_F(PhoneManagerOnSimulator, PropertiesComeFromTheLibraryAndTheGenerationTableFirst) {
+TEST_F(PhonesWithDeviceTable, PropertiesComeFromTheLibraryAndTheGenerationTableFirst) {
     m_farm.create("a", {"--serial", "SN-A", "--model", "Tour 9", "--type", "0x2000020",
                         "--features", "0x220", "--generation", "335", "--imsi", "26201"});
-    m_farm.create("b", {"--serial", "SN-B", "--model", "Tour 7", "--type", "0x2001000",
+    m_farm.create("b", {"--serial", "SN-B", "--model", "vx-322", "--type", "0x2001000",
                         "--features", "0", "--generation", "305"});
     m_farm.create("c", {"--serial", "SN-C", "--type", "0x7777"});
-    set_device_generation_table({[] { return kResultServerError; },
-                                 [](const std::wstring& model) -> std::optional<std::int32_t> {
-                                     if (model == L"Tour 7") {
-                                         return 320;
-                                     }
-                                     return std::nullopt;
-                                 }});
-    // A device table that cannot be fetched does not keep phones out.
     start(0);
     Phone* a = phone_with_serial(L"SN-A");
     ASSERT_NE(a, nullptr);
@@ -102,10 +109,70 @@ TEST_F(PhoneManagerOnSimulator, PropertiesComeFromTheLibraryAndTheGenerationTabl
     ASSERT_NE(b, nullptr);
     EXPECT_EQ(b->device_type(), 5);
     EXPECT_FALSE(b->can_install_sis());
-    EXPECT_EQ(b->device_generation(), 320);  // the table wins
+    EXPECT_EQ(b->device_generation(), 322);  // the table wins, whatever the letter case
     EXPECT_EQ(b->imsi(), L"");
     EXPECT_EQ(phone_with_serial(L"SN-C")->device_type(), 0);
 }
+
+TEST_F(PhoneManagerOnSimulator, ADeviceTableThatCannotBeFetchedKeepsNoPhoneOut) {
+    // No map server here: the table stays empty and the phone's own generation counts.
+    m_farm.create("b", {"--serial", "SN-B", "--model", "VX-322", "--generation", "305"});
+    start(0);
+    Phone* b = phone_with_serial(L"SN-B");
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(b->device_generation(), 305);
+    EXPECT_FALSE(velka_devices().find(L"VX-322").has_value());
+}
+
+struct OfferCase {
+    const char* model;
+    const char* generation;  // what the phone itself reports
+    const char* type;
+    Result result;
+    const wchar_t* platform;  // "mandatory_version" of the installer offered
+    const wchar_t* client;    // its "client"
+};
+
+void PrintTo(const OfferCase& offer, std::ostream* out) {
+    *out << offer.model << " generation " << offer.generation << " type " << offer.type;
+}
+
+class InstallerOffer : public PhonesWithDeviceTable,
+                       public ::testing::WithParamInterface<OfferCase> {};
+
+TEST_P(InstallerOffer, FollowsTheGenerationAndTheClientKindOfTheDeviceTable) {
+    const OfferCase& c = GetParam();
+    m_farm.create("p", {"--serial", "SN-O", "--model", c.model, "--generation", c.generation,
+                        "--type", c.type});
+    start(0);
+    PhoneDrive* drive = drive_of(phone_with_serial(L"SN-O"), L"DEV");
+    ASSERT_NE(drive, nullptr);
+    MapsUpdateInfo info;
+    ASSERT_EQ(drive->get_mapsapp_update_info(info), c.result);
+    if (c.result != kResultOk) {
+        return;
+    }
+    EXPECT_EQ(info.mandatoryVersion.to_text(), c.platform);
+    const auto item = maps_app_package().find_item(info.itemId);
+    ASSERT_TRUE(item.has_value());
+    EXPECT_EQ(item_attribute(*item, L"client"), c.client);
+    EXPECT_EQ(info.newVersion, std::wstring(c.client) == L"new" ? VersionInfo(1, 4, 2, 0)
+                                                                : VersionInfo(1, 3, 16, 0));
+    EXPECT_FALSE(info.title.empty());
+    EXPECT_GT(info.contentSize, 48u * 1024);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    PhoneManager, InstallerOffer,
+    ::testing::Values(OfferCase{"VX-335", "335", "0x2000020", kResultOk, L"3.3", L"old"},
+                      // Listed as "cl" with generation 335: the phone's 305 is not asked.
+                      OfferCase{"VX-335N", "305", "0x2000020", kResultOk, L"3.3", L"new"},
+                      OfferCase{"VX-505N", "0", "0x2000020", kResultOk, L"5.0", L"new"},
+                      OfferCase{"unlisted", "505", "0x2000020", kResultOk, L"5.0", L"old"},
+                      OfferCase{"VX-322", "0", "0x2000020", kResultOk, L"3.2", L"old"},
+                      OfferCase{"unlisted", "305", "0x2000020", kResultNoUpdateInfo, L"", L""},
+                      OfferCase{"unlisted", "0", "0x2000020", kResultNoUpdateInfo, L"", L""},
+                      OfferCase{"VX-335", "335", "0x1000001", kResultNoUpdateInfo, L"", L""}));
 
 TEST(DeviceTypes, EachLibraryTypeCodeHasItsDeviceTypeAndOthersAreUnknown) {
     EXPECT_EQ(device_type_of(0x1000001), 1);

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "service/content/map_settings.h"
+#include "service/content/velka_devices.h"
 #include "service/phones/connectivity_side.h"
-#include "service/phones/device_table.h"
 #include "service/phones/phone_manager.h"
 #include "tests/content/drive_fixture.h"
 #include "tests/devlinx/phone_farm.h"
@@ -27,7 +27,7 @@ protected:
         drain_messages();
         MapsService::PhoneManager::FreeDeviceMap();
         MapsService::PhoneManager::SetDriveFlags(0);
-        MapsService::set_device_generation_table({});
+        MapsService::velka_devices().clear();
     }
 
     void start(std::int32_t driveFlags) {

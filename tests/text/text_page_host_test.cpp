@@ -201,6 +201,23 @@ TEST_F(TextHost, PlainProgressLinesComeAtMostOnceASecondAndTheLastStateWhenThePa
         << text;
 }
 
+// The page cleared for the installer's transfer hid the download's final figures.
+TEST_F(TextHost, ADownloadPageStartingAgainFirstShowsTheFiguresTheLastTransferEndedOn) {
+    auto& h = host();
+    h.show_page(WizardPage::Download);
+    m_now += 100ms;
+    h.set_download_progress(100);
+    h.set_download_text(L"<b>0.05 MB</b> of <b>0.05 MB</b>.");
+    h.set_download_text({});
+    h.set_download_progress(0);
+    h.show_page(WizardPage::Download, L"Installing");
+    const std::string text = output();
+    EXPECT_NE(text.find("[##############################] 100%  0.05 MB of 0.05 MB.\n\n== "
+                        "Installing ==\n"),
+              std::string::npos)
+        << text;
+}
+
 TEST_F(TextHostOnTerminal, OnATerminalTheBarIsRedrawnInPlaceWithItsText) {
     auto& h = host();
     h.show_page(WizardPage::Download);

@@ -168,5 +168,22 @@ TEST_F(TextWizardFlow, TheEndOfInputCancelsAndYesRunsToTheEndWithoutAnyInput) {
     EXPECT_EQ(last_line(), "Update was successful!");
 }
 
+// The text was rewritten at most once a second, so a short download ended on
+// the figures of its first moment ("0.00 MB of 0.38 MB.").
+TEST_F(TextWizardFlow, TheMapDataPageEndsOnTheDownloadsFinalFigures) {
+    create_phone("p", "SN-1");
+    close_input();
+    ASSERT_EQ(run_text({}, true), 0);
+    const std::string text = output();
+    const std::regex figures("([0-9.,]+) MB of ([0-9.,]+) MB");
+    std::smatch last;
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), figures);
+         it != std::sregex_iterator(); ++it) {
+        last = *it;
+    }
+    ASSERT_FALSE(last.empty()) << text;
+    EXPECT_EQ(last[1].str(), last[2].str()) << text;
+}
+
 }  // namespace
 }  // namespace atlasync::testing

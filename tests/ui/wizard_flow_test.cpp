@@ -192,8 +192,9 @@ TEST_F(WizardFlow, ProgressTextIsRewrittenAtMostOnceASecondWhileTheBarFollowsEve
         }
         started = started || call.text == ui::text(131);
     }
-    ASSERT_GE(texts.size(), 2u);
-    for (std::size_t i = 1; i < texts.size(); ++i) {
+    ASSERT_GE(texts.size(), 3u);
+    // The last is the finished download's final figures, shown whatever the time.
+    for (std::size_t i = 1; i + 1 < texts.size(); ++i) {
         EXPECT_GE(texts[i].when - texts[i - 1].when, std::chrono::milliseconds(995)) << i;
     }
     const auto bar = m_host.calls_named("set_download_progress");

@@ -37,7 +37,8 @@ class WizardAppUpdate : public WizardFlow,
 
 TEST_P(WizardAppUpdate, AMapsApplicationUpdateSelectsTheDriveAgainAndGoesStraightOn) {
     const bool mapsNeedUpdate = GetParam();
-    create_phone("p", "SN-1", {"--user-action"});
+    // The phone waits after asking the user, as one does: the installing page comes first.
+    create_phone("p", "SN-1", {"--user-action", "--step-ms", "100"});
     write_simulation_profile(std::string("UpdateVers=99.0.0.0\n") +
                              (mapsNeedUpdate ? "" : "MapsNeedUpdate=0\n"));
     start_machine();
@@ -60,13 +61,11 @@ TEST_P(WizardAppUpdate, AMapsApplicationUpdateSelectsTheDriveAgainAndGoesStraigh
                                           std::pair<WizardPage, std::wstring>(
                                               WizardPage::Download, ui::text(128))) != shown.end();
     EXPECT_EQ(mapDataUpdated, mapsNeedUpdate);
-    // The phone's call for the user brings the installing page up, unless the
-    // installation's result overtook its messages.
+    // The phone's call for the user brings the installing page up.
+    EXPECT_TRUE(m_host.was_shown(WizardPage::Installing));
     const auto installing = m_host.calls_named("set_installing_text");
-    if (m_host.was_shown(WizardPage::Installing)) {
-        ASSERT_FALSE(installing.empty());
-        EXPECT_EQ(installing[0].text, ui::text(138));
-    }
+    ASSERT_EQ(installing.size(), 1u);
+    EXPECT_EQ(installing[0].text, ui::text(138));
 }
 
 INSTANTIATE_TEST_SUITE_P(MapsNeedUpdateOrNot, WizardAppUpdate, ::testing::Bool());

@@ -13,6 +13,7 @@
 #include "service/core/text.h"
 #include "service/devices/file_system.h"
 #include "service/devices/platform.h"
+#include "service/facade/maps_service.h"
 #include "service/phones/phone_manager.h"
 #include "service/phones/phone_platform.h"
 #include "tools/command.h"
@@ -27,6 +28,7 @@ namespace {
 using namespace MapsService;
 
 struct Options {
+    std::wstring serverRoot;  // where the device table comes from; empty: the default
     std::vector<std::filesystem::path> volumes;
     bool watch = false;
     bool json = false;            // the list as one JSON document, then each message as a JSON line
@@ -48,6 +50,8 @@ bool parse(const std::vector<std::string>& args, Options& options) {
                 std::fprintf(stderr, "atlasync-tool: phones: --drive-flags needs a number\n");
                 return false;
             }
+        } else if (args[i] == "--server-root" && i + 1 < args.size() && !args[i + 1].empty()) {
+            options.serverRoot = to_wide(args[++i]);
         } else {
             std::fprintf(stderr, "atlasync-tool: phones: unexpected argument '%s'\n",
                          args[i].c_str());
@@ -116,6 +120,9 @@ int run_phones(const std::vector<std::string>& args) {
             return 1;
         }
     }
+    if (!options.serverRoot.empty()) {
+        (void)set_server_root(options.serverRoot);
+    }
     install_phone_platform_steps();
     PhoneManager::SetDriveFlags(options.driveFlags);
     const Result started = platform_initialize();
@@ -147,7 +154,7 @@ int run_phones(const std::vector<std::string>& args) {
 }
 
 const CommandRegistration kPhones{Command{
-    "phones", "[--volume PATH]... [--drive-flags N] [--watch] [--json]",
+    "phones", "[--server-root ROOT] [--volume PATH]... [--drive-flags N] [--watch] [--json]",
     "list the connected phones and their drives; take folders as volumes; watch them come and go",
     run_phones}};
 

@@ -55,7 +55,6 @@ CMainDlg::CMainDlg()
     m_installingPage->set_tutorial_picture(m_tutorial);
 
     setObjectName(QStringLiteral("mainDlg"));
-    setWindowTitle(QString::fromStdWString(text(kTextAnotherInstanceCaption)));
     setWindowIcon(QIcon(QStringLiteral(":/images/atlasync.png")));
     setFont(bundled_font(kDialogFontPixels));
     // The client area is the background picture's size.
@@ -82,12 +81,18 @@ CMainDlg::CMainDlg()
 
     // The window menu's "About Atlasync...": a desktop without window menus
     // gets it from the window's context menu and from F1.
-    auto* about = new QAction(QString::fromStdWString(text(kTextAboutMenu)), this);
-    about->setObjectName(QStringLiteral("aboutAction"));
-    about->setShortcut(QKeySequence::HelpContents);
-    connect(about, &QAction::triggered, this, &CMainDlg::show_about);
-    addAction(about);
+    m_aboutAction = new QAction(this);
+    m_aboutAction->setObjectName(QStringLiteral("aboutAction"));
+    m_aboutAction->setShortcut(QKeySequence::HelpContents);
+    connect(m_aboutAction, &QAction::triggered, this, &CMainDlg::show_about);
+    addAction(m_aboutAction);
     setContextMenuPolicy(Qt::ActionsContextMenu);
+    read_window_texts();
+}
+
+void CMainDlg::read_window_texts() {
+    setWindowTitle(QString::fromStdWString(text(kTextAnotherInstanceCaption)));
+    m_aboutAction->setText(QString::fromStdWString(text(kTextAboutMenu)));
 }
 
 CMainDlg::~CMainDlg() {
@@ -140,6 +145,9 @@ void CMainDlg::show_page(WizardPage kind, const std::wstring& header) {
     }
     m_headerPicture->hide();
 
+    // The language page may have switched the language: the window's own
+    // texts follow, as the pages' do when they are made.
+    read_window_texts();
     CWizPage& next = page(kind);
     QWidget* window = next.create(*this);
     window->stackUnder(m_header);

@@ -10,6 +10,7 @@
 #include "ui/pages/page_signals.h"
 #include "ui/wizard/page_host.h"
 
+class QAction;
 class QEventLoop;
 class QLabel;
 
@@ -103,12 +104,15 @@ protected:
 private:
     CTextPage* text_page(WizardPage page) const;
     void show_header_icon(WizardPage page);
+    // The title and the About item in the language in use.
+    void read_window_texts();
 
     std::function<void(std::uint16_t)> m_signalTarget;
     std::function<void(WizardPage, const std::wstring&)> m_pageListener;
     QPixmap m_background;
     CMarkupLabel* m_header = nullptr;
     QLabel* m_headerPicture = nullptr;
+    QAction* m_aboutAction = nullptr;
     std::unique_ptr<CSplashDlg> m_splash;
     std::shared_ptr<TutorialPicture> m_tutorial;
 

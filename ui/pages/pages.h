@@ -75,8 +75,10 @@ public:
 
     void set_heading(const std::wstring& text);
     void set_description(const std::wstring& text);
-    const std::wstring& heading() const { return m_heading; }
-    const std::wstring& description() const { return m_description; }
+    // What the page shows: the text set, else the page's own text in the
+    // language in use.
+    std::wstring heading() const;
+    std::wstring description() const;
 
 protected:
     void build(QWidget& window, QVBoxLayout& content) override;
@@ -87,6 +89,8 @@ private:
     const std::uint32_t m_descriptionId;
     const int m_headingPixels;
     const int m_descriptionPixels;
+    // Empty until set: the page's own text is read when the page is made, so
+    // a language chosen meanwhile is the one shown.
     std::wstring m_heading;
     std::wstring m_description;
 };

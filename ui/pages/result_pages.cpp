@@ -20,9 +20,15 @@ CTextPage::CTextPage(WizardPage kind, std::uint32_t templateId, PageSignals& sin
     : CWizPage(kind, templateId, sink),
       m_descriptionId(descriptionId),
       m_headingPixels(headingPixels),
-      m_descriptionPixels(descriptionPixels),
-      m_heading(control_text(kIdHeading)),
-      m_description(control_text(descriptionId)) {}
+      m_descriptionPixels(descriptionPixels) {}
+
+std::wstring CTextPage::heading() const {
+    return m_heading.empty() ? control_text(kIdHeading) : m_heading;
+}
+
+std::wstring CTextPage::description() const {
+    return m_description.empty() ? control_text(m_descriptionId) : m_description;
+}
 
 void CTextPage::set_heading(const std::wstring& text) {
     keep_markup(m_heading, text, kIdHeading);
@@ -33,8 +39,8 @@ void CTextPage::set_description(const std::wstring& text) {
 }
 
 void CTextPage::build(QWidget& window, QVBoxLayout& content) {
-    add_markup(content, kIdHeading, m_headingPixels, m_heading);
-    add_markup(content, m_descriptionId, m_descriptionPixels, m_description);
+    add_markup(content, kIdHeading, m_headingPixels, heading());
+    add_markup(content, m_descriptionId, m_descriptionPixels, description());
     build_more(window, content);
 }
 

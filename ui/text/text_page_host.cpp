@@ -66,8 +66,9 @@ void CTextPageHost::show_splash() {
 }
 
 void CTextPageHost::show_page(WizardPage page, const std::wstring& header) {
-    if (is_current(WizardPage::Download)) {
-        // The bar's last state, even when it came too soon to be drawn.
+    // The bar's last state, even when it came too soon to be drawn; a bar
+    // cleared for the page to start again has nothing to tell.
+    if (is_current(WizardPage::Download) && (!m_downloadText.empty() || m_percent > 0)) {
         draw_progress(true);
     }
     m_out.end_status();
@@ -180,6 +181,11 @@ void CTextPageHost::set_installing_text(const std::wstring& text) {
 void CTextPageHost::set_download_text(const std::wstring& text) {
     if (text == m_downloadText) {
         return;
+    }
+    if (text.empty() && is_current(WizardPage::Download)) {
+        // The page starts again for the next transfer: what the last one
+        // ended on is shown before it is cleared.
+        draw_progress(true);
     }
     m_downloadText = text;
     if (is_current(WizardPage::Download)) {

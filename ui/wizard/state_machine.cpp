@@ -307,12 +307,16 @@ void CStateMachine::show_download_page(const std::wstring& header) {
     m_host->set_download_progress(0);
     m_host->show_page(WizardPage::Download, header);
     m_progressTextWritten = false;
+    m_finalFiguresShown = false;
     m_lastProgressTextTime = 0;
 }
 
-bool CStateMachine::progress_text_due() {
+bool CStateMachine::progress_text_due(bool transferFinished) {
     const std::uint32_t now = tick_count();
-    if (m_progressTextWritten && now - m_lastProgressTextTime < 1000) {
+    // A short transfer would otherwise end on the figures of its first second.
+    const bool finalFigures = transferFinished && !m_finalFiguresShown;
+    m_finalFiguresShown = m_finalFiguresShown || transferFinished;
+    if (!finalFigures && m_progressTextWritten && now - m_lastProgressTextTime < 1000) {
         return false;
     }
     m_progressTextWritten = true;

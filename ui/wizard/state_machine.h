@@ -126,8 +126,10 @@ private:
     MapsService::MessageDrive* selected_drive() const;
     std::wstring selected_phone_name() const;
     void show_download_page(const std::wstring& header);
-    // True when the progress text may be rewritten now (1000 ms since the last).
-    bool progress_text_due();
+    // True when the progress text may be rewritten now: 1000 ms since the
+    // last time, or the transfer has just finished and its last figures are
+    // not shown yet.
+    bool progress_text_due(bool transferFinished);
     void load_tutorial_picture();
     // Lets the observers go, then cancels and finalises the service on the
     // worker and waits for it; once.
@@ -173,6 +175,7 @@ private:
     std::uint32_t m_selectedPhone = 0;
     std::uint32_t m_lastProgressTextTime = 0;
     bool m_progressTextWritten = false;
+    bool m_finalFiguresShown = false;
 
     QTimer m_splashTimer;
     QEventLoop* m_loop = nullptr;

@@ -34,6 +34,11 @@ double megabytes(std::uint64_t bytes) {
     return static_cast<double>(bytes) / 1048576.0;
 }
 
+bool finished(const ProgressRecord& transfer) {
+    return transfer.state == PhaseState::FinishedWell ||
+           transfer.state == PhaseState::FinishedWithError;
+}
+
 std::uint64_t rounded_seconds(std::uint64_t milliseconds) {
     return (milliseconds + 500) / 1000;
 }
@@ -520,7 +525,7 @@ QState CStateMachine::StDownloadMapsApp(const HsmEvent& e) {
                 download.done < download.total
                     ? m_progressObserver->download_remaining().value_or(0)
                     : 0;
-            if (progress_text_due()) {
+            if (progress_text_due(finished(download))) {
                 m_host->set_download_text(compose_download_text(
                     rounded_seconds(remaining),
                     MegabytePair{megabytes(download.done), megabytes(download.total)}));
@@ -668,10 +673,11 @@ QState CStateMachine::StUpdateMapData(const HsmEvent& e) {
             const ProgressRecord& unzip = m_progressObserver->unzip_record();
             const auto downloadLeft = m_progressObserver->download_remaining();
             const auto unzipLeft = m_progressObserver->unzip_remaining();
+            const bool downloadFinished = finished(download);
             const std::uint64_t remaining =
-                downloadLeft && unzipLeft ? *downloadLeft + *unzipLeft : 0;
-            if (progress_text_due()) {
-                if (m_progressObserver->unzip_in_progress()) {
+                downloadLeft && unzipLeft && !downloadFinished ? *downloadLeft + *unzipLeft : 0;
+            if (progress_text_due(downloadFinished)) {
+                if (m_progressObserver->unzip_in_progress() && !downloadFinished) {
                     m_host->set_download_text(
                         compose_download_text(rounded_seconds(remaining), std::nullopt, text(145)));
                 } else {
