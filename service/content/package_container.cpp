@@ -43,11 +43,11 @@ void PackageContainer::get_addons(const std::vector<std::int32_t>& chosen,
 namespace {
 
 // The settings of a drive whose catalog may be loaded; null (traced) otherwise.
-MapSettings* loadable_settings(PhoneDrive& drive, const wchar_t* kind) {
+std::shared_ptr<const MapSettings> loadable_settings(PhoneDrive& drive, const wchar_t* kind) {
     if (!drive.usable()) {
         return nullptr;
     }
-    MapSettings* settings = drive.map_settings();
+    const std::shared_ptr<const MapSettings> settings = drive.map_settings();
     if (settings == nullptr) {
         TraceError(L"try to load %s package of uninitialized maps drive (%s)", kind,
                    drive.name().c_str());
@@ -60,7 +60,7 @@ MapSettings* loadable_settings(PhoneDrive& drive, const wchar_t* kind) {
 
 Result MapContainer::load(PhoneDrive& drive) {
     TraceInfo("MapsService::MapContainer::load");
-    MapSettings* settings = loadable_settings(drive, L"map");
+    const std::shared_ptr<const MapSettings> settings = loadable_settings(drive, L"map");
     if (settings == nullptr) {
         return kResultFailed;
     }
@@ -83,7 +83,7 @@ RegionQNRMap* MapContainer::region_table() const {
 
 Result VoiceContainer::load(PhoneDrive& drive) {
     TraceInfo("MapsService::VoiceContainer::load");
-    MapSettings* settings = loadable_settings(drive, L"voice");
+    const std::shared_ptr<const MapSettings> settings = loadable_settings(drive, L"voice");
     if (settings == nullptr) {
         return kResultFailed;
     }

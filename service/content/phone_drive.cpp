@@ -36,7 +36,7 @@ std::wstring PhoneDrive::name() const {
     return m_fileSystem->get_root_directory().path();
 }
 
-MapSettings* PhoneDrive::map_settings() const {
+std::shared_ptr<const MapSettings> PhoneDrive::map_settings() const {
     return m_fileSystem->map_settings();
 }
 
@@ -78,7 +78,7 @@ RegionQNRMap* PhoneDrive::region_table() {
 Result PhoneDrive::load_url_infos() {
     MapContainer& maps = map_container();
     VoiceContainer& voices = voice_container();
-    MapSettings* settings = map_settings();
+    const std::shared_ptr<const MapSettings> settings = map_settings();
     if (settings == nullptr) {
         return kResultOk;
     }
@@ -160,7 +160,7 @@ bool PhoneDrive::get_installed_mapsapp_version(MapsappVersionInfo& version) {
         TraceError("phone of phonedrive with id %d not found", m_id);
         return false;
     }
-    MapSettings* settings = map_settings();
+    const std::shared_ptr<const MapSettings> settings = map_settings();
     if (settings == nullptr) {
         return m_phone->can_install_sis();
     }
@@ -175,7 +175,7 @@ bool PhoneDrive::get_installed_mapsapp_version(MapsappVersionInfo& version) {
 }
 
 std::wstring PhoneDrive::map_package_version_text() const {
-    MapSettings* settings = map_settings();
+    const std::shared_ptr<const MapSettings> settings = map_settings();
     return settings == nullptr ? std::wstring() : settings->map_package_version_text();
 }
 

@@ -65,9 +65,9 @@ bool evaluate_validity(Phone& phone, FileSystem& fileSystem) {
                 return false;
         }
     }
-    if (phone.device_type() == 0 && fileSystem.map_settings() != nullptr) {
-        const bool legacy =
-            lower(fileSystem.map_settings()->client_id()).find(L"qtl") != std::wstring::npos;
+    const std::shared_ptr<const MapSettings> settings = fileSystem.map_settings();
+    if (phone.device_type() == 0 && settings != nullptr) {
+        const bool legacy = lower(settings->client_id()).find(L"qtl") != std::wstring::npos;
         phone.set_device_type(legacy ? 1 : 3);
     }
     return true;
