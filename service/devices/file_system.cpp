@@ -154,6 +154,10 @@ Result FileSystem::change_map_settings(
     return result;
 }
 
+void FileSystem::take_connection(const FileSystem& returning) {
+    set_connection_kind(returning.connection_kind());
+}
+
 void FileSystem::reserved_operation() {}
 
 Result FileSystem::get_installed_applications(std::vector<std::wstring>& /*names*/) {

@@ -116,6 +116,9 @@ public:
     // one in its place, which is published once it returns. Its code is answered.
     [[nodiscard]] Result change_map_settings(
         const std::function<Result(std::shared_ptr<const MapSettings>& settings)>& change);
+    // The drive came back, possibly over another link: this file system, which
+    // the drive keeps, goes on with the returning one's connection details.
+    virtual void take_connection(const FileSystem& returning);
     // Called by the drive just before it destroys its file system.
     virtual void reserved_operation();
     // Not supported here: 1.
@@ -130,6 +133,9 @@ public:
     // replaced meanwhile, but a snapshot never changes and stays alive.
     std::shared_ptr<const MapSettings> map_settings() const;
     bool has_map_settings() const { return map_settings() != nullptr; }
+
+protected:
+    void set_connection_kind(std::int32_t kind) { m_connectionKind = kind; }
 
 private:
     void publish_map_settings(std::shared_ptr<const MapSettings> settings);

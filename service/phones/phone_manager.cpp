@@ -119,6 +119,9 @@ PhoneDrive* PhoneManager::AddPhoneDrive(Phone* phone, std::unique_ptr<FileSystem
         TraceInfo(L"reusing already connected drive %s", root.c_str());
         const bool valid = evaluate_validity(*phone, *fileSystem);
         drive->set_valid(valid);
+        // It may return over another link (first USB, now Bluetooth): the kept
+        // file system must reach the phone the way it is connected now.
+        drive->file_system().take_connection(*fileSystem);
         if (fileSystem->has_map_settings()) {
             // The kept file system would otherwise go on with the settings of
             // the last connection, though the drive may have changed since.
