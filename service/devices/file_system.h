@@ -146,7 +146,8 @@ private:
     // while the worker and the user-interface thread read them. The pointer is
     // guarded by m_settingsMutex, held only to copy or swap it; replacements
     // (reload, change) run one at a time under m_settingsChangeMutex, so that a
-    // reload cannot publish what it read before a change was written.
+    // reload cannot publish what it read before a change was written. The
+    // order is always m_settingsChangeMutex, then m_settingsMutex to publish.
     mutable std::mutex m_settingsMutex;
     std::shared_ptr<const MapSettings> m_mapSettings;
     std::mutex m_settingsChangeMutex;
