@@ -129,7 +129,7 @@ void DownloadPackage::on_unzip_progress(std::uint64_t bytesWritten) {
 
 std::wstring DownloadPackage::target_folder(DownloadItemType type,
                                             const std::wstring& relativePath) const {
-    MapSettings* settings = m_drive.map_settings();
+    const std::shared_ptr<const MapSettings> settings = m_drive.map_settings();
     const std::wstring root = m_fileSystem.get_root_directory().path();
     const std::wstring diskcache = join_path(root, settings->diskcache());
     std::wstring folder;

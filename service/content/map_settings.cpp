@@ -45,6 +45,10 @@ MapSettings::MapSettings(FileSystem& fileSystem) {
               map.d(), static_cast<unsigned long long>(diskcache_size()));
 }
 
+MapSettings::MapSettings(const MapSettings& other)
+    : m_quotaFile(std::make_shared<QuotaFile>(*other.m_quotaFile)),
+      m_configFile(std::make_shared<ConfigFile>(*other.m_configFile)) {}
+
 std::wstring MapSettings::maps_root() const {
     return directory_part(diskcache());
 }
@@ -79,9 +83,24 @@ Result MapSettings::set_voicefiles(const std::wstring& value) {
 }
 
 void install_map_settings_loader() {
-    set_map_settings_loader(
-        [](FileSystem& fileSystem) { return std::make_shared<MapSettings>(fileSystem); });
+    set_map_settings_loader([](FileSystem& fileSystem) -> std::shared_ptr<const MapSettings> {
+        return std::make_shared<MapSettings>(fileSystem);
+    });
     install_maps_application_installer();
+}
+
+Result edit_map_settings(FileSystem& fileSystem, const std::function<Result(MapSettings&)>& edit) {
+    return fileSystem.change_map_settings([&edit](std::shared_ptr<const MapSettings>& settings) {
+        if (!settings) {
+            return kResultFailed;
+        }
+        auto copy = std::make_shared<MapSettings>(*settings);
+        const Result result = edit(*copy);
+        if (result == kResultOk) {
+            settings = std::move(copy);
+        }
+        return result;
+    });
 }
 
 namespace {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -18,6 +19,9 @@ class MapSettings {
 public:
     // Throws PhoneDriveInvalidException when the drive is no maps drive.
     explicit MapSettings(FileSystem& fileSystem);
+    // A deep copy, to be changed while readers keep the original.
+    MapSettings(const MapSettings& other);
+    MapSettings& operator=(const MapSettings&) = delete;
 
     QuotaFile& quota_file() { return *m_quotaFile; }
     const QuotaFile& quota_file() const { return *m_quotaFile; }
@@ -55,5 +59,11 @@ private:
 
 // Lets every file system build MapSettings in load_map_settings.
 void install_map_settings_loader();
+
+// Changes a drive's settings: `edit` changes a copy and writes what it changed
+// to the drive. When it answers 0 the copy replaces the drive's settings;
+// otherwise they stay as they were. 1 when the drive holds no settings.
+[[nodiscard]] Result edit_map_settings(FileSystem& fileSystem,
+                                       const std::function<Result(MapSettings&)>& edit);
 
 }  // namespace MapsService

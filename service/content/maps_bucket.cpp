@@ -35,7 +35,7 @@ Result MapsBucket::initialize() {
     TraceInfo("MapsService::MapsBucket::initialize");
     m_tiles.clear();
     m_contentSize = 0;
-    MapSettings* settings = m_drive.map_settings();
+    const std::shared_ptr<const MapSettings> settings = m_drive.map_settings();
     if (settings == nullptr) {
         m_initialized = true;
         return kResultOk;
@@ -73,7 +73,7 @@ Result MapsBucket::get_content_size(std::uint64_t& size) {
 }
 
 Result MapsBucket::update_diskcache_size() {
-    MapSettings* settings = m_drive.map_settings();
+    const std::shared_ptr<const MapSettings> settings = m_drive.map_settings();
     if (settings == nullptr) {
         return kResultOk;
     }
@@ -82,7 +82,9 @@ Result MapsBucket::update_diskcache_size() {
     if (result != kResultOk) {
         return result;
     }
-    return settings->config_file().set_diskcache_size(size);
+    return edit_map_settings(m_fileSystem, [size](MapSettings& edited) {
+        return edited.config_file().set_diskcache_size(size);
+    });
 }
 
 Result MapsBucket::scan_tiles() {
@@ -148,7 +150,7 @@ Result MapsBucket::GetRegionList(std::vector<std::int32_t>& regions) {
 }
 
 Result MapsBucket::load_voices() {
-    MapSettings* settings = m_drive.map_settings();
+    const std::shared_ptr<const MapSettings> settings = m_drive.map_settings();
     auto voices = std::make_shared<std::vector<VoiceInfo>>();
     const std::wstring folder =
         join_path(m_fileSystem.get_root_directory().path(), settings->voicefiles());

@@ -55,22 +55,16 @@ private:
 };
 
 Result update_drive_quota(PhoneDrive& drive, const ServerRecord& item) {
-    FileSystem& fileSystem = drive.file_system();
-    MapSettings* settings = fileSystem.map_settings();
-    if (settings == nullptr) {
+    if (drive.map_settings() == nullptr) {
         return kResultOk;
     }
-    const Result written = update_quota_after_install(
-        settings->quota_file(), item_attribute(item, L"client_id"),
-        item_attribute(item, L"client_version"), item_attribute(item, L"build"));
+    const Result written = edit_map_settings(drive.file_system(), [&item](MapSettings& settings) {
+        return update_quota_after_install(settings.quota_file(), item_attribute(item, L"client_id"),
+                                          item_attribute(item, L"client_version"),
+                                          item_attribute(item, L"build"));
+    });
     if (written != kResultOk) {
         TraceError(L"unable to update qf in %s", drive.name().c_str());
-        return kResultFailed;
-    }
-    try {
-        fileSystem.load_map_settings();
-    } catch (const std::exception&) {
-        TraceError(L"unable to read back qf in %s", drive.name().c_str());
         return kResultFailed;
     }
     return kResultOk;

@@ -43,12 +43,12 @@ void PackageContainer::get_addons(const std::vector<std::int32_t>& chosen,
 namespace {
 
 // The settings of a drive whose catalog may be loaded; null (traced) otherwise.
-MapSettings* loadable_settings(PhoneDrive& drive, const wchar_t* kind,
-                               const VersionInfo& mapVersion) {
+std::shared_ptr<const MapSettings> loadable_settings(PhoneDrive& drive, const wchar_t* kind,
+                                                     const VersionInfo& mapVersion) {
     if (!drive.usable()) {
         return nullptr;
     }
-    MapSettings* settings = drive.map_settings();
+    const std::shared_ptr<const MapSettings> settings = drive.map_settings();
     if (settings == nullptr) {
         TraceError(L"try to load %s package of uninitialized maps drive (%s)", kind,
                    drive.name().c_str());
@@ -60,13 +60,13 @@ MapSettings* loadable_settings(PhoneDrive& drive, const wchar_t* kind,
 }  // namespace
 
 Result MapContainer::load(PhoneDrive& drive) {
-    const MapSettings* settings = drive.map_settings();
+    const std::shared_ptr<const MapSettings> settings = drive.map_settings();
     return load(drive, settings != nullptr ? settings->map_version() : VersionInfo());
 }
 
 Result MapContainer::load(PhoneDrive& drive, const VersionInfo& map) {
     TraceInfo("MapsService::MapContainer::load");
-    MapSettings* settings = loadable_settings(drive, L"map", map);
+    const std::shared_ptr<const MapSettings> settings = loadable_settings(drive, L"map", map);
     if (settings == nullptr) {
         return kResultFailed;
     }
@@ -88,7 +88,7 @@ RegionQNRMap* MapContainer::region_table() const {
 
 Result VoiceContainer::load(PhoneDrive& drive) {
     TraceInfo("MapsService::VoiceContainer::load");
-    MapSettings* settings = loadable_settings(
+    const std::shared_ptr<const MapSettings> settings = loadable_settings(
         drive, L"voice",
         drive.map_settings() != nullptr ? drive.map_settings()->map_version() : VersionInfo());
     if (settings == nullptr) {

@@ -37,7 +37,7 @@ std::wstring PhoneDrive::name() const {
     return m_fileSystem->get_root_directory().path();
 }
 
-MapSettings* PhoneDrive::map_settings() const {
+std::shared_ptr<const MapSettings> PhoneDrive::map_settings() const {
     return m_fileSystem->map_settings();
 }
 
@@ -81,7 +81,7 @@ VersionInfo PhoneDrive::headed_map_version() {
     if (read_update_record(*this, record) == PendingUpdate::Recorded) {
         return record.target;
     }
-    const MapSettings* settings = map_settings();
+    const std::shared_ptr<const MapSettings> settings = map_settings();
     return settings != nullptr ? settings->map_version() : VersionInfo();
 }
 
@@ -92,7 +92,7 @@ Result PhoneDrive::load_url_infos() {
 Result PhoneDrive::load_url_infos(const VersionInfo& mapVersion) {
     MapContainer& maps = map_container();
     VoiceContainer& voices = voice_container();
-    MapSettings* settings = map_settings();
+    const std::shared_ptr<const MapSettings> settings = map_settings();
     if (settings == nullptr) {
         return kResultOk;
     }
@@ -198,7 +198,7 @@ bool PhoneDrive::get_installed_mapsapp_version(MapsappVersionInfo& version) {
         TraceError("phone of phonedrive with id %d not found", m_id);
         return false;
     }
-    MapSettings* settings = map_settings();
+    const std::shared_ptr<const MapSettings> settings = map_settings();
     if (settings == nullptr) {
         return m_phone->can_install_sis();
     }
@@ -213,7 +213,7 @@ bool PhoneDrive::get_installed_mapsapp_version(MapsappVersionInfo& version) {
 }
 
 std::wstring PhoneDrive::map_package_version_text() const {
-    MapSettings* settings = map_settings();
+    const std::shared_ptr<const MapSettings> settings = map_settings();
     return settings == nullptr ? std::wstring() : settings->map_package_version_text();
 }
 

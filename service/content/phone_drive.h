@@ -39,7 +39,8 @@ public:
     FileSystem& file_system() const { return *m_fileSystem; }
     // The root path, by which traces name the drive.
     std::wstring name() const;
-    MapSettings* map_settings() const;
+    // A snapshot: see FileSystem::map_settings.
+    std::shared_ptr<const MapSettings> map_settings() const;
 
     bool connected() const { return m_connected; }
     void set_connected(bool value) { m_connected = value; }

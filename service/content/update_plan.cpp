@@ -123,7 +123,7 @@ Result check_update_room(PhoneDrive& drive, const UpdateRecord& record, const De
 Result finish_update(PhoneDrive& drive, const std::vector<std::int32_t>& regions,
                      const std::vector<std::int32_t>& voices) {
     UpdateRecord record;
-    MapSettings* settings = drive.map_settings();
+    const std::shared_ptr<const MapSettings> settings = drive.map_settings();
     if (settings == nullptr || read_update_record(drive, record) != PendingUpdate::Recorded) {
         return kResultOk;
     }
@@ -132,7 +132,9 @@ Result finish_update(PhoneDrive& drive, const std::vector<std::int32_t>& regions
                      drive.name().c_str());
         return kResultOk;
     }
-    Result result = settings->config_file().set_map_version(record.target);
+    Result result = edit_map_settings(drive.file_system(), [&record](MapSettings& edited) {
+        return edited.config_file().set_map_version(record.target);
+    });
     if (result == kResultOk) {
         result = remove_update_record(drive);
     }

@@ -23,7 +23,7 @@ bool parse_id(std::string_view text, std::int32_t& id) {
 }
 
 std::wstring diskcache_folder(PhoneDrive& drive) {
-    const MapSettings* settings = drive.map_settings();
+    const std::shared_ptr<const MapSettings> settings = drive.map_settings();
     return join_path(drive.file_system().get_root_directory().path(),
                      settings != nullptr ? settings->diskcache() : L"");
 }

@@ -38,7 +38,7 @@ void trace_version(const char* label, const VersionInfo& v) {
 
 VersionManager::VersionManager(PhoneDrive& drive, IniFile& settings)
     : m_drive(drive), m_settings(settings) {
-    if (MapSettings* mapSettings = m_drive.map_settings()) {
+    if (const auto mapSettings = m_drive.map_settings()) {
         if (mapSettings->client_version().is_valid()) {
             m_clientVersion = mapSettings->client_version();
         }
@@ -52,8 +52,9 @@ Result VersionManager::setVersion(const VersionInfo& version) {
     TraceInfo(L"%s: set map version to %s", L"MapsService::VersionManager::setVersion",
               version.to_text().c_str());
     m_mapVersion = version;
-    MapSettings* settings = m_drive.map_settings();
-    return settings == nullptr ? kResultFailed : settings->config_file().set_map_version(version);
+    return edit_map_settings(m_drive.file_system(), [&version](MapSettings& settings) {
+        return settings.config_file().set_map_version(version);
+    });
 }
 
 Result VersionManager::adopt(const VersionInfo& version) {
@@ -110,7 +111,8 @@ Result VersionManager::Check_major_minor_or_better_feature(const VersionInfo& ma
 
 Result VersionManager::Check_version(bool force_update) {
     TraceInfo("Check_version( ) called, force_update=%s", yes_no(force_update));
-    MapSettings* settings = m_drive.map_settings();
+    // What the drive held when the check began; setVersion publishes newer settings.
+    const std::shared_ptr<const MapSettings> settings = m_drive.map_settings();
     if (settings == nullptr) {
         return kResultFailed;
     }
@@ -161,8 +163,7 @@ Result VersionManager::requested_version(VersionInfo& target, bool& forced) {
 Result VersionManager::UpdateMapsVersion(const VersionInfo& target) {
     TraceInfo("UpdateMapsVersion( ) called");
     trace_version("update to version", target);
-    MapSettings* settings = m_drive.map_settings();
-    if (settings == nullptr) {
+    if (m_drive.map_settings() == nullptr) {
         return kResultFailed;
     }
     // Everything that can refuse the update does so before the first deletion.
@@ -191,7 +192,9 @@ Result VersionManager::UpdateMapsVersion(const VersionInfo& target) {
     // version until the download brought every item.
     m_serverVersion = target;
     m_mapVersion = target;
-    if (target.b() > 0 && settings->set_voicefiles(kVoicesBelowDiskcache) != kResultOk) {
+    if (target.b() > 0 && edit_map_settings(m_drive.file_system(), [](MapSettings& settings) {
+                              return settings.set_voicefiles(kVoicesBelowDiskcache);
+                          }) != kResultOk) {
         TraceError("voicefiles of the quota file not written");
         return kResultFailed;
     }
@@ -266,7 +269,7 @@ std::wstring VersionManager::root_path() const {
 }
 
 std::wstring VersionManager::diskcache_path() const {
-    const MapSettings* settings = m_drive.map_settings();
+    const std::shared_ptr<const MapSettings> settings = m_drive.map_settings();
     return join_path(root_path(), settings != nullptr ? settings->diskcache() : L"");
 }
 
@@ -308,7 +311,7 @@ Result VersionManager::download_category_tree() {
 }
 
 bool VersionManager::diskcache_move_needed() {
-    const MapSettings* settings = m_drive.map_settings();
+    const std::shared_ptr<const MapSettings> settings = m_drive.map_settings();
     if (settings == nullptr ||
         to_lower(settings->diskcache()).find(L"private") == std::wstring::npos ||
         settings->map_version() == VersionInfo(1, 1, 1, 1)) {
@@ -364,7 +367,12 @@ Result VersionManager::move_folder_content(const std::wstring& source, const std
 
 // Each step that fails ends the move with its code; the steps before it stay done.
 Result VersionManager::run_diskcache_move() {
-    MapSettings& old = *m_drive.map_settings();
+    // Held for the whole move: the drive may return meanwhile and reload its settings.
+    const std::shared_ptr<const MapSettings> oldSettings = m_drive.map_settings();
+    if (oldSettings == nullptr) {
+        return kResultFailed;
+    }
+    const MapSettings& old = *oldSettings;
     FileSystem& fileSystem = m_drive.file_system();
     const std::wstring root = root_path();
     const std::wstring cities = join_path(root, kStandardFolder);

@@ -154,7 +154,7 @@ Result LinkdeckFileSystem::install_on_phone(std::int32_t deviceGeneration,
     const std::wstring marker = join_path(get_root_directory().path(), kMarkerFile);
     Result result = kResultFailed;
     try {
-        const PhoneHandle handle(m_serialNumber, m_media, m_deviceId);
+        const PhoneHandle handle = open_handle();
         if (!handle.is_open()) {
             TraceError(
                 "MapsService::LinkdeckFileSystem::install_application: unable to get file "
@@ -231,7 +231,7 @@ std::unique_ptr<LinkdeckFileSystem> LinkdeckFileSystem::get_file_system(
 Result LinkdeckFileSystem::get_installed_applications(std::vector<std::wstring>& names) {
     ScopeTrace scope("MapsService::LinkdeckFileSystem::get_installed_applications");
     try {
-        const PhoneHandle handle(m_serialNumber, m_media, m_deviceId);
+        const PhoneHandle handle = open_handle();
         if (!handle.is_open()) {
             return kResultPhoneFileSystem;
         }

@@ -43,6 +43,24 @@ ConnectivityLoader::~ConnectivityLoader() {
     }
 }
 
+void* ConnectivityLoader::begin_call(ConnectivityModule module, const char* name,
+                                     DLNKRESULT& status) {
+    std::lock_guard lock(m_callMutex);
+    void* entry = find_entry(module, name, status);
+    if (entry != nullptr) {
+        ++m_slots[index_of(module)].calls;
+    }
+    return entry;
+}
+
+void ConnectivityLoader::end_call(ConnectivityModule module) {
+    {
+        std::lock_guard lock(m_callMutex);
+        --m_slots[index_of(module)].calls;
+    }
+    m_callEnded.notify_all();
+}
+
 void* ConnectivityLoader::find_entry(ConnectivityModule module, const char* name,
                                      DLNKRESULT& status) const {
     void* library = m_slots[index_of(module)].library;
@@ -95,7 +113,10 @@ void ConnectivityLoader::unload(ConnectivityModule module) {
     void* library = nullptr;
     {
         std::unique_lock lock(m_callMutex);
-        library = std::exchange(m_slots[index_of(module)].library, nullptr);
+        Slot& slot = m_slots[index_of(module)];
+        library = std::exchange(slot.library, nullptr);
+        // No call reaches the library any more; those under way end first.
+        m_callEnded.wait(lock, [&slot] { return slot.calls == 0; });
     }
     if (library == nullptr) {
         return;
@@ -193,7 +214,7 @@ bool ConnectivityLoader::handle_request(ConnectivityModule module, ConnectivityR
 }
 
 bool ConnectivityLoader::is_loaded(ConnectivityModule module) const {
-    std::shared_lock lock(m_callMutex);
+    std::lock_guard lock(m_callMutex);
     return m_slots[index_of(module)].library != nullptr;
 }
 

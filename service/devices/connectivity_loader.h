@@ -1,10 +1,10 @@
 #pragma once
 
 #include <array>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
-#include <shared_mutex>
 #include <string>
 
 #include "devlinx/devlinx_api.h"
@@ -40,12 +40,12 @@ public:
     // library, 0x80100101 when the entry is missing, else the call's status.
     template <typename Fn, typename... Args>
     DLNKRESULT call(ConnectivityModule module, const char* name, Args... args) {
-        std::shared_lock lock(m_callMutex);  // the library stays loaded during the call
         DLNKRESULT status = DLNK_OK;
-        void* entry = find_entry(module, name, status);
+        void* entry = begin_call(module, name, status);
         if (entry == nullptr) {
             return status;
         }
+        const CallInFlight inFlight(*this, module);
         return reinterpret_cast<Fn*>(entry)(args...);
     }
 
@@ -56,11 +56,29 @@ public:
 private:
     struct Slot {
         void* library = nullptr;  // dlopen handle, owned
+        int calls = 0;            // calls into the library under way
         int references = 0;
         std::uint32_t version = 0;  // of the first initialisation, for reloading
         std::unique_ptr<ConnectivityWatcher> watcher;
     };
 
+    // Ends a call begun by begin_call, on every way out of it.
+    class CallInFlight {
+    public:
+        CallInFlight(ConnectivityLoader& loader, ConnectivityModule module)
+            : m_loader(loader), m_module(module) {}
+        ~CallInFlight() { m_loader.end_call(m_module); }
+        CallInFlight(const CallInFlight&) = delete;
+        CallInFlight& operator=(const CallInFlight&) = delete;
+
+    private:
+        ConnectivityLoader& m_loader;
+        ConnectivityModule m_module;
+    };
+
+    // The entry, counted as a call under way; null (status set) without one.
+    void* begin_call(ConnectivityModule module, const char* name, DLNKRESULT& status);
+    void end_call(ConnectivityModule module);
     void* find_entry(ConnectivityModule module, const char* name, DLNKRESULT& status) const;
     // Loads and initialises a library; on success the caller installs it.
     DLNKRESULT load(ConnectivityModule module, std::uint32_t version, void*& library,
@@ -75,7 +93,13 @@ private:
     // called under this lock but never under m_callMutex, because a library
     // stopping its threads waits for notifications that call back in.
     mutable std::recursive_mutex m_lifecycleMutex;
-    mutable std::shared_mutex m_callMutex;  // exclusive only to change a library slot
+    // Guards the slots' libraries and call counts. Held to look an entry up or
+    // to change a slot, never during a call: the library calls back on its own
+    // threads while holding its locks, and the callback may call the library
+    // again (an installation's notification passes the user's cancel on).
+    // A library is unloaded only once its calls under way have returned.
+    mutable std::mutex m_callMutex;
+    std::condition_variable m_callEnded;
     std::array<Slot, kConnectivityModuleCount> m_slots;
 };
 

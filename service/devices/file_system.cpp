@@ -1,6 +1,7 @@
 #include "service/devices/file_system.h"
 
 #include <mutex>
+#include <utility>
 
 #include "service/core/exceptions.h"
 #include "service/devices/path_helpers.h"
@@ -110,6 +111,18 @@ Result FileSystem::move_folder(const std::wstring& source, const std::wstring& t
     return result;
 }
 
+std::shared_ptr<const MapSettings> FileSystem::map_settings() const {
+    std::lock_guard<std::mutex> lock(m_settingsMutex);
+    return m_mapSettings;
+}
+
+void FileSystem::publish_map_settings(std::shared_ptr<const MapSettings> settings) {
+    std::shared_ptr<const MapSettings> replaced;
+    std::lock_guard<std::mutex> lock(m_settingsMutex);
+    // The old snapshot goes outside the lock when its last reader lets it go.
+    replaced = std::exchange(m_mapSettings, std::move(settings));
+}
+
 void FileSystem::load_map_settings() {
     MapSettingsLoader loader;
     {
@@ -121,11 +134,28 @@ void FileSystem::load_map_settings() {
         // No maps content layer: no drive can hold settings we understand.
         throw PhoneDriveInvalidException();
     }
-    std::shared_ptr<MapSettings> loaded = loader(*this);
+    std::lock_guard<std::mutex> change(m_settingsChangeMutex);
+    std::shared_ptr<const MapSettings> loaded = loader(*this);
     if (!loaded) {
         throw PhoneDriveInvalidException();
     }
-    m_mapSettings = std::move(loaded);
+    publish_map_settings(std::move(loaded));
+}
+
+Result FileSystem::change_map_settings(
+    const std::function<Result(std::shared_ptr<const MapSettings>& settings)>& change) {
+    std::lock_guard<std::mutex> lock(m_settingsChangeMutex);
+    std::shared_ptr<const MapSettings> settings = map_settings();
+    const std::shared_ptr<const MapSettings> before = settings;
+    const Result result = change(settings);
+    if (settings != before) {
+        publish_map_settings(std::move(settings));
+    }
+    return result;
+}
+
+void FileSystem::take_connection(const FileSystem& returning) {
+    set_connection_kind(returning.connection_kind());
 }
 
 void FileSystem::reserved_operation() {}

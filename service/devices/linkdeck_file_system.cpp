@@ -42,6 +42,10 @@ std::wstring drive_text(const std::wstring& prefix, const std::wstring& driveNam
     return prefix + driveName + L".";
 }
 
+std::uint64_t link_of(std::uint32_t media, std::uint32_t deviceId) {
+    return (std::uint64_t{media} << 32) | deviceId;
+}
+
 long long as_long(std::int64_t value) {
     return static_cast<long long>(value);
 }
@@ -96,12 +100,11 @@ LinkdeckFileSystem::LinkdeckFileSystem(std::wstring serialNumber, std::uint32_t 
                                        std::uint32_t deviceId, const std::wstring& driveName)
     : FileSystem(connection_kind_of(media)),
       m_serialNumber(std::move(serialNumber)),
-      m_media(media),
-      m_deviceId(deviceId) {
+      m_link(link_of(media, deviceId)) {
     TraceDebug(L"creating LinkdeckFileSystem SN:%s media:0x%X drive:%s", m_serialNumber.c_str(),
                media, driveName.c_str());
     changed();
-    const PhoneHandle handle(m_serialNumber, m_media, m_deviceId);
+    const PhoneHandle handle = open_handle();
     if (!handle.is_open()) {
         throw FileSystemConstructionException(
             drive_text(L"DLNKOpenFS failed on LinkdeckFileSystem, drive ", driveName));
@@ -126,6 +129,20 @@ LinkdeckFileSystem::LinkdeckFileSystem(std::wstring serialNumber, std::uint32_t 
     m_freeSpaceRead = std::chrono::steady_clock::now().time_since_epoch().count();
 }
 
+PhoneHandle LinkdeckFileSystem::open_handle() const {
+    const std::uint64_t link = m_link.load();
+    return PhoneHandle(m_serialNumber, static_cast<std::uint32_t>(link >> 32),
+                       static_cast<std::uint32_t>(link));
+}
+
+void LinkdeckFileSystem::take_connection(const FileSystem& returning) {
+    FileSystem::take_connection(returning);
+    if (const auto* phone = dynamic_cast<const LinkdeckFileSystem*>(&returning)) {
+        m_link = phone->m_link.load();
+        changed();
+    }
+}
+
 // The frame of every operation: its own handle, closed on every way out, and
 // no exception leaving. `noHandle` answers when the phone cannot be reached,
 // `onException` when the operation throws.
@@ -133,7 +150,7 @@ template <typename T, typename Body>
 T LinkdeckFileSystem::run_operation(const char* name, const std::wstring& path, T noHandle,
                                     T onException, Body&& body) {
     try {
-        const PhoneHandle handle(m_serialNumber, m_media, m_deviceId);
+        const PhoneHandle handle = open_handle();
         if (!handle.is_open()) {
             TraceError("MapsService::LinkdeckFileSystem::%s: unable to get file system handle",
                        name);

@@ -13,6 +13,8 @@
 
 namespace MapsService {
 
+class PhoneHandle;
+
 // Construction of a LinkdeckFileSystem failed; the text names the drive.
 class FileSystemConstructionException : public Exception {
 public:
@@ -101,10 +103,13 @@ public:
     static std::unique_ptr<LinkdeckFileSystem> get_file_system(const std::wstring& serialNumber,
                                                                const std::wstring& driveName);
 
+    // Takes the media flags and device id of a returning phone's file system.
+    void take_connection(const FileSystem& returning) override;
+
     const std::wstring& serial_number() const { return m_serialNumber; }
     const std::wstring& label() const { return m_label; }
-    std::uint32_t media() const { return m_media; }
-    std::uint32_t device_id() const { return m_deviceId; }
+    std::uint32_t media() const { return static_cast<std::uint32_t>(m_link.load() >> 32); }
+    std::uint32_t device_id() const { return static_cast<std::uint32_t>(m_link.load()); }
 
 private:
     template <typename T, typename Body>
@@ -116,9 +121,14 @@ private:
                                              std::uint64_t size, const std::wstring& marker,
                                              IniFile& settings);
 
+    // A handle on the phone as it is connected now.
+    PhoneHandle open_handle() const;
+
     const std::wstring m_serialNumber;
-    const std::uint32_t m_media;
-    const std::uint32_t m_deviceId;
+    // Media flags (high half) and device id (low half) of the phone's current
+    // connection, in one word: a returning phone replaces them while the worker
+    // opens handles with them.
+    std::atomic<std::uint64_t> m_link;
     std::wstring m_rootPath;  // the memory as the library names it, "\\E:"
     std::wstring m_memoryType;
     std::wstring m_label;

@@ -65,9 +65,9 @@ bool evaluate_validity(Phone& phone, FileSystem& fileSystem) {
                 return false;
         }
     }
-    if (phone.device_type() == 0 && fileSystem.map_settings() != nullptr) {
-        const bool legacy =
-            lower(fileSystem.map_settings()->client_id()).find(L"qtl") != std::wstring::npos;
+    const std::shared_ptr<const MapSettings> settings = fileSystem.map_settings();
+    if (phone.device_type() == 0 && settings != nullptr) {
+        const bool legacy = lower(settings->client_id()).find(L"qtl") != std::wstring::npos;
         phone.set_device_type(legacy ? 1 : 3);
     }
     return true;
@@ -119,6 +119,9 @@ PhoneDrive* PhoneManager::AddPhoneDrive(Phone* phone, std::unique_ptr<FileSystem
         TraceInfo(L"reusing already connected drive %s", root.c_str());
         const bool valid = evaluate_validity(*phone, *fileSystem);
         drive->set_valid(valid);
+        // It may return over another link (first USB, now Bluetooth): the kept
+        // file system must reach the phone the way it is connected now.
+        drive->file_system().take_connection(*fileSystem);
         if (fileSystem->has_map_settings()) {
             // The kept file system would otherwise go on with the settings of
             // the last connection, though the drive may have changed since.

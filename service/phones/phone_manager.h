@@ -25,7 +25,8 @@ public:
     // again, and announced with MSG_PHONE_FOUND either way.
     static Phone* AddPhone(const std::wstring& name, const std::wstring& serialNumber);
     // Takes the file system. A known drive (same phone, same root) is reused
-    // and keeps its own file system; the new one is released. Null only when
+    // and keeps its own file system, which takes the new one's connection
+    // details and reloads its settings; the new one is released. Null only when
     // a new drive could not be made.
     static PhoneDrive* AddPhoneDrive(Phone* phone, std::unique_ptr<FileSystem> fileSystem,
                                      bool vendorDevice);

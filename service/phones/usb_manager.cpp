@@ -1,5 +1,6 @@
 #include "service/phones/usb_manager.h"
 
+#include <algorithm>
 #include <cctype>
 #include <optional>
 #include <system_error>
@@ -41,7 +42,7 @@ UsbManager::~UsbManager() {
 
 bool UsbManager::start_() {
     ScopeTrace scope("MapsService::UsbManager::start_");
-    if (m_watcherRunning) {
+    if (m_watcher.joinable()) {
         return true;
     }
     m_startupCount = 0;
@@ -59,6 +60,7 @@ bool UsbManager::start_() {
         m_watcherDone = false;
     }
     m_handler = std::thread(&UsbManager::handler_thread, this);
+    m_watcherRunning = true;
     try {
         m_watcher = std::thread(&UsbManager::watcher_thread, this);
     } catch (const std::system_error&) {
@@ -69,9 +71,9 @@ bool UsbManager::start_() {
         }
         m_queueChanged.notify_all();
         m_handler.join();
+        m_watcherRunning = false;
         throw;
     }
-    m_watcherRunning = true;
     std::unique_lock<std::mutex> lock(m_startupMutex);
     m_startupChanged.wait(lock, [this] { return m_startupDone; });
     m_startupPending = false;
@@ -80,7 +82,7 @@ bool UsbManager::start_() {
 
 bool UsbManager::stop_() {
     ScopeTrace scope("MapsService::UsbManager::stop_");
-    if (!m_watcherRunning) {
+    if (!m_watcher.joinable()) {
         return true;
     }
     m_source->stop();
@@ -94,7 +96,6 @@ bool UsbManager::stop_() {
                    static_cast<int>(kStopWait.count()));
     }
     m_watcher.join();
-    m_watcherRunning = false;
     return inTime;
 }
 
@@ -108,13 +109,17 @@ void UsbManager::watcher_thread() {
     while (m_source->wait_changes(changes)) {
         for (const VolumeChange& change : changes) {
             if (change.arrived) {
-                queue_arrival(Arrival{change.root, false, nullptr});
+                (void)queue_arrival(Arrival{change.root, false, nullptr});
             } else {
                 queue_removal(change.root);
             }
         }
         changes.clear();
     }
+    // Stopped, or the source failed: either way nothing will come in any more.
+    // A volume handed in from now on is refused rather than left to wait for
+    // a handler that has gone.
+    m_watcherRunning = false;
     {
         std::lock_guard<std::mutex> lock(m_queueMutex);
         m_stopHandler = true;
@@ -140,7 +145,7 @@ void UsbManager::AddCurrentlyAvailableDevices() {
     TraceInfo("UsbManager::AddCurrentlyAvailableDevices( ): %d drives found at startup",
               static_cast<int>(found.size()));
     for (const std::wstring& root : found) {
-        queue_arrival(Arrival{root, true, nullptr});
+        (void)queue_arrival(Arrival{root, true, nullptr});
     }
     if (found.empty()) {
         signal_startup();
@@ -153,7 +158,10 @@ bool UsbManager::add_volume(const std::wstring& root) {
     }
     auto handled = std::make_shared<std::promise<void>>();
     std::future<void> done = handled->get_future();
-    queue_arrival(Arrival{root, false, handled});
+    if (!queue_arrival(Arrival{root, false, handled})) {
+        TraceError(L"volume %s not added: the USB watcher has ended", root.c_str());
+        return false;
+    }
     done.wait();
     return true;
 }
@@ -168,12 +176,23 @@ void UsbManager::handler_thread() {
             m_queueChanged.wait(lock, [this] {
                 return !m_arrivals.empty() || !m_removals.empty() || m_stopHandler;
             });
+            // Arrivals go first, but not past an older removal of the same
+            // volume: one unmounted and mounted again while its arrival was
+            // handled must end up mounted.
+            auto removed = m_removals.begin();
             if (!m_arrivals.empty()) {
+                const Arrival& next = m_arrivals.front();
+                removed =
+                    std::find_if(m_removals.begin(), m_removals.end(), [&next](const Removal& r) {
+                        return r.root == next.root && r.order < next.order;
+                    });
+            }
+            if (removed != m_removals.end()) {
+                removal = std::move(removed->root);
+                m_removals.erase(removed);
+            } else if (!m_arrivals.empty()) {
                 arrival = std::move(m_arrivals.front());
                 m_arrivals.pop_front();
-            } else if (!m_removals.empty()) {
-                removal = std::move(m_removals.front());
-                m_removals.pop_front();
             } else {
                 return;
             }
@@ -186,18 +205,23 @@ void UsbManager::handler_thread() {
     }
 }
 
-void UsbManager::queue_arrival(Arrival arrival) {
+bool UsbManager::queue_arrival(Arrival arrival) {
     {
         std::lock_guard<std::mutex> lock(m_queueMutex);
+        if (m_stopHandler) {
+            return false;
+        }
+        arrival.order = m_nextOrder++;
         m_arrivals.push_back(std::move(arrival));
     }
     m_queueChanged.notify_all();
+    return true;
 }
 
 void UsbManager::queue_removal(const std::wstring& root) {
     {
         std::lock_guard<std::mutex> lock(m_queueMutex);
-        m_removals.push_back(root);
+        m_removals.push_back(Removal{root, m_nextOrder++});
     }
     m_queueChanged.notify_all();
 }

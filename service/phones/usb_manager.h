@@ -17,8 +17,9 @@ namespace MapsService {
 
 // Turns USB mass-storage volumes into phones with one drive each, as they come
 // and go. A watcher thread listens to the volume source and queues arrivals
-// and removals; a handler thread takes them one at a time, arrivals first, and
-// calls the phone manager.
+// and removals; a handler thread takes them one at a time, arrivals first
+// except that each volume's own events keep their order, and calls the phone
+// manager.
 class UsbManager {
 public:
     // labelDelay: how long a new volume is given to settle before its name is read.
@@ -40,7 +41,8 @@ public:
 
     // A mounted folder handed in by the user: it takes the same way as a
     // volume that just arrived, whatever its bus. Returns once it was handled;
-    // false when the watcher does not run.
+    // false when the watcher does not run (never started, stopped, or ended
+    // because the volume source failed).
     bool add_volume(const std::wstring& root);
 
 private:
@@ -48,11 +50,17 @@ private:
         std::wstring root;
         bool atStartup = false;  // counted by the start-up count
         std::shared_ptr<std::promise<void>> handled;
+        std::uint64_t order = 0;  // place among all queued events, set when queued
+    };
+    struct Removal {
+        std::wstring root;
+        std::uint64_t order = 0;
     };
 
     void watcher_thread();
     void handler_thread();
-    void queue_arrival(Arrival arrival);
+    // False, and nothing queued, once the handler has been told to stop.
+    bool queue_arrival(Arrival arrival);
     void queue_removal(const std::wstring& root);
     void handle_arrival(const Arrival& arrival);
     void handle_removal(const std::wstring& root);
@@ -67,12 +75,14 @@ private:
     std::mutex m_queueMutex;
     std::condition_variable m_queueChanged;
     std::deque<Arrival> m_arrivals;
-    std::deque<std::wstring> m_removals;
+    std::deque<Removal> m_removals;
+    std::uint64_t m_nextOrder = 0;
     bool m_stopHandler = false;
 
     std::thread m_handler;
     std::thread m_watcher;
-    // Written by the thread that starts and stops; read by add_volume's callers.
+    // Set by start_, cleared by the watcher thread when it ends (stopped or
+    // failed); read by add_volume's callers.
     std::atomic<bool> m_watcherRunning{false};
 
     // Volumes present at start still to be handled; the event is waited for

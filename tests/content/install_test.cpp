@@ -2,9 +2,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <memory>
+#include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "service/content/map_settings.h"
@@ -14,6 +17,7 @@
 #include "service/content/phone_drive.h"
 #include "service/core/message.h"
 #include "service/core/sync.h"
+#include "service/core/text.h"
 #include "service/devices/connectivity_session.h"
 #include "service/devices/linkdeck_file_system.h"
 #include "service/devices/local_disk.h"
@@ -256,6 +260,33 @@ TEST_F(DriveInstallation, InstalledApplicationUpdatesTheQuotaFile) {
     const auto downloads = of_type(take_messages(), MSG_DOWNLOAD_PROGRESS);
     ASSERT_FALSE(downloads.empty());
     EXPECT_EQ(downloads.front().bytes1, 20000u);
+}
+
+// The drive returning during an installation reloaded the settings that the
+// installation was rewriting, while the user interface read them.
+TEST_F(DriveInstallation, DriveEventsDuringTheInstallationLeaveItsSettingsWhole) {
+    make_maps_phone(330, {"--step-ms", "20"});
+    m_phone.set_can_install_sis(true);
+    m_drive->set_connected(true);
+    std::atomic<bool> installed{false};
+    std::set<std::wstring> builds;
+    std::thread events([&] {
+        while (!installed) {
+            m_drive->file_system().load_map_settings();
+            MapsappVersionInfo version;
+            (void)m_drive->get_installed_mapsapp_version(version);
+            builds.insert(m_drive->map_settings()->build());
+        }
+    });
+    const Result result = install_item(1);
+    installed = true;
+    events.join();
+    ASSERT_EQ(result, kResultOk);
+    EXPECT_EQ(m_drive->map_settings()->client_version(), VersionInfo(1, 3, 16, 0));
+    // Each read saw the settings before or after the installation, nothing between.
+    for (const std::wstring& build : builds) {
+        EXPECT_TRUE(build.empty() || build == L"0812 x b4") << to_narrow(build);
+    }
 }
 
 TEST_F(DriveInstallation, SizeThatIsNoNumberDownloadsWithExpectedSizeZero) {

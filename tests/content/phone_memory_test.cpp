@@ -82,7 +82,7 @@ TEST_F(PhoneMemory, SettingsFilesAreReadAndWrittenOnThePhone) {
     put_file(memory('E') / "cities/diskcache/config.cfg", config);
     PhoneDrive& card = drive(L"\\\\E:");
     ASSERT_TRUE(card.valid());
-    MapSettings& settings = *card.map_settings();
+    MapSettings settings(*card.map_settings());
     EXPECT_EQ(settings.client_id(), L"R47");
     EXPECT_EQ(settings.voicefiles(), L"cities");
     EXPECT_EQ(settings.map_version().to_text(), L"1.1.7.0");

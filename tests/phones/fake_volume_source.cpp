@@ -37,6 +37,14 @@ void FakeVolumeSource::leave(const std::wstring& root) {
     m_changed.notify_all();
 }
 
+void FakeVolumeSource::fail_watching() {
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_failed = true;
+    }
+    m_changed.notify_all();
+}
+
 bool FakeVolumeSource::opened() const {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_opened;
@@ -59,8 +67,8 @@ std::vector<std::wstring> FakeVolumeSource::present_volumes() {
 
 bool FakeVolumeSource::wait_changes(std::vector<VolumeChange>& changes) {
     std::unique_lock<std::mutex> lock(m_mutex);
-    m_changed.wait(lock, [this] { return m_stopped || !m_pending.empty(); });
-    if (m_stopped) {
+    m_changed.wait(lock, [this] { return m_stopped || m_failed || !m_pending.empty(); });
+    if (m_stopped || m_failed) {
         return false;
     }
     changes = std::move(m_pending.front());

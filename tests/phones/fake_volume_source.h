@@ -29,6 +29,9 @@ public:
     void arrive_together(const std::map<std::wstring, Volume>& volumes);
     void leave(const std::wstring& root);
     void set_label_delay(std::chrono::milliseconds delay) { m_labelDelay = delay; }
+    // The watch breaks down, as on a poll error: wait_changes answers false
+    // though nobody asked it to stop.
+    void fail_watching();
     bool opened() const;
 
     bool open() override;
@@ -47,6 +50,7 @@ private:
     std::map<std::wstring, Volume> m_volumes;
     std::deque<std::vector<MapsService::VolumeChange>> m_pending;
     bool m_stopped = false;
+    bool m_failed = false;
     bool m_opened = false;
     std::chrono::milliseconds m_labelDelay{0};
 };

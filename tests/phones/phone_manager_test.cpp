@@ -235,6 +235,27 @@ TEST_F(PhoneManagerOnSimulator, ConnectedListsHoldOnlyWhatIsConnectedInListOrder
     EXPECT_EQ(first->count_valid_drives(), 0);
 }
 
+// A phone first seen over USB and back over Bluetooth was reported found and
+// valid, but its kept drive went on asking for the USB link: every operation
+// on it answered 10.
+TEST_F(PhoneManagerOnSimulator, ADriveBackOverAnotherLinkIsReachedOverTheNewOne) {
+    m_farm.create("p", {"--serial", "SN-R", "--media", "usb"});
+    start(2);
+    PhoneDrive* card = drive_of(phone_with_serial(L"SN-R"), L"MMC");
+    ASSERT_NE(card, nullptr);
+    EXPECT_EQ(card->file_system().connection_kind(), 0);
+    m_farm.remove("p");
+    ASSERT_FALSE(messages_until(MSG_PHONE_LOST).empty());
+
+    m_farm.create("p", {"--serial", "SN-R", "--media", "bluetooth"});
+    put_file(m_farm.memory("p", 'E') / "note.txt", "back");
+    ASSERT_TRUE(eventually([&] { return card->connected(); }));
+    EXPECT_EQ(card->file_system().connection_kind(), 1);
+    std::vector<std::wstring> files;
+    EXPECT_EQ(card->file_system().fetch_filenames(card->name(), files), kResultOk);
+    EXPECT_TRUE(card->file_system().file_exists(card->name() + L"note.txt"));
+}
+
 // Losing a phone in the middle of work: the messages about it are read after
 // the phone went, and the work on its drive fails instead of crashing.
 TEST_F(PhoneManagerOnSimulator, ADriveLostWhileInUseStaysSafeToReadAndFailsCleanly) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <future>
+
 #include "service/content/map_settings.h"
 #include "service/core/message_queue.h"
 #include "service/core/text.h"
@@ -205,6 +207,49 @@ TEST_F(UsbWatcher, AfterTheStopVolumesAreNoLongerHandled) {
     m_source->arrive(late, {L"LATE"});
     EXPECT_FALSE(m_manager->add_volume(late));
     EXPECT_TRUE(PhoneManager::all_phones().empty());
+}
+
+// A failed watch ended the watcher, yet a volume handed in afterwards was
+// queued for the handler that had gone with it and waited for ever.
+TEST_F(UsbWatcher, AVolumeHandedInAfterTheWatchFailedIsRefusedAtOnce) {
+    ASSERT_TRUE(m_manager->start_());
+    m_source->fail_watching();
+    const std::wstring late = volume("late", true);
+    auto refused = std::async(std::launch::async, [&] {
+        return eventually([&] { return !m_manager->add_volume(late); });
+    });
+    ASSERT_EQ(refused.wait_for(10s), std::future_status::ready) << "add_volume hangs";
+    EXPECT_TRUE(refused.get());
+    EXPECT_TRUE(m_manager->stop_());
+}
+
+// A volume unmounted and mounted again while the handler waited out its
+// label delay was handled arrival, arrival, removal: lost while mounted.
+TEST_F(UsbWatcher, EachVolumesEventsAreHandledInTheOrderTheyHappened) {
+    auto source = std::make_unique<FakeVolumeSource>();
+    m_source = source.get();
+    m_manager = std::make_unique<UsbManager>(std::move(source), 300ms);
+    ASSERT_TRUE(m_manager->start_());
+    const std::wstring maps = volume("maps", true);
+    const std::wstring other = volume("other");
+    m_source->arrive(maps, {L"PHONE"});
+    m_source->leave(maps);
+    m_source->arrive(other, {L"OTHER"});
+    m_source->arrive(maps, {L"PHONE"});
+
+    std::vector<std::int32_t> types;
+    const auto expected = std::vector<std::int32_t>{
+        MSG_PHONE_FOUND, MSG_DRIVE_FOUND,
+        MSG_PHONE_FOUND,  // other: arrivals still go before another volume's removal
+        MSG_DRIVE_LOST,  MSG_PHONE_LOST,  MSG_PHONE_FOUND, MSG_DRIVE_FOUND};
+    EXPECT_TRUE(eventually([&] {
+        for (std::int32_t type : types_of(take_messages())) {
+            types.push_back(type);
+        }
+        return types.size() >= expected.size();
+    }));
+    EXPECT_EQ(types, expected);
+    EXPECT_TRUE(connected_at(maps));
 }
 
 TEST(VendorName, StartsWithVelkaIgnoringCase) {

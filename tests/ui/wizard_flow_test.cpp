@@ -11,6 +11,7 @@
 #include "service/devices/file_system_win.h"
 #include "tests/ui/qt_test_support.h"
 #include "tests/ui/wizard_flow_fixture.h"
+#include "ui/messaging/call_gate.h"
 #include "ui/wizard/error_table.h"
 #include "ui/wizard/string_table.h"
 #include "ui/wizard/wizard_signals.h"
@@ -239,6 +240,26 @@ TEST_F(WizardFlow, TryAgainWithThePhoneStillThereRetriesTheFailedStep) {
     ASSERT_TRUE(wait_for_page(WizardPage::Complete));
     const auto pages = m_host.pages();
     EXPECT_EQ(std::count(pages.begin(), pages.end(), WizardPage::CheckingForUpdates), 1);
+}
+
+// Destroying a machine that had not stopped (a run left through an exception)
+// released the observers, then delivered the signals still queued to the
+// running states, which used the released phone observer.
+TEST_F(WizardFlow, AMachineDestroyedWhileRunningStopsFirstAndIgnoresWhatIsStillQueued) {
+    start_machine();
+    ASSERT_TRUE(wait_for_page(WizardPage::ErrorRetry));  // no phone
+    ui::post_signal(*m_machine, ui::SIG_PHONES_CHANGED);
+    ui::post_signal(*m_machine, ui::SIG_RETRY);
+    m_machine.reset();
+
+    const auto states = state_trace();
+    expect_nested_entries_and_exits(states);
+    ASSERT_FALSE(states.empty());
+    EXPECT_EQ(states.back(), "Exit CStateMachine::StRunning");
+    EXPECT_NE(read_file(m_tmp.path() / "work" / "trace.log").find("finalize MSAPI finished"),
+              std::string::npos);
+    EXPECT_EQ(m_host.current_page(), WizardPage::Shutdown);
+    EXPECT_EQ(m_host.end_result(), 2);
 }
 
 TEST_F(WizardFlow, ExitFromAnErrorPageEndsWithItsCode) {

@@ -193,7 +193,7 @@ bool ServiceSession::choose_drive() {
 
 void ServiceSession::read_versions() {
     PhoneDrive* drive = current_drive();
-    if (MapSettings* settings = drive->map_settings()) {
+    if (const std::shared_ptr<const MapSettings> settings = drive->map_settings()) {
         m_report.installedMapVersion = to_narrow(settings->map_version().to_text());
         VersionInfo offered;
         VersionManager versions(*drive);

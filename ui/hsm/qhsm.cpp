@@ -136,6 +136,12 @@ void QHsm::TransitionDynamic(StateHandler target) {
     transition(target, recorder);
 }
 
+void QHsm::TransitionFromOutside(StateHandler target) {
+    m_source = m_state;
+    TransitionDynamic(target);
+    m_source = nullptr;
+}
+
 void QHsm::transition(StateHandler target, Recorder& recorder) {
     auto exit_state = [&](StateHandler s) {
         if (trigger(s, SignalExit).handled()) {

@@ -106,6 +106,14 @@ protected:
         TransitionDynamic(state(target));
     }
 
+    // Outside any dispatch: leaves the active configuration for the target as
+    // a transition of the active leaf would, exit and entry actions included.
+    void TransitionFromOutside(StateHandler target);
+    template <class Machine>
+    void TransitionFromOutside(QState (Machine::*target)(const HsmEvent&)) {
+        TransitionFromOutside(state(target));
+    }
+
     // One trace line each, only while the trace switch is on.
     static void TraceEnter(const char* name);
     static void TraceExit(const char* name);

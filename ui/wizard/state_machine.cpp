@@ -57,6 +57,13 @@ CStateMachine::CStateMachine(PageHost* host, WizardSettings settings)
 
 CStateMachine::~CStateMachine() {
     m_splashTimer.stop();
+    // A run that ended early (an exception out of the host) leaves the machine
+    // running. It stops the normal way first, so that leaving StRunning shuts
+    // the service down; signals still queued then reach StStopped, which
+    // ignores them, instead of states whose observers are gone.
+    if (m_started && !m_stopped) {
+        TransitionFromOutside(&CStateMachine::StStopped);
+    }
     shut_down_service();
     m_worker.stop();
     m_pump.stop();

@@ -82,6 +82,10 @@ QState CStateMachine::StRunning(const HsmEvent& e) {
                 // inside a dispatch.
                 m_confirmPending = true;
                 CMainThreadCallGate::post([this] {
+                    if (m_stopped) {  // stopped meanwhile: nothing left to confirm
+                        m_confirmPending = false;
+                        return;
+                    }
                     const bool confirmed = m_host->confirm_cancel();
                     m_confirmPending = false;
                     if (confirmed) {
