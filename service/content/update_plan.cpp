@@ -123,8 +123,8 @@ Result check_update_room(PhoneDrive& drive, const UpdateRecord& record, const De
 Result finish_update(PhoneDrive& drive, const std::vector<std::int32_t>& regions,
                      const std::vector<std::int32_t>& voices) {
     UpdateRecord record;
-    const std::shared_ptr<const MapSettings> settings = drive.map_settings();
-    if (settings == nullptr || read_update_record(drive, record) != PendingUpdate::Recorded) {
+    if (drive.map_settings() == nullptr ||
+        read_update_record(drive, record) != PendingUpdate::Recorded) {
         return kResultOk;
     }
     if (!holds_all(regions, record.regions) || !holds_all(voices, record.voices)) {
