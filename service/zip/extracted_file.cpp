@@ -8,14 +8,13 @@
 #include <cstring>
 
 #include "service/core/posix_io.h"
-#include "service/zip/zip_reader.h"
 
 namespace MapsService {
 
 namespace {
 
 [[noreturn]] void throw_write_error(const char* what, const std::string& path) {
-    throw ArchiveError(std::string(what) + " " + path + ": " + std::strerror(errno));
+    throw ExtractWriteError(std::string(what) + " " + path + ": " + std::strerror(errno));
 }
 
 }  // namespace
@@ -36,7 +35,8 @@ void FolderMaker::make_parents(const std::string& nativeFile) {
     m_known.insert(parent);
 }
 
-ExtractedFile::ExtractedFile(std::string nativePath) : m_path(std::move(nativePath)) {
+ExtractedFile::ExtractedFile(std::string nativePath, std::string finalPath)
+    : m_path(std::move(nativePath)), m_finalPath(std::move(finalPath)) {
     // Replacing means a new file: never write through a link, symbolic or hard,
     // that something else left at this name.
     if (::unlink(m_path.c_str()) != 0 && errno != ENOENT) {
@@ -69,6 +69,10 @@ void ExtractedFile::commit() {
     m_fd = -1;
     if (::close(fd) != 0) {
         throw_write_error("cannot close", m_path);
+    }
+    // rename replaces the target in one step and never follows a link there.
+    if (!m_finalPath.empty() && ::rename(m_path.c_str(), m_finalPath.c_str()) != 0) {
+        throw_write_error("cannot rename to", m_finalPath);
     }
     m_committed = true;
 }

@@ -4,13 +4,22 @@
 #include <string>
 #include <unordered_set>
 
+#include "service/zip/zip_reader.h"
+
 namespace MapsService {
+
+// A file or folder of the extraction that could not be written: the target's
+// fault (full, read-only, gone), not the archive's.
+class ExtractWriteError : public ArchiveError {
+public:
+    using ArchiveError::ArchiveError;
+};
 
 // Creates the folders on the way to extracted files, remembering the ones it
 // made or found so that thousands of files in a few folders cost one mkdir each.
 class FolderMaker {
 public:
-    // Makes every folder of the native path's parent; throws ArchiveError.
+    // Makes every folder of the native path's parent; throws ExtractWriteError.
     void make_parents(const std::string& nativeFile);
 
 private:
@@ -23,18 +32,21 @@ private:
 class ExtractedFile {
 public:
     // Replaces whatever file or link is there with a new file; never follows a link.
-    explicit ExtractedFile(std::string nativePath);
+    // With a final path the file is renamed to it by commit(), replacing what is there.
+    explicit ExtractedFile(std::string nativePath, std::string finalPath = {});
     ~ExtractedFile();
     ExtractedFile(const ExtractedFile&) = delete;
     ExtractedFile& operator=(const ExtractedFile&) = delete;
 
-    // Writes all of it or throws ArchiveError (disk full, file too large, ...).
+    // Writes all of it or throws ExtractWriteError (disk full, file too large, ...).
     void write(const void* data, std::size_t size);
-    // Closes the file, which from now on stays; throws when closing fails.
+    // Closes the file, which from now on stays (under its final path when it has
+    // one); throws when closing or renaming fails.
     void commit();
 
 private:
     std::string m_path;
+    std::string m_finalPath;
     int m_fd = -1;
     bool m_created = false;  // ours to remove unless committed
     bool m_committed = false;
