@@ -15,10 +15,10 @@ namespace MapsService {
 namespace {
 
 // Writes the data of the entry at the reader's cursor into the file, reporting
-// every block once it is on disk. The file stays only when the data is
-// complete and its CRC-32 matches.
-template <typename Report>
-void write_entry(ZipReader& reader, ExtractedFile& file, std::uint64_t& bytesWritten, char* buffer,
+// every block once it is on disk; throws unless the data is complete and its
+// CRC-32 matches.
+template <typename File, typename Report>
+void write_entry(ZipReader& reader, File& file, std::uint64_t& bytesWritten, char* buffer,
                  Report report) {
     reader.open_data();
     for (;;) {
@@ -31,7 +31,6 @@ void write_entry(ZipReader& reader, ExtractedFile& file, std::uint64_t& bytesWri
         report(bytesWritten);
     }
     reader.close_data();
-    file.commit();
 }
 
 // Calls handle(reader, entry name) for every file entry of the archive until
@@ -84,14 +83,16 @@ Result extract(const std::wstring& archivePath, const std::wstring& targetFolder
     const std::string nativeFolder = targetFolder.empty() ? "." : to_native_path(targetFolder);
     const auto buffer = std::make_unique<char[]>(kExtractBlockSize);
     FolderMaker folders;
+    WorkFile work(nativeFolder);
     const auto report = [&context](std::uint64_t bytes) { context.sink.on_unzip_progress(bytes); };
     // Work files that cannot be written count as damage, as they always have.
     return for_each_file_entry(
         archivePath, kResultCorruptArchive, [&](ZipReader& reader, const EntryName& name) {
             const std::string nativeFile = name.native_path_under(nativeFolder);
             folders.make_parents(nativeFile);
-            ExtractedFile file(nativeFile);
-            write_entry(reader, file, context.bytesWritten, buffer.get(), report);
+            work.restart();
+            write_entry(reader, work, context.bytesWritten, buffer.get(), report);
+            work.link_as(nativeFile);
             return context.sink.on_file_extracted(name.relative_path(), to_wide(nativeFile));
         });
 }
@@ -117,6 +118,7 @@ Result extract_in_place(const std::wstring& archivePath, PlacingSink& sink,
             }
             ExtractedFile file(work_name_beside(nativeFile), nativeFile);
             write_entry(reader, file, bytesWritten, buffer.get(), report);
+            file.commit();
             return kResultOk;
         });
 }

@@ -52,4 +52,35 @@ private:
     bool m_committed = false;
 };
 
+// The one file every entry of an extraction into a work folder is written into
+// before it gets its own name, a second link to the same file that the sink
+// removes once done with it. Files the sink handles and drops cost the file
+// system no new inode each: some reuse freed inodes only slowly, and an
+// archive holds thousands of entries.
+class WorkFile {
+public:
+    // The work name, in the folder the entries go to; it holds a ':', which no
+    // entry name may, so that no entry can land on it.
+    explicit WorkFile(const std::string& nativeFolder);
+    // Removes the work name.
+    ~WorkFile();
+    WorkFile(const WorkFile&) = delete;
+    WorkFile& operator=(const WorkFile&) = delete;
+
+    // Starts the next entry on an empty file; a new one when the sink kept the
+    // name of the last, which from then on is the sink's own file.
+    void restart();
+    // Writes all of it or throws ExtractWriteError.
+    void write(const void* data, std::size_t size);
+    // Names the complete entry: links the file there, replacing whatever file
+    // or link is at that name, never following one.
+    void link_as(const std::string& nativeFile);
+
+private:
+    void open_new();
+
+    std::string m_path;
+    int m_fd = -1;
+};
+
 }  // namespace MapsService
