@@ -1,6 +1,8 @@
 #include "mapserver/map_server.h"
 
 #include <httplib.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 
 #include <algorithm>
 #include <atomic>
@@ -126,6 +128,9 @@ public:
         m_http.set_socket_options([](int socket) {
             const int yes = 1;
             setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+            // Connections inherit it: a small answer on a kept-alive connection
+            // would otherwise wait for the client's delayed acknowledgement.
+            setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
         });
         m_http.Get(".*", [this](const httplib::Request& request, httplib::Response& response) {
             handle(request, response);
