@@ -262,12 +262,9 @@ Result DownloadPackage::unpack(const std::wstring& archive, std::uint64_t& bytes
             TraceError(L"error in platform_create_directory(): %s", m_unzipFolder.c_str());
             return kResultDiskError;
         }
-        const Result result =
-            m_fileSystem.unzip_archive(archive, m_unzipFolder, *this, bytesWritten);
-        if (delete_tree(m_unzipFolder) != kResultOk) {
-            TraceWarning(L"unpack folder %s not emptied", m_unzipFolder.c_str());
-        }
-        return result;
+        // The sink removes every file once copied; the folders stay for the next
+        // archive, whose tiles mostly go into the same ones, and go at the end.
+        return m_fileSystem.unzip_archive(archive, m_unzipFolder, *this, bytesWritten);
     }
     try {
         return extract_in_place(archive, *this, bytesWritten);
@@ -451,6 +448,9 @@ Result DownloadPackage::download() {
     OnDownloadProgress(PACKAGE_STARTED, kResultOk, 0, m_totalBytes, 0.0, m_totalWrite, 0.0);
     m_stopFetch = false;
     const Result result = download_items();
+    if (delete_tree(m_unzipFolder) != kResultOk) {
+        TraceWarning(L"unpack folder %s not emptied", m_unzipFolder.c_str());
+    }
     m_current = nullptr;
     m_fetching = nullptr;
     OnDownloadProgress(PACKAGE_FINISHED, result, 0, m_bytesDone,
