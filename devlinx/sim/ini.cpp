@@ -1,8 +1,5 @@
 #include "devlinx/sim/ini.h"
 
-#include <sys/stat.h>
-#include <time.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -10,6 +7,8 @@
 #include <fstream>
 #include <mutex>
 #include <unordered_map>
+
+#include "devlinx/sim/file_stamp.h"
 
 namespace devlinx::sim {
 
@@ -23,39 +22,11 @@ std::string trim(const std::string& text) {
     return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
 }
 
-// A file's identity and times: while they stay, so does its content.
-struct Stamp {
-    dev_t device = 0;
-    ino_t inode = 0;
-    off_t size = 0;
-    timespec modified{};
-    timespec changed{};
-
-    bool operator==(const Stamp& other) const {
-        return device == other.device && inode == other.inode && size == other.size &&
-               modified.tv_sec == other.modified.tv_sec &&
-               modified.tv_nsec == other.modified.tv_nsec &&
-               changed.tv_sec == other.changed.tv_sec && changed.tv_nsec == other.changed.tv_nsec;
-    }
-};
-
-// File times advance in ticks of at most 10 ms: a file written within the last
-// tick may change again without its times moving, so it is not kept until then.
-bool settled(const Stamp& stamp) {
-    timespec now{};
-    ::clock_gettime(CLOCK_REALTIME, &now);
-    const auto nanoseconds = [](const timespec& t) {
-        return static_cast<std::int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
-    };
-    return nanoseconds(now) - std::max(nanoseconds(stamp.modified), nanoseconds(stamp.changed)) >
-           20'000'000;
-}
-
 // The farm's settings files are read on every call of the library, thousands
 // for one map update; a file is parsed again only once it has changed.
 class ReadFiles {
 public:
-    std::optional<Ini> find(const std::string& path, const Stamp& stamp) {
+    std::optional<Ini> find(const std::string& path, const FileStamp& stamp) {
         std::lock_guard lock(m_mutex);
         const auto found = m_files.find(path);
         if (found == m_files.end() || !(found->second.first == stamp)) {
@@ -63,14 +34,14 @@ public:
         }
         return found->second.second;
     }
-    void keep(const std::string& path, const Stamp& stamp, const Ini& ini) {
+    void keep(const std::string& path, const FileStamp& stamp, const Ini& ini) {
         std::lock_guard lock(m_mutex);
         m_files.insert_or_assign(path, std::make_pair(stamp, ini));
     }
 
 private:
     std::mutex m_mutex;
-    std::unordered_map<std::string, std::pair<Stamp, Ini>> m_files;
+    std::unordered_map<std::string, std::pair<FileStamp, Ini>> m_files;
 };
 
 }  // namespace
@@ -78,19 +49,19 @@ private:
 std::optional<Ini> Ini::read(const std::filesystem::path& file) {
     static ReadFiles readFiles;
     struct stat info {};
-    if (::stat(file.c_str(), &info) != 0) {
+    const std::optional<FileStamp> stamp = stamp_of(file, &info);
+    if (!stamp) {
         return std::nullopt;
     }
-    const Stamp stamp{info.st_dev, info.st_ino, info.st_size, info.st_mtim, info.st_ctim};
     const bool regular = S_ISREG(info.st_mode);
     if (regular) {
-        if (auto known = readFiles.find(file.string(), stamp)) {
+        if (auto known = readFiles.find(file.string(), *stamp)) {
             return known;
         }
     }
     std::optional<Ini> ini = parse(file);
-    if (ini && regular && settled(stamp)) {
-        readFiles.keep(file.string(), stamp, *ini);
+    if (ini && regular && settled(*stamp)) {
+        readFiles.keep(file.string(), *stamp, *ini);
     }
     return ini;
 }
