@@ -174,9 +174,10 @@ std::wstring DownloadPackage::destination(const std::wstring& relativePath, std:
         return {};
     }
     const std::wstring target = join_path(folder, file_part(relativePath));
+    // Only a regular file has a size to read: one question answers both, and on
+    // a phone each costs a round trip for each of thousands of files.
     std::uint64_t oldSize = 0;
-    const bool present = m_fileSystem.file_exists(target) &&
-                         m_fileSystem.get_file_size(target, oldSize) == kResultOk;
+    const bool present = m_fileSystem.get_file_size(target, oldSize) == kResultOk;
     if (type == DownloadItemType::Region && present && oldSize >= newSize) {
         TraceDebug(L"%s already on the drive", target.c_str());
         return {};
