@@ -49,6 +49,11 @@ void apply_action(Fault& fault, std::string_view action) {
         fault.status = status;
     } else if (name == "damage-at") {
         fault.damageAt = parse_number<std::uint64_t>(value, name);
+    } else if (name == "rate") {
+        fault.rate = parse_number<std::uint64_t>(value, name);
+        if (*fault.rate == 0) {
+            throw std::invalid_argument("fault action rate needs at least 1 byte a second");
+        }
     } else if (name == "times") {
         fault.times = parse_number<unsigned>(value, name);
         if (*fault.times == 0) {
@@ -87,6 +92,9 @@ std::string Fault::describe() const {
     }
     if (ignoreRanges) {
         add("no-range");
+    }
+    if (rate) {
+        add("rate:" + std::to_string(*rate));
     }
     return text;
 }

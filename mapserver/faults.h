@@ -24,6 +24,7 @@ struct Fault {
     std::optional<std::uint64_t> damageAt;    // flip the bits of the body byte at this offset
     bool endless = false;                     // stream the body over and over, without end
     bool ignoreRanges = false;                // answer a range request with the whole body
+    std::optional<std::uint64_t> rate;        // send the body at about this many bytes a second
     std::optional<unsigned> times;  // only the first N matching requests; always when unset
 
     // "delay:200,close-after:1000": the actions in the written form.
@@ -32,7 +33,7 @@ struct Fault {
 
 // Reads "PATTERN=ACTION[,ACTION...]" with the actions delay:MS, stall-after:BYTES,
 // close-after:BYTES, content-type:TYPE, status:CODE, damage-at:BYTE, endless,
-// no-range, times:N. Throws std::invalid_argument naming what is wrong.
+// no-range, rate:BYTES_PER_SECOND, times:N. Throws std::invalid_argument naming what is wrong.
 Fault parse_fault(std::string_view rule);
 
 bool glob_matches(std::string_view pattern, std::string_view text);

@@ -1,10 +1,13 @@
 #include "mapserver/map_server.h"
 
 #include <httplib.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <optional>
 #include <stdexcept>
 #include <thread>
 
@@ -77,6 +80,34 @@ bool is_host_character(char c) {
            c == '[' || c == ']' || c == '_';
 }
 
+// Holds a body to about `rate` bytes a second. Each slice waits until all the
+// bytes sent with it are due, counted from the first slice, so sleeps that
+// overshoot are made up and the pace does not drift.
+class Pacer {
+public:
+    explicit Pacer(std::uint64_t rate) : m_rate(rate) {}
+
+    // About a hundredth of a second's worth: smooth, yet few sleeps.
+    std::size_t slice(std::size_t wanted) const {
+        return static_cast<std::size_t>(
+            std::min<std::uint64_t>(wanted, std::max<std::uint64_t>(1, m_rate / 100)));
+    }
+
+    // When the body's first `total` bytes may have been sent.
+    std::chrono::steady_clock::time_point due(std::uint64_t total) {
+        if (!m_start) {
+            m_start = std::chrono::steady_clock::now();
+        }
+        const std::chrono::duration<long double> seconds(static_cast<long double>(total) /
+                                                         static_cast<long double>(m_rate));
+        return *m_start + std::chrono::duration_cast<std::chrono::nanoseconds>(seconds);
+    }
+
+private:
+    std::uint64_t m_rate;
+    std::optional<std::chrono::steady_clock::time_point> m_start;
+};
+
 // This request's log record; answers are produced and sent on one worker thread.
 thread_local RequestRecord t_record;
 thread_local bool t_handled = false;
@@ -97,6 +128,9 @@ public:
         m_http.set_socket_options([](int socket) {
             const int yes = 1;
             setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+            // Connections inherit it: a small answer on a kept-alive connection
+            // would otherwise wait for the client's delayed acknowledgement.
+            setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
         });
         m_http.Get(".*", [this](const httplib::Request& request, httplib::Response& response) {
             handle(request, response);
@@ -277,7 +311,10 @@ private:
 
     // Sleeps; false when the server stops meanwhile.
     bool pause(std::chrono::milliseconds duration) {
-        const auto end = std::chrono::steady_clock::now() + duration;
+        return pause_until(std::chrono::steady_clock::now() + duration);
+    }
+
+    bool pause_until(std::chrono::steady_clock::time_point end) {
         while (std::chrono::steady_clock::now() < end) {
             if (m_stopping) {
                 return false;
@@ -339,7 +376,7 @@ private:
         }
         auto body = answer.body;
         if (fault && fault->endless) {
-            send_endless(response, answer);
+            send_endless(response, answer, fault);
             return;
         }
         const std::optional<std::uint64_t> damageAt =
@@ -350,7 +387,7 @@ private:
         auto buffer = std::make_shared<std::vector<char>>();
         response.set_content_provider(
             static_cast<std::size_t>(length), answer.contentType,
-            [this, body, buffer, first, limit, stall, damageAt](
+            [this, body, buffer, first, limit, stall, damageAt, pacer = pacer_for(fault)](
                 std::size_t offset, std::size_t count, httplib::DataSink& sink) {
                 if (limit && offset >= *limit) {
                     if (stall) {
@@ -363,6 +400,13 @@ private:
                 if (limit) {
                     piece =
                         static_cast<std::size_t>(std::min<std::uint64_t>(piece, *limit - offset));
+                }
+                if (pacer) {
+                    piece = pacer->slice(piece);
+                    if (!pause_until(pacer->due(offset + piece))) {
+                        t_record.complete = false;
+                        return false;
+                    }
                 }
                 const char* bytes = body->view(first + offset);
                 const bool damaged = damageAt && *damageAt >= offset && *damageAt - offset < piece;
@@ -394,14 +438,20 @@ private:
             });
     }
 
+    static std::shared_ptr<Pacer> pacer_for(const std::optional<Fault>& fault) {
+        return fault && fault->rate ? std::make_shared<Pacer>(*fault->rate) : nullptr;
+    }
+
     // The answer's body again and again without a length, until the client
     // goes or the server stops: a server that never stops sending.
-    void send_endless(httplib::Response& response, const Answer& answer) {
+    void send_endless(httplib::Response& response, const Answer& answer,
+                      const std::optional<Fault>& fault) {
         auto body = answer.body;
-        auto buffer = std::make_shared<std::vector<char>>(kChunk);
+        std::shared_ptr<Pacer> pacer = pacer_for(fault);
+        auto buffer = std::make_shared<std::vector<char>>(pacer ? pacer->slice(kChunk) : kChunk);
         response.set_chunked_content_provider(
             answer.contentType,
-            [this, body, buffer](std::size_t, httplib::DataSink& sink) {
+            [this, body, buffer, pacer](std::size_t, httplib::DataSink& sink) {
                 // An empty body streams zero bytes' worth of zeros: still without end.
                 const std::uint64_t size = body->size();
                 for (std::size_t piece = 0; size != 0 && piece < buffer->size();) {
@@ -414,7 +464,8 @@ private:
                     }
                     piece += part;
                 }
-                if (m_stopping.load() || !sink.write(buffer->data(), buffer->size())) {
+                if ((pacer && !pause_until(pacer->due(t_record.bytesSent + buffer->size()))) ||
+                    m_stopping.load() || !sink.write(buffer->data(), buffer->size())) {
                     return false;
                 }
                 t_record.bytesSent += buffer->size();

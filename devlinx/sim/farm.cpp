@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <mutex>
 #include <system_error>
+#include <unordered_map>
 
+#include "devlinx/sim/file_stamp.h"
 #include "devlinx/sim/ini.h"
 #include "service/core/text.h"
 
@@ -115,6 +118,37 @@ std::optional<PhoneConfig> read_phone(const fs::path& folder) {
     return phone;
 }
 
+// The names of the real folders (no links) inside a folder, read again only
+// once the folder has changed: the farm and each phone are listed on every
+// call of the library, thousands for one map update.
+std::vector<std::string> subfolders(const fs::path& folder) {
+    static std::mutex mutex;
+    static std::unordered_map<std::string, std::pair<FileStamp, std::vector<std::string>>> known;
+    const std::optional<FileStamp> stamp = stamp_of(folder);
+    if (!stamp) {
+        return {};
+    }
+    {
+        std::lock_guard lock(mutex);
+        const auto found = known.find(folder.string());
+        if (found != known.end() && found->second.first == *stamp) {
+            return found->second.second;
+        }
+    }
+    std::vector<std::string> names;
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(folder, error)) {
+        if (!entry.is_symlink(error) && entry.is_directory(error)) {
+            names.push_back(entry.path().filename().string());
+        }
+    }
+    if (settled(*stamp)) {
+        std::lock_guard lock(mutex);
+        known.insert_or_assign(folder.string(), std::make_pair(*stamp, names));
+    }
+    return names;
+}
+
 std::string lower(std::string text) {
     for (char& c : text) {
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -181,14 +215,11 @@ std::optional<std::int64_t> parse_size(const std::string& text) {
 
 std::vector<PhoneConfig> connected_phones(const fs::path& farm) {
     std::vector<PhoneConfig> phones;
-    std::error_code error;
-    for (const auto& entry : fs::directory_iterator(farm, error)) {
-        const std::string name = entry.path().filename().string();
-        if (name.empty() || name[0] == '.' || !entry.is_directory(error) ||
-            entry.is_symlink(error)) {
+    for (const std::string& name : subfolders(farm)) {
+        if (name.empty() || name[0] == '.') {
             continue;
         }
-        if (auto phone = read_phone(entry.path())) {
+        if (auto phone = read_phone(farm / name)) {
             phones.push_back(std::move(*phone));
         }
     }
@@ -208,18 +239,16 @@ std::optional<PhoneConfig> find_phone(const std::wstring& serial) {
 
 std::vector<MemoryConfig> phone_memories(const PhoneConfig& phone) {
     std::vector<MemoryConfig> memories;
-    std::error_code error;
-    for (const auto& entry : fs::directory_iterator(phone.folder, error)) {
-        const std::string name = entry.path().filename().string();
-        if (name.size() != 1 || !std::isupper(static_cast<unsigned char>(name[0])) ||
-            entry.is_symlink(error) || !entry.is_directory(error)) {
+    for (const std::string& name : subfolders(phone.folder)) {
+        if (name.size() != 1 || !std::isupper(static_cast<unsigned char>(name[0]))) {
             continue;
         }
-        const std::optional<Ini> ini = Ini::read(entry.path() / kMemoryIni);
+        const fs::path folder = phone.folder / name;
+        const std::optional<Ini> ini = Ini::read(folder / kMemoryIni);
         const bool phoneMemory = name == "C";
         MemoryConfig memory;
         memory.name = to_wide(name + ":");
-        memory.folder = entry.path();
+        memory.folder = folder;
         memory.type = to_wide(ini ? ini->text("type", phoneMemory ? "DEV" : "MMC")
                                   : (phoneMemory ? "DEV" : "MMC"));
         const std::string defaultLabel = phoneMemory ? "Phone memory" : "Memory card";

@@ -21,6 +21,8 @@ public:
     const std::map<std::string, std::string>& values() const { return m_values; }
 
 private:
+    static std::optional<Ini> parse(const std::filesystem::path& file);
+
     std::map<std::string, std::string> m_values;
 };
 

@@ -51,13 +51,17 @@ double DeletePackage::percent() const {
 }
 
 Result DeletePackage::remove_file(const std::wstring& path) {
-    Result result = m_drive.vet(kResultOk);
-    if (result != kResultOk) {
-        return result;
-    }
     std::uint64_t size = 0;
     if (m_fileSystem.get_file_size(path, size) != kResultOk) {
         size = 0;
+    }
+    return remove_file(path, size);
+}
+
+Result DeletePackage::remove_file(const std::wstring& path, std::uint64_t size) {
+    Result result = m_drive.vet(kResultOk);
+    if (result != kResultOk) {
+        return result;
     }
     result = m_fileSystem.delete_file(path);
     if (result != kResultOk) {
@@ -69,10 +73,12 @@ Result DeletePackage::remove_file(const std::wstring& path) {
 }
 
 Result DeletePackage::remove_files(const std::wstring& path) {
-    std::vector<std::wstring> files;
-    Result result = m_fileSystem.fetch_filenames(path, files);
+    // The sizes for the progress come with the listing: on a phone each
+    // question costs a round trip, and a map folder holds thousands of files.
+    std::vector<std::pair<std::wstring, std::uint64_t>> files;
+    Result result = m_fileSystem.fetch_files(path, files);
     for (std::size_t i = 0; result == kResultOk && i < files.size(); ++i) {
-        result = remove_file(files[i]);
+        result = remove_file(files[i].first, files[i].second);
     }
     return result;
 }

@@ -50,6 +50,8 @@ private:
     [[nodiscard]] Result remove_folder(const std::wstring& path);
     [[nodiscard]] Result remove_files(const std::wstring& path);
     [[nodiscard]] Result remove_file(const std::wstring& path);
+    // size: the file's bytes, for the progress.
+    [[nodiscard]] Result remove_file(const std::wstring& path, std::uint64_t size);
     // Removes the folder's files, then removes each direct subfolder or only its files.
     [[nodiscard]] Result clear_folder(const std::wstring& path, bool removeSubfolders);
     [[nodiscard]] Result run(const Item& item);

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 #include "service/content/content_text.h"
 #include "service/content/map_settings.h"
@@ -16,6 +17,7 @@
 #include "service/core/text.h"
 #include "service/core/trace.h"
 #include "service/devices/file_system.h"
+#include "service/devices/file_system_win.h"
 #include "service/devices/local_disk.h"
 #include "service/devices/path_helpers.h"
 #include "service/protocol/curl_downloader.h"
@@ -75,14 +77,18 @@ std::wstring expected_content_type(const std::wstring& url) {
 }
 
 DownloadPackage::DownloadPackage(PhoneDrive& drive)
-    : m_drive(drive), m_fileSystem(drive.file_system()) {
+    : m_drive(drive),
+      m_fileSystem(drive.file_system()),
+      m_localDrive(dynamic_cast<FileSystemWin*>(&m_fileSystem)) {
     TraceInfo(L"DownloadPackage constructor: %s", m_drive.name().c_str());
     // One folder per package below "download_temp": another process of ours (a
     // second tool, a test run) must not find our work files, nor we its.
     static std::atomic<std::uint32_t> counter{0};
     const std::wstring name =
         L"download_temp/" + std::to_wstring(::getpid()) + L"-" + std::to_wstring(++counter);
-    if (create_temp_directory(name, m_tempFolder) != kResultOk) {
+    if (create_temp_directory(name, m_tempFolder) != kResultOk ||
+        platform_create_directory(fetch_folder(0)) != kResultOk ||
+        platform_create_directory(fetch_folder(1)) != kResultOk) {
         throw DiskErrorException();
     }
     m_unzipFolder = join_path(m_tempFolder, L"unzip");
@@ -95,6 +101,11 @@ DownloadPackage::~DownloadPackage() {
     }
 }
 
+std::wstring DownloadPackage::fetch_folder(std::size_t index) const {
+    // A native path: the downloader writes there as it is.
+    return m_tempFolder + (index % 2 == 0 ? L"/a" : L"/b");
+}
+
 void DownloadPackage::add_item(const URLInfo& item) {
     m_items.push_back(item);
     m_totalBytes += item.byteSize;
@@ -102,19 +113,19 @@ void DownloadPackage::add_item(const URLInfo& item) {
 }
 
 bool DownloadPackage::may_continue() {
-    return m_drive.usable();
+    return m_drive.usable() && !m_stopFetch;
 }
 
 void DownloadPackage::progress(std::uint64_t currentBytes) {
-    if (m_current == nullptr) {
+    if (m_fetching == nullptr) {
         return;
     }
     // A second fetch of a damaged file counts from 0 again; what was shown stays.
-    currentBytes = std::max(currentBytes, m_itemReported);
-    m_itemReported = currentBytes;
-    OnDownloadProgress(ITEM_PROGRESS, kResultOk, m_current->id, currentBytes,
-                       percent_of(currentBytes, m_current->byteSize), m_bytesDone + currentBytes,
-                       percent_of(m_bytesDone + currentBytes, m_totalBytes));
+    currentBytes = std::max(currentBytes, m_fetchReported);
+    m_fetchReported = currentBytes;
+    OnDownloadProgress(ITEM_PROGRESS, kResultOk, m_fetching->id, currentBytes,
+                       percent_of(currentBytes, m_fetching->byteSize), m_fetchBase + currentBytes,
+                       percent_of(m_fetchBase + currentBytes, m_totalBytes));
 }
 
 void DownloadPackage::on_unzip_progress(std::uint64_t bytesWritten) {
@@ -155,46 +166,61 @@ std::wstring DownloadPackage::target_folder(DownloadItemType type,
     return subfolder.empty() ? folder : join_path(folder, subfolder);
 }
 
-Result DownloadPackage::copy_file(const std::wstring& relativePath, const std::wstring& localFile) {
+std::wstring DownloadPackage::destination(const std::wstring& relativePath, std::uint64_t newSize) {
     const DownloadItemType type = download_item_type(m_current->type);
     const std::wstring folder = target_folder(type, relativePath);
     if (folder.empty()) {
         TraceWarning(L"unknown download item type: %s", m_current->type.c_str());
-        return kResultOk;
+        return {};
     }
     const std::wstring target = join_path(folder, file_part(relativePath));
-    std::uint64_t newSize = 0;
-    if (platform_get_file_size(localFile, newSize) != kResultOk) {
-        return kResultDiskError;
-    }
+    // Only a regular file has a size to read: one question answers both, and on
+    // a phone each costs a round trip for each of thousands of files.
     std::uint64_t oldSize = 0;
-    const bool present = m_fileSystem.file_exists(target) &&
-                         m_fileSystem.get_file_size(target, oldSize) == kResultOk;
+    const bool present = m_fileSystem.get_file_size(target, oldSize) == kResultOk;
     if (type == DownloadItemType::Region && present && oldSize >= newSize) {
         TraceDebug(L"%s already on the drive", target.c_str());
-        return kResultOk;
+        return {};
     }
     if ((type == DownloadItemType::Voice || type == DownloadItemType::Guide) && present &&
         oldSize == newSize) {
         TraceDebug(L"%s already on the drive", target.c_str());
-        return kResultOk;
+        return {};
     }
     if (type == DownloadItemType::CityIndex) {
         m_drive.maps_bucket().OnNewCityIndexFile(m_current->url, target);
     }
-    return copy_into(folder, localFile);
+    return folder;
+}
+
+Result DownloadPackage::copy_file(const std::wstring& relativePath, const std::wstring& localFile) {
+    std::uint64_t newSize = 0;
+    if (platform_get_file_size(localFile, newSize) != kResultOk) {
+        return kResultDiskError;
+    }
+    const std::wstring folder = destination(relativePath, newSize);
+    return folder.empty() ? kResultOk : copy_into(folder, localFile);
+}
+
+Result DownloadPackage::make_folder(const std::wstring& folder) {
+    if (m_knownFolders.count(folder) != 0) {
+        return kResultOk;
+    }
+    if (!m_fileSystem.directory_exists(folder) &&
+        m_fileSystem.create_directory(folder) != kResultOk) {
+        return kResultPhoneFileSystem;
+    }
+    m_knownFolders.insert(folder);
+    return kResultOk;
 }
 
 Result DownloadPackage::copy_into(const std::wstring& folder, const std::wstring& localFile) {
     const bool known = m_knownFolders.count(folder) != 0;
-    if (!known) {
-        if (!m_fileSystem.directory_exists(folder) &&
-            m_fileSystem.create_directory(folder) != kResultOk) {
-            return kResultPhoneFileSystem;
-        }
-        m_knownFolders.insert(folder);
+    Result result = make_folder(folder);
+    if (result != kResultOk) {
+        return result;
     }
-    const Result result = m_fileSystem.copy_to_device(localFile, folder);
+    result = m_fileSystem.copy_to_device(localFile, folder);
     if (result == kResultOk) {
         return result;
     }
@@ -213,96 +239,204 @@ Result DownloadPackage::on_file_extracted(const std::wstring& entryName,
     return result;
 }
 
+Result DownloadPackage::target_of(const std::wstring& entryName, std::uint64_t size,
+                                  std::string& nativeFile) {
+    nativeFile.clear();
+    const std::wstring folder = destination(entryName, size);
+    if (folder.empty()) {
+        return kResultOk;
+    }
+    // A look on a local disk costs next to nothing: asked every time, a folder
+    // removed behind our back is made again.
+    m_knownFolders.erase(folder);
+    const Result result = make_folder(folder);
+    if (result != kResultOk) {
+        return result;
+    }
+    return m_localDrive->native_file_path(join_path(folder, file_part(entryName)), nativeFile);
+}
+
+Result DownloadPackage::unpack(const std::wstring& archive, std::uint64_t& bytesWritten) {
+    bytesWritten = 0;
+    if (m_localDrive == nullptr) {
+        if (platform_create_directory(m_unzipFolder) != kResultOk) {
+            TraceError(L"error in platform_create_directory(): %s", m_unzipFolder.c_str());
+            return kResultDiskError;
+        }
+        // The sink removes every file once copied; the folders stay for the next
+        // archive, whose tiles mostly go into the same ones, and go at the end.
+        return m_fileSystem.unzip_archive(archive, m_unzipFolder, *this, bytesWritten);
+    }
+    try {
+        return extract_in_place(archive, *this, bytesWritten);
+    } catch (const std::exception& e) {
+        TraceError("exception while unpacking onto the drive: %s", e.what());
+        return kResultDiskError;
+    }
+}
+
 Result DownloadPackage::unpack_archive(const URLInfo& item, const std::wstring& archive) {
     if (item.contentSize == 0) {
         m_totalWrite += uncompressed_size(archive);
     }
     OnUnzipProgress(ITEM_STARTED, kResultOk, item.id, 0, 0.0, m_written,
                     percent_of(m_written, m_totalWrite));
-    if (platform_create_directory(m_unzipFolder) != kResultOk) {
-        TraceError(L"error in platform_create_directory(): %s", m_unzipFolder.c_str());
-        return kResultDiskError;
-    }
     m_itemWriteStart = m_written;
     std::uint64_t bytesWritten = 0;
-    const Result result = m_fileSystem.unzip_archive(archive, m_unzipFolder, *this, bytesWritten);
+    const Result result = unpack(archive, bytesWritten);
     m_written += bytesWritten;
-    if (delete_tree(m_unzipFolder) != kResultOk) {
-        TraceWarning(L"unpack folder %s not emptied", m_unzipFolder.c_str());
-    }
     OnUnzipProgress(ITEM_FINISHED, result, item.id, bytesWritten,
                     percent_of(bytesWritten, item.contentSize), m_written,
                     percent_of(m_written, m_totalWrite));
     return result;
 }
 
-Result DownloadPackage::fetch_and_unpack(const URLInfo& item, const std::wstring& contentType,
-                                         const std::wstring& localFile, std::uint64_t& received,
-                                         bool& fetched) {
-    auto downloader = create_file_downloader(item.url, this);
-    Result result = downloader->Download(m_tempFolder, contentType);
-    received = downloader->bytes_received();
-    // Checked before a byte of the item reaches the drive.
-    if (result == kResultOk && !item.checksum.empty() &&
-        to_narrow(to_lower(item.checksum)) != downloader->checksum()) {
-        TraceError(L"MD5 of %s does not match the catalog's %s", item.url.c_str(),
-                   item.checksum.c_str());
-        result = kResultCorruptArchive;
+Result DownloadPackage::copy_plain_file(const URLInfo& item, const std::wstring& localFile) {
+    if (item.contentSize == 0) {
+        m_totalWrite += item.byteSize;
     }
-    fetched = result == kResultOk;
-    if (!fetched) {
-        if (!remove_local_file(localFile)) {
-            TraceWarning(L"partial download %s not removed", localFile.c_str());
-        }
-        return result;
+    OnUnzipProgress(ITEM_STARTED, kResultOk, item.id, 0, 0.0, m_written,
+                    percent_of(m_written, m_totalWrite));
+    const Result result = copy_file(file_part(item.url), localFile);
+    std::uint64_t size = 0;
+    if (platform_get_file_size(localFile, size) == kResultOk && result == kResultOk) {
+        m_written += size;
     }
-    return is_archive(contentType) ? unpack_archive(item, localFile) : kResultOk;
+    OnUnzipProgress(ITEM_FINISHED, result, item.id, size, 100.0, m_written,
+                    percent_of(m_written, m_totalWrite));
+    return result;
 }
 
-Result DownloadPackage::download_item(const URLInfo& item) {
-    OnDownloadProgress(ITEM_STARTED, kResultOk, item.id, 0, 0.0, m_bytesDone,
-                       percent_of(m_bytesDone, m_totalBytes));
-    m_itemReported = 0;
+Result DownloadPackage::place_file(const URLInfo& item, const std::wstring& localFile) {
+    return is_archive(expected_content_type(item.url)) ? unpack_archive(item, localFile)
+                                                       : copy_plain_file(item, localFile);
+}
+
+Result DownloadPackage::fetch_item(const URLInfo& item, Fetched& fetched) {
     const std::wstring contentType = expected_content_type(item.url);
-    TraceInfo(L"current download:%s file-type:%s content-type:%s", item.url.c_str(),
-              item.type.c_str(), contentType.c_str());
-    const std::wstring localFile = to_wide(target_file_path(m_tempFolder, item.url));
+    if (fetched.fetches == 0) {
+        OnDownloadProgress(ITEM_STARTED, kResultOk, item.id, 0, 0.0, m_fetchBase,
+                           percent_of(m_fetchBase, m_totalBytes));
+        TraceInfo(L"current download:%s file-type:%s content-type:%s", item.url.c_str(),
+                  item.type.c_str(), contentType.c_str());
+    }
+    fetched.localFile = to_wide(target_file_path(m_fetchFolder, item.url));
+    for (;;) {
+        ++fetched.fetches;
+        auto downloader = create_file_downloader(item.url, this);
+        Result result = downloader->Download(m_fetchFolder, contentType);
+        fetched.received = downloader->bytes_received();
+        // Checked before a byte of the item reaches the drive.
+        if (result == kResultOk && !item.checksum.empty() &&
+            to_narrow(to_lower(item.checksum)) != downloader->checksum()) {
+            TraceError(L"MD5 of %s does not match the catalog's %s", item.url.c_str(),
+                       item.checksum.c_str());
+            result = kResultCorruptArchive;
+        }
+        if (result != kResultOk && !remove_local_file(fetched.localFile)) {
+            TraceWarning(L"partial download %s not removed", fetched.localFile.c_str());
+        }
+        if (result != kResultCorruptArchive || fetched.fetches > 1) {
+            return result;
+        }
+        TraceWarning(L"%s arrived damaged: fetching it once more", item.url.c_str());
+    }
+}
+
+void DownloadPackage::start_fetch(BackgroundJob& fetcher, std::size_t index, Fetched job) {
+    // Handed to the download thread until collected.
+    m_fetching = &m_items[index];
+    m_fetchFolder = fetch_folder(index);
+    m_fetchBase = job.base;
+    m_fetchReported = job.received;  // a second fetch shows no less than the first
+    m_fetched = std::move(job);
+    fetcher.start([this] {
+        m_fetched.result = fetch_item(*m_fetching, m_fetched);
+        return m_fetched.result;
+    });
+}
+
+DownloadPackage::Fetched DownloadPackage::collect_fetch(BackgroundJob& fetcher) {
+    (void)fetcher.collect();
+    return std::exchange(m_fetched, Fetched{});
+}
+
+DownloadPackage::Fetched DownloadPackage::fresh_fetch(std::uint64_t base) {
+    Fetched job;
+    job.base = base;
+    return job;
+}
+
+Result DownloadPackage::place_item(BackgroundJob& fetcher, std::size_t index, Fetched& fetched,
+                                   std::optional<Fetched>& ahead) {
+    const URLInfo& item = m_items[index];
     const std::uint64_t writtenBefore = m_written;
     const std::uint64_t totalWriteBefore = m_totalWrite;
-    std::uint64_t received = 0;
-    bool fetched = false;
-    Result result = fetch_and_unpack(item, contentType, localFile, received, fetched);
-    if (result == kResultCorruptArchive) {
-        // Damaged on the way (checksum or CRC): fetched once more before the item fails.
+    Result result = place_file(item, fetched.localFile);
+    if (result == kResultCorruptArchive && fetched.fetches < 2) {
+        // Damaged on the way (CRC): fetched once more before the item fails,
+        // after the download ahead, so that one download runs at a time.
         TraceWarning(L"%s arrived damaged: fetching it once more", item.url.c_str());
+        if (fetcher.pending()) {
+            ahead = collect_fetch(fetcher);
+        }
         m_written = writtenBefore;
         m_totalWrite = totalWriteBefore;
-        result = fetch_and_unpack(item, contentType, localFile, received, fetched);
-    }
-    m_bytesDone += received;
-    if (!fetched) {
-        return result;
-    }
-    if (!is_archive(contentType)) {
-        if (item.contentSize == 0) {
-            m_totalWrite += item.byteSize;
+        start_fetch(fetcher, index, fetched);
+        fetched = collect_fetch(fetcher);
+        result = fetched.result;
+        if (result == kResultOk) {
+            result = place_file(item, fetched.localFile);
         }
-        OnUnzipProgress(ITEM_STARTED, kResultOk, item.id, 0, 0.0, m_written,
-                        percent_of(m_written, m_totalWrite));
-        result = copy_file(file_part(item.url), localFile);
-        std::uint64_t size = 0;
-        if (platform_get_file_size(localFile, size) == kResultOk && result == kResultOk) {
-            m_written += size;
+    }
+    if (!remove_local_file(fetched.localFile)) {
+        TraceWarning(L"downloaded file %s not removed", fetched.localFile.c_str());
+    }
+    return result;
+}
+
+Result DownloadPackage::download_items() {
+    BackgroundJob fetcher;
+    std::optional<Fetched> ahead;
+    Result result = kResultOk;
+    try {
+        if (!m_items.empty()) {
+            start_fetch(fetcher, 0, fresh_fetch(m_bytesDone));
         }
-        OnUnzipProgress(ITEM_FINISHED, result, item.id, size, 100.0, m_written,
-                        percent_of(m_written, m_totalWrite));
+        for (std::size_t index = 0; index < m_items.size() && result == kResultOk; ++index) {
+            Fetched fetched = ahead ? *std::exchange(ahead, std::nullopt) : collect_fetch(fetcher);
+            m_bytesDone = fetched.base + fetched.received;
+            if (fetched.result != kResultOk) {
+                // Reported only now, after the item before it: in item order.
+                result = fetched.result;
+                break;
+            }
+            if (index + 1 < m_items.size()) {
+                start_fetch(fetcher, index + 1, fresh_fetch(m_bytesDone));
+            }
+            m_current = &m_items[index];
+            result = place_item(fetcher, index, fetched, ahead);
+            m_bytesDone = fetched.base + fetched.received;
+            const URLInfo& item = m_items[index];
+            OnDownloadProgress(ITEM_FINISHED, result, item.id, fetched.received,
+                               percent_of(fetched.received, item.byteSize), m_bytesDone,
+                               percent_of(m_bytesDone, m_totalBytes));
+        }
+    } catch (...) {
+        m_stopFetch = true;
+        throw;
     }
-    if (!remove_local_file(localFile)) {
-        TraceWarning(L"downloaded file %s not removed", localFile.c_str());
+    // After a failure the item downloaded ahead is not wanted.
+    m_stopFetch = true;
+    if (fetcher.pending()) {
+        ahead = collect_fetch(fetcher);
     }
-    OnDownloadProgress(ITEM_FINISHED, result, item.id, received,
-                       percent_of(received, item.byteSize), m_bytesDone,
-                       percent_of(m_bytesDone, m_totalBytes));
+    if (ahead) {
+        m_bytesDone = ahead->base + ahead->received;
+        if (!remove_local_file(ahead->localFile)) {
+            TraceWarning(L"downloaded file %s not removed", ahead->localFile.c_str());
+        }
+    }
     return result;
 }
 
@@ -313,26 +447,23 @@ Result DownloadPackage::download() {
     }
     TraceInfo(L"start download: %s", m_drive.name().c_str());
     OnDownloadProgress(PACKAGE_STARTED, kResultOk, 0, m_totalBytes, 0.0, m_totalWrite, 0.0);
-    Result result = kResultOk;
-    for (const URLInfo& item : m_items) {
-        m_current = &item;
-        result = download_item(item);
-        if (result != kResultOk) {
-            break;
-        }
+    m_stopFetch = false;
+    const Result result = download_items();
+    if (delete_tree(m_unzipFolder) != kResultOk) {
+        TraceWarning(L"unpack folder %s not emptied", m_unzipFolder.c_str());
     }
     m_current = nullptr;
+    m_fetching = nullptr;
     OnDownloadProgress(PACKAGE_FINISHED, result, 0, m_bytesDone,
                        percent_of(m_bytesDone, m_totalBytes), m_written,
                        percent_of(m_written, m_totalWrite));
-    if (result != kResultOk && !m_drive.usable()) {
-        result = kResultPhoneFileSystem;
-    }
-    TraceInfo(L"finished download: %s ret=%d", m_drive.name().c_str(), result);
+    const Result answer =
+        result != kResultOk && !m_drive.usable() ? kResultPhoneFileSystem : result;
+    TraceInfo(L"finished download: %s ret=%d", m_drive.name().c_str(), answer);
     TraceInfo("total downloaded: %llu  total written to target: %llu",
               static_cast<unsigned long long>(m_bytesDone),
               static_cast<unsigned long long>(m_written));
-    return result;
+    return answer;
 }
 
 }  // namespace MapsService

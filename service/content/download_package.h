@@ -1,10 +1,13 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "service/core/background_job.h"
 #include "service/core/result_codes.h"
 #include "service/protocol/downloader.h"
 #include "service/protocol/server_record.h"
@@ -13,6 +16,7 @@
 namespace MapsService {
 
 class FileSystem;
+class FileSystemWin;
 class PhoneDrive;
 
 // What a catalog item is, by its "Type" (lower-cased).
@@ -33,11 +37,18 @@ std::wstring expected_content_type(const std::wstring& url);
 
 // Moves chosen catalog items from the map server onto one drive: each is
 // downloaded into a temporary folder, unpacked when it is an archive, and its
-// files copied to the folder its type dictates. Reports MSG_DOWNLOAD_PROGRESS
-// and MSG_UNZIP_PROGRESS. Package messages carry the totals (bytes1: bytes to
-// download, bytes2: bytes to write); item messages carry the item's bytes and
-// percentage and the package's bytes and percentage.
-class DownloadPackage : public Downloader, public ExtractionSink {
+// files placed in the folder its type dictates. The next item downloads on a
+// thread of its own while the current one is unpacked and copied, so at most
+// two archives are on the PC at a time. On a drive of this computer's own
+// disks archives unpack straight onto the drive; a phone gets every file
+// through a local copy, as its connectivity library copies only local files.
+// Reports MSG_DOWNLOAD_PROGRESS and MSG_UNZIP_PROGRESS. Package messages carry
+// the totals (bytes1: bytes to download, bytes2: bytes to write); item
+// messages carry the item's bytes and percentage and the package's bytes and
+// percentage. Each item's messages keep their order (download started and
+// progress, unpack started, progress and finished, download finished); those
+// of the item downloaded ahead come in between.
+class DownloadPackage : public Downloader, public ExtractionSink, public PlacingSink {
 public:
     // Throws DiskErrorException when the temporary folder cannot be made; the
     // folder goes with the package.
@@ -53,40 +64,81 @@ public:
     const std::wstring& temp_folder() const { return m_tempFolder; }
 
     [[nodiscard]] Result download() override;
+    // Called on the download thread, for the item it fetches.
     void progress(std::uint64_t currentBytes) override;
     bool may_continue() override;
 
     [[nodiscard]] Result on_file_extracted(const std::wstring& entryName,
                                            const std::wstring& extractedFile) override;
+    [[nodiscard]] Result target_of(const std::wstring& entryName, std::uint64_t size,
+                                   std::string& nativeFile) override;
     void on_unzip_progress(std::uint64_t bytesWritten) override;
 
 private:
-    [[nodiscard]] Result download_item(const URLInfo& item);
-    // Fetches the item's file, checks it against the catalog's MD5 and unpacks
-    // it when it is an archive; `fetched` tells whether the file arrived whole.
-    [[nodiscard]] Result fetch_and_unpack(const URLInfo& item, const std::wstring& contentType,
-                                          const std::wstring& localFile, std::uint64_t& received,
-                                          bool& fetched);
+    // What fetching an item left for placing it.
+    struct Fetched {
+        Result result = kResultOk;
+        std::wstring localFile;      // the file on the PC; removed by whoever ends with it
+        std::uint64_t base = 0;      // the package's bytes downloaded before the item
+        std::uint64_t received = 0;  // bytes of the last fetch
+        int fetches = 0;             // a file that arrives damaged is fetched once more
+    };
+
+    static Fetched fresh_fetch(std::uint64_t base);
+    // The loop over the items, one download ahead.
+    [[nodiscard]] Result download_items();
+    // Starts fetching the item on the download thread; a job that fetched
+    // before fetches again.
+    void start_fetch(BackgroundJob& fetcher, std::size_t index, Fetched job);
+    // Waits for the fetch and hands its outcome over to this thread.
+    Fetched collect_fetch(BackgroundJob& fetcher);
+    // The download thread's part: fetches the item (again when it has been
+    // fetched before) and checks it against the catalog's MD5.
+    [[nodiscard]] Result fetch_item(const URLInfo& item, Fetched& fetched);
+    // Unpacks or copies a fetched item onto the drive; a file damaged on the
+    // way is fetched once more, after the download ahead.
+    [[nodiscard]] Result place_item(BackgroundJob& fetcher, std::size_t index, Fetched& fetched,
+                                    std::optional<Fetched>& ahead);
+    [[nodiscard]] Result place_file(const URLInfo& item, const std::wstring& localFile);
     [[nodiscard]] Result unpack_archive(const URLInfo& item, const std::wstring& archive);
+    [[nodiscard]] Result unpack(const std::wstring& archive, std::uint64_t& bytesWritten);
+    [[nodiscard]] Result copy_plain_file(const URLInfo& item, const std::wstring& localFile);
     [[nodiscard]] Result copy_file(const std::wstring& relativePath, const std::wstring& localFile);
     [[nodiscard]] Result copy_into(const std::wstring& folder, const std::wstring& localFile);
+    [[nodiscard]] Result make_folder(const std::wstring& folder);
+    // The drive folder a file of the current item goes to under the copy
+    // rules of its type; empty when the drive keeps what it has.
+    std::wstring destination(const std::wstring& relativePath, std::uint64_t newSize);
     // The drive folder files of the current item go to; empty when none.
     std::wstring target_folder(DownloadItemType type, const std::wstring& relativePath) const;
+    // Where the download of the item with this index goes: two folders in
+    // turn, as two items may have files of one name.
+    std::wstring fetch_folder(std::size_t index) const;
 
     PhoneDrive& m_drive;
     FileSystem& m_fileSystem;
+    FileSystemWin* m_localDrive;  // the file system when it is this computer's own, else null
     std::wstring m_tempFolder;
     std::wstring m_unzipFolder;
     std::vector<URLInfo> m_items;
     // Drive folders this package found or made: thousands of files go into a
     // few folders, and each look on the phone costs a round trip.
     std::set<std::wstring> m_knownFolders;
-    const URLInfo* m_current = nullptr;
+    const URLInfo* m_current = nullptr;  // the item being placed
     // The Downloader's counters hold the bytes to download and downloaded so far.
     std::uint64_t m_totalWrite = 0;
     std::uint64_t m_written = 0;
     std::uint64_t m_itemWriteStart = 0;  // m_written when the current item began unpacking
-    std::uint64_t m_itemReported = 0;    // most download progress shown for the current item
+
+    // The download thread's own while a fetch runs; this thread sets them up
+    // before the fetch starts and reads them after it is collected.
+    const URLInfo* m_fetching = nullptr;
+    std::wstring m_fetchFolder;
+    std::uint64_t m_fetchBase = 0;      // package bytes downloaded before the item
+    std::uint64_t m_fetchReported = 0;  // most download progress shown for the item
+    Fetched m_fetched;
+    // Set when the current item failed: the download ahead is not wanted.
+    std::atomic<bool> m_stopFetch{false};
 };
 
 }  // namespace MapsService

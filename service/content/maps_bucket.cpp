@@ -99,13 +99,16 @@ Result MapsBucket::scan_tiles() {
                 return result;
             }
             const std::wstring folder = join_path(join_path(diskcache, top), second);
-            if (!m_fileSystem.directory_exists(folder)) {
-                continue;
-            }
+            // Listed straight away: on a phone every question is a round trip, and a
+            // drive with maps has most of these folders. A failed listing is an
+            // error only where the folder is there.
             std::vector<std::wstring> files;
-            result = m_drive.vet(m_fileSystem.fetch_filenames(folder, files));
-            if (result != kResultOk) {
-                return result;
+            const Result listed = m_fileSystem.fetch_filenames(folder, files);
+            if (listed != kResultOk) {
+                if (!m_fileSystem.directory_exists(folder)) {
+                    continue;
+                }
+                return m_drive.vet(listed);
             }
             for (const std::wstring& file : files) {
                 m_tiles.push_back(base_name(file));

@@ -3,6 +3,7 @@
 #include <sys/statvfs.h>
 
 #include <algorithm>
+#include <utility>
 
 #include "service/content/delete_package.h"
 #include "service/content/download_package.h"
@@ -46,17 +47,25 @@ Result check_room(PhoneDrive& drive, const DownloadPackage& package, std::uint64
             static_cast<Bytes>(needed));
         return kResultPhoneFull;
     }
+    // One item is placed while the next downloads: two at a time on the PC.
     std::uint64_t largest = 0;
+    std::uint64_t second = 0;
     for (const URLInfo& item : package.items()) {
-        largest = std::max(largest, item.byteSize + item.contentSize);
+        const std::uint64_t size = item.byteSize + item.contentSize;
+        if (size > largest) {
+            second = std::exchange(largest, size);
+        } else if (size > second) {
+            second = size;
+        }
     }
+    const std::uint64_t tempNeeded = largest + second;
     const std::int64_t tempFree = local_free_bytes(package.temp_folder());
-    if (tempFree >= 0 && static_cast<std::uint64_t>(tempFree) < largest) {
+    if (tempFree >= 0 && static_cast<std::uint64_t>(tempFree) < tempNeeded) {
         TraceError(
             L"no room for the update in the temporary folder %s: %llu bytes free, %llu "
-            L"needed for the largest item",
+            L"needed for the two largest items",
             package.temp_folder().c_str(), static_cast<Bytes>(tempFree),
-            static_cast<Bytes>(largest));
+            static_cast<Bytes>(tempNeeded));
         return kResultDiskError;
     }
     return kResultOk;

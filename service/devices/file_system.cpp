@@ -48,6 +48,21 @@ Result DirectoryEntry::fetch_filenames(std::vector<std::wstring>& paths) const {
 
 FileSystem::~FileSystem() = default;
 
+Result FileSystem::fetch_files(const std::wstring& path,
+                               std::vector<std::pair<std::wstring, std::uint64_t>>& files) {
+    files.clear();
+    std::vector<std::wstring> names;
+    const Result result = fetch_filenames(path, names);
+    for (std::wstring& name : names) {
+        std::uint64_t size = 0;
+        if (get_file_size(name, size) != kResultOk) {
+            size = 0;
+        }
+        files.emplace_back(std::move(name), size);
+    }
+    return result;
+}
+
 Result FileSystem::get_directory_size(const std::wstring& path, std::uint64_t& size) {
     size = 0;
     std::vector<DirectoryEntry> folders;

@@ -6,6 +6,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "service/core/result_codes.h"
@@ -68,6 +69,11 @@ public:
     // Lists the full paths of the files in the folder.
     [[nodiscard]] virtual Result fetch_filenames(const std::wstring& path,
                                                  std::vector<std::wstring>& paths) = 0;
+    // Lists the files in the folder with their sizes in bytes (0 for a size that
+    // cannot be read). This asks for each size in turn; a file system whose
+    // listing carries the sizes answers in one pass.
+    [[nodiscard]] virtual Result fetch_files(
+        const std::wstring& path, std::vector<std::pair<std::wstring, std::uint64_t>>& files);
     virtual bool is_write_protected() = 0;
     virtual const std::wstring& get_memory_type() = 0;
     [[nodiscard]] virtual Result delete_file(const std::wstring& path) = 0;

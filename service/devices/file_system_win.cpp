@@ -291,6 +291,14 @@ Result FileSystemWin::copy_to_device(const std::wstring& localSource,
                                                                                 : kResultPhoneFull;
 }
 
+Result FileSystemWin::native_file_path(const std::wstring& path, std::string& native) const {
+    if (through_link(path, false)) {
+        return kResultPhoneFileSystem;
+    }
+    native = to_native_path(path);
+    return kResultOk;
+}
+
 Result FileSystemWin::move_file(const std::wstring& source, const std::wstring& targetFolder) {
     if (through_link(source, false) || through_link(targetFolder, true)) {
         return kResultPhoneFileSystem;

@@ -45,6 +45,11 @@ public:
     Result unzip_archive(const std::wstring& localArchive, const std::wstring& workFolder,
                          ExtractionSink& sink, std::uint64_t& bytesWritten) override;
 
+    // The native path of a file on the drive, for writing it without the copy
+    // through the PC; 10 when the way there passes through a link or leaves the
+    // drive. A link at the file's own name is replaced, never followed.
+    [[nodiscard]] Result native_file_path(const std::wstring& path, std::string& native) const;
+
 private:
     // Whether a path below the root passes through a symbolic link or climbs
     // above the root with "..", the path itself included when lastToo; such a

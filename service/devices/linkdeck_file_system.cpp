@@ -196,6 +196,20 @@ Result LinkdeckFileSystem::fetch_filenames(const std::wstring& path,
         });
 }
 
+Result LinkdeckFileSystem::fetch_files(const std::wstring& path,
+                                       std::vector<std::pair<std::wstring, std::uint64_t>>& files) {
+    files.clear();
+    TraceDebug(L"LinkdeckFileSystem::fetch_files( %s )", path.c_str());
+    return run_operation<Result>(
+        "fetch_files", path, kResultPhoneFileSystem, kResultFailed, [&](DLNKFSHANDLE fs) {
+            return list_folder<DLNK_FILE_INFO>(fs, DLNK_FIND_FILES, path, Devlinx::DLNKFindNextFile,
+                                               [&](const DLNK_FILE_INFO& file) {
+                                                   files.emplace_back(join_path(path, file.name),
+                                                                      file.size);
+                                               });
+        });
+}
+
 Result LinkdeckFileSystem::delete_file(const std::wstring& path) {
     TraceDebug(L"LinkdeckFileSystem::delete_file( %s )", path.c_str());
     return run_operation<Result>(

@@ -53,6 +53,10 @@ public:
                                                std::vector<DirectoryEntry>& entries) override;
     [[nodiscard]] Result fetch_filenames(const std::wstring& path,
                                          std::vector<std::wstring>& paths) override;
+    // Sizes from the listing itself: one round trip for the folder, not one a file.
+    [[nodiscard]] Result fetch_files(
+        const std::wstring& path,
+        std::vector<std::pair<std::wstring, std::uint64_t>>& files) override;
     bool is_write_protected() override { return false; }
     const std::wstring& get_memory_type() override { return m_memoryType; }
     [[nodiscard]] Result delete_file(const std::wstring& path) override;

@@ -229,7 +229,11 @@ void UsbManager::queue_removal(const std::wstring& root) {
 void UsbManager::handle_arrival(const Arrival& arrival) {
     // An exception must not end the handler: every later volume would be lost.
     try {
-        std::this_thread::sleep_for(m_labelDelay);
+        // A volume just mounted gets time to settle; a folder handed in by name
+        // is there already, and the caller waits for it.
+        if (!arrival.handled) {
+            std::this_thread::sleep_for(m_labelDelay);
+        }
         const std::optional<std::wstring> label = m_source->volume_label(arrival.root);
         if (label) {
             const bool vendor = m_source->is_vendor_device(arrival.root);

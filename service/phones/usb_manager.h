@@ -48,8 +48,8 @@ public:
 private:
     struct Arrival {
         std::wstring root;
-        bool atStartup = false;  // counted by the start-up count
-        std::shared_ptr<std::promise<void>> handled;
+        bool atStartup = false;                       // counted by the start-up count
+        std::shared_ptr<std::promise<void>> handled;  // set for a folder handed in by name
         std::uint64_t order = 0;  // place among all queued events, set when queued
     };
     struct Removal {

@@ -25,6 +25,21 @@ public:
     virtual void on_unzip_progress(std::uint64_t bytesWritten) = 0;
 };
 
+// Receives what an extraction straight onto a drive produces: it names the
+// place of every entry before the entry is written.
+class PlacingSink {
+public:
+    virtual ~PlacingSink() = default;
+
+    // Where the entry goes: the native path of its file, or empty to leave the
+    // entry out. size: the uncompressed size the archive records. A non-zero
+    // answer stops the extraction and becomes its result.
+    [[nodiscard]] virtual Result target_of(const std::wstring& entryName, std::uint64_t size,
+                                           std::string& nativeFile) = 0;
+    // As ExtractionSink's; entries left out count as written.
+    virtual void on_unzip_progress(std::uint64_t bytesWritten) = 0;
+};
+
 // One per extraction: where results go and how many bytes were written.
 struct ExtractionContext {
     explicit ExtractionContext(ExtractionSink& s) : sink(s) {}
@@ -42,6 +57,15 @@ inline constexpr std::size_t kExtractBlockSize = 65536;
 // Throws only what the sink throws or when memory runs out.
 [[nodiscard]] Result extract(const std::wstring& archivePath, const std::wstring& targetFolder,
                              ExtractionContext& context);
+
+// Extracts every file entry of the archive to the file the sink names for it.
+// Each is written under a temporary name beside its target (a dot name, which
+// folder sizes leave out) and renamed over the target once complete and its
+// CRC-32 checked, so a target is never seen half written. Answers as extract,
+// but 14 when a file cannot be written (the drive is full or refuses it);
+// bytesWritten counts the entries written and those left out.
+[[nodiscard]] Result extract_in_place(const std::wstring& archivePath, PlacingSink& sink,
+                                      std::uint64_t& bytesWritten);
 
 // The sum of the uncompressed sizes recorded for the archive's entries; the sum
 // up to the first damaged entry, and 0 when the archive cannot be opened.

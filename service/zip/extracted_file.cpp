@@ -8,14 +8,13 @@
 #include <cstring>
 
 #include "service/core/posix_io.h"
-#include "service/zip/zip_reader.h"
 
 namespace MapsService {
 
 namespace {
 
 [[noreturn]] void throw_write_error(const char* what, const std::string& path) {
-    throw ArchiveError(std::string(what) + " " + path + ": " + std::strerror(errno));
+    throw ExtractWriteError(std::string(what) + " " + path + ": " + std::strerror(errno));
 }
 
 }  // namespace
@@ -36,7 +35,8 @@ void FolderMaker::make_parents(const std::string& nativeFile) {
     m_known.insert(parent);
 }
 
-ExtractedFile::ExtractedFile(std::string nativePath) : m_path(std::move(nativePath)) {
+ExtractedFile::ExtractedFile(std::string nativePath, std::string finalPath)
+    : m_path(std::move(nativePath)), m_finalPath(std::move(finalPath)) {
     // Replacing means a new file: never write through a link, symbolic or hard,
     // that something else left at this name.
     if (::unlink(m_path.c_str()) != 0 && errno != ENOENT) {
@@ -70,7 +70,67 @@ void ExtractedFile::commit() {
     if (::close(fd) != 0) {
         throw_write_error("cannot close", m_path);
     }
+    // rename replaces the target in one step and never follows a link there.
+    if (!m_finalPath.empty() && ::rename(m_path.c_str(), m_finalPath.c_str()) != 0) {
+        throw_write_error("cannot rename to", m_finalPath);
+    }
     m_committed = true;
+}
+
+WorkFile::WorkFile(const std::string& nativeFolder) : m_path(nativeFolder + "/.work:extract") {}
+
+WorkFile::~WorkFile() {
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        ::unlink(m_path.c_str());
+    }
+}
+
+void WorkFile::open_new() {
+    FolderMaker().make_parents(m_path);
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
+    if (::unlink(m_path.c_str()) != 0 && errno != ENOENT) {
+        throw_write_error("cannot replace", m_path);
+    }
+    m_fd = ::open(m_path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (m_fd < 0) {
+        throw_write_error("cannot create", m_path);
+    }
+}
+
+void WorkFile::restart() {
+    struct stat info {};
+    if (m_fd < 0 || ::fstat(m_fd, &info) != 0 || info.st_nlink != 1) {
+        open_new();
+        return;
+    }
+    if (::ftruncate(m_fd, 0) != 0 || ::lseek(m_fd, 0, SEEK_SET) != 0) {
+        throw_write_error("cannot empty", m_path);
+    }
+}
+
+void WorkFile::write(const void* data, std::size_t size) {
+    if (!write_fully(m_fd, data, size)) {
+        throw_write_error("cannot write", m_path);
+    }
+}
+
+void WorkFile::link_as(const std::string& nativeFile) {
+    if (::unlink(nativeFile.c_str()) != 0 && errno != ENOENT) {
+        throw_write_error("cannot replace", nativeFile);
+    }
+    if (::link(m_path.c_str(), nativeFile.c_str()) == 0) {
+        return;
+    }
+    // A file system without hard links: the work file itself takes the name.
+    if (::rename(m_path.c_str(), nativeFile.c_str()) != 0) {
+        throw_write_error("cannot name", nativeFile);
+    }
+    ::close(m_fd);
+    m_fd = -1;
 }
 
 }  // namespace MapsService

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 
 #include "mapserver/faults.h"
 #include "service/content/download_package.h"
@@ -45,35 +46,80 @@ std::size_t files_below(const fs::path& folder) {
                       [](const fs::directory_entry& entry) { return entry.is_regular_file(); }));
 }
 
-// Download messages in order: package start, then per item download start,
-// unzip start ... unzip finish, download finish, and the package finish last.
-void expect_message_order(const std::vector<Message>& messages, std::size_t items) {
+using Step = std::pair<std::int32_t, std::int32_t>;  // message type, kind
+constexpr Step kFetchStarted{MSG_DOWNLOAD_PROGRESS, ITEM_STARTED};
+constexpr Step kUnpackStarted{MSG_UNZIP_PROGRESS, ITEM_STARTED};
+constexpr Step kUnpackFinished{MSG_UNZIP_PROGRESS, ITEM_FINISHED};
+constexpr Step kItemFinished{MSG_DOWNLOAD_PROGRESS, ITEM_FINISHED};
+
+// Where each item's steps came, as positions in the message list: the n-th
+// step of a kind is the n-th item's, as items start and finish in order.
+std::vector<std::map<Step, std::size_t>> steps_by_item(const std::vector<Message>& messages,
+                                                       const std::vector<std::int32_t>& ids) {
+    std::vector<std::map<Step, std::size_t>> items(ids.size());
+    std::map<Step, std::size_t> seen;
+    for (std::size_t at = 0; at < messages.size(); ++at) {
+        const Message& message = messages[at];
+        if (message.kind != ITEM_STARTED && message.kind != ITEM_FINISHED) {
+            continue;
+        }
+        const Step step{message.type, message.kind};
+        const std::size_t item = seen[step]++;
+        if (item >= ids.size()) {
+            ADD_FAILURE() << "more items than added";
+            break;
+        }
+        EXPECT_EQ(message.id, ids[item]);
+        items[item][step] = at;
+    }
+    return items;
+}
+
+// The package starts first and finishes last; each item's steps keep their
+// order; items are placed in order, and an item's download starts only once
+// the one two before it is finished: one download ahead at most.
+void expect_message_order(const std::vector<Message>& messages,
+                          const std::vector<std::int32_t>& ids) {
     ASSERT_FALSE(messages.empty());
     EXPECT_EQ(messages.front().type, MSG_DOWNLOAD_PROGRESS);
     EXPECT_EQ(messages.front().kind, PACKAGE_STARTED);
     EXPECT_EQ(messages.back().type, MSG_DOWNLOAD_PROGRESS);
     EXPECT_EQ(messages.back().kind, PACKAGE_FINISHED);
     EXPECT_EQ(messages.back().result, kResultOk);
-    std::vector<std::pair<std::int32_t, std::int32_t>> steps;
+    EXPECT_EQ(messages.back().percent1, 100.0);
+    // Downloads run one after another: neither the item's figure nor the
+    // package's goes back, whatever the unpacking sends in between.
+    std::uint64_t itemShown = 0;
+    std::uint64_t packageShown = 0;
     for (const Message& message : messages) {
         EXPECT_LE(message.percent1, 100.0);
         EXPECT_LE(message.percent2, 100.0);
         EXPECT_GE(message.percent1, 0.0);
-        if (message.kind != ITEM_PROGRESS) {
-            steps.emplace_back(message.type, message.kind);
+        if (message.type == MSG_DOWNLOAD_PROGRESS && message.kind == ITEM_STARTED) {
+            itemShown = 0;
+        }
+        if (message.type == MSG_DOWNLOAD_PROGRESS && message.kind == ITEM_PROGRESS) {
+            EXPECT_GE(message.bytes1, itemShown);
+            EXPECT_GE(message.bytes2, packageShown);
+            itemShown = message.bytes1;
+            packageShown = message.bytes2;
         }
     }
-    std::vector<std::pair<std::int32_t, std::int32_t>> expected{
-        {MSG_DOWNLOAD_PROGRESS, PACKAGE_STARTED}};
-    for (std::size_t i = 0; i < items; ++i) {
-        expected.insert(expected.end(), {{MSG_DOWNLOAD_PROGRESS, ITEM_STARTED},
-                                         {MSG_UNZIP_PROGRESS, ITEM_STARTED},
-                                         {MSG_UNZIP_PROGRESS, ITEM_FINISHED},
-                                         {MSG_DOWNLOAD_PROGRESS, ITEM_FINISHED}});
+    const auto items = steps_by_item(messages, ids);
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        SCOPED_TRACE("item " + std::to_string(i));
+        const auto& item = items[i];
+        ASSERT_EQ(item.size(), 4u);
+        EXPECT_LT(item.at(kFetchStarted), item.at(kUnpackStarted));
+        EXPECT_LT(item.at(kUnpackStarted), item.at(kUnpackFinished));
+        EXPECT_LT(item.at(kUnpackFinished), item.at(kItemFinished));
+        if (i >= 1) {
+            EXPECT_GT(item.at(kUnpackStarted), items[i - 1].at(kItemFinished));
+        }
+        if (i >= 2) {
+            EXPECT_GT(item.at(kFetchStarted), items[i - 2].at(kItemFinished));
+        }
     }
-    expected.emplace_back(MSG_DOWNLOAD_PROGRESS, PACKAGE_FINISHED);
-    EXPECT_EQ(steps, expected);
-    EXPECT_EQ(messages.back().percent1, 100.0);
 }
 
 TEST(DownloadPackage, RegionCityIndexAndVoiceLandUnderTheirFoldersWithCopyRules) {
@@ -103,7 +149,11 @@ TEST(DownloadPackage, RegionCityIndexAndVoiceLandUnderTheirFoldersWithCopyRules)
         package.add_item(header);
         drain_messages();
         EXPECT_EQ(package.download(), kResultOk);
-        expect_message_order(take_messages(), 4);
+        std::vector<std::int32_t> ids;
+        for (const URLInfo& item : package.items()) {
+            ids.push_back(item.id);
+        }
+        expect_message_order(take_messages(), ids);
         EXPECT_EQ(files_below(to_narrow(package.temp_folder())), 0u);
         const std::string temp = to_narrow(package.temp_folder());
         package_ptr.reset();
@@ -224,6 +274,107 @@ TEST(DownloadPackage, ADamagedArchiveIsFetchedOnceMoreThenFailsWith11BeforeAnyOf
             }
         }
     }
+}
+
+// The catalog item of a region's archive.
+URLInfo region_item(PhoneDrive& drive, const atlasync::mapserver::WorldRegion& region) {
+    const std::wstring archive = L"/R" + std::to_wstring(region.idid) + L".zip";
+    for (const URLInfo& info : drive.get_url_infos()) {
+        if (info.url.ends_with(archive)) {
+            return info;
+        }
+    }
+    ADD_FAILURE() << "no item for region " << region.idid;
+    return {};
+}
+
+bool region_on_drive(const fs::path& drive, const atlasync::mapserver::WorldRegion& region) {
+    // The first tile is shared with the region before.
+    return std::all_of(region.tiles.begin() + 1, region.tiles.end(),
+                       [&](const std::string& tile) { return fs::exists(tile_file(drive, tile)); });
+}
+
+TEST(DownloadPackage, ErrorsOfTheCurrentOrTheNextItemComeInItemOrder) {
+    struct Row {
+        const char* name;
+        const char* firstFault;   // on the first region's archive, or none
+        const char* secondFault;  // on the second's, downloaded while the first is placed
+        Result result;
+        bool firstPlaced;
+    };
+    const Row rows[] = {
+        {"next missing", nullptr, "status:404", kResultServerError, true},
+        {"current damaged", "damage-at:60", "delay:300", kResultCorruptArchive, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        ServedWorld world;
+        const fs::path folder = world.make_drive(DriveOptions{});
+        LocalDrive local(folder);
+        const auto& regions = world.world.regions;
+        URLInfo first = region_item(*local.drive, regions[0]);
+        first.checksum.clear();  // the CRC finds the damage, while the next downloads
+        const URLInfo second = region_item(*local.drive, regions[1]);
+        auto& faults = world.served().server().faults();
+        using Fault = std::pair<const URLInfo*, const char*>;
+        for (const auto& [item, fault] :
+             {Fault{&first, row.firstFault}, Fault{&second, row.secondFault}}) {
+            if (fault != nullptr) {
+                const std::string path = to_narrow(item->url.substr(item->url.rfind(L'/')));
+                faults.add(atlasync::mapserver::parse_fault("*" + path + "=" + fault));
+            }
+        }
+        DownloadPackage package(*local.drive);
+        package.add_item(first);
+        package.add_item(second);
+        drain_messages();
+        EXPECT_EQ(package.download(), row.result);
+        EXPECT_EQ(region_on_drive(folder, regions[0]), row.firstPlaced);
+        EXPECT_FALSE(region_on_drive(folder, regions[1]));
+        EXPECT_EQ(files_below(to_narrow(package.temp_folder())), 0u);
+        std::vector<Message> steps = take_messages();
+        std::erase_if(steps, [](const Message& m) { return m.kind == ITEM_PROGRESS; });
+        ASSERT_FALSE(steps.empty());
+        EXPECT_EQ(steps.back().kind, PACKAGE_FINISHED);
+        EXPECT_EQ(steps.back().result, row.result);
+        // The first item's end is the last item step: the second has none.
+        const auto last = std::find_if(steps.rbegin(), steps.rend(), [](const Message& m) {
+            return m.type == MSG_DOWNLOAD_PROGRESS && m.kind == ITEM_FINISHED;
+        });
+        ASSERT_NE(last, steps.rend());
+        EXPECT_EQ(last->id, first.id);
+        EXPECT_EQ(last->result, row.firstPlaced ? kResultOk : row.result);
+    }
+}
+
+TEST(DownloadPackage, ArchivesUnpackOntoALocalDriveWithoutFollowingItsLinks) {
+    ServedWorld world;
+    const fs::path folder = world.make_drive(DriveOptions{});
+    const auto& region = world.world.regions[0];
+    const std::string tile = region.tiles[1];
+    const fs::path outside = world.make_drive(DriveOptions{}) / "outside";
+    put_file(outside / "kept", "not ours");
+    // A tile's name is a link out of the drive, and one tile folder is too.
+    fs::remove(tile_file(folder, tile));
+    fs::create_directories(tile_file(folder, tile).parent_path());
+    fs::create_symlink(outside / "kept", tile_file(folder, tile));
+    LocalDrive local(folder);
+    DownloadPackage package(*local.drive);
+    package.add_item(region_item(*local.drive, region));
+    ASSERT_EQ(package.download(), kResultOk);
+    EXPECT_EQ(read_file(outside / "kept"), "not ours");
+    EXPECT_FALSE(fs::is_symlink(tile_file(folder, tile)));
+    EXPECT_TRUE(region_on_drive(folder, region));
+    // No work names are left beside the files.
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        EXPECT_FALSE(entry.path().filename().string().ends_with(".part")) << entry.path();
+    }
+
+    const fs::path tileFolder = tile_file(folder, tile).parent_path();
+    fs::remove_all(tileFolder);
+    fs::create_directory_symlink(outside, tileFolder);
+    EXPECT_EQ(package.download(), kResultPhoneFileSystem);
+    EXPECT_EQ(std::distance(fs::directory_iterator(outside), fs::directory_iterator()), 1);
 }
 
 TEST(DownloadPackage, ContentTypesAndItemTypesFollowTheText) {

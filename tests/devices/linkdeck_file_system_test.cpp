@@ -125,6 +125,12 @@ TEST_F(LinkdeckFileSystemTest, FileOperationsAnswerTheirSuccessAndFailureCodes) 
     EXPECT_EQ(m_drive->fetch_filenames(L"\\\\E:\\private", files), kResultOk);
     EXPECT_EQ(files, std::vector<std::wstring>{L"\\\\E:\\private\\qf"});
     EXPECT_EQ(m_drive->fetch_filenames(L"\\\\E:\\none", files), kResultFailed);
+    std::vector<std::pair<std::wstring, std::uint64_t>> sized;
+    EXPECT_EQ(m_drive->fetch_files(L"\\\\E:\\private", sized), kResultOk);
+    EXPECT_EQ(
+        sized,
+        (std::vector<std::pair<std::wstring, std::uint64_t>>{{L"\\\\E:\\private\\qf", qf.size()}}));
+    EXPECT_EQ(m_drive->fetch_files(L"\\\\E:\\none", sized), kResultFailed);
     EXPECT_EQ(m_drive->fetch_sub_directories(L"\\\\E:\\none", folders), kResultFailed);
 
     ASSERT_EQ(m_drive->create_directory(L"\\\\E:\\backup"), kResultOk);

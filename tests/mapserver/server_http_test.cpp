@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <random>
+#include <thread>
 
 #include "service/protocol/catalog_writer.h"
 #include "service/protocol/curl_downloader.h"
@@ -219,6 +222,63 @@ TEST(MapServerFaults, DelayHoldsTheAnswerAndStallSendsNothingMoreUntilTheServerS
     }
     EXPECT_GE(delayed.count(), 300);
     EXPECT_EQ(received, kBlob.substr(0, 4096));
+}
+
+TEST(MapServerFaults, RatePacesWholeBodiesAndRangesAndAStopEndsAPacedAnswer) {
+    constexpr double kRate = 1000000;
+    std::thread slowClient;
+    std::atomic<bool> begun{false};
+    std::atomic<bool> ended{false};
+    {
+        ServedContent served(fill);
+        served.server().faults().add(
+            atlasync::mapserver::parse_fault("/maps/a.zip=rate:1000000,times:2"));
+        served.server().faults().add(atlasync::mapserver::parse_fault("/maps/e.bin=rate:1000"));
+        httplib::Client client("127.0.0.1", served.port());
+        const auto timed = [&](const httplib::Headers& headers, std::size_t expectedSize) {
+            const auto start = std::chrono::steady_clock::now();
+            auto response = client.Get("/maps/a.zip", headers);
+            const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+            // A lower bound only: a loaded machine may take longer, never shorter.
+            EXPECT_GE(took.count(), 0.8 * static_cast<double>(expectedSize) / kRate);
+            return response;
+        };
+        const auto whole = timed({}, kBlob.size());
+        ASSERT_TRUE(whole);
+        EXPECT_EQ(whole->status, 200);
+        EXPECT_EQ(whole->body, kBlob);
+        const auto range = timed({{"Range", "bytes=100000-"}}, kBlob.size() - 100000);
+        ASSERT_TRUE(range);
+        EXPECT_EQ(range->status, 206);
+        EXPECT_EQ(range->body, kBlob.substr(100000));
+
+        const auto unpaced = client.Get("/maps/a.zip");  // the fault has retired
+        ASSERT_TRUE(unpaced);
+        EXPECT_EQ(unpaced->body, kBlob);
+        ASSERT_EQ(served.requests_to("/maps/a.zip", 3), 3u);
+        const auto log = served.log();
+        EXPECT_EQ(std::count_if(log.begin(), log.end(),
+                                [](const std::string& line) {
+                                    return line.find("fault=rate:1000000") != std::string::npos;
+                                }),
+                  2);
+
+        // 300 KB at 1 KB a second would take five minutes: stopping must not wait for it.
+        slowClient = std::thread([&begun, &ended, port = served.port()] {
+            httplib::Client slow("127.0.0.1", port);
+            EXPECT_FALSE(slow.Get("/maps/e.bin", [&](const char*, std::size_t) {
+                begun = true;
+                return true;
+            }));
+            ended = true;
+        });
+        while (!begun && !ended) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        // Leaving the scope stops the server in the middle of the paced answer.
+    }
+    slowClient.join();
+    EXPECT_TRUE(begun);
 }
 
 TEST(MapServerLog, EveryRequestIsLoggedOnceWithStatusSizeAndFault) {

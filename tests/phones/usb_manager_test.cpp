@@ -199,6 +199,21 @@ TEST_F(UsbWatcher, AHandedInFolderTakesTheArrivalPathWhateverItsBus) {
               (std::vector<std::int32_t>{MSG_PHONE_FOUND, MSG_DRIVE_FOUND}));
 }
 
+// A folder handed in by name waited the second a just-mounted volume gets to settle.
+TEST_F(UsbWatcher, AHandedInFolderIsTakenWithoutTheTimeAMountedVolumeGetsToSettle) {
+    m_manager.reset();
+    auto source = std::make_unique<FakeVolumeSource>();
+    m_source = source.get();
+    m_manager = std::make_unique<UsbManager>(std::move(source), 20s);
+    ASSERT_TRUE(m_manager->start_());
+    const std::wstring card = volume("card", true);
+    m_source->present(card, {L"CARD", false});
+    auto added = std::async(std::launch::async, [&] { return m_manager->add_volume(card); });
+    ASSERT_EQ(added.wait_for(10s), std::future_status::ready) << "add_volume waits";
+    EXPECT_TRUE(added.get());
+    EXPECT_TRUE(connected_at(card));
+}
+
 TEST_F(UsbWatcher, AfterTheStopVolumesAreNoLongerHandled) {
     ASSERT_TRUE(m_manager->start_());
     EXPECT_TRUE(m_manager->stop_());

@@ -89,6 +89,24 @@ TEST_F(ProgressObserverTest, UnzipProgressMeasuresItsRateAndMarksTheUnzipInProgr
                                                         signal(SIG_DOWNLOAD_PROGRESS)}));
 }
 
+TEST_F(ProgressObserverTest, AnItemFinishingWhileTheNextDownloadsLeavesItsRateAlone) {
+    // The finish of an item that was unpacked while the next one downloaded
+    // restarted the clock of the running download, which then seemed 13 times faster.
+    send([] { OnDownloadProgress(PACKAGE_STARTED, 0, 0, 1'000'000, 0.0, 2'000'000, 0.0); });
+    send([] { OnDownloadProgress(ITEM_STARTED, 0, 2, 0, 0.0, 100'000, 10.0); });
+    send([] { OnDownloadProgress(ITEM_PROGRESS, 0, 2, 1000, 1.0, 101'000, 10.1); });
+    std::this_thread::sleep_for(60ms);
+    send([] {
+        OnUnzipProgress(ITEM_FINISHED, 0, 1, 200'000, 100.0, 200'000, 10.0);
+        OnDownloadProgress(ITEM_FINISHED, 0, 1, 100'000, 100.0, 101'000, 10.1);
+    });
+    send([] { OnDownloadProgress(ITEM_PROGRESS, 0, 2, 101'000, 11.0, 201'000, 20.1); });
+    EXPECT_EQ(observer.download_record().done, 201'000u);
+    // 100 000 bytes in at least 65 ms leave 799 000 bytes for at least 519 ms.
+    ASSERT_TRUE(observer.download_remaining().has_value());
+    EXPECT_GE(*observer.download_remaining(), 480u);
+}
+
 TEST_F(ProgressObserverTest, DeleteAndInstallRecordsFollowTheirMessages) {
     send([] {
         OnDeleteProgress(PACKAGE_STARTED, 0, 3000, 0.0);

@@ -107,10 +107,11 @@ void ProgressPrinter::print(const Message& message) {
     if (m_form == Form::Json) {
         // Running progress once per whole percent, like the text lines.
         const int whole = static_cast<int>(shown_percent(message));
-        if (is_progress(message.type) && message.kind == ITEM_PROGRESS && whole == m_lastPercent) {
+        if (!is_progress(message.type)) {
+            m_lastPercent.clear();
+        } else if (already_shown(message, whole)) {
             return;
         }
-        m_lastPercent = is_progress(message.type) ? whole : -1;
         std::fprintf(stderr, "%s\n", message_json(message).c_str());
         return;
     }
@@ -136,14 +137,22 @@ void ProgressPrinter::print_progress(const Message& message) {
         return;
     }
     // Lines: every step, and running progress once per whole percent.
-    if (message.kind == ITEM_PROGRESS && whole == m_lastPercent) {
+    if (already_shown(message, whole)) {
         return;
     }
-    m_lastPercent = whole;
     std::printf("%s %s id %d: item %.0f%%, package %d%% (%llu bytes)\n", title,
                 progress_kind_name(message.kind), message.id, message.percent1, whole,
                 static_cast<unsigned long long>(message.bytes2));
     std::fflush(stdout);
+}
+
+bool ProgressPrinter::already_shown(const Message& message, int whole) {
+    const auto last = m_lastPercent.find(message.type);
+    if (message.kind == ITEM_PROGRESS && last != m_lastPercent.end() && last->second == whole) {
+        return true;
+    }
+    m_lastPercent[message.type] = whole;
+    return false;
 }
 
 void ProgressPrinter::end_bar() {

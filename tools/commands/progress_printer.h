@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <map>
 #include <thread>
 
 #include "service/core/message.h"
@@ -30,11 +31,16 @@ private:
     void print(const MapsService::Message& message);
     void print_progress(const MapsService::Message& message);
     void end_bar();
+    // Whether running progress would repeat the whole percent shown last for
+    // its type; remembers the percent otherwise.
+    bool already_shown(const MapsService::Message& message, int whole);
 
     const Form m_form;
     const bool m_terminal;
     bool m_barShown = false;
-    int m_lastPercent = -1;
+    // Last whole percent shown per message type: the next item downloads
+    // while the last one is unpacked, and their messages alternate.
+    std::map<std::int32_t, int> m_lastPercent;
     std::atomic<std::uint64_t> m_posted{0};
     std::atomic<std::uint64_t> m_printed{0};
     std::thread m_thread;

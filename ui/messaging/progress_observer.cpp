@@ -97,7 +97,11 @@ void CProgressObserver::on_download(const ProgressItem& item) {
         default:
             break;
     }
-    m_lastDownloadTick = item.tick;
+    // An item finishes after it is unpacked, while the next one may be
+    // downloading: its finish is no point of that download's clock.
+    if (item.kind != ITEM_FINISHED) {
+        m_lastDownloadTick = item.tick;
+    }
     if (item.kind != ITEM_STARTED && item.kind != ITEM_FINISHED) {
         m_machine.dispatch_signal(SIG_DOWNLOAD_PROGRESS);
     }

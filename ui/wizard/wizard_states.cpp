@@ -1,6 +1,8 @@
 // The states of the wizard's flow. Each traces its entry and exit under its
 // full name; a signal a state does not list goes to its parent.
 
+#include <algorithm>
+
 #include "service/core/exceptions.h"
 #include "service/core/text.h"
 #include "service/core/trace.h"
@@ -678,10 +680,16 @@ QState CStateMachine::StUpdateMapData(const HsmEvent& e) {
             const auto downloadLeft = m_progressObserver->download_remaining();
             const auto unzipLeft = m_progressObserver->unzip_remaining();
             const bool downloadFinished = finished(download);
-            const std::uint64_t remaining =
-                downloadLeft && unzipLeft && !downloadFinished ? *downloadLeft + *unzipLeft : 0;
+            // The next item downloads while the last one is unpacked: the slower
+            // of the two is what the user waits for, not their sum.
+            const std::uint64_t remaining = downloadLeft && unzipLeft && !downloadFinished
+                                                ? std::max(*downloadLeft, *unzipLeft)
+                                                : 0;
+            // Megabytes while any are still to come; then only the transfer remains.
+            const bool onlyTransferLeft = m_progressObserver->unzip_in_progress() &&
+                                          download.done >= download.total && !downloadFinished;
             if (progress_text_due(downloadFinished)) {
-                if (m_progressObserver->unzip_in_progress() && !downloadFinished) {
+                if (onlyTransferLeft) {
                     m_host->set_download_text(
                         compose_download_text(rounded_seconds(remaining), std::nullopt, text(145)));
                 } else {
