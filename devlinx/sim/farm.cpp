@@ -3,9 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
-#include <mutex>
 #include <system_error>
-#include <unordered_map>
 
 #include "devlinx/sim/file_stamp.h"
 #include "devlinx/sim/ini.h"
@@ -122,18 +120,13 @@ std::optional<PhoneConfig> read_phone(const fs::path& folder) {
 // once the folder has changed: the farm and each phone are listed on every
 // call of the library, thousands for one map update.
 std::vector<std::string> subfolders(const fs::path& folder) {
-    static std::mutex mutex;
-    static std::unordered_map<std::string, std::pair<FileStamp, std::vector<std::string>>> known;
+    static StampedReadings<std::vector<std::string>> known;
     const std::optional<FileStamp> stamp = stamp_of(folder);
     if (!stamp) {
         return {};
     }
-    {
-        std::lock_guard lock(mutex);
-        const auto found = known.find(folder.string());
-        if (found != known.end() && found->second.first == *stamp) {
-            return found->second.second;
-        }
+    if (auto names = known.find(folder.string(), *stamp)) {
+        return *names;
     }
     std::vector<std::string> names;
     std::error_code error;
@@ -142,10 +135,7 @@ std::vector<std::string> subfolders(const fs::path& folder) {
             names.push_back(entry.path().filename().string());
         }
     }
-    if (settled(*stamp)) {
-        std::lock_guard lock(mutex);
-        known.insert_or_assign(folder.string(), std::make_pair(*stamp, names));
-    }
+    known.keep(folder.string(), *stamp, names);
     return names;
 }
 

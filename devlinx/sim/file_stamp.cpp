@@ -21,13 +21,17 @@ bool FileStamp::operator==(const FileStamp& other) const {
            nanoseconds(changed) == nanoseconds(other.changed);
 }
 
+FileStamp stamp_of(const struct stat& info) {
+    return FileStamp{info.st_dev, info.st_ino, info.st_size, info.st_mtim, info.st_ctim};
+}
+
 std::optional<FileStamp> stamp_of(const std::filesystem::path& path, struct stat* info) {
     struct stat local {};
     struct stat& status = info != nullptr ? *info : local;
     if (::stat(path.c_str(), &status) != 0) {
         return std::nullopt;
     }
-    return FileStamp{status.st_dev, status.st_ino, status.st_size, status.st_mtim, status.st_ctim};
+    return stamp_of(status);
 }
 
 bool settled(const FileStamp& stamp) {

@@ -1,12 +1,9 @@
 #include "devlinx/sim/ini.h"
 
-#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <fstream>
-#include <mutex>
-#include <unordered_map>
 
 #include "devlinx/sim/file_stamp.h"
 
@@ -22,32 +19,12 @@ std::string trim(const std::string& text) {
     return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
 }
 
-// The farm's settings files are read on every call of the library, thousands
-// for one map update; a file is parsed again only once it has changed.
-class ReadFiles {
-public:
-    std::optional<Ini> find(const std::string& path, const FileStamp& stamp) {
-        std::lock_guard lock(m_mutex);
-        const auto found = m_files.find(path);
-        if (found == m_files.end() || !(found->second.first == stamp)) {
-            return std::nullopt;
-        }
-        return found->second.second;
-    }
-    void keep(const std::string& path, const FileStamp& stamp, const Ini& ini) {
-        std::lock_guard lock(m_mutex);
-        m_files.insert_or_assign(path, std::make_pair(stamp, ini));
-    }
-
-private:
-    std::mutex m_mutex;
-    std::unordered_map<std::string, std::pair<FileStamp, Ini>> m_files;
-};
-
 }  // namespace
 
 std::optional<Ini> Ini::read(const std::filesystem::path& file) {
-    static ReadFiles readFiles;
+    // The farm's settings files are read on every call of the library, thousands
+    // for one map update; a file is parsed again only once it has changed.
+    static StampedReadings<Ini> readFiles;
     struct stat info {};
     const std::optional<FileStamp> stamp = stamp_of(file, &info);
     if (!stamp) {
@@ -60,7 +37,7 @@ std::optional<Ini> Ini::read(const std::filesystem::path& file) {
         }
     }
     std::optional<Ini> ini = parse(file);
-    if (ini && regular && settled(*stamp)) {
+    if (ini && regular) {
         readFiles.keep(file.string(), *stamp, *ini);
     }
     return ini;

@@ -6,47 +6,25 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <time.h>
 
-#include <algorithm>
 #include <mutex>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "devlinx/sim/farm.h"
+#include "devlinx/sim/file_stamp.h"
 
 namespace devlinx::sim {
 
 namespace {
 
 struct FolderReading {
-    dev_t device = 0;
-    ino_t inode = 0;
-    timespec modified{};
-    timespec changed{};
+    FileStamp stamp;
     std::int64_t fileBytes = 0;  // regular files directly inside
     std::int64_t memoryIniBytes = 0;
     std::vector<std::string> subfolders;
 };
-
-// File times advance in clock ticks of at most 10 ms: a folder changed
-// within the last tick may change again without its times moving, so its
-// reading is kept only once a tick has surely passed.
-constexpr std::int64_t kSettleNanoseconds = 20'000'000;
-
-std::int64_t nanoseconds(const timespec& time) {
-    return static_cast<std::int64_t>(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
-}
-
-bool same_time(const timespec& a, const timespec& b) {
-    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
-}
-
-bool still_valid(const FolderReading& reading, const struct stat& info) {
-    return reading.device == info.st_dev && reading.inode == info.st_ino &&
-           same_time(reading.modified, info.st_mtim) && same_time(reading.changed, info.st_ctim);
-}
 
 bool read_folder(const std::string& folder, FolderReading& reading) {
     DIR* directory = ::opendir(folder.c_str());
@@ -80,9 +58,6 @@ class FolderUsage {
 public:
     std::int64_t tree_bytes(const std::string& folder, bool excludeMemoryIni) {
         std::lock_guard lock(m_mutex);
-        timespec now{};
-        ::clock_gettime(CLOCK_REALTIME, &now);
-        m_now = nanoseconds(now);
         std::int64_t total = 0;
         std::vector<std::string> pending{folder};
         while (!pending.empty()) {
@@ -112,23 +87,18 @@ private:
             m_readings.erase(folder);
             return nullptr;
         }
+        const FileStamp stamp = stamp_of(info);
         auto found = m_readings.find(folder);
-        if (found != m_readings.end() && still_valid(found->second, info)) {
+        if (found != m_readings.end() && found->second.stamp == stamp) {
             return &found->second;
         }
         FolderReading reading;
-        reading.device = info.st_dev;
-        reading.inode = info.st_ino;
-        reading.modified = info.st_mtim;
-        reading.changed = info.st_ctim;
+        reading.stamp = stamp;
         if (!read_folder(folder, reading)) {
             m_readings.erase(folder);
             return nullptr;
         }
-        const bool settled =
-            m_now - std::max(nanoseconds(info.st_mtim), nanoseconds(info.st_ctim)) >
-            kSettleNanoseconds;
-        if (!settled) {
+        if (!settled(stamp)) {
             m_unsettled = std::move(reading);
             m_readings.erase(folder);
             return &m_unsettled;
@@ -139,7 +109,6 @@ private:
     std::mutex m_mutex;
     std::unordered_map<std::string, FolderReading> m_readings;
     FolderReading m_unsettled;
-    std::int64_t m_now = 0;
 };
 
 }  // namespace

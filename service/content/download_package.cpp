@@ -202,16 +202,22 @@ Result DownloadPackage::copy_file(const std::wstring& relativePath, const std::w
     return folder.empty() ? kResultOk : copy_into(folder, localFile);
 }
 
+Result DownloadPackage::create_folder(const std::wstring& folder) {
+    return m_fileSystem.directory_exists(folder) ||
+                   m_fileSystem.create_directory(folder) == kResultOk
+               ? kResultOk
+               : kResultPhoneFileSystem;
+}
+
 Result DownloadPackage::make_folder(const std::wstring& folder) {
     if (m_knownFolders.count(folder) != 0) {
         return kResultOk;
     }
-    if (!m_fileSystem.directory_exists(folder) &&
-        m_fileSystem.create_directory(folder) != kResultOk) {
-        return kResultPhoneFileSystem;
+    const Result result = create_folder(folder);
+    if (result == kResultOk) {
+        m_knownFolders.insert(folder);
     }
-    m_knownFolders.insert(folder);
-    return kResultOk;
+    return result;
 }
 
 Result DownloadPackage::copy_into(const std::wstring& folder, const std::wstring& localFile) {
@@ -248,8 +254,7 @@ Result DownloadPackage::target_of(const std::wstring& entryName, std::uint64_t s
     }
     // A look on a local disk costs next to nothing: asked every time, a folder
     // removed behind our back is made again.
-    m_knownFolders.erase(folder);
-    const Result result = make_folder(folder);
+    const Result result = create_folder(folder);
     if (result != kResultOk) {
         return result;
     }

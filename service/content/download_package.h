@@ -105,6 +105,9 @@ private:
     [[nodiscard]] Result copy_plain_file(const URLInfo& item, const std::wstring& localFile);
     [[nodiscard]] Result copy_file(const std::wstring& relativePath, const std::wstring& localFile);
     [[nodiscard]] Result copy_into(const std::wstring& folder, const std::wstring& localFile);
+    // The folder on the drive, made when it is missing; 10 when it cannot be.
+    [[nodiscard]] Result create_folder(const std::wstring& folder);
+    // The same, asked once per folder and package.
     [[nodiscard]] Result make_folder(const std::wstring& folder);
     // The drive folder a file of the current item goes to under the copy
     // rules of its type; empty when the drive keeps what it has.

@@ -17,6 +17,24 @@ namespace {
     throw ExtractWriteError(std::string(what) + " " + path + ": " + std::strerror(errno));
 }
 
+// Removes whatever file or link is at the path.
+void remove_name(const std::string& path) {
+    if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
+        throw_write_error("cannot replace", path);
+    }
+}
+
+// A new file at the path, in place of whatever was there: never a write
+// through a link, symbolic or hard, that something else left at this name.
+int create_anew(const std::string& path, int access) {
+    remove_name(path);
+    const int fd = ::open(path.c_str(), access | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        throw_write_error("cannot create", path);
+    }
+    return fd;
+}
+
 }  // namespace
 
 void FolderMaker::make_parents(const std::string& nativeFile) {
@@ -37,15 +55,7 @@ void FolderMaker::make_parents(const std::string& nativeFile) {
 
 ExtractedFile::ExtractedFile(std::string nativePath, std::string finalPath)
     : m_path(std::move(nativePath)), m_finalPath(std::move(finalPath)) {
-    // Replacing means a new file: never write through a link, symbolic or hard,
-    // that something else left at this name.
-    if (::unlink(m_path.c_str()) != 0 && errno != ENOENT) {
-        throw_write_error("cannot replace", m_path);
-    }
-    m_fd = ::open(m_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (m_fd < 0) {
-        throw_write_error("cannot create", m_path);
-    }
+    m_fd = create_anew(m_path, O_WRONLY);
     m_created = true;
 }
 
@@ -92,13 +102,7 @@ void WorkFile::open_new() {
         ::close(m_fd);
         m_fd = -1;
     }
-    if (::unlink(m_path.c_str()) != 0 && errno != ENOENT) {
-        throw_write_error("cannot replace", m_path);
-    }
-    m_fd = ::open(m_path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (m_fd < 0) {
-        throw_write_error("cannot create", m_path);
-    }
+    m_fd = create_anew(m_path, O_RDWR);
 }
 
 void WorkFile::restart() {
@@ -119,9 +123,7 @@ void WorkFile::write(const void* data, std::size_t size) {
 }
 
 void WorkFile::link_as(const std::string& nativeFile) {
-    if (::unlink(nativeFile.c_str()) != 0 && errno != ENOENT) {
-        throw_write_error("cannot replace", nativeFile);
-    }
+    remove_name(nativeFile);
     if (::link(m_path.c_str(), nativeFile.c_str()) == 0) {
         return;
     }
