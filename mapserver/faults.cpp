@@ -19,6 +19,10 @@ T parse_number(std::string_view text, std::string_view action) {
 }
 
 void apply_action(Fault& fault, std::string_view action) {
+    if (action == "hold") {
+        fault.hold = true;
+        return;
+    }
     if (action == "endless" || action == "no-range") {
         (action == "endless" ? fault.endless : fault.ignoreRanges) = true;
         return;
@@ -69,6 +73,9 @@ void apply_action(Fault& fault, std::string_view action) {
 std::string Fault::describe() const {
     std::string text;
     const auto add = [&](const std::string& action) { text += (text.empty() ? "" : ",") + action; };
+    if (hold) {
+        add("hold");
+    }
     if (delay.count() > 0) {
         add("delay:" + std::to_string(delay.count()));
     }
@@ -168,6 +175,31 @@ std::optional<Fault> FaultPlan::take(std::string_view path, std::string_view que
         return fault;
     }
     return std::nullopt;
+}
+
+std::size_t FaultPlan::held() const {
+    std::lock_guard lock(m_mutex);
+    return m_held;
+}
+
+void FaultPlan::release_held() {
+    {
+        std::lock_guard lock(m_mutex);
+        ++m_releases;
+    }
+    m_released.notify_all();
+}
+
+bool FaultPlan::hold(const std::atomic<bool>& stopping) {
+    std::unique_lock lock(m_mutex);
+    const std::uint64_t releases = m_releases;
+    ++m_held;
+    // A stopping server does not notify: it is looked at now and then.
+    while (m_releases == releases && !stopping) {
+        m_released.wait_for(lock, std::chrono::milliseconds(20));
+    }
+    --m_held;
+    return !stopping;
 }
 
 }  // namespace atlasync::mapserver

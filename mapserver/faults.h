@@ -1,6 +1,8 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 #include <optional>
@@ -16,6 +18,7 @@ struct Fault {
     // Glob on the path, or on the path, "?" and the query: "*" and "?" match
     // any text, so "/pg?*746F75636866770*" is the catalog "touchfw".
     std::string pattern;
+    bool hold = false;                        // answer nothing until released or stopped
     std::chrono::milliseconds delay{0};       // wait before answering
     std::optional<std::uint64_t> stallAfter;  // send this many body bytes, then nothing more
     std::optional<std::uint64_t> closeAfter;  // send this many body bytes, then close
@@ -31,7 +34,7 @@ struct Fault {
     std::string describe() const;
 };
 
-// Reads "PATTERN=ACTION[,ACTION...]" with the actions delay:MS, stall-after:BYTES,
+// Reads "PATTERN=ACTION[,ACTION...]" with the actions hold, delay:MS, stall-after:BYTES,
 // close-after:BYTES, content-type:TYPE, status:CODE, damage-at:BYTE, endless,
 // no-range, rate:BYTES_PER_SECOND, times:N. Throws std::invalid_argument naming what is wrong.
 Fault parse_fault(std::string_view rule);
@@ -47,9 +50,21 @@ public:
     // query), counting it as used.
     std::optional<Fault> take(std::string_view path, std::string_view query = {});
 
+    // Answers that a hold keeps back now. A test waits for this (or for the
+    // "held" line of the log) instead of for a span of time.
+    std::size_t held() const;
+    // Lets every answer held now go on, as the rest of its fault says.
+    void release_held();
+    // The server's side: waits until released; false when `stopping` turned
+    // true first.
+    bool hold(const std::atomic<bool>& stopping);
+
 private:
-    std::mutex m_mutex;
+    mutable std::mutex m_mutex;
+    std::condition_variable m_released;
     std::vector<Fault> m_faults;
+    std::size_t m_held = 0;
+    std::uint64_t m_releases = 0;  // counts release_held() calls
 };
 
 }  // namespace atlasync::mapserver

@@ -24,9 +24,9 @@ constexpr const char* kUsage =
     "  atlasync-mapserver serve --content DIR [--bind ADDRESS] [--port N]\n"
     "                           [--fault PATTERN=ACTION[,ACTION...]]...\n"
     "      Serves a content folder. Port 0 (the default) picks a free port; the first\n"
-    "      line printed is \"listening on PORT\". Fault actions: delay:MS, stall-after:BYTES,\n"
-    "      close-after:BYTES, content-type:TYPE, status:CODE, damage-at:BYTE, endless,\n"
-    "      no-range, rate:BYTES_PER_SECOND, times:N.\n"
+    "      line printed is \"listening on PORT\". Fault actions: hold (until SIGUSR1),\n"
+    "      delay:MS, stall-after:BYTES, close-after:BYTES, content-type:TYPE, status:CODE,\n"
+    "      damage-at:BYTE, endless, no-range, rate:BYTES_PER_SECOND, times:N.\n"
     "  atlasync-mapserver generate DIR [--seed S] [--regions N] [--tiles-per-region M]\n"
     "                           [--tile-bytes MIN-MAX] [--map-version a.b.c.d]\n"
     "                           [--version-list V,V,...] [--voices N] [--encoding mixed|raw|hex]\n"
@@ -112,6 +112,7 @@ int serve(Arguments args) {
     sigemptyset(&stopSignals);
     sigaddset(&stopSignals, SIGINT);
     sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGUSR1);  // releases the answers held now
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
     MapServer server(options);
@@ -122,7 +123,9 @@ int serve(Arguments args) {
     std::printf("listening on %d\n", port);
     std::fflush(stdout);
     int signal = 0;
-    sigwait(&stopSignals, &signal);
+    while (sigwait(&stopSignals, &signal) == 0 && signal == SIGUSR1) {
+        server.faults().release_held();
+    }
     std::fprintf(stderr, "stopping on signal %d\n", signal);
     server.stop();
     return 0;

@@ -65,4 +65,9 @@ std::string format_log_line(const RequestRecord& record) {
     return line;
 }
 
+std::string format_held_line(const RequestRecord& record) {
+    return utc_now() + " " + record.client + " " + printable(record.method) + " " +
+           printable(record.target) + " held";
+}
+
 }  // namespace atlasync::mapserver

@@ -27,5 +27,8 @@ struct RequestRecord {
 
 // "2026-01-02T03:04:05.678Z 127.0.0.1:5000 GET /pg?0102... 200 1234B 3ms [fault] [cut]"
 std::string format_log_line(const RequestRecord& record);
+// "2026-01-02T03:04:05.678Z 127.0.0.1:5000 GET /maps/a.zip held": written when
+// a hold fault begins to keep the answer back; its own line follows at the end.
+std::string format_held_line(const RequestRecord& record);
 
 }  // namespace atlasync::mapserver

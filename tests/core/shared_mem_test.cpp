@@ -1,10 +1,13 @@
 #include "service/core/shared_mem.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <filesystem>
+#include <stdexcept>
 #include <string>
 
 #include "tests/support/child_process.h"
@@ -19,12 +22,7 @@ public:
     InstanceNames()
         : m_base("atlasync-test-" + std::to_string(getpid()) + "-" +
                  ::testing::UnitTest::GetInstance()->current_test_info()->name()) {}
-    ~InstanceNames() {
-        for (const char* suffix : {"^ev", "^mx", "^mf"}) {
-            shm_unlink(("/" + m_base + suffix).c_str());
-        }
-        sem_unlink(("/" + m_base + "^ev").c_str());
-    }
+    ~InstanceNames() { MapsService::CSharedMem::remove_objects(m_base); }
     const std::string& base() const { return m_base; }
 
 private:
@@ -71,4 +69,60 @@ TEST(CSharedMem, WithinOneProcessEachIncrementCounts) {
         EXPECT_EQ(second.instance_number(), 2);
     }
     EXPECT_EQ(first.count(), 1);
+}
+
+namespace {
+
+bool any_object_left(const std::string& base) {
+    for (const char* suffix : {"^mx", "^mf"}) {
+        if (std::filesystem::exists("/dev/shm" +
+                                    MapsService::CSharedMem::object_name(base, suffix))) {
+            return true;
+        }
+    }
+    return std::filesystem::exists("/dev/shm/sem." +
+                                   MapsService::CSharedMem::object_name(base, "^ev").substr(1));
+}
+
+}  // namespace
+
+// The objects were machine-wide and stayed until reboot: one user's kept every
+// other user from starting.
+TEST(CSharedMem, TheNamesCarryTheUserAndTheLastToLeaveRemovesThem) {
+    InstanceNames names;
+    EXPECT_EQ(MapsService::CSharedMem::object_name("a\\b/c", "^mx"),
+              "/a$b$c." + std::to_string(geteuid()) + "^mx");
+    {
+        ChildProcess killed(CORE_PROBE_PATH, {"instance", names.base()});
+        ASSERT_EQ(killed.read_line(), "1");
+        MapsService::CSharedMem holder(names.base());
+        killed.kill(SIGKILL);
+        EXPECT_EQ(killed.wait(), 128 + SIGKILL);
+        EXPECT_TRUE(any_object_left(names.base()));  // still open here
+    }
+    // The holder left last: nothing of it lasts, even though the killed one never cleaned up.
+    EXPECT_FALSE(any_object_left(names.base()));
+}
+
+TEST(CSharedMem, ObjectsOfItsNameThatAnotherUserOwnsAreRefusedWithTheReason) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "needs root to give objects to another user";
+    }
+    InstanceNames names;
+    for (const char* suffix : {"^mx", "^mf"}) {
+        const std::string name = MapsService::CSharedMem::object_name(names.base(), suffix);
+        const int fd = shm_open(name.c_str(), O_CREAT | O_RDWR, 0666);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(fchown(fd, 65534, 65534), 0);
+        close(fd);
+    }
+    try {
+        MapsService::CSharedMem guard(names.base());
+        FAIL() << "another user's objects were taken";
+    } catch (const std::runtime_error& error) {
+        EXPECT_EQ(
+            std::string(error.what()),
+            "Error in MyMutex ctor: " + MapsService::CSharedMem::object_name(names.base(), "^mx") +
+                ": owned by another user");
+    }
 }

@@ -1,10 +1,15 @@
 // atlasync --demo as a user runs it: a real process from the build, the text
 // front end answering for itself.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 
+#include "service/core/shared_mem.h"
 #include "tests/support/child_process.h"
 #include "tests/support/temp_dir.h"
 
@@ -20,23 +25,55 @@ std::string last_line(std::string text) {
     return text.substr(text.rfind('\n') + 1);
 }
 
+constexpr uid_t kNobody = 65534;
+
+// Whether another user may run the program of the build: every folder on its
+// way searchable, the program and its libraries beside it readable by all.
+bool others_may_run(const fs::path& program) {
+    struct stat info {};
+    for (fs::path at = program.parent_path(); !at.empty() && at != at.root_path();
+         at = at.parent_path()) {
+        if (::stat(at.c_str(), &info) != 0 || (info.st_mode & S_IXOTH) == 0) {
+            return false;
+        }
+    }
+    return ::stat(program.c_str(), &info) == 0 && (info.st_mode & S_IXOTH) != 0;
+}
+
+bool shm_object_exists(const std::string& name) {
+    return fs::exists("/dev/shm" + name);
+}
+
 class DemoRun : public ::testing::Test {
 protected:
     void SetUp() override {
+        const char* tmp = std::getenv("TMPDIR");
+        m_savedTmp = tmp != nullptr ? tmp : "";
         // The service's work folders and the application profile stay in the test's folder.
         fs::create_directories(m_tmp.path() / "tmp");
         ::setenv("TMPDIR", (m_tmp.path() / "tmp").c_str(), 1);
         ::setenv("XDG_CONFIG_HOME", (m_tmp.path() / "config").c_str(), 1);
+        // Tests run side by side: each names a guard of its own.
+        ::setenv("ATLASYNC_INSTANCE_GUARD", m_guard.c_str(), 1);
+    }
+    void TearDown() override {
+        MapsService::CSharedMem::remove_objects(m_guard);
+        ::unsetenv("ATLASYNC_INSTANCE_GUARD");
+        // The next test's folder must not be made in this one's, which goes now.
+        m_savedTmp.empty() ? ::unsetenv("TMPDIR") : ::setenv("TMPDIR", m_savedTmp.c_str(), 1);
     }
 
-    int demo(std::string& output) {
-        return run_program(
-            ATLASYNC_PATH,
-            {"--demo", "--text", "--yes", "--demo-dir", (m_tmp.path() / "demo").string()}, &output,
-            m_tmp.path());
+    int demo(std::string& output, const fs::path& folder, const ChildUser* user = nullptr) {
+        return run_program(ATLASYNC_PATH,
+                           {"--demo", "--text", "--yes", "--demo-dir", (folder / "demo").string()},
+                           &output, folder, user);
     }
+    int demo(std::string& output) { return demo(output, m_tmp.path()); }
 
+    std::string m_savedTmp;
     TempDir m_tmp;
+    const std::string m_guard = "atlasync-demo-" + std::to_string(::getpid()) + "-" +
+                                ::testing::UnitTest::GetInstance()->current_test_info()->name();
 };
 
 TEST_F(DemoRun, TheDemoUpdatesItsPhoneAndASecondRunInTheSameFolderFindsNothingNew) {
@@ -49,6 +86,59 @@ TEST_F(DemoRun, TheDemoUpdatesItsPhoneAndASecondRunInTheSameFolderFindsNothingNe
     EXPECT_EQ(demo(second), 0) << second;
     EXPECT_EQ(last_line(second), "There are no new updates for your phone!") << second;
     EXPECT_EQ(second.find("--yes: Download"), std::string::npos) << second;
+}
+
+// Another user's guard objects stayed until reboot and aborted every later
+// start of anybody else ("Error in MyEvent ctor").
+TEST_F(DemoRun, AnotherUsersRunningInstanceNeitherBlocksNorStopsTheDemo) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs root to run a second user";
+    }
+    if (!others_may_run(ATLASYNC_PATH)) {
+        GTEST_SKIP() << "another user may not run " << ATLASYNC_PATH;
+    }
+    MapsService::CSharedMem first(m_guard);
+    ASSERT_EQ(first.increment(), 1);
+    std::string same;
+    EXPECT_EQ(demo(same), 2) << same;  // the guard is held: this user's run gives way
+    EXPECT_NE(same.find("Another instance of Atlasync"), std::string::npos) << same;
+
+    // The second user's own folders, and what that user would find in its environment.
+    const fs::path home = m_tmp.path() / "other";
+    fs::create_directories(home / "tmp");
+    for (const fs::path& folder : {home, home / "tmp"}) {
+        ASSERT_EQ(::chown(folder.c_str(), kNobody, kNobody), 0);
+    }
+    fs::permissions(m_tmp.path(), fs::perms::others_exec, fs::perm_options::add);
+    const ChildUser nobody{kNobody,
+                           kNobody,
+                           {{"HOME", home.string()},
+                            {"TMPDIR", (home / "tmp").string()},
+                            {"XDG_CONFIG_HOME", (home / "config").string()}}};
+    // The same guard name, as the same program run by a fellow user uses.
+    std::string other;
+    EXPECT_EQ(demo(other, home, &nobody), 0) << other;
+    EXPECT_EQ(last_line(other), "Update was successful!") << other;
+    EXPECT_EQ(first.count(), 1);
+    for (const char* suffix : {"^mx", "^mf"}) {
+        EXPECT_FALSE(shm_object_exists("/" + m_guard + "." + std::to_string(kNobody) + suffix))
+            << "the other user's run left " << suffix;
+    }
+}
+
+TEST_F(DemoRun, AGuardThatCannotBeMadeEndsTheRunWithOneAndALineThatSaysWhy) {
+    // A block of the guard's name that is not the program's: too small to be one.
+    const std::string mapping = MapsService::CSharedMem::object_name(m_guard, "^mf");
+    const int fd = ::shm_open(mapping.c_str(), O_CREAT | O_RDWR, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::ftruncate(fd, 3), 0);
+    ::close(fd);
+    std::string output;
+    EXPECT_EQ(run_program(ATLASYNC_PATH, {"--text", "--yes"}, &output, m_tmp.path()), 1) << output;
+    EXPECT_EQ(last_line(output),
+              "Atlasync cannot start: Fehler beim Erzeugen des FileMappings in CSharedMem ctor: " +
+                  mapping + ": not a block of this program")
+        << output;
 }
 
 TEST_F(DemoRun, HelpNamesTheTextAndDemoOptions) {

@@ -241,9 +241,9 @@ TEST_F(Facade, ACancelledDownloadAnswersTwoAndLeavesTheFlagClear) {
     PhoneDrive* drive = add_volume_drive(world().make_drive(DriveOptions{}));
     ASSERT_NE(drive, nullptr);
     ASSERT_EQ(select_phone_drive(drive->id()), kResultOk);
-    // The second region's archive is held back long enough to cancel it.
+    // The second region's archive is held back until the cancel ends its download.
     world().served().server().faults().add(atlasync::mapserver::parse_fault(
-        "*/R" + std::to_string(world().world.regions[1].idid) + ".zip=delay:5000"));
+        "*/R" + std::to_string(world().world.regions[1].idid) + ".zip=hold"));
     std::vector<std::int32_t> regions;
     for (const auto& region : world().world.regions) {
         regions.push_back(World::client_id(region.idid));

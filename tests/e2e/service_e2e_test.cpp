@@ -162,16 +162,30 @@ protected:
             "*/R" + std::to_string(world().world.regions[index].idid) + ".zip=" + action));
     }
 
-    // Runs download on a worker thread; answers once the first item finished.
+    // Runs download on a worker thread; answers once the server holds an
+    // archive back ("hold" fault) and every item before it is placed, so that
+    // nothing reaches the drive until the test acts.
     std::thread start_download(std::atomic<Result>& result) {
         drain_messages();
         std::thread worker([this, &result] { result = download(m_regions, m_voices); });
-        for (;;) {
-            const auto seen = messages_until(MSG_DOWNLOAD_PROGRESS);
-            if (seen.empty() || (seen.back().kind == ITEM_FINISHED)) {
-                return worker;
+        std::set<std::int32_t> unfinished;  // items started and not yet placed
+        // Only a broken download reaches the deadline: it keeps the suite from hanging.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (unfinished.size() != 1 || world().served().server().faults().held() != 1) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                ADD_FAILURE() << "the download was never held with nothing else in flight";
+                break;
+            }
+            for (const Message& seen :
+                 messages_until(MSG_DOWNLOAD_PROGRESS, std::chrono::milliseconds(50))) {
+                if (seen.type == MSG_DOWNLOAD_PROGRESS && seen.kind == ITEM_STARTED) {
+                    unfinished.insert(seen.id);
+                } else if (seen.type == MSG_DOWNLOAD_PROGRESS && seen.kind == ITEM_FINISHED) {
+                    unfinished.erase(seen.id);
+                }
             }
         }
+        return worker;
     }
 
     PhoneFarm m_farm;
@@ -225,7 +239,7 @@ TEST_F(ServiceEndToEnd, CheckAndUpdateBringAnOutdatedUsbVolumeUpToDate) {
 TEST_F(ServiceEndToEnd, CancelInTheMiddleOfADownloadCopiesNothingMoreAndKeepsFilesIntact) {
     ASSERT_NO_FATAL_FAILURE(prepare_phone_update());
     const fs::path card = m_card;
-    hold_back_region(2, "delay:4000");
+    hold_back_region(2, "hold");
     std::atomic<Result> result{-1};
     std::thread worker = start_download(result);
     const auto atCancel = snapshot(card);
@@ -249,7 +263,7 @@ TEST_F(ServiceEndToEnd, APhoneUnpluggedDuringTheDownloadFailsCleanlyAndIsFoundAg
     ASSERT_NO_FATAL_FAILURE(prepare_phone_update());
     PhoneDrive* drive = m_drive;
     const std::int32_t id = drive->id();
-    hold_back_region(2, "delay:2000");
+    hold_back_region(2, "hold");
     std::atomic<Result> result{-1};
     std::thread worker = start_download(result);
     m_farm.remove("p");

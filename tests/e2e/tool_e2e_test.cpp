@@ -112,7 +112,7 @@ TEST_F(ToolEndToEnd, UpdateBringsTheVolumeToTheServersVersionPrintingProgressLin
 
 TEST_F(ToolEndToEnd, AnInterruptCancelsTheUpdateWithTwo) {
     world().served().server().faults().add(mapserver::parse_fault(
-        "*/R" + std::to_string(world().world.regions[4].idid) + ".zip=delay:10000"));
+        "*/R" + std::to_string(world().world.regions[4].idid) + ".zip=hold"));
     ChildProcess tool(ATLASYNC_TOOL_PATH, arguments("update"));
     std::string line;
     do {

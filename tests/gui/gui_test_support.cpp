@@ -42,16 +42,20 @@ void answer_next_modal(const QString& buttonName, int* answered) {
             QTest::keyClick(modal, Qt::Key_Escape);
             return;
         }
-        for (auto* button : modal->findChildren<QAbstractButton*>()) {
-            if (button->objectName() == buttonName || button->text().remove('&') == buttonName) {
-                QTest::mouseClick(button, Qt::LeftButton);
-                return;
-            }
-        }
-        ADD_FAILURE() << "no button " << buttonName.toStdString() << " in the modal dialog";
-        QTest::keyClick(modal, Qt::Key_Escape);
+        click_modal_button(modal, buttonName);
     });
     timer->start();
+}
+
+void click_modal_button(QWidget* modal, const QString& buttonName) {
+    for (auto* button : modal->findChildren<QAbstractButton*>()) {
+        if (button->objectName() == buttonName || button->text().remove('&') == buttonName) {
+            QTest::mouseClick(button, Qt::LeftButton);
+            return;
+        }
+    }
+    ADD_FAILURE() << "no button " << buttonName.toStdString() << " in the modal dialog";
+    QTest::keyClick(modal, Qt::Key_Escape);
 }
 
 QRect window_rect(const QWidget& widget) {

@@ -25,6 +25,9 @@ protected:
 // empty name the dialog is closed (Escape) instead. Counts the answer in
 // `answered` when given.
 void answer_next_modal(const QString& buttonName, int* answered = nullptr);
+// Clicks the modal dialog's button of that object name or text; a test
+// failure, and Escape, when it has none.
+void click_modal_button(QWidget* modal, const QString& buttonName);
 
 // The signals the window handed on, in order.
 struct SignalRecorder {

@@ -236,7 +236,7 @@ TEST_F(WizardWindow, AFailedApplicationInstallShowsInstallingThenTheExitPageAndE
 TEST_F(WizardWindow, EscapeOrClosingDuringTheDownloadAsksAndOnlyYesEndsTheWizard) {
     create_phone("p", "SN-1");
     write_simulation_profile("UpdateVers=0.0.0.1\n");
-    region_fault(2, "delay:4000");
+    region_fault(2, "hold");
     start_wizard(settings());
     ASSERT_TRUE(wait_for_shown(WizardPage::UpdateAvailable));
     click(ui::kIdNext);
@@ -260,6 +260,42 @@ TEST_F(WizardWindow, EscapeOrClosingDuringTheDownloadAsksAndOnlyYesEndsTheWizard
     ASSERT_TRUE(wait_until_ended());
     EXPECT_EQ(m_dialog->outcome(), 2);
     EXPECT_FALSE(m_dialog->isVisible());
+}
+
+// "Yes" after the update had finished beneath the question ended the wizard as
+// cancelled over a complete update.
+TEST_F(WizardWindow, YesAfterTheUpdateFinishedBeneathTheQuestionClosesWithItsSuccess) {
+    const fs::path card = create_phone("p", "SN-1");
+    write_simulation_profile("UpdateVers=0.0.0.1\n");
+    region_fault(2, "hold");
+    start_wizard(settings());
+    ASSERT_TRUE(wait_for_shown(WizardPage::UpdateAvailable));
+    click(ui::kIdNext);
+    ASSERT_TRUE(wait_until_held(1));
+
+    // Runs inside the question's own event loop: the download is let go, and
+    // "Yes" waits until the final page is up beneath the question.
+    bool released = false;
+    QTimer whileAsked;
+    QObject::connect(&whileAsked, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal == nullptr || !modal->isVisible()) {
+            return;
+        }
+        if (!released) {
+            released = true;
+            release_held();
+        } else if (current() == WizardPage::Complete) {
+            whileAsked.stop();
+            click_modal_button(modal, QStringLiteral("1021"));
+        }
+    });
+    whileAsked.start(10);
+    QTest::keyClick(m_dialog.get(), Qt::Key_Escape);
+    ASSERT_TRUE(wait_until_ended());
+    EXPECT_EQ(m_dialog->outcome(), 0);
+    EXPECT_FALSE(m_dialog->isVisible());
+    EXPECT_EQ(map_version_on(card), L"1.1.7.0");
 }
 
 TEST_F(WizardWindow, PhoneListKeepsTheChosenPhoneWhenAnotherIsPluggedIn) {

@@ -103,8 +103,8 @@ TEST(FaultRule, ActionsAreReadAndDescribedBack) {
     EXPECT_EQ(fault.contentType, "text/html");
     EXPECT_EQ(fault.describe(), "delay:250,close-after:1000,content-type:text/html");
     EXPECT_EQ(parse_fault("/pg=status:503,times:2").times, 2u);
-    EXPECT_EQ(parse_fault("/a=damage-at:7,endless,no-range,rate:20000000").describe(),
-              "damage-at:7,endless,no-range,rate:20000000");
+    EXPECT_EQ(parse_fault("/a=damage-at:7,endless,no-range,rate:20000000,hold").describe(),
+              "hold,damage-at:7,endless,no-range,rate:20000000");
     for (const char* bad : {"/pg", "=delay:1", "/pg=", "/pg=delay", "/pg=delay:x", "/pg=status:99",
                             "/pg=wobble:1", "/pg=times:0", "/pg=content-type:", "/pg=rate:0"}) {
         EXPECT_THROW(parse_fault(bad), std::invalid_argument) << bad;

@@ -224,6 +224,44 @@ TEST(MapServerFaults, DelayHoldsTheAnswerAndStallSendsNothingMoreUntilTheServerS
     EXPECT_EQ(received, kBlob.substr(0, 4096));
 }
 
+TEST(MapServerFaults, AHeldAnswerWaitsForItsReleaseAndAStopEndsTheHoldLeft) {
+    auto served = std::make_unique<ServedContent>(fill);
+    served->server().faults().add(atlasync::mapserver::parse_fault("/maps/c.xml=hold"));
+    const auto fetch_in_background = [port = served->port()](std::string& body) {
+        return std::thread([port, &body] {
+            httplib::Client client("127.0.0.1", port);
+            const auto answer = client.Get("/maps/c.xml");
+            body = answer ? std::to_string(answer->status) + ":" + answer->body : "no answer";
+        });
+    };
+    const auto held_now = [&](std::size_t count) {
+        // Polls the event itself; the deadline only keeps a broken server from hanging the suite.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (served->server().faults().held() != count &&
+               std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return served->server().faults().held() == count;
+    };
+
+    std::string released;
+    std::thread first = fetch_in_background(released);
+    ASSERT_TRUE(held_now(1));
+    const auto log = served->log();
+    ASSERT_EQ(log.size(), 1u);  // the held line, before any answer
+    EXPECT_NE(log[0].find(" GET /maps/c.xml held"), std::string::npos) << log[0];
+    served->server().faults().release_held();
+    first.join();
+    EXPECT_EQ(released, "200:" + kBlob);
+
+    std::string stopped;
+    std::thread second = fetch_in_background(stopped);
+    ASSERT_TRUE(held_now(1));
+    served.reset();  // stopping ends the hold: no body of the file
+    second.join();
+    EXPECT_NE(stopped, "200:" + kBlob);
+}
+
 TEST(MapServerFaults, RatePacesWholeBodiesAndRangesAndAStopEndsAPacedAnswer) {
     constexpr double kRate = 1000000;
     std::thread slowClient;

@@ -53,9 +53,11 @@ std::vector<std::string> HttpTestServer::user_agents() const {
 }
 
 void HttpTestServer::stall() const {
+    ++m_stalled;
     while (!stopping()) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
+    --m_stalled;
 }
 
 void serve_in_pieces(httplib::Response& response, std::string body, const std::string& type,

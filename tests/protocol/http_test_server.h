@@ -36,12 +36,15 @@ public:
     bool stopping() const { return m_stopping.load(); }
     // Holds a handler until the server shuts down (a transfer that stalls).
     void stall() const;
+    // Handlers stalling now: what a test waits for before it acts on a stall.
+    std::size_t stalled() const { return m_stalled.load(); }
 
 private:
     httplib::Server m_server;
     int m_port = -1;
     std::thread m_thread;
     std::atomic<bool> m_stopping{false};
+    mutable std::atomic<std::size_t> m_stalled{0};
     mutable std::mutex m_mutex;
     std::vector<std::string> m_requests;
     std::vector<std::string> m_userAgents;

@@ -1,5 +1,6 @@
 #include "tests/support/child_process.h"
 
+#include <grp.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -12,7 +13,7 @@
 namespace atlasync::testing {
 
 ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& args,
-                           const std::filesystem::path& workingDirectory) {
+                           const std::filesystem::path& workingDirectory, const ChildUser* user) {
     int toChild[2];
     int fromChild[2];
     if (pipe2(toChild, O_CLOEXEC) != 0 || pipe2(fromChild, O_CLOEXEC) != 0) {
@@ -33,6 +34,14 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
     if (m_pid == 0) {
         dup2(toChild[0], STDIN_FILENO);
         dup2(fromChild[1], STDOUT_FILENO);
+        if (user != nullptr) {
+            for (const auto& [name, value] : user->environment) {
+                setenv(name.c_str(), value.c_str(), 1);
+            }
+            if (setgroups(0, nullptr) != 0 || setgid(user->gid) != 0 || setuid(user->uid) != 0) {
+                _exit(125);
+            }
+        }
         if (!workingDirectory.empty() && chdir(workingDirectory.c_str()) != 0) {
             _exit(126);
         }
@@ -117,8 +126,9 @@ std::string ChildProcess::read_all() {
 }
 
 int run_program(const std::string& program, const std::vector<std::string>& args,
-                std::string* output, const std::filesystem::path& workingDirectory) {
-    ChildProcess child(program, args, workingDirectory);
+                std::string* output, const std::filesystem::path& workingDirectory,
+                const ChildUser* user) {
+    ChildProcess child(program, args, workingDirectory, user);
     child.close_input();
     std::string all = child.read_all();
     if (output != nullptr) {

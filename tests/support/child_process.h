@@ -4,16 +4,27 @@
 
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace atlasync::testing {
 
+// Another user a child runs as (the test must run as root), with variables of
+// its own on top of the test's environment.
+struct ChildUser {
+    uid_t uid = 0;
+    gid_t gid = 0;
+    std::vector<std::pair<std::string, std::string>> environment;
+};
+
 // A program started for a test, with its standard input and output on pipes.
-// The destructor kills and reaps it if it still runs.
+// The destructor kills and reaps it if it still runs. A child that cannot
+// become the user asked for ends with 125 before it runs the program.
 class ChildProcess {
 public:
     ChildProcess(const std::string& program, const std::vector<std::string>& args,
-                 const std::filesystem::path& workingDirectory = {});
+                 const std::filesystem::path& workingDirectory = {},
+                 const ChildUser* user = nullptr);
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
@@ -40,6 +51,7 @@ private:
 
 // Runs a program to its end and answers its exit status; output goes to `output`.
 int run_program(const std::string& program, const std::vector<std::string>& args,
-                std::string* output = nullptr, const std::filesystem::path& workingDirectory = {});
+                std::string* output = nullptr, const std::filesystem::path& workingDirectory = {},
+                const ChildUser* user = nullptr);
 
 }  // namespace atlasync::testing

@@ -279,6 +279,33 @@ TEST(MessagePump, ForwardsServiceMessagesToTheUserInterfaceThreadInOrderUntilFin
     EXPECT_EQ(left.type, MapsService::MSG_NOTHING);
 }
 
+// An operation's result overtook the messages it had sent: the download page
+// went to "Complete" before it showed the download's last figures.
+TEST(MessagePump, ACallPostedAfterQueuedMessagesRunsOnceTheyAreDelivered) {
+    qt_application();
+    CMainThreadCallGate holder;
+    CMapsMessageThread pump;
+    Recorder recorder(pump);
+    pump.start();
+    std::vector<std::size_t> deliveredBefore;
+    std::thread worker([&] {
+        for (int id = 1; id <= 200; ++id) {
+            MapsService::OnDownloadProgress(MapsService::ITEM_PROGRESS, 0, id, 0, 0.0, 0, 0.0);
+        }
+        pump.post_after_queued([&] { deliveredBefore.push_back(recorder.types.size()); });
+    });
+    worker.join();
+    pump.stop();
+    ASSERT_TRUE(process_events_until([&] { return !pump.running(); }));
+    ASSERT_TRUE(process_events_until([&] { return recorder.types.size() == 201; }));
+    EXPECT_EQ(deliveredBefore, (std::vector<std::size_t>{200}));
+    EXPECT_EQ(recorder.types.back(), MapsService::MSG_FINISH);  // the marker is no message
+
+    // With the pump ended, the call goes to the gate at once.
+    pump.post_after_queued([&] { deliveredBefore.push_back(0); });
+    ASSERT_TRUE(process_events_until([&] { return deliveredBefore.size() == 2; }));
+}
+
 TEST(MessagePump, MessagesStillAtTheGateWhenThePumpGoesAreDropped) {
     qt_application();
     CMainThreadCallGate holder;

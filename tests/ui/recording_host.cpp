@@ -9,8 +9,7 @@ namespace atlasync::testing {
 using ui::WizardPage;
 
 void RecordingHost::record(std::string name, WizardPage page, std::wstring text, double value) {
-    m_calls.push_back(
-        {std::move(name), page, std::move(text), value, std::chrono::steady_clock::now()});
+    m_calls.push_back({std::move(name), page, std::move(text), value, clock()});
 }
 
 void RecordingHost::show_page(WizardPage page, const std::wstring& header) {
@@ -84,6 +83,10 @@ bool RecordingHost::retry_after_other_instance() {
     }
     --otherInstanceRetries;
     return true;
+}
+
+void RecordingHost::report_start_failure(const std::string& reason) {
+    record("report_start_failure", m_current, MapsService::to_wide(reason));
 }
 
 void RecordingHost::end_run(int result) {

@@ -20,7 +20,12 @@ public:
         ui::WizardPage page = ui::WizardPage::Shutdown;
         std::wstring text;
         double value = 0;
-        std::chrono::steady_clock::time_point when;
+        std::chrono::steady_clock::time_point when;  // read from `clock`
+    };
+
+    // Stamps each call; a test may give the machine's own stepped clock.
+    std::function<std::chrono::steady_clock::time_point()> clock = [] {
+        return std::chrono::steady_clock::now();
     };
 
     void show_splash() override { record("show_splash"); }
@@ -41,6 +46,7 @@ public:
     std::uint32_t chosen_language() const override { return chosenLanguage; }
     bool confirm_cancel() override;
     bool retry_after_other_instance() override;
+    void report_start_failure(const std::string& reason) override;
     void end_run(int result) override;
 
     // Answers and choices, set by the test.

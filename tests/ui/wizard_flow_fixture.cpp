@@ -9,6 +9,7 @@
 #include "mapserver/drive/drive_writer.h"
 #include "mapserver/faults.h"
 #include "service/content/map_settings.h"
+#include "service/core/shared_mem.h"
 #include "service/core/text.h"
 #include "service/core/trace.h"
 #include "service/devices/file_system_win.h"
@@ -38,6 +39,10 @@ void WizardFlow::SetUp() {
 
 void WizardFlow::TearDown() {
     m_machine.reset();
+    // A guard a test holds when it fails stays otherwise.
+    for (const std::string& name : m_guardNames) {
+        MapsService::CSharedMem::remove_objects(name);
+    }
     m_workingDirectory.reset();
     FacadeTest::TearDown();
     m_savedTmp.empty() ? ::unsetenv("TMPDIR") : ::setenv("TMPDIR", m_savedTmp.c_str(), 1);
@@ -53,6 +58,7 @@ ui::WizardSettings WizardFlow::settings() const {
     // Tests run side by side; each holds its own guard.
     result.instanceGuardName =
         "atlasync-flow-" + std::to_string(::getpid()) + "-" + std::to_string(++instance);
+    m_guardNames.push_back(result.instanceGuardName);
     return result;
 }
 
@@ -136,6 +142,20 @@ std::vector<std::string> WizardFlow::state_trace() const {
         }
     }
     return result;
+}
+
+void WizardFlow::release_held() {
+    world().served().server().faults().release_held();
+}
+
+bool WizardFlow::wait_until_held(std::size_t count) {
+    const bool held =
+        process_events_until([&] { return world().served().server().faults().held() == count; });
+    if (!held) {
+        ADD_FAILURE() << "the server never held " << count << " answers; states:\n"
+                      << ::testing::PrintToString(state_trace());
+    }
+    return held;
 }
 
 void WizardFlow::region_fault(std::size_t index, const std::string& action) {

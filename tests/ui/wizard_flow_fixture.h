@@ -46,6 +46,10 @@ protected:
     std::vector<std::string> state_trace() const;
     // A region of the world held back (or failed) at the server, by rule.
     void region_fault(std::size_t index, const std::string& action);
+    // Lets the answers held by "hold" faults go on.
+    void release_held();
+    // Waits, running the event loop, until the server holds that many answers.
+    [[nodiscard]] bool wait_until_held(std::size_t count);
 
     TempDir m_tmp;
     // Phones are made here and moved into the served farm complete. Made
@@ -58,6 +62,7 @@ protected:
 
 private:
     std::unique_ptr<ScopedWorkingDirectory> m_workingDirectory;
+    mutable std::vector<std::string> m_guardNames;  // to remove at the end
     std::string m_savedTmp;
 };
 

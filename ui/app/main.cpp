@@ -58,6 +58,10 @@ std::optional<atlasync::ui::WizardSettings> settings_for(
     settings.serverRoot = MapsService::to_narrow(options.serverRoot);
     settings.volumes = options.volumes;
     settings.languagePage = options.language;
+    // Runs side by side under one user (tests) each name a guard of their own.
+    if (const char* guard = std::getenv("ATLASYNC_INSTANCE_GUARD"); guard != nullptr && *guard) {
+        settings.instanceGuardName = guard;
+    }
     if (!options.demo) {
         return settings;
     }

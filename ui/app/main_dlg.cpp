@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPainter>
+#include <cstdio>
 
 #include "ui/controls/animated_picture.h"
 #include "ui/controls/bundled_fonts.h"
@@ -14,6 +15,7 @@
 #include "ui/pages/confirm_cancel_dlg.h"
 #include "ui/pages/pages.h"
 #include "ui/pages/splash_dlg.h"
+#include "ui/pages/version_info.h"
 #include "ui/wizard/string_table.h"
 #include "ui/wizard/wizard_signals.h"
 
@@ -262,6 +264,15 @@ bool CMainDlg::retry_after_other_instance() {
     box.setObjectName(QStringLiteral("anotherInstance"));
     box.setDefaultButton(QMessageBox::Retry);
     return box.exec() == QMessageBox::Retry;
+}
+
+void CMainDlg::report_start_failure(const std::string& reason) {
+    // Also on the error stream: a window started from a launcher may never be seen.
+    std::fprintf(stderr, "atlasync: cannot start: %s\n", reason.c_str());
+    QMessageBox box(QMessageBox::Critical, QString::fromLatin1(atlasync::kProgramProductName),
+                    QString::fromStdString(reason), QMessageBox::Ok, isVisible() ? this : nullptr);
+    box.setObjectName(QStringLiteral("startFailure"));
+    box.exec();
 }
 
 void CMainDlg::end_run(int result) {

@@ -80,6 +80,7 @@ public:
     std::uint32_t chosen_language() const override;
     bool confirm_cancel() override;
     bool retry_after_other_instance() override;
+    void report_start_failure(const std::string& reason) override;
     void end_run(int result) override;
 
     // Runs the window's events until end_run; its result.

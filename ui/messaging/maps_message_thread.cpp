@@ -32,7 +32,48 @@ void CMapsMessageThread::start() {
         m_thread.join();  // the previous run has forwarded MSG_FINISH
     }
     m_running.store(true);
+    {
+        const std::lock_guard lock(m_markerMutex);
+        m_pumpEnded = false;
+    }
     m_thread = std::thread([this] { pump(); });
+}
+
+void CMapsMessageThread::post_after_queued(std::function<void()> function) {
+    std::unique_lock lock(m_markerMutex);
+    if (m_pumpEnded) {
+        lock.unlock();
+        CMainThreadCallGate::post(std::move(function));
+        return;
+    }
+    const std::int32_t token = ++m_lastToken;
+    m_markers[token] = std::move(function);
+    lock.unlock();
+    MapsService::Message marker(MapsService::MSG_NOTHING);
+    marker.id = token;
+    MapsService::message_queue().add_message(marker);
+}
+
+std::function<void()> CMapsMessageThread::take_marker(std::int32_t token) {
+    const std::lock_guard lock(m_markerMutex);
+    const auto found = m_markers.find(token);
+    if (found == m_markers.end()) {
+        return {};
+    }
+    std::function<void()> function = std::move(found->second);
+    m_markers.erase(found);
+    return function;
+}
+
+// The pump has ended: markers still queued would never come out, so their
+// functions go to the gate now, behind everything it forwarded.
+void CMapsMessageThread::release_markers() {
+    const std::lock_guard lock(m_markerMutex);
+    m_pumpEnded = true;
+    for (auto& [token, function] : m_markers) {
+        CMainThreadCallGate::post(std::move(function));
+    }
+    m_markers.clear();
 }
 
 void CMapsMessageThread::stop() {
@@ -52,6 +93,12 @@ void CMapsMessageThread::pump() {
             MapsService::TraceError("CMapsMessageThread: get_message failed, pump ends");
             break;
         }
+        if (message.type == MapsService::MSG_NOTHING) {
+            if (std::function<void()> marked = take_marker(message.id)) {
+                CMainThreadCallGate::post(std::move(marked));
+            }
+            continue;
+        }
         // The gate's function owns its copy of the message.
         CMainThreadCallGate::post([self, message] {
             if (const auto pump = self.lock()) {
@@ -62,6 +109,7 @@ void CMapsMessageThread::pump() {
             break;
         }
     }
+    release_markers();
     m_running.store(false);
 }
 

@@ -5,6 +5,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 #include "service/core/message.h"
@@ -37,6 +38,13 @@ public:
     void stop();
     bool running() const { return m_running.load(); }
 
+    // Any thread: runs the function on the user-interface thread after every
+    // message that the service queued before this call has been delivered. A
+    // marker in the service's own queue carries it, so that an operation's
+    // result never overtakes the progress it reported. With the pump ended it
+    // goes to the gate at once.
+    void post_after_queued(std::function<void()> function);
+
     // User-interface thread only, like the delivery.
     void subscribe(CPhoneMsgNfyItem* subscriber, Callback callback);
     void unsubscribe(CPhoneMsgNfyItem* subscriber);
@@ -44,10 +52,19 @@ public:
 private:
     void pump();
     void deliver(const MapsService::Message& message);
+    // The marker's function, or an empty one when it was handed on already.
+    std::function<void()> take_marker(std::int32_t token);
+    void release_markers();
 
     std::atomic<bool> m_running{false};
     std::thread m_thread;
     std::map<CPhoneMsgNfyItem*, Callback> m_subscribers;
+    // Markers travel as MSG_NOTHING, which the service never queues, with
+    // their token as the id.
+    std::mutex m_markerMutex;
+    std::map<std::int32_t, std::function<void()>> m_markers;
+    std::int32_t m_lastToken = 0;
+    bool m_pumpEnded = true;  // guarded by m_markerMutex
     // Forwarded messages hold only a weak link, so a message still queued at the
     // gate when the pump is destroyed is dropped instead of reaching freed memory.
     std::shared_ptr<CMapsMessageThread*> m_self;

@@ -440,6 +440,10 @@ bool CTextPageHost::retry_after_other_instance() {
     return ask(Question::RetryOtherInstance, question, false);
 }
 
+void CTextPageHost::report_start_failure(const std::string& reason) {
+    m_out.line("Atlasync cannot start: " + reason);
+}
+
 void CTextPageHost::end_run(int result) {
     m_out.end_status();
     m_ended = true;

@@ -87,6 +87,7 @@ public:
     std::uint32_t chosen_language() const override { return m_chosenLanguage; }
     bool confirm_cancel() override;
     bool retry_after_other_instance() override;
+    void report_start_failure(const std::string& reason) override;
     void end_run(int result) override;
 
 private:

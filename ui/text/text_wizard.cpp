@@ -11,10 +11,11 @@ namespace atlasync::ui {
 
 namespace {
 
-CTextPageHost::Options host_options(bool yes, int inputFd) {
+CTextPageHost::Options host_options(const CTextWizard::Options& wizard) {
     CTextPageHost::Options options;
-    options.yes = yes;
-    options.inputEchoes = ::isatty(inputFd) == 1;
+    options.yes = wizard.yes;
+    options.inputEchoes = ::isatty(wizard.inputFd) == 1;
+    options.plainProgressInterval = wizard.plainProgressInterval;
     return options;
 }
 
@@ -23,7 +24,7 @@ CTextPageHost::Options host_options(bool yes, int inputFd) {
 CTextWizard::CTextWizard(TerminalOutput& out, Options options)
     : m_out(out),
       m_options(std::move(options)),
-      m_host(out, host_options(m_options.yes, m_options.inputFd)),
+      m_host(out, host_options(m_options)),
       m_machine(std::make_unique<CStateMachine>(&m_host, m_options.settings)) {
     m_host.set_languages(m_options.languages);
     // Typed lines and interrupts arrive from the event loop, outside any of

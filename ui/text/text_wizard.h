@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <chrono>
 #include <memory>
 #include <vector>
 
@@ -25,6 +26,8 @@ public:
         bool yes = false;  // accept every offered download, never wait for an answer
         int inputFd = STDIN_FILENO;
         bool handleInterrupts = true;  // Ctrl-C and SIGTERM cancel the run
+        // Between two plain progress lines (output that is not a terminal).
+        std::chrono::milliseconds plainProgressInterval{1000};
         std::vector<LanguageEntry> languages;
     };
 

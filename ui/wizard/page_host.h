@@ -81,6 +81,10 @@ public:
     // Another instance holds the single-instance guard: asks modally whether to
     // try again (true) or give up (false).
     virtual bool retry_after_other_instance() = 0;
+    // The run cannot start: the single-instance guard could not be made (the
+    // reason, one line, untranslated, as the system gave it). The run then
+    // ends with 1 and shows nothing else.
+    virtual void report_start_failure(const std::string& reason) = 0;
 
     // The run is over; the main window closes. result: 2 when cancelled or
     // exited from a page, as the modal run reports it.

@@ -72,7 +72,15 @@ CStateMachine::~CStateMachine() {
 
 int CStateMachine::run() {
     for (;;) {
-        auto guard = std::make_unique<MapsService::CSharedMem>(m_settings.instanceGuardName);
+        std::unique_ptr<MapsService::CSharedMem> guard;
+        try {
+            guard = std::make_unique<MapsService::CSharedMem>(m_settings.instanceGuardName);
+        } catch (const std::exception& error) {
+            MapsService::TraceError("CStateMachine: no single-instance guard: %s", error.what());
+            m_host->report_start_failure(error.what());
+            m_outcome = MapsService::kResultFailed;
+            return m_outcome;
+        }
         if (guard->increment() == 1) {
             m_instanceGuard = std::move(guard);
             break;
@@ -133,6 +141,10 @@ void CStateMachine::post_to_worker(Function operation) {
     }
 }
 
+void CStateMachine::post_result(std::uint16_t signal) {
+    m_pump.post_after_queued([this, signal] { dispatch_signal(signal); });
+}
+
 void CStateMachine::op_initialize() {
     const std::string root = !m_settings.serverRoot.empty()
                                  ? m_settings.serverRoot
@@ -143,7 +155,7 @@ void CStateMachine::op_initialize() {
         if (const Result result = MapsService::set_server_root(MapsService::to_wide(root));
             result != MapsService::kResultOk) {
             m_initResult = result;
-            post_signal(*this, SIG_SERVICE_INIT_FAILED);
+            post_result(SIG_SERVICE_INIT_FAILED);
             return;
         }
     }
@@ -161,7 +173,7 @@ void CStateMachine::op_initialize() {
     }
     m_initResult = result;
     if (!succeeded(result)) {
-        post_signal(*this, SIG_SERVICE_INIT_FAILED);
+        post_result(SIG_SERVICE_INIT_FAILED);
     }
 }
 
@@ -169,7 +181,7 @@ void CStateMachine::op_select_drive(std::uint32_t driveId) {
     const Result result = MapsService::select_phone_drive(static_cast<std::int32_t>(driveId));
     m_mapsNeedUpdate = result == MapsService::kResultMapsNeedUpdate;
     m_operationResult = result;
-    post_signal(*this, SIG_DRIVE_SELECTED);
+    post_result(SIG_DRIVE_SELECTED);
 }
 
 void CStateMachine::op_read_regions() {
@@ -185,7 +197,7 @@ void CStateMachine::op_read_regions() {
         }
     }
     m_operationResult = result;
-    post_signal(*this, SIG_REGIONS_READ);
+    post_result(SIG_REGIONS_READ);
 }
 
 void CStateMachine::op_read_update_info() {
@@ -201,13 +213,13 @@ void CStateMachine::op_read_update_info() {
     }
     m_updateInfoValid = succeeded(result);
     m_operationResult = result;
-    post_signal(*this, SIG_APP_VERSIONS_READ);
+    post_result(SIG_APP_VERSIONS_READ);
 }
 
 void CStateMachine::op_update_mapsapp(MapsService::MapsUpdateInfo info) {
     m_operationResult =
         m_cancelRequested ? MapsService::kResultCancelled : MapsService::update_mapsapp(info);
-    post_signal(*this, SIG_APP_UPDATE_DONE);
+    post_result(SIG_APP_UPDATE_DONE);
 }
 
 void CStateMachine::op_update_map_data(std::vector<std::int32_t> regions,
@@ -229,7 +241,7 @@ void CStateMachine::op_update_map_data(std::vector<std::int32_t> regions,
     m_operationResult = m_cancelRequested && result != MapsService::kResultOk
                             ? MapsService::kResultCancelled
                             : result;
-    post_signal(*this, SIG_MAP_UPDATE_DONE);
+    post_result(SIG_MAP_UPDATE_DONE);
 }
 
 void CStateMachine::shut_down_service() {
@@ -315,20 +327,27 @@ void CStateMachine::show_download_page(const std::wstring& header) {
     m_host->show_page(WizardPage::Download, header);
     m_progressTextWritten = false;
     m_finalFiguresShown = false;
-    m_lastProgressTextTime = 0;
+    m_lastProgressTextTime = {};
 }
 
 bool CStateMachine::progress_text_due(bool transferFinished) {
-    const std::uint32_t now = tick_count();
+    const auto now = m_settings.clock();
     // A short transfer would otherwise end on the figures of its first second.
     const bool finalFigures = transferFinished && !m_finalFiguresShown;
     m_finalFiguresShown = m_finalFiguresShown || transferFinished;
-    if (!finalFigures && m_progressTextWritten && now - m_lastProgressTextTime < 1000) {
+    if (!finalFigures && m_progressTextWritten &&
+        now - m_lastProgressTextTime < std::chrono::seconds(1)) {
         return false;
     }
     m_progressTextWritten = true;
     m_lastProgressTextTime = now;
     return true;
+}
+
+void CStateMachine::leave_if_exit_confirmed() {
+    if (m_exitConfirmed) {
+        post_signal(*this, SIG_CANCEL_CONFIRMED);
+    }
 }
 
 void CStateMachine::load_tutorial_picture() {

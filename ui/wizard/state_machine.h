@@ -118,6 +118,9 @@ private:
     void op_update_map_data(std::vector<std::int32_t> regions,
                             std::vector<MapsService::VoiceInfo> voices);
     void post_to_worker(Function operation);
+    // Worker thread: an operation's signal, dispatched once every message the
+    // service sent while it ran has reached the observers.
+    void post_result(std::uint16_t signal);
 
     // State helpers, user-interface thread.
     void choose_phone(std::uint32_t preferredPhone);
@@ -131,6 +134,9 @@ private:
     // not shown yet.
     bool progress_text_due(bool transferFinished);
     void load_tutorial_picture();
+    // A result page that a confirmed cancel's operation ran into is left at
+    // once, as its own Exit button would leave it.
+    void leave_if_exit_confirmed();
     // Lets the observers go, then cancels and finalises the service on the
     // worker and waits for it; once.
     void shut_down_service();
@@ -173,7 +179,7 @@ private:
     MapsService::Result m_errorCode = 0;
     StateHandler m_retryState = nullptr;
     std::uint32_t m_selectedPhone = 0;
-    std::uint32_t m_lastProgressTextTime = 0;
+    std::chrono::steady_clock::time_point m_lastProgressTextTime;
     bool m_progressTextWritten = false;
     bool m_finalFiguresShown = false;
 
@@ -183,6 +189,9 @@ private:
     bool m_stopped = false;
     bool m_serviceShutDown = false;
     bool m_confirmPending = false;  // the cancel confirmation is up
+    // The user said yes to "The application will exit": whatever the running
+    // operation ends in, the run ends with it.
+    bool m_exitConfirmed = false;
     int m_outcome = MapsService::kResultCancelled;
 
     CMapsMessageThread m_pump;

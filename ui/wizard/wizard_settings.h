@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -19,9 +20,14 @@ struct WizardSettings {
     // The simulation profile; empty: "AtlasyncSim.ini" in the program's folder.
     std::filesystem::path simulationProfile;
     std::chrono::milliseconds splashTime{5000};
-    // Names the single-instance guard's kernel objects; shared with the sibling
-    // program, so only tests change it.
+    // Names the single-instance guard's kernel objects (per user); shared with
+    // the sibling program, so only tests change it (ATLASYNC_INSTANCE_GUARD).
     std::string instanceGuardName = "Mapporter API";
+    // What the machine reads for "at most once a second" of the progress
+    // texts; tests step it instead of waiting.
+    std::function<std::chrono::steady_clock::time_point()> clock = [] {
+        return std::chrono::steady_clock::now();
+    };
 };
 
 }  // namespace atlasync::ui

@@ -91,6 +91,9 @@ QState CStateMachine::StRunning(const HsmEvent& e) {
                     const bool confirmed = m_host->confirm_cancel();
                     m_confirmPending = false;
                     if (confirmed) {
+                        // The question promised the exit: the run ends with the
+                        // operation, even one that finished while it was asked.
+                        m_exitConfirmed = true;
                         post_signal(*this, SIG_CANCEL_CONFIRMED);
                     }
                 });
@@ -494,7 +497,9 @@ QState CStateMachine::StUpdateMapsApp(const HsmEvent& e) {
             return Handled();
         case SIG_APP_UPDATE_DONE: {
             const Result result = m_operationResult.load();
-            if (result == kResultCancelled) {
+            // Installed before the cancel could stop it: the map data is not
+            // touched, the run ends as the user asked.
+            if (result == kResultCancelled || (m_exitConfirmed && succeeded(result))) {
                 WIZARD_TRANSITION(StStopped);
             } else if (!succeeded(result)) {
                 show_error(136, state(&CStateMachine::StUpdateMapsApp));
@@ -718,11 +723,13 @@ QState CStateMachine::StNoUpdates(const HsmEvent& e) {
             TraceEnter("CStateMachine::StNoUpdates");
             m_host->set_heading(WizardPage::Complete, text(127));
             m_host->show_page(WizardPage::Complete);
+            leave_if_exit_confirmed();
             return Handled();
         case SignalExit:
             TraceExit("CStateMachine::StNoUpdates");
             return Handled();
         case SIG_CANCEL_REQUEST:  // closing the final page is leaving it
+        case SIG_CANCEL_CONFIRMED:
             m_outcome = MapsService::kResultOk;
             break;
         case SIG_NEXT:
@@ -741,11 +748,13 @@ QState CStateMachine::StCompleted(const HsmEvent& e) {
             TraceEnter("CStateMachine::StCompleted");
             m_host->set_heading(WizardPage::Complete, text(125));
             m_host->show_page(WizardPage::Complete);
+            leave_if_exit_confirmed();
             return Handled();
         case SignalExit:
             TraceExit("CStateMachine::StCompleted");
             return Handled();
         case SIG_CANCEL_REQUEST:
+        case SIG_CANCEL_CONFIRMED:  // the update completed before the cancel reached it
             m_outcome = MapsService::kResultOk;
             break;
         case SIG_NEXT:
@@ -769,12 +778,14 @@ QState CStateMachine::StShowServiceApiError(const HsmEvent& e) {
             m_host->set_heading(page, text(m_errorHeading));
             m_host->set_description(page, error_text(m_errorCode));
             m_host->show_page(page);
+            leave_if_exit_confirmed();
             return Handled();
         }
         case SignalExit:
             TraceExit("CStateMachine::StShowServiceApiError");
             return Handled();
         case SIG_CANCEL_REQUEST:  // "Exit" of the retry page
+        case SIG_CANCEL_CONFIRMED:
             m_outcome = m_errorCode;
             break;
         case SIG_NEXT:
