@@ -1,7 +1,10 @@
 // The real wizard in its window: the state machine, its worker thread and the
 // service against the map server and simulated phones, driven by clicks.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <QListWidget>
 #include <QMessageBox>
@@ -353,6 +356,35 @@ TEST_F(WizardWindow, ASecondCopyAsksWhileTheFirstRunsAndRetryAfterItEndedStarts)
     EXPECT_EQ(prompt.toStdWString(), ui::text(ui::kTextAnotherInstance));
     const auto pages = pages_shown();
     EXPECT_NE(std::find(pages.begin(), pages.end(), WizardPage::ErrorRetry), pages.end());
+}
+
+// A guard that could not be made threw out of the run and aborted the program.
+TEST_F(WizardWindow, AGuardThatCannotBeMadeIsReportedInABoxAndTheRunEndsWithOne) {
+    const ui::WizardSettings wizardSettings = settings();
+    // A block of the guard's name that is not the program's: too small to be one.
+    const std::string mapping =
+        MapsService::CSharedMem::object_name(wizardSettings.instanceGuardName, "^mf");
+    const int fd = ::shm_open(mapping.c_str(), O_CREAT | O_RDWR, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::ftruncate(fd, 3), 0);
+    ::close(fd);
+    ui::CStateMachineDlg& dialog = make_wizard(wizardSettings);
+    QString reported;
+    auto* watcher = new QTimer(&dialog);
+    watcher->setInterval(10);
+    QObject::connect(watcher, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box != nullptr && box->isVisible() && box->objectName() == "startFailure") {
+            reported = box->text();
+            box->button(QMessageBox::Ok)->click();
+        }
+    });
+    watcher->start();
+    EXPECT_EQ(dialog.DoModal(), 1);
+    EXPECT_TRUE(
+        reported.endsWith(QString::fromStdString(mapping + ": not a block of this program")))
+        << reported.toStdString();
+    EXPECT_TRUE(pages_shown().empty());
 }
 
 }  // namespace
