@@ -182,6 +182,11 @@ std::size_t FaultPlan::held() const {
     return m_held;
 }
 
+std::size_t FaultPlan::holds_begun() const {
+    std::lock_guard lock(m_mutex);
+    return m_holdsBegun;
+}
+
 void FaultPlan::release_held() {
     {
         std::lock_guard lock(m_mutex);
@@ -190,10 +195,12 @@ void FaultPlan::release_held() {
     m_released.notify_all();
 }
 
-bool FaultPlan::hold(const std::atomic<bool>& stopping) {
+bool FaultPlan::hold(const std::atomic<bool>& stopping, const std::function<void()>& begun) {
     std::unique_lock lock(m_mutex);
     const std::uint64_t releases = m_releases;
     ++m_held;
+    ++m_holdsBegun;
+    begun();
     // A stopping server does not notify: it is looked at now and then.
     while (m_releases == releases && !stopping) {
         m_released.wait_for(lock, std::chrono::milliseconds(20));

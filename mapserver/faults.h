@@ -4,6 +4,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -50,20 +51,25 @@ public:
     // query), counting it as used.
     std::optional<Fault> take(std::string_view path, std::string_view query = {});
 
-    // Answers that a hold keeps back now. A test waits for this (or for the
-    // "held" line of the log) instead of for a span of time.
+    // Answers that a hold keeps back now, and holds begun since the start. A
+    // test waits for these (or for the "held" line of the log) instead of for
+    // a span of time.
     std::size_t held() const;
-    // Lets every answer held now go on, as the rest of its fault says.
+    std::size_t holds_begun() const;
+    // Lets every answer held now go on, as the rest of its fault says. An
+    // answer that is not held yet is not released: wait for it first.
     void release_held();
-    // The server's side: waits until released; false when `stopping` turned
-    // true first.
-    bool hold(const std::atomic<bool>& stopping);
+    // The server's side: counts the answer as held, tells `begun` (under the
+    // plan's lock, so that whoever sees the "held" line also sees the count),
+    // then waits until released; false when `stopping` turned true first.
+    bool hold(const std::atomic<bool>& stopping, const std::function<void()>& begun);
 
 private:
     mutable std::mutex m_mutex;
     std::condition_variable m_released;
     std::vector<Fault> m_faults;
     std::size_t m_held = 0;
+    std::size_t m_holdsBegun = 0;
     std::uint64_t m_releases = 0;  // counts release_held() calls
 };
 

@@ -203,10 +203,10 @@ private:
         Answer answer;
         if (fault) {
             t_record.fault = fault->describe();
-            if (fault->hold) {
+            const bool released = !fault->hold || m_faults.hold(m_stopping, [this] {
                 m_options.log(format_held_line(t_record));
-            }
-            if ((fault->hold && !m_faults.hold(m_stopping)) || !pause(fault->delay)) {
+            });
+            if (!released || !pause(fault->delay)) {
                 answer = html_error(503);
             } else if (fault->status) {
                 answer = html_error(*fault->status);

@@ -170,6 +170,15 @@ CSharedMem::CSharedMem(const std::string& baseName) : m_baseName(baseName) {
         }
     }
     unlock();
+    if (m_slot < 0) {
+        // Untracked, it would neither count nor keep the objects alive.
+        munmap(m_shared, sizeof(SharedBlock));
+        close(m_mapping);
+        close(m_mutex);
+        sem_close(m_event);
+        throw failure("Fehler beim Erzeugen des FileMappings in CSharedMem ctor", mappingName,
+                      "every one of its " + std::to_string(kMaximumInstances) + " places is taken");
+    }
 }
 
 void CSharedMem::open_locked_mutex(const std::string& baseName) {
@@ -195,6 +204,7 @@ void CSharedMem::open_locked_mutex(const std::string& baseName) {
         // The last instance removes the objects while it holds the lock; a
         // name opened just before that is no longer the one in use.
         const int current = shm_open(name.c_str(), O_RDWR | O_CLOEXEC, 0);
+        const int openError = errno;
         struct stat named {};
         const bool inUse =
             current >= 0 && fstat(current, &named) == 0 && same_object(opened, named);
@@ -206,14 +216,16 @@ void CSharedMem::open_locked_mutex(const std::string& baseName) {
         }
         close(fd);  // and with it the lock
         m_mutex = -1;
+        // Gone or replaced is worth another try; anything else would repeat for ever.
+        if (current < 0 && openError != ENOENT) {
+            throw failure("Error in MyMutex ctor", name, openError);
+        }
     }
 }
 
 CSharedMem::~CSharedMem() {
     lock();
-    if (m_slot >= 0) {
-        m_shared->slots[m_slot] = {};
-    }
+    m_shared->slots[m_slot] = {};
     purge_dead_instances();
     bool anyOpen = false;
     for (const auto& slot : m_shared->slots) {
@@ -257,11 +269,9 @@ void CSharedMem::purge_dead_instances() const {
 std::int32_t CSharedMem::increment() {
     lock();
     purge_dead_instances();
-    if (m_slot >= 0 && m_shared->slots[m_slot].registered == 0) {
+    if (m_shared->slots[m_slot].registered == 0) {
         m_shared->slots[m_slot].registered = 1;
         m_shared->counter += 1;
-    } else if (m_slot < 0) {
-        m_shared->counter += 1;  // no slot left to follow it by: counted all the same
     }
     m_instanceNumber = m_shared->counter;
     unlock();

@@ -56,7 +56,7 @@ private:
     int m_mutex = -1;          // "^mx": a lock file the kernel releases when its holder dies
     int m_mapping = -1;        // "^mf": the shared block
     SharedBlock* m_shared = nullptr;
-    int m_slot = -1;  // this object's slot in the block, -1 when all were taken
+    int m_slot = -1;  // this object's slot in the block
     std::int32_t m_instanceNumber = 0;
 };
 

@@ -120,9 +120,10 @@ TEST_F(DemoRun, AnotherUsersRunningInstanceNeitherBlocksNorStopsTheDemo) {
     EXPECT_EQ(demo(other, home, &nobody), 0) << other;
     EXPECT_EQ(last_line(other), "Update was successful!") << other;
     EXPECT_EQ(first.count(), 1);
-    for (const char* suffix : {"^mx", "^mf"}) {
-        EXPECT_FALSE(shm_object_exists("/" + m_guard + "." + std::to_string(kNobody) + suffix))
-            << "the other user's run left " << suffix;
+    const std::string otherUsers = m_guard + "." + std::to_string(kNobody);
+    for (const std::string& name :
+         {"/" + otherUsers + "^mx", "/" + otherUsers + "^mf", "/sem." + otherUsers + "^ev"}) {
+        EXPECT_FALSE(shm_object_exists(name)) << "the other user's run left " << name;
     }
 }
 

@@ -186,6 +186,7 @@ TEST_F(Downloaders, CancelEndsAFileDownloadAfterTheCurrentChunkIsWritten) {
 TEST_F(Downloaders, CancelEndsStalledTransfers) {
     for (const bool toFile : {true, false}) {
         service_cancel_flag().reset();
+        const std::size_t stalledBefore = server.stalled();
         // A memory download heeds only a cancel meant for the running operation.
         const CancellableOperation operation;
         auto transfer = std::async(std::launch::async, [&] {
@@ -197,8 +198,9 @@ TEST_F(Downloaders, CancelEndsStalledTransfers) {
                 .Download(buffer, L"application/zip");
         });
         // Cancelled once the body has stalled, whatever the machine's load; only
-        // the cancel can end it (the stall limit would end it with 9).
-        while (server.stalled() == 0 &&
+        // the cancel can end it (the stall limit would end it with 9). The stall
+        // of the pass before lasts until the server stops.
+        while (server.stalled() == stalledBefore &&
                transfer.wait_for(milliseconds(1)) == std::future_status::timeout) {
         }
         service_cancel_flag().set();

@@ -7,8 +7,10 @@
 
 #include <fcntl.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <stdexcept>
+#include <string_view>
 
 namespace atlasync::testing {
 
@@ -27,6 +29,28 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
         argv.push_back(arg.data());
     }
     argv.push_back(nullptr);
+    // The other user's environment is made here: after fork only calls that
+    // take no lock may run.
+    std::vector<std::string> environmentStore;
+    std::vector<char*> environment;
+    if (user != nullptr) {
+        for (char** variable = environ; *variable != nullptr; ++variable) {
+            const std::string_view entry(*variable);
+            const auto replaced =
+                std::any_of(user->environment.begin(), user->environment.end(),
+                            [&](const auto& pair) { return entry.starts_with(pair.first + "="); });
+            if (!replaced) {
+                environmentStore.emplace_back(entry);
+            }
+        }
+        for (const auto& [name, value] : user->environment) {
+            environmentStore.push_back(name + "=" + value);
+        }
+        for (auto& entry : environmentStore) {
+            environment.push_back(entry.data());
+        }
+        environment.push_back(nullptr);
+    }
     m_pid = fork();
     if (m_pid < 0) {
         throw std::runtime_error("fork failed");
@@ -34,18 +58,18 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
     if (m_pid == 0) {
         dup2(toChild[0], STDIN_FILENO);
         dup2(fromChild[1], STDOUT_FILENO);
-        if (user != nullptr) {
-            for (const auto& [name, value] : user->environment) {
-                setenv(name.c_str(), value.c_str(), 1);
-            }
-            if (setgroups(0, nullptr) != 0 || setgid(user->gid) != 0 || setuid(user->uid) != 0) {
-                _exit(125);
-            }
+        if (user != nullptr &&
+            (setgroups(0, nullptr) != 0 || setgid(user->gid) != 0 || setuid(user->uid) != 0)) {
+            _exit(125);
         }
         if (!workingDirectory.empty() && chdir(workingDirectory.c_str()) != 0) {
             _exit(126);
         }
-        execv(program.c_str(), argv.data());
+        if (user != nullptr) {
+            execve(program.c_str(), argv.data(), environment.data());
+        } else {
+            execv(program.c_str(), argv.data());
+        }
         _exit(127);
     }
     close(toChild[0]);

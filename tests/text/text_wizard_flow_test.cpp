@@ -20,12 +20,13 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-// What the user does: wait until the text is printed, then type the line
-// (nullopt: close the input), or do what `instead` says.
+// What the user does: wait until the text is printed (and `ready` holds, when
+// given), then type the line (nullopt: close the input), or do what `instead` says.
 struct Step {
     std::string waitFor;
     std::optional<std::string> type;
     std::function<void()> instead = {};
+    std::function<bool()> ready = {};
 };
 
 class TextWizardFlow : public WizardFlow {
@@ -69,7 +70,7 @@ protected:
             }
             const std::string text = m_terminal.text();
             const auto at = text.find(steps[next].waitFor, searchFrom);
-            if (at == std::string::npos) {
+            if (at == std::string::npos || (steps[next].ready && !steps[next].ready())) {
                 return;
             }
             searchFrom = at + steps[next].waitFor.size();
@@ -140,12 +141,13 @@ TEST_F(TextWizardFlow, ACancelDuringTheDownloadAsksAndYesEndsTheRun) {
 TEST_F(TextWizardFlow, NoToTheCancelQuestionLetsTheDownloadRunToTheEnd) {
     const fs::path card = create_phone("p", "SN-1");
     region_fault(2, "hold");
-    const int status = run_text({{"[Enter] Download", ""},
-                                 {" MB of ", "c"},
-                                 {"(The application will exit) [y/N] ", "n"},
-                                 // The bar drawn again: the answer was taken, the download goes on.
-                                 {"%", std::nullopt, [&] { release_held(); }},
-                                 {"[Enter] Exit", ""}});
+    const int status =
+        run_text({{"[Enter] Download", ""},
+                  {" MB of ", "c"},
+                  {"(The application will exit) [y/N] ", "n"},
+                  // The bar drawn again: the answer was taken, the download goes on.
+                  {"%", std::nullopt, [&] { release_held(); }, [&] { return holding(1); }},
+                  {"[Enter] Exit", ""}});
     EXPECT_EQ(status, 0);
     EXPECT_EQ(last_line(), "Update was successful!");
     EXPECT_EQ(map_version_on(card), L"1.1.7.0");
@@ -157,11 +159,11 @@ TEST_F(TextWizardFlow, NoToTheCancelQuestionLetsTheDownloadRunToTheEnd) {
 TEST_F(TextWizardFlow, YesAfterTheUpdateFinishedBeneathTheQuestionExitsWithItsSuccess) {
     const fs::path card = create_phone("p", "SN-1");
     region_fault(2, "hold");
-    const int status =
-        run_text({{"[Enter] Download", ""},
-                  {" MB of ", "c"},
-                  {"(The application will exit) [y/N] ", std::nullopt, [&] { release_held(); }},
-                  {"Update was successful!", "y"}});
+    const int status = run_text({{"[Enter] Download", ""},
+                                 {" MB of ", "c"},
+                                 {"(The application will exit) [y/N] ", std::nullopt,
+                                  [&] { release_held(); }, [&] { return holding(1); }},
+                                 {"Update was successful!", "y"}});
     EXPECT_EQ(status, 0);
     EXPECT_EQ(last_line(), "Update was successful!");
     EXPECT_EQ(output().find("Cancelled."), std::string::npos) << output();

@@ -148,11 +148,15 @@ void WizardFlow::release_held() {
     world().served().server().faults().release_held();
 }
 
-bool WizardFlow::wait_until_held(std::size_t count) {
-    const bool held =
-        process_events_until([&] { return world().served().server().faults().held() == count; });
+bool WizardFlow::holding(std::size_t begun) {
+    const auto& faults = world().served().server().faults();
+    return faults.holds_begun() == begun && faults.held() == 1;
+}
+
+bool WizardFlow::wait_until_held(std::size_t begun) {
+    const bool held = process_events_until([&] { return holding(begun); });
     if (!held) {
-        ADD_FAILURE() << "the server never held " << count << " answers; states:\n"
+        ADD_FAILURE() << "the server never began hold " << begun << "; states:\n"
                       << ::testing::PrintToString(state_trace());
     }
     return held;

@@ -48,8 +48,10 @@ protected:
     void region_fault(std::size_t index, const std::string& action);
     // Lets the answers held by "hold" faults go on.
     void release_held();
-    // Waits, running the event loop, until the server holds that many answers.
-    [[nodiscard]] bool wait_until_held(std::size_t count);
+    // Whether the server has begun that many holds and holds an answer now;
+    // the waiting one runs the event loop until it is so.
+    bool holding(std::size_t begun);
+    [[nodiscard]] bool wait_until_held(std::size_t begun);
 
     TempDir m_tmp;
     // Phones are made here and moved into the served farm complete. Made

@@ -168,7 +168,7 @@ TEST_F(WizardFlow, CancelDuringTheDownloadAsksNoLetsItRunAndYesEndsTheWizard) {
     release_held();
     ASSERT_TRUE(process_events_until(
         [&] { return m_host.calls_named("set_download_progress").size() > progressBefore; }));
-    ASSERT_TRUE(wait_until_held(1));
+    ASSERT_TRUE(wait_until_held(2));
     EXPECT_FALSE(m_machine->stopped());
 
     m_host.confirmAnswer = true;

@@ -1,6 +1,8 @@
 #include "ui/messaging/maps_message_thread.h"
 
+#include <atomic>
 #include <chrono>
+#include <utility>
 #include <vector>
 
 #include "service/core/message_queue.h"
@@ -8,6 +10,16 @@
 #include "ui/messaging/call_gate.h"
 
 namespace atlasync::ui {
+
+namespace {
+
+// The type of the pump's own markers: no message of the service's, which are
+// all positive; readers other than the pump pass over it as an unknown type.
+constexpr std::int32_t kMarkerType = -1;
+
+std::atomic<std::int32_t> g_lastMarkerToken{0};
+
+}  // namespace
 
 std::uint32_t tick_count() {
     const auto now = std::chrono::steady_clock::now().time_since_epoch();
@@ -32,6 +44,7 @@ void CMapsMessageThread::start() {
         m_thread.join();  // the previous run has forwarded MSG_FINISH
     }
     m_running.store(true);
+    m_finishPosted = false;
     {
         const std::lock_guard lock(m_markerMutex);
         m_pumpEnded = false;
@@ -40,16 +53,24 @@ void CMapsMessageThread::start() {
 }
 
 void CMapsMessageThread::post_after_queued(std::function<void()> function) {
+    // Like a forwarded message, the call is dropped once the pump is gone:
+    // what it refers to may be gone with it.
+    const std::weak_ptr<CMapsMessageThread*> self = m_self;
+    std::function<void()> guarded = [self, function = std::move(function)] {
+        if (self.lock()) {
+            function();
+        }
+    };
     std::unique_lock lock(m_markerMutex);
     if (m_pumpEnded) {
         lock.unlock();
-        CMainThreadCallGate::post(std::move(function));
+        CMainThreadCallGate::post(std::move(guarded));
         return;
     }
-    const std::int32_t token = ++m_lastToken;
-    m_markers[token] = std::move(function);
+    const std::int32_t token = ++g_lastMarkerToken;
+    m_markers[token] = std::move(guarded);
     lock.unlock();
-    MapsService::Message marker(MapsService::MSG_NOTHING);
+    MapsService::Message marker(kMarkerType);
     marker.id = token;
     MapsService::message_queue().add_message(marker);
 }
@@ -77,7 +98,7 @@ void CMapsMessageThread::release_markers() {
 }
 
 void CMapsMessageThread::stop() {
-    if (m_running.load()) {
+    if (m_running.load() && !std::exchange(m_finishPosted, true)) {
         if (MapsService::post_finish() != MapsService::kResultOk) {
             MapsService::TraceError("CMapsMessageThread::stop: cannot post MSG_FINISH");
         }
@@ -93,7 +114,7 @@ void CMapsMessageThread::pump() {
             MapsService::TraceError("CMapsMessageThread: get_message failed, pump ends");
             break;
         }
-        if (message.type == MapsService::MSG_NOTHING) {
+        if (message.type == kMarkerType) {
             if (std::function<void()> marked = take_marker(message.id)) {
                 CMainThreadCallGate::post(std::move(marked));
             }

@@ -59,12 +59,12 @@ private:
     std::atomic<bool> m_running{false};
     std::thread m_thread;
     std::map<CPhoneMsgNfyItem*, Callback> m_subscribers;
-    // Markers travel as MSG_NOTHING, which the service never queues, with
-    // their token as the id.
+    // Markers carry a token of their own in the id; tokens are unique in the
+    // process, so a marker a pump left behind never fires a later pump's call.
     std::mutex m_markerMutex;
     std::map<std::int32_t, std::function<void()>> m_markers;
-    std::int32_t m_lastToken = 0;
-    bool m_pumpEnded = true;  // guarded by m_markerMutex
+    bool m_pumpEnded = true;      // guarded by m_markerMutex
+    bool m_finishPosted = false;  // once a run: a second MSG_FINISH would end the next pump
     // Forwarded messages hold only a weak link, so a message still queued at the
     // gate when the pump is destroyed is dropped instead of reaching freed memory.
     std::shared_ptr<CMapsMessageThread*> m_self;

@@ -20,8 +20,9 @@ struct WizardSettings {
     // The simulation profile; empty: "AtlasyncSim.ini" in the program's folder.
     std::filesystem::path simulationProfile;
     std::chrono::milliseconds splashTime{5000};
-    // Names the single-instance guard's kernel objects (per user); shared with
-    // the sibling program, so only tests change it (ATLASYNC_INSTANCE_GUARD).
+    // Names the single-instance guard's kernel objects, which are the user's
+    // own; the sibling program uses the same name, so only runs side by side
+    // under one user (tests) change it (ATLASYNC_INSTANCE_GUARD).
     std::string instanceGuardName = "Mapporter API";
     // What the machine reads for "at most once a second" of the progress
     // texts; tests step it instead of waiting.
