@@ -17,15 +17,32 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const fs::path& work_folder() {
-    static const fs::path folder = [] {
+// Made on first use; removed when the process ends, so that every replay of
+// the corpus does not leave a folder behind.
+class WorkFolder {
+public:
+    WorkFolder() {
         std::string pattern = (fs::temp_directory_path() / "atlasync-fuzz-unzip-XXXXXX").string();
         if (mkdtemp(pattern.data()) == nullptr) {
             std::abort();
         }
-        return fs::path(pattern);
-    }();
-    return folder;
+        m_path = pattern;
+    }
+    ~WorkFolder() {
+        std::error_code ignored;
+        fs::remove_all(m_path, ignored);
+    }
+    WorkFolder(const WorkFolder&) = delete;
+    WorkFolder& operator=(const WorkFolder&) = delete;
+    const fs::path& path() const { return m_path; }
+
+private:
+    fs::path m_path;
+};
+
+const fs::path& work_folder() {
+    static const WorkFolder folder;
+    return folder.path();
 }
 
 class CheckingSink : public MapsService::ExtractionSink {

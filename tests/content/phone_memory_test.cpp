@@ -67,6 +67,9 @@ protected:
     }
 
     PhoneFarm m_farm;
+    // Downloads unpack below the test's own folder, not the user's.
+    atlasync::testing::TempDir m_tmp;
+    atlasync::testing::ScopedVariable m_tmpdir{"TMPDIR", m_tmp.path().string()};
     DLNKDMHANDLE m_deviceManager = nullptr;
     Phone m_phone{L"alpha", L"SN-1"};
     std::vector<std::unique_ptr<PhoneDrive>> m_drives;

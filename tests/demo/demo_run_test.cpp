@@ -46,22 +46,8 @@ bool shm_object_exists(const std::string& name) {
 
 class DemoRun : public ::testing::Test {
 protected:
-    void SetUp() override {
-        const char* tmp = std::getenv("TMPDIR");
-        m_savedTmp = tmp != nullptr ? tmp : "";
-        // The service's work folders and the application profile stay in the test's folder.
-        fs::create_directories(m_tmp.path() / "tmp");
-        ::setenv("TMPDIR", (m_tmp.path() / "tmp").c_str(), 1);
-        ::setenv("XDG_CONFIG_HOME", (m_tmp.path() / "config").c_str(), 1);
-        // Tests run side by side: each names a guard of its own.
-        ::setenv("ATLASYNC_INSTANCE_GUARD", m_guard.c_str(), 1);
-    }
-    void TearDown() override {
-        MapsService::CSharedMem::remove_objects(m_guard);
-        ::unsetenv("ATLASYNC_INSTANCE_GUARD");
-        // The next test's folder must not be made in this one's, which goes now.
-        m_savedTmp.empty() ? ::unsetenv("TMPDIR") : ::setenv("TMPDIR", m_savedTmp.c_str(), 1);
-    }
+    void SetUp() override { fs::create_directories(m_tmp.path() / "tmp"); }
+    void TearDown() override { MapsService::CSharedMem::remove_objects(m_guard); }
 
     int demo(std::string& output, const fs::path& folder, const ChildUser* user = nullptr) {
         return run_program(ATLASYNC_PATH,
@@ -70,10 +56,14 @@ protected:
     }
     int demo(std::string& output) { return demo(output, m_tmp.path()); }
 
-    std::string m_savedTmp;
     TempDir m_tmp;
     const std::string m_guard = "atlasync-demo-" + std::to_string(::getpid()) + "-" +
                                 ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    // The service's work folders and the application profile stay in the
+    // test's folder; tests run side by side, each with a guard of its own.
+    ScopedVariable m_tmpdir{"TMPDIR", (m_tmp.path() / "tmp").string()};
+    ScopedVariable m_config{"XDG_CONFIG_HOME", (m_tmp.path() / "config").string()};
+    ScopedVariable m_guardName{"ATLASYNC_INSTANCE_GUARD", m_guard};
 };
 
 TEST_F(DemoRun, TheDemoUpdatesItsPhoneAndASecondRunInTheSameFolderFindsNothingNew) {

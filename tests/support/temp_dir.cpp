@@ -4,6 +4,7 @@
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
+#include <utility>
 
 namespace atlasync::testing {
 
@@ -45,6 +46,18 @@ ScopedWorkingDirectory::ScopedWorkingDirectory(const std::filesystem::path& dir)
 ScopedWorkingDirectory::~ScopedWorkingDirectory() {
     std::error_code ignored;
     std::filesystem::current_path(m_previous, ignored);
+}
+
+ScopedVariable::ScopedVariable(std::string name, const std::string& value)
+    : m_name(std::move(name)) {
+    if (const char* previous = std::getenv(m_name.c_str()); previous != nullptr) {
+        m_previous = previous;
+    }
+    ::setenv(m_name.c_str(), value.c_str(), 1);
+}
+
+ScopedVariable::~ScopedVariable() {
+    m_previous ? ::setenv(m_name.c_str(), m_previous->c_str(), 1) : ::unsetenv(m_name.c_str());
 }
 
 }  // namespace atlasync::testing

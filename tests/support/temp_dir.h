@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 
 namespace atlasync::testing {
@@ -31,6 +32,20 @@ public:
 
 private:
     std::filesystem::path m_previous;
+};
+
+// Sets an environment variable for its lifetime, then puts back what was there
+// (unset when nothing was): a test's TMPDIR must not outlive its folder.
+class ScopedVariable {
+public:
+    ScopedVariable(std::string name, const std::string& value);
+    ~ScopedVariable();
+    ScopedVariable(const ScopedVariable&) = delete;
+    ScopedVariable& operator=(const ScopedVariable&) = delete;
+
+private:
+    std::string m_name;
+    std::optional<std::string> m_previous;
 };
 
 }  // namespace atlasync::testing
