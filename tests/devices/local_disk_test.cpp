@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <optional>
 
 #include <gtest/gtest.h>
 
@@ -27,27 +26,6 @@ mode_t mode_of(const fs::path& path) {
     lstat(path.c_str(), &info);
     return info.st_mode & 07777;
 }
-
-// Points $TMPDIR somewhere else for one test.
-class ScopedTmpDir {
-public:
-    explicit ScopedTmpDir(const fs::path& path) {
-        if (const char* old = std::getenv("TMPDIR")) {
-            m_saved = old;
-        }
-        setenv("TMPDIR", path.c_str(), 1);
-    }
-    ~ScopedTmpDir() {
-        if (m_saved) {
-            setenv("TMPDIR", m_saved->c_str(), 1);
-        } else {
-            unsetenv("TMPDIR");
-        }
-    }
-
-private:
-    std::optional<std::string> m_saved;
-};
 
 }  // namespace
 
@@ -97,7 +75,7 @@ TEST(LocalDisk, DeleteTreeRemovesReadOnlyEntriesButNeverFollowsLinks) {
 
 TEST(LocalDisk, TemporaryFolderIsPrivateToTheUserAndRefusedWhenPlanted) {
     TempDir work;
-    ScopedTmpDir tmp(work.path());
+    ScopedVariable tmp("TMPDIR", work.path().string());
     const fs::path root = work / ("atlasync-" + std::to_string(getuid()));
 
     std::wstring path;

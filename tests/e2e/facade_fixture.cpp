@@ -45,16 +45,12 @@ void FacadeTest::TearDown() {
     m_world.reset();
     set_server_url_source(get_server_url);
     (void)set_server_root(to_wide(kDefaultServerRoot));
-    if (m_savedTmp) {
-        m_savedTmp->empty() ? ::unsetenv("TMPDIR") : ::setenv("TMPDIR", m_savedTmp->c_str(), 1);
-    }
+    m_tmpdir.reset();
 }
 
 void FacadeTest::use_temp_folder(const fs::path& folder) {
-    if (!m_savedTmp) {
-        m_savedTmp = std::getenv("TMPDIR") != nullptr ? std::getenv("TMPDIR") : "";
-    }
-    ::setenv("TMPDIR", folder.c_str(), 1);
+    m_tmpdir.reset();  // puts back the folder from before the test
+    m_tmpdir.emplace("TMPDIR", folder.string());
 }
 
 void FacadeTest::serve(const mapserver::WorldOptions& options, const std::string& replacedLine,

@@ -10,6 +10,7 @@
 
 #include "service/content/phone_drive.h"
 #include "tests/content/served_world.h"
+#include "tests/support/temp_dir.h"
 
 namespace atlasync::testing {
 
@@ -37,7 +38,7 @@ protected:
     std::unique_ptr<ServedWorld> m_world;
 
 private:
-    std::optional<std::string> m_savedTmp;  // TMPDIR before use_temp_folder, "" when unset
+    std::optional<ScopedVariable> m_tmpdir;  // set by use_temp_folder
 };
 
 // Every file below the folder with its size and content digest.

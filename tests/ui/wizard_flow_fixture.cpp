@@ -22,10 +22,9 @@ namespace fs = std::filesystem;
 void WizardFlow::SetUp() {
     fs::create_directories(m_tmp.path() / "tmp");
     fs::create_directories(m_tmp.path() / "work");
-    m_savedTmp = std::getenv("TMPDIR") != nullptr ? std::getenv("TMPDIR") : "";
-    ::setenv("TMPDIR", (m_tmp.path() / "tmp").c_str(), 1);
+    use_temp_folder(m_tmp.path() / "tmp");
     // The application profile goes below the test's folder.
-    ::setenv("XDG_CONFIG_HOME", (m_tmp.path() / "config").c_str(), 1);
+    m_configHome.emplace("XDG_CONFIG_HOME", (m_tmp.path() / "config").string());
     // Information level: the states' lines without the queue's debug lines,
     // which would describe the messages finalising leaves about released phones.
     write_file(m_tmp.path() / "work" / "msapi.ini", "TraceLevel=3\nlogfile=trace.log\n");
@@ -45,7 +44,7 @@ void WizardFlow::TearDown() {
     }
     m_workingDirectory.reset();
     FacadeTest::TearDown();
-    m_savedTmp.empty() ? ::unsetenv("TMPDIR") : ::setenv("TMPDIR", m_savedTmp.c_str(), 1);
+    m_configHome.reset();
     MapsService::close_tracer();
 }
 

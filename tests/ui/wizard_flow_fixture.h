@@ -3,6 +3,7 @@
 #include <chrono>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "tests/devlinx/phone_farm.h"
@@ -65,7 +66,7 @@ protected:
 private:
     std::unique_ptr<ScopedWorkingDirectory> m_workingDirectory;
     mutable std::vector<std::string> m_guardNames;  // to remove at the end
-    std::string m_savedTmp;
+    std::optional<ScopedVariable> m_configHome;
 };
 
 }  // namespace atlasync::testing
