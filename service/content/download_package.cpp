@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <charconv>
 #include <filesystem>
 #include <system_error>
 #include <utility>
@@ -12,8 +13,10 @@
 #include "service/content/map_settings.h"
 #include "service/content/maps_bucket.h"
 #include "service/content/phone_drive.h"
+#include "service/content/update_record.h"
 #include "service/core/exceptions.h"
 #include "service/core/message_queue.h"
+#include "service/core/process_info.h"
 #include "service/core/text.h"
 #include "service/core/trace.h"
 #include "service/devices/file_system.h"
@@ -45,6 +48,45 @@ bool remove_local_file(const std::wstring& path) {
 
 bool is_archive(const std::wstring& contentType) {
     return contentType == L"application/zip";
+}
+
+// The numbers of a work folder's name "PID-START-N" (or "PID-N", as older
+// versions named them); false for any other name.
+bool parse_work_folder(const std::string& name, std::vector<std::uint64_t>& numbers) {
+    numbers.clear();
+    std::string_view rest = name;
+    while (!rest.empty()) {
+        const std::size_t dash = std::min(rest.find('-'), rest.size());
+        std::uint64_t number = 0;
+        const auto [end, error] = std::from_chars(rest.data(), rest.data() + dash, number);
+        if (error != std::errc() || end != rest.data() + dash) {
+            return false;
+        }
+        numbers.push_back(number);
+        rest.remove_prefix(std::min(dash + 1, rest.size()));
+    }
+    return numbers.size() == 2 || numbers.size() == 3;
+}
+
+// Removes the work folders of processes that are gone: an update killed
+// midway leaves its archives there, and a temporary folder kept in memory
+// would hold them until reboot.
+void remove_abandoned_work_folders(const std::filesystem::path& folder) {
+    std::error_code error;
+    std::vector<std::uint64_t> numbers;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+        if (!parse_work_folder(entry.path().filename().string(), numbers)) {
+            continue;
+        }
+        const std::uint64_t started = process_start_time(static_cast<std::int32_t>(numbers[0]));
+        const bool gone = numbers.size() == 3 ? started != numbers[1] : started == 0;
+        if (gone) {
+            TraceInfo("removing %s, left by an update that did not end",
+                      entry.path().string().c_str());
+            std::error_code ignored;
+            std::filesystem::remove_all(entry.path(), ignored);
+        }
+    }
 }
 
 }  // namespace
@@ -82,12 +124,16 @@ DownloadPackage::DownloadPackage(PhoneDrive& drive)
       m_localDrive(dynamic_cast<FileSystemWin*>(&m_fileSystem)) {
     TraceInfo(L"DownloadPackage constructor: %s", m_drive.name().c_str());
     // One folder per package below "download_temp": another process of ours (a
-    // second tool, a test run) must not find our work files, nor we its.
+    // second tool, a test run) must not find our work files, nor we its. The
+    // process's start time tells ours from those of a process that is gone.
     static std::atomic<std::uint32_t> counter{0};
-    const std::wstring name =
-        L"download_temp/" + std::to_wstring(::getpid()) + L"-" + std::to_wstring(++counter);
-    if (create_temp_directory(name, m_tempFolder) != kResultOk ||
-        platform_create_directory(fetch_folder(0)) != kResultOk ||
+    const std::int32_t self = ::getpid();
+    const std::wstring name = L"download_temp/" + std::to_wstring(self) + L"-" +
+                              std::to_wstring(process_start_time(self)) + L"-" +
+                              std::to_wstring(++counter);
+    const Result made = create_temp_directory(name, m_tempFolder);
+    remove_abandoned_work_folders(std::filesystem::path(to_narrow(m_tempFolder)).parent_path());
+    if (made != kResultOk || platform_create_directory(fetch_folder(0)) != kResultOk ||
         platform_create_directory(fetch_folder(1)) != kResultOk) {
         throw DiskErrorException();
     }
@@ -106,7 +152,16 @@ std::wstring DownloadPackage::fetch_folder(std::size_t index) const {
     return m_tempFolder + (index % 2 == 0 ? L"/a" : L"/b");
 }
 
+void DownloadPackage::resume(UpdateRecord& record) {
+    m_record = &record;
+}
+
 void DownloadPackage::add_item(const URLInfo& item) {
+    m_wanted.push_back(item.id);
+    if (m_record != nullptr && m_record->is_placed(item.id)) {
+        TraceInfo(L"%s is on the drive already", item.url.c_str());
+        return;
+    }
     m_items.push_back(item);
     m_totalBytes += item.byteSize;
     m_totalWrite += item.contentSize;
@@ -202,9 +257,24 @@ Result DownloadPackage::copy_file(const std::wstring& relativePath, const std::w
     return folder.empty() ? kResultOk : copy_into(folder, localFile);
 }
 
+bool DownloadPackage::drive_present() {
+    const std::shared_ptr<const MapSettings> settings = m_drive.map_settings();
+    const std::wstring diskcache =
+        join_path(m_fileSystem.get_root_directory().path(), settings->diskcache());
+    if (m_fileSystem.directory_exists(diskcache)) {
+        return true;
+    }
+    TraceError(L"disk cache %s of drive %s is gone: nothing more is written", diskcache.c_str(),
+               m_drive.name().c_str());
+    return false;
+}
+
 Result DownloadPackage::create_folder(const std::wstring& folder) {
-    return m_fileSystem.directory_exists(folder) ||
-                   m_fileSystem.create_directory(folder) == kResultOk
+    if (m_fileSystem.directory_exists(folder)) {
+        return kResultOk;
+    }
+    // Made only below a drive that is still there, never in its stead.
+    return drive_present() && m_fileSystem.create_directory(folder) == kResultOk
                ? kResultOk
                : kResultPhoneFileSystem;
 }
@@ -221,6 +291,9 @@ Result DownloadPackage::make_folder(const std::wstring& folder) {
 }
 
 Result DownloadPackage::copy_into(const std::wstring& folder, const std::wstring& localFile) {
+    if (m_localDrive != nullptr && !drive_present()) {
+        return kResultPhoneFileSystem;
+    }
     const bool known = m_knownFolders.count(folder) != 0;
     Result result = make_folder(folder);
     if (result != kResultOk) {
@@ -253,10 +326,14 @@ Result DownloadPackage::target_of(const std::wstring& entryName, std::uint64_t s
         return kResultOk;
     }
     // A look on a local disk costs next to nothing: asked every time, a folder
-    // removed behind our back is made again.
+    // removed behind our back is made again, and a volume unmounted meanwhile
+    // is seen before an entry lands in its mount point.
     const Result result = create_folder(folder);
     if (result != kResultOk) {
         return result;
+    }
+    if (!drive_present()) {
+        return kResultPhoneFileSystem;
     }
     return m_localDrive->native_file_path(join_path(folder, file_part(entryName)), nativeFile);
 }
@@ -362,8 +439,11 @@ void DownloadPackage::start_fetch(BackgroundJob& fetcher, std::size_t index, Fet
 }
 
 DownloadPackage::Fetched DownloadPackage::collect_fetch(BackgroundJob& fetcher) {
-    (void)fetcher.collect();
-    return std::exchange(m_fetched, Fetched{});
+    // A fetch that threw has not set its result: the job's code is the one to go by.
+    const Result collected = fetcher.collect();
+    Fetched fetched = std::exchange(m_fetched, Fetched{});
+    fetched.result = collected;
+    return fetched;
 }
 
 DownloadPackage::Fetched DownloadPackage::fresh_fetch(std::uint64_t base) {
@@ -423,6 +503,10 @@ Result DownloadPackage::download_items() {
             result = place_item(fetcher, index, fetched, ahead);
             m_bytesDone = fetched.base + fetched.received;
             const URLInfo& item = m_items[index];
+            if (result == kResultOk && m_record != nullptr) {
+                m_record->placed.push_back(item.id);
+                result = write_update_record(m_drive, *m_record);
+            }
             OnDownloadProgress(ITEM_FINISHED, result, item.id, fetched.received,
                                percent_of(fetched.received, item.byteSize), m_bytesDone,
                                percent_of(m_bytesDone, m_totalBytes));

@@ -18,6 +18,7 @@ namespace MapsService {
 class FileSystem;
 class FileSystemWin;
 class PhoneDrive;
+struct UpdateRecord;
 
 // What a catalog item is, by its "Type" (lower-cased).
 enum class DownloadItemType : std::int32_t {
@@ -57,8 +58,15 @@ public:
     DownloadPackage(const DownloadPackage&) = delete;
     DownloadPackage& operator=(const DownloadPackage&) = delete;
 
+    // Resumes the drive's unfinished update: items the record notes as placed
+    // are left out, and each item placed from here on is noted in the record
+    // on the drive. Call before adding items; the record must outlive the package.
+    void resume(UpdateRecord& record);
+    // An item the resumed record notes as placed is asked for, not fetched.
     void add_item(const URLInfo& item);
     const std::vector<URLInfo>& items() const { return m_items; }
+    // Every item asked for, those already placed among them.
+    const std::vector<std::int32_t>& wanted_items() const { return m_wanted; }
     std::uint64_t total_bytes_to_write() const { return m_totalWrite; }
     std::uint64_t bytes_written() const { return m_written; }
     const std::wstring& temp_folder() const { return m_tempFolder; }
@@ -105,7 +113,12 @@ private:
     [[nodiscard]] Result copy_plain_file(const URLInfo& item, const std::wstring& localFile);
     [[nodiscard]] Result copy_file(const std::wstring& relativePath, const std::wstring& localFile);
     [[nodiscard]] Result copy_into(const std::wstring& folder, const std::wstring& localFile);
-    // The folder on the drive, made when it is missing; 10 when it cannot be.
+    // Whether the drive's disk cache folder is still there. A local volume
+    // unmounted meanwhile leaves its empty mount point, a folder of this
+    // computer's own disk, where nothing may be made or written.
+    bool drive_present();
+    // The folder on the drive, made when it is missing and the drive is
+    // present; 10 when it cannot be.
     [[nodiscard]] Result create_folder(const std::wstring& folder);
     // The same, asked once per folder and package.
     [[nodiscard]] Result make_folder(const std::wstring& folder);
@@ -124,6 +137,8 @@ private:
     std::wstring m_tempFolder;
     std::wstring m_unzipFolder;
     std::vector<URLInfo> m_items;
+    std::vector<std::int32_t> m_wanted;
+    UpdateRecord* m_record = nullptr;  // the unfinished update this package resumes
     // Drive folders this package found or made: thousands of files go into a
     // few folders, and each look on the phone costs a round trip.
     std::set<std::wstring> m_knownFolders;

@@ -30,10 +30,46 @@ std::int64_t local_free_bytes(const std::wstring& folder) {
     return static_cast<std::int64_t>(info.f_bavail) * static_cast<std::int64_t>(info.f_frsize);
 }
 
-bool holds_all(const std::vector<std::int32_t>& done, const std::vector<std::int32_t>& wanted) {
-    return std::all_of(wanted.begin(), wanted.end(), [&](std::int32_t id) {
-        return std::find(done.begin(), done.end(), id) != done.end();
-    });
+void add_missing(std::vector<std::int32_t>& ids, const std::vector<std::int32_t>& more) {
+    for (std::int32_t id : more) {
+        if (std::find(ids.begin(), ids.end(), id) == ids.end()) {
+            ids.push_back(id);
+        }
+    }
+}
+
+// The ids of the target's catalog; the others each leave a trace line.
+std::vector<std::int32_t> offered_ids(PhoneDrive& drive, const std::vector<std::int32_t>& ids,
+                                      const VersionInfo& target, const wchar_t* kind) {
+    std::vector<std::int32_t> kept;
+    for (std::int32_t id : ids) {
+        URLInfo info;
+        if (drive.find_url_info(id, info)) {
+            kept.push_back(id);
+        } else {
+            TraceWarning(L"%s %d is not offered at map version %s: dropped from the update", kind,
+                         id, target.to_text().c_str());
+        }
+    }
+    return kept;
+}
+
+// A recorded update to a version the server no longer offers goes on to the
+// one it offers now, with the ids that version still has. What it placed was
+// of the other version and is fetched anew.
+Result carry_over(PhoneDrive& drive, const UpdateRecord& recorded, UpdateRecord& record) {
+    TraceInfo(L"unfinished update to %s carried over to %s", recorded.target.to_text().c_str(),
+              record.target.to_text().c_str());
+    const Result result = drive.ensure_catalog(record.target);
+    if (result != kResultOk) {
+        TraceError(L"catalogs of %s not loaded (%d): nothing is deleted",
+                   record.target.to_text().c_str(), result);
+        return result;
+    }
+    record.regions = offered_ids(drive, recorded.regions, record.target, L"region");
+    record.voices = offered_ids(drive, recorded.voices, record.target, L"voice");
+    record.placed.clear();
+    return kResultOk;
 }
 
 Result check_room(PhoneDrive& drive, const DownloadPackage& package, std::uint64_t freed) {
@@ -76,8 +112,12 @@ Result check_room(PhoneDrive& drive, const DownloadPackage& package, std::uint64
 Result gather_update_contents(PhoneDrive& drive, UpdateRecord& record) {
     UpdateRecord recorded;
     if (read_update_record(drive, recorded) == PendingUpdate::Recorded) {
+        if (!(recorded.target == record.target)) {
+            return carry_over(drive, recorded, record);
+        }
         record.regions = std::move(recorded.regions);
         record.voices = std::move(recorded.voices);
+        record.placed = std::move(recorded.placed);
         return kResultOk;
     }
     Result result = drive.ensure_catalog();
@@ -129,17 +169,29 @@ Result check_update_room(PhoneDrive& drive, const UpdateRecord& record, const De
     }
 }
 
-Result finish_update(PhoneDrive& drive, const std::vector<std::int32_t>& regions,
-                     const std::vector<std::int32_t>& voices) {
+bool add_recorded_items(PhoneDrive& drive, UpdateRecord& record, std::vector<std::int32_t>& regions,
+                        std::vector<std::int32_t>& voices) {
+    if (drive.map_settings() == nullptr ||
+        read_update_record(drive, record) != PendingUpdate::Recorded) {
+        return false;
+    }
+    add_missing(regions, record.regions);
+    add_missing(voices, record.voices);
+    return true;
+}
+
+Result finish_update(PhoneDrive& drive, const std::vector<std::int32_t>& wanted) {
     UpdateRecord record;
     if (drive.map_settings() == nullptr ||
         read_update_record(drive, record) != PendingUpdate::Recorded) {
         return kResultOk;
     }
-    if (!holds_all(regions, record.regions) || !holds_all(voices, record.voices)) {
-        TraceWarning(L"update of drive %s stays unfinished: not every recorded item was fetched",
-                     drive.name().c_str());
-        return kResultOk;
+    const auto missing = std::find_if(wanted.begin(), wanted.end(),
+                                      [&record](std::int32_t id) { return !record.is_placed(id); });
+    if (missing != wanted.end()) {
+        TraceError(L"update of drive %s stays unfinished: item %d is not on the drive",
+                   drive.name().c_str(), *missing);
+        return kResultFailed;
     }
     Result result = edit_map_settings(drive.file_system(), [&record](MapSettings& edited) {
         return edited.config_file().set_map_version(record.target);

@@ -13,9 +13,17 @@ class PhoneDrive;
 
 // What an update of the drive installs: the ids of an unfinished update the
 // drive recorded, else the regions and voices it holds now, read with its
-// catalog. The record's target is left as it is. A list the service cannot
-// read is the answer's failure, so that no wipe ever follows it.
+// catalog. The record's target is left as it is; a recorded update to
+// another version is carried over to it, without the ids the target's
+// catalog lacks. A list the service cannot read is the answer's failure, so
+// that no wipe ever follows it.
 [[nodiscard]] Result gather_update_contents(PhoneDrive& drive, UpdateRecord& record);
+
+// Adds the ids the drive's unfinished update names to the caller's, once
+// each, so that none drops out of a download; false when the drive records
+// no update (the record is then left as it was).
+bool add_recorded_items(PhoneDrive& drive, UpdateRecord& record, std::vector<std::int32_t>& regions,
+                        std::vector<std::int32_t>& voices);
 
 // Whether the update fits before anything is deleted: the drive's free space
 // plus what the wipe frees must hold the unpacked size of every item of the
@@ -25,10 +33,11 @@ class PhoneDrive;
 [[nodiscard]] Result check_update_room(PhoneDrive& drive, const UpdateRecord& record,
                                        const DeletePackage& wipe);
 
-// After a download: when the drive's recorded update is complete with the
-// downloaded ids, its target goes into config.cfg and the record goes, in
-// that order. 0 also when there is nothing to finish.
-[[nodiscard]] Result finish_update(PhoneDrive& drive, const std::vector<std::int32_t>& regions,
-                                   const std::vector<std::int32_t>& voices);
+// After a download that placed every item it fetched: when the drive's
+// recorded update notes every wanted item (regions, voices, add-ons) as
+// placed, its target goes into config.cfg and the record goes, in that
+// order. 0 also when the drive records no update; 1 when the record still
+// misses an item, as such a drive is not up to date.
+[[nodiscard]] Result finish_update(PhoneDrive& drive, const std::vector<std::int32_t>& wanted);
 
 }  // namespace MapsService

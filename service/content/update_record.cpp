@@ -1,5 +1,6 @@
 #include "service/content/update_record.h"
 
+#include <algorithm>
 #include <charconv>
 
 #include "service/content/map_settings.h"
@@ -30,6 +31,10 @@ std::wstring diskcache_folder(PhoneDrive& drive) {
 
 }  // namespace
 
+bool UpdateRecord::is_placed(std::int32_t id) const {
+    return std::find(placed.begin(), placed.end(), id) != placed.end();
+}
+
 std::string UpdateRecord::encode() const {
     std::string text =
         "format:" + std::string(kFormat) + "\nmap_version:" + to_narrow(target.to_text()) + "\n";
@@ -38,6 +43,9 @@ std::string UpdateRecord::encode() const {
     }
     for (std::int32_t id : voices) {
         text += "voice:" + std::to_string(id) + "\n";
+    }
+    for (std::int32_t id : placed) {
+        text += "placed:" + std::to_string(id) + "\n";
     }
     return text;
 }
@@ -74,6 +82,8 @@ std::optional<UpdateRecord> UpdateRecord::decode(std::string_view text) {
             record.regions.push_back(id);
         } else if (key == "voice" && parse_id(value, id)) {
             record.voices.push_back(id);
+        } else if (key == "placed" && parse_id(value, id)) {
+            record.placed.push_back(id);
         } else {
             return std::nullopt;
         }
@@ -106,9 +116,11 @@ PendingUpdate read_update_record(PhoneDrive& drive, UpdateRecord& record) {
         return PendingUpdate::Unreadable;
     }
     record = std::move(*decoded);
-    TraceInfo(L"unfinished update to %s recorded on drive %s (%d regions, %d voices)",
-              record.target.to_text().c_str(), drive.name().c_str(),
-              static_cast<int>(record.regions.size()), static_cast<int>(record.voices.size()));
+    TraceInfo(
+        L"unfinished update to %s recorded on drive %s (%d regions, %d voices, %d items placed)",
+        record.target.to_text().c_str(), drive.name().c_str(),
+        static_cast<int>(record.regions.size()), static_cast<int>(record.voices.size()),
+        static_cast<int>(record.placed.size()));
     return PendingUpdate::Recorded;
 }
 
@@ -132,6 +144,35 @@ Result write_update_record(PhoneDrive& drive, const UpdateRecord& record) {
         TraceError(L"update record not written on drive %s (%d)", drive.name().c_str(), result);
     }
     return result;
+}
+
+void clear_update_leftovers(PhoneDrive& drive) {
+    FileSystem& files = drive.file_system();
+    const std::wstring folder = diskcache_folder(drive);
+    const std::wstring staging = join_path(folder, kStagingFolder);
+    if (files.directory_exists(staging) && files.delete_directory(staging) != kResultOk) {
+        TraceWarning(L"%s not removed", staging.c_str());
+    }
+    std::vector<std::wstring> folders{folder};
+    while (!folders.empty()) {
+        const std::wstring current = std::move(folders.back());
+        folders.pop_back();
+        std::vector<std::wstring> names;
+        std::vector<DirectoryEntry> subfolders;
+        if (files.fetch_filenames(current, names) != kResultOk ||
+            files.fetch_sub_directories(current, subfolders) != kResultOk) {
+            continue;
+        }
+        for (const std::wstring& name : names) {
+            if (file_part(name).find(L".partial-") != std::wstring::npos) {
+                TraceInfo(L"removing %s, left by an update cut short", name.c_str());
+                (void)files.delete_file(name);
+            }
+        }
+        for (const DirectoryEntry& entry : subfolders) {
+            folders.push_back(entry.path());
+        }
+    }
 }
 
 Result remove_update_record(PhoneDrive& drive) {

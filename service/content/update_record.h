@@ -23,9 +23,15 @@ struct UpdateRecord {
     VersionInfo target;                 // the map version the update ends at
     std::vector<std::int32_t> regions;  // region ids, as GetRegionList tells them
     std::vector<std::int32_t> voices;   // voice catalog item ids
+    // Catalog items (regions, voices, their add-ons) whose last file is on
+    // the drive: an update that resumes fetches only the others.
+    std::vector<std::int32_t> placed;
 
-    // "format:UPDATE", "map_version:a.b.c.d", then one "region:ID" and one
-    // "voice:ID" line each, "\n" line ends: the quota file's way of writing.
+    bool is_placed(std::int32_t id) const;
+
+    // "format:UPDATE", "map_version:a.b.c.d", then one "region:ID", one
+    // "voice:ID" and one "placed:ID" line each, "\n" line ends: the quota
+    // file's way of writing.
     std::string encode() const;
     // Nothing when the text is not a whole record.
     static std::optional<UpdateRecord> decode(std::string_view text);
@@ -47,5 +53,8 @@ std::wstring update_record_path(PhoneDrive& drive);
 [[nodiscard]] Result write_update_record(PhoneDrive& drive, const UpdateRecord& record);
 // 0 also when there is none.
 [[nodiscard]] Result remove_update_record(PhoneDrive& drive);
+// What an update cut short leaves in the disk cache: the record's staging
+// folder and the files that were being written ("NAME.partial-PID-N").
+void clear_update_leftovers(PhoneDrive& drive);
 
 }  // namespace MapsService

@@ -166,9 +166,39 @@ Result VersionManager::UpdateMapsVersion(const VersionInfo& target) {
     if (m_drive.map_settings() == nullptr) {
         return kResultFailed;
     }
-    // Everything that can refuse the update does so before the first deletion.
+    clear_update_leftovers(m_drive);
     UpdateRecord record;
     record.target = target;
+    Result result = kResultOk;
+    if (read_update_record(m_drive, record) == PendingUpdate::Recorded && record.target == target) {
+        // The drive holds part of this very update: it goes on from there,
+        // and what it placed stays.
+        TraceInfo(L"update to %s resumed: %d items are on the drive", target.to_text().c_str(),
+                  static_cast<int>(record.placed.size()));
+        result = m_drive.ensure_catalog(target);
+    } else {
+        record = UpdateRecord{};
+        record.target = target;
+        result = wipe_for_update(record);
+    }
+    if (result != kResultOk) {
+        return result;
+    }
+    // Requests from here on speak for the target; config.cfg keeps the old
+    // version until the download brought every item.
+    m_serverVersion = target;
+    m_mapVersion = target;
+    if (target.b() > 0 && edit_map_settings(m_drive.file_system(), [](MapSettings& settings) {
+                              return settings.set_voicefiles(kVoicesBelowDiskcache);
+                          }) != kResultOk) {
+        TraceError("voicefiles of the quota file not written");
+        return kResultFailed;
+    }
+    return kResultMapVersionChanged;
+}
+
+Result VersionManager::wipe_for_update(UpdateRecord& record) {
+    // Everything that can refuse the update does so before the first deletion.
     Result result = gather_update_contents(m_drive, record);
     DeletePackage wipe(m_drive);
     if (result == kResultOk) {
@@ -186,19 +216,8 @@ Result VersionManager::UpdateMapsVersion(const VersionInfo& target) {
     result = m_drive.maps_bucket().run_delete(wipe);
     if (result != kResultOk) {
         TraceError("wipe before the update ended with %d: the map version stays", result);
-        return result;
     }
-    // Requests from here on speak for the target; config.cfg keeps the old
-    // version until the download brought every item.
-    m_serverVersion = target;
-    m_mapVersion = target;
-    if (target.b() > 0 && edit_map_settings(m_drive.file_system(), [](MapSettings& settings) {
-                              return settings.set_voicefiles(kVoicesBelowDiskcache);
-                          }) != kResultOk) {
-        TraceError("voicefiles of the quota file not written");
-        return kResultFailed;
-    }
-    return kResultMapVersionChanged;
+    return result;
 }
 
 Result VersionManager::record_update() {

@@ -11,6 +11,7 @@
 namespace MapsService {
 
 class PhoneDrive;
+struct UpdateRecord;
 
 // Decides whether the map data of one drive is current and performs the
 // version switch: compares the drive's map version with what the map server
@@ -29,6 +30,8 @@ public:
     // Records the update on the drive, wipes maps and voices and heads for the
     // target: 32769, or the failing step's code with the version unchanged.
     // config.cfg takes the target only once the download brought every item.
+    // A drive that records an update to this target already is not wiped
+    // again: the download goes on with the items it has not placed.
     [[nodiscard]] Result UpdateMapsVersion(const VersionInfo& target);
     // Records an update to the server's version before a wipe that does not
     // come through UpdateMapsVersion; 0 when the drive holds a record already.
@@ -49,6 +52,9 @@ public:
 
 private:
     [[nodiscard]] Result adopt(const VersionInfo& version);
+    // Records the update (its ids gathered first) and wipes maps and voices,
+    // once everything that can refuse it has had its say.
+    [[nodiscard]] Result wipe_for_update(UpdateRecord& record);
     // The forced version, else the server's; forced tells which.
     [[nodiscard]] Result requested_version(VersionInfo& target, bool& forced);
     bool diskcache_move_needed();

@@ -17,6 +17,28 @@ namespace MapsService {
 
 namespace {
 
+// What a download fetches: the caller's regions and voices and those the
+// drive's unfinished update names, once each. The drive's record, not the
+// caller's list, says what the drive still needs: none of its items drops
+// out, and a package that resumes it leaves out the items it placed.
+struct Request {
+    std::vector<std::int32_t> regions;
+    std::vector<std::int32_t> voices;
+    UpdateRecord record;
+    bool resumed = false;
+
+    Request(PhoneDrive& drive, const std::vector<std::int32_t>& regionIds,
+            const std::vector<VoiceInfo>& voiceInfos)
+        : regions(regionIds), voices(voice_item_ids(drive, voiceInfos)) {
+        resumed = add_recorded_items(drive, record, regions, voices);
+    }
+    void prepare(DownloadPackage& package) {
+        if (resumed) {
+            package.resume(record);
+        }
+    }
+};
+
 // The package's items added to the counts and the tree.
 void add_package_sizes(const DownloadPackage& package, std::uint64_t& count1, std::uint64_t& count2,
                        std::vector<DownloadItemInfo>& items) {
@@ -39,16 +61,19 @@ Result get_download_size(const std::vector<std::int32_t>& regions,
     }
     count1 = 0;
     count2 = 0;
+    Request request(*drive, regions, voices);
     {
         DownloadPackage package(*drive);
-        result = drive->add_url_infos(regions, package);
+        request.prepare(package);
+        result = drive->add_url_infos(request.regions, package);
         if (result != kResultOk) {
             return result;
         }
         add_package_sizes(package, count1, count2, items);
     }
     DownloadPackage voicePackage(*drive);
-    result = drive->add_url_infos(voice_item_ids(*drive, voices), voicePackage);
+    request.prepare(voicePackage);
+    result = drive->add_url_infos(request.voices, voicePackage);
     if (result == kResultOk) {
         add_package_sizes(voicePackage, count1, count2, items);
     }
@@ -63,24 +88,26 @@ Result download(const std::vector<std::int32_t>& regions, const std::vector<Voic
     if (result != kResultOk || drive == nullptr) {
         return result;
     }
-    if (regions.empty() && voices.empty()) {
-        TraceInfo("nothing to download()");
-        // An update of a drive without regions and voices ends here.
-        return finish_update(*drive, regions, {});
-    }
     const CancellableOperation operation;
     try {
-        DownloadPackage package(*drive);
-        const std::vector<std::int32_t> voiceIds = voice_item_ids(*drive, voices);
-        result = drive->add_url_infos(regions, package);
-        if (result == kResultOk) {
-            result = drive->add_url_infos(voiceIds, package);
-        }
-        if (result == kResultOk) {
-            result = package.download();
-        }
-        if (result == kResultOk) {
-            result = finish_update(*drive, regions, voiceIds);
+        Request request(*drive, regions, voices);
+        if (request.regions.empty() && request.voices.empty()) {
+            TraceInfo("nothing to download()");
+            // An update of a drive without regions and voices ends here.
+            result = finish_update(*drive, {});
+        } else {
+            DownloadPackage package(*drive);
+            request.prepare(package);
+            result = drive->add_url_infos(request.regions, package);
+            if (result == kResultOk) {
+                result = drive->add_url_infos(request.voices, package);
+            }
+            if (result == kResultOk) {
+                result = package.download();
+            }
+            if (result == kResultOk) {
+                result = finish_update(*drive, package.wanted_items());
+            }
         }
     } catch (const Exception& error) {
         TraceError("exception in MapsService::download: %s", error.what());

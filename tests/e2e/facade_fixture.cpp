@@ -88,6 +88,38 @@ std::map<std::string, std::string> snapshot(const fs::path& folder) {
     return files;
 }
 
+namespace {
+
+// Files a fresh drive and an updated one may hold differently: the flags of
+// config.cfg and the index files fetched from the server (the cache-data
+// header, the category tree, the city indexes). The simulator keeps its
+// memory settings beside the drive's files.
+bool compared(const std::string& path) {
+    return path != "cities/diskcache/config.cfg" && path != "cities/diskcache/CachedatHeader.cdt" &&
+           path != "cities/diskcache/F/1/FFFFFFF1.cdt" &&
+           !path.starts_with("cities/diskcache/ClientIndex/") && path != "memory.ini";
+}
+
+}  // namespace
+
+std::string differences(const fs::path& drive, const fs::path& reference) {
+    const auto have = snapshot(drive);
+    const auto want = snapshot(reference);
+    std::string text;
+    for (const auto& [path, digest] : want) {
+        const auto found = have.find(path);
+        if (compared(path) && (found == have.end() || found->second != digest)) {
+            text += (found == have.end() ? " missing " : " differs ") + path;
+        }
+    }
+    for (const auto& [path, digest] : have) {
+        if (compared(path) && want.count(path) == 0) {
+            text += " extra " + path;
+        }
+    }
+    return text;
+}
+
 std::size_t entries_below(const fs::path& folder) {
     std::error_code error;
     if (!fs::exists(folder, error)) {

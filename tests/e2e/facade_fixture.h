@@ -47,6 +47,12 @@ std::map<std::string, std::string> snapshot(const std::filesystem::path& folder)
 // Files and folders left below the folder (none when it does not exist).
 std::size_t entries_below(const std::filesystem::path& folder);
 
+// The files missing, extra or different in an updated drive against one
+// written fresh at its version (" missing PATH", " differs PATH", " extra
+// PATH"); "" when equal. Left out: the flags of config.cfg, the index files
+// fetched from the server and the simulator's memory settings.
+std::string differences(const std::filesystem::path& drive, const std::filesystem::path& reference);
+
 // The service's temporary work folder of downloads.
 std::filesystem::path download_temp_folder();
 

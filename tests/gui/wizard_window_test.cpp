@@ -191,10 +191,15 @@ TEST_F(WizardWindow, NoPhoneShowsTheRetryPageWithItsIconAndAPluggedPhoneMovesOn)
     EXPECT_EQ(m_dialog->outcome(), 2);
 }
 
-TEST_F(WizardWindow, TryAgainOnTheRetryPageRunsTheFailedDownloadAgain) {
-    create_phone("p", "SN-1");
+// Each kind of item failing once: Try Again brings the card to the new
+// version whole, the items that had arrived included.
+class WindowTryAgain : public WizardWindow, public ::testing::WithParamInterface<FailsOnce> {};
+
+TEST_P(WindowTryAgain, OnTheRetryPageEndsCompleteOnlyWithTheWholeNewDriveOnTheCard) {
+    const fs::path card = create_phone("p", "SN-1");
+    const fs::path fresh = fresh_drive();
     write_simulation_profile("UpdateVers=0.0.0.1\n");
-    region_fault(2, "content-type:text/html,times:1");
+    fail_once(GetParam());
     start_wizard(settings());
     ASSERT_TRUE(wait_for_shown(WizardPage::UpdateAvailable));
     click(ui::kIdNext);
@@ -207,7 +212,12 @@ TEST_F(WizardWindow, TryAgainOnTheRetryPageRunsTheFailedDownloadAgain) {
     click(ui::kIdNext);
     ASSERT_TRUE(wait_until_ended());
     EXPECT_EQ(m_dialog->outcome(), 0);
+    EXPECT_EQ(differences(card, fresh), "");
+    EXPECT_EQ(map_version_on(card), L"1.1.7.0");
 }
+
+INSTANTIATE_TEST_SUITE_P(EachKindOfItem, WindowTryAgain, ::testing::ValuesIn(kFailsOnce),
+                         [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(WizardWindow, AFailedApplicationInstallShowsInstallingThenTheExitPageAndEndsWithItsCode) {
     // The phone asks the user to act, then refuses the installer: code 108.

@@ -170,15 +170,25 @@ TEST_F(TextWizardFlow, YesAfterTheUpdateFinishedBeneathTheQuestionExitsWithItsSu
     EXPECT_EQ(map_version_on(card), L"1.1.7.0");
 }
 
-TEST_F(TextWizardFlow, TryAgainTypedOnTheErrorPageRetriesTheUpdateToTheEnd) {
+// Each kind of item failing once: Try Again brings the card to the new
+// version whole, the items that had arrived included.
+class TextTryAgain : public TextWizardFlow, public ::testing::WithParamInterface<FailsOnce> {};
+
+TEST_P(TextTryAgain, TypedOnTheErrorPageEndsSuccessfulOnlyWithTheWholeNewDriveOnTheCard) {
     const fs::path card = create_phone("p", "SN-1");
-    region_fault(2, "content-type:text/html,times:1");
+    const fs::path fresh = fresh_drive();
+    fail_once(GetParam());
     const int status = run_text(
         {{"[Enter] Download", "d"}, {"[t] Try Again   [x] Exit", "t"}, {"[Enter] Exit", ""}});
     EXPECT_EQ(status, 0);
     EXPECT_NE(output().find("Error downloading and installing files."), std::string::npos);
     EXPECT_EQ(last_line(), "Update was successful!");
+    EXPECT_EQ(differences(card, fresh), "");
+    EXPECT_EQ(map_version_on(card), L"1.1.7.0");
 }
+
+INSTANTIATE_TEST_SUITE_P(EachKindOfItem, TextTryAgain, ::testing::ValuesIn(kFailsOnce),
+                         [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(TextWizardFlow, ExitTypedOnTheErrorPageEndsWithTheFailingCode) {
     create_phone("p", "SN-1");

@@ -61,6 +61,20 @@ ui::WizardSettings WizardFlow::settings() const {
     return result;
 }
 
+namespace {
+
+// What create_phone's card holds: three regions, the last two in a row, and every voice.
+constexpr std::size_t kCardRegions[] = {0, 2, 3};
+
+}  // namespace
+
+const FailsOnce kFailsOnce[4] = {
+    {"ARegionInTheMiddle", "R", 2},
+    {"TheLastRegion", "R", 3},
+    {"ACityIndex", "C", 0},
+    {"TheLastVoice", "v30_french", 0},
+};
+
 fs::path WizardFlow::create_phone(const std::string& name, const std::string& serial,
                                   const std::vector<std::string>& options,
                                   const std::string& mapVersion) {
@@ -68,16 +82,35 @@ fs::path WizardFlow::create_phone(const std::string& name, const std::string& se
                                     "--generation", "335",  "--name",  name};
     all.insert(all.end(), options.begin(), options.end());
     m_staging.create(name, all);
+    write_card(m_staging.memory(name, 'E'), mapVersion);
+    fs::rename(m_staging.folder() / name, m_farm.folder() / name);
+    return m_farm.memory(name, 'E');
+}
+
+void WizardFlow::write_card(const fs::path& folder, const std::string& mapVersion) {
     mapserver::DriveOptions drive;
     drive.content = world().content();
     drive.mapVersion = mapVersion;
-    for (std::size_t i : {0, 2, 3}) {
+    for (std::size_t i : kCardRegions) {
         drive.regions.push_back(std::to_string(world().world.regions[i].idid));
     }
     drive.voices = {"all"};
-    mapserver::write_drive(drive, m_staging.memory(name, 'E'));
-    fs::rename(m_staging.folder() / name, m_farm.folder() / name);
-    return m_farm.memory(name, 'E');
+    mapserver::write_drive(drive, folder);
+}
+
+fs::path WizardFlow::fresh_drive(const std::string& mapVersion) {
+    const fs::path folder = m_tmp.path() / ("fresh-" + mapVersion);
+    write_card(folder, mapVersion);
+    return folder;
+}
+
+void WizardFlow::fail_once(const FailsOnce& row) {
+    const std::string file =
+        row.archive == std::string("R") || row.archive == std::string("C")
+            ? row.archive + std::to_string(world().world.regions[row.region].idid)
+            : row.archive;
+    world().served().server().faults().add(
+        mapserver::parse_fault("*/" + file + ".zip=content-type:text/html,times:1"));
 }
 
 void WizardFlow::write_simulation_profile(const std::string& settings) {

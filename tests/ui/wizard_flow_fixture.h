@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <ostream>
 #include <string>
 
 #include "tests/devlinx/phone_farm.h"
@@ -13,6 +14,18 @@
 #include "ui/wizard/state_machine.h"
 
 namespace atlasync::testing {
+
+// One file of an update of WizardFlow::create_phone's card, of each kind of
+// item the card holds, that the server fails the first time it is asked for.
+struct FailsOnce {
+    const char* name;
+    const char* archive;  // "R" or "C": the region's own or its city index; else a file
+    std::size_t region;   // index of the region in the world
+};
+extern const FailsOnce kFailsOnce[4];
+inline void PrintTo(const FailsOnce& row, std::ostream* out) {
+    *out << row.name;
+}
 
 // The real machine, worker thread and service against a served world and the
 // phone simulator's farm, with a recording host. The test's thread is the
@@ -30,6 +43,10 @@ protected:
                                        const std::vector<std::string>& options = {},
                                        const std::string& mapVersion = "1.1.6.0");
     void write_simulation_profile(const std::string& settings);
+    // A drive written fresh at the version with what create_phone puts on a
+    // card: what an update of such a card must end equal to.
+    std::filesystem::path fresh_drive(const std::string& mapVersion = "1.1.7.0");
+    void write_card(const std::filesystem::path& folder, const std::string& mapVersion);
     // The map version the maps drive in the folder says it holds.
     static std::wstring map_version_on(const std::filesystem::path& card);
 
@@ -47,6 +64,8 @@ protected:
     std::vector<std::string> state_trace() const;
     // A region of the world held back (or failed) at the server, by rule.
     void region_fault(std::size_t index, const std::string& action);
+    // The server fails the first fetch of the row's file.
+    void fail_once(const FailsOnce& row);
     // Lets the answers held by "hold" faults go on.
     void release_held();
     // Whether the server has begun that many holds and holds an answer now;
