@@ -177,6 +177,10 @@ bool add_recorded_items(PhoneDrive& drive, UpdateRecord& record, std::vector<std
     }
     add_missing(regions, record.regions);
     add_missing(voices, record.voices);
+    // A list read before the record was carried over may name what the
+    // target no longer has.
+    regions = offered_ids(drive, regions, record.target, L"region");
+    voices = offered_ids(drive, voices, record.target, L"voice");
     return true;
 }
 

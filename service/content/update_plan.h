@@ -20,8 +20,9 @@ class PhoneDrive;
 [[nodiscard]] Result gather_update_contents(PhoneDrive& drive, UpdateRecord& record);
 
 // Adds the ids the drive's unfinished update names to the caller's, once
-// each, so that none drops out of a download; false when the drive records
-// no update (the record is then left as it was).
+// each, so that none drops out of a download, and leaves out those the
+// target's catalog lacks; false when the drive records no update (the ids
+// and the record are then left as they were).
 bool add_recorded_items(PhoneDrive& drive, UpdateRecord& record, std::vector<std::int32_t>& regions,
                         std::vector<std::int32_t>& voices);
 

@@ -11,6 +11,9 @@
 #include <csignal>
 #include <cstdlib>
 #include <functional>
+#include <iterator>
+#include <regex>
+#include <set>
 #include <thread>
 
 #include "mapserver/drive/drive_writer.h"
@@ -78,6 +81,20 @@ const Row kRows[] = {
     {"PhoneFull", "", Fault::PhoneFull, false, kResultPhoneFull, true},
     {"TemporaryFolderFull", "", Fault::TemporaryFolderFull, false, kResultDiskError, true},
 };
+
+// The archives the server sent whole in the log's lines [from, to).
+std::set<std::string> archives_sent(const std::vector<std::string>& log, std::size_t from,
+                                    std::size_t to) {
+    static const std::regex kSent(R"( GET (\S+\.zip) 200 \d+B \d+ms$)");
+    std::set<std::string> sent;
+    for (std::size_t i = from; i < to && i < log.size(); ++i) {
+        std::smatch match;
+        if (std::regex_search(log[i], match, kSent)) {
+            sent.insert(match[1].str());
+        }
+    }
+    return sent;
+}
 
 std::uint64_t bytes_below(const fs::path& folder) {
     std::uint64_t total = 0;
@@ -332,16 +349,61 @@ TEST_P(InterruptedUpdate, LeavesAnHonestDriveThatTheNextRunBringsToTheNewVersion
         EXPECT_EQ(snapshot(m_drivePath / "cities"), before);
     }
 
+    // What a kill leaves: the tool's work folder, and on the drive a file
+    // half written and a record being staged.
+    const fs::path partial = m_drivePath / "cities/diskcache/1/12345678.cdt.partial-4242-0";
+    const fs::path staging = m_drivePath / "cities/diskcache/update.new";
+    if (row.fault == Fault::ProcessKilled) {
+        EXPECT_GT(entries_below(download_temp_folder()), 0u);
+        write_file(partial, "half");
+        write_file(staging / "update.pending", "format:UPD");
+    }
+
     if (!m_initialized) {
         start_service(row);
     }
+    const std::size_t firstRunLines = world().served().log().size();
     EXPECT_EQ(update(), kResultOk);
     EXPECT_EQ(differences(m_drivePath, m_reference.path()), "");
+    if (row.fault == Fault::Cancel || row.fault == Fault::ProcessKilled ||
+        row.fault == Fault::PhoneUnplugged) {
+        // The run after goes on where this one stopped: of the items that had
+        // come whole, only the one fetched ahead of the last placed comes again.
+        const std::vector<std::string> log = world().served().log();
+        const auto first = archives_sent(log, 0, firstRunLines);
+        const auto again = archives_sent(log, firstRunLines, log.size());
+        std::vector<std::string> both;
+        std::set_intersection(first.begin(), first.end(), again.begin(), again.end(),
+                              std::back_inserter(both));
+        EXPECT_FALSE(first.empty());
+        EXPECT_LE(both.size(), 1u) << ::testing::PrintToString(both);
+    }
+    EXPECT_EQ(entries_below(download_temp_folder()), 0u);
+    EXPECT_FALSE(fs::exists(partial));
+    EXPECT_FALSE(fs::exists(staging));
     FileSystemWin files(to_wide(m_drivePath.string()));
     files.load_map_settings();
     EXPECT_EQ(files.map_settings()->map_version().to_text(), L"1.1.7.0");
     ASSERT_NE(maps_drive(), nullptr);
     EXPECT_EQ(select_phone_drive(maps_drive()->id()), kResultOk);
+}
+
+// The server moved on while the update was unfinished, and dropped a region
+// the record names: the update goes on to the version offered now.
+TEST_F(InterruptedUpdate, ARecordOfAVersionNoLongerOfferedIsCarriedOverAndCompletes) {
+    const Row row{"Cancel", kHeldBack, Fault::Cancel, false, kResultCancelled};
+    place_drive(row);
+    ASSERT_EQ(first_run(row), kResultCancelled);
+    const fs::path record = m_drivePath / "cities/diskcache/update.pending";
+    std::string text = read_file(record);
+    const std::string target = "map_version:1.1.7.0\n";
+    ASSERT_NE(text.find(target), std::string::npos) << text;
+    text.replace(text.find(target), target.size(), "map_version:1.1.6.9\n");
+    write_file(record, text + "region:999999\n");
+
+    EXPECT_EQ(update(), kResultOk);
+    EXPECT_EQ(differences(m_drivePath, m_reference.path()), "");
+    EXPECT_FALSE(fs::exists(record));
 }
 
 INSTANTIATE_TEST_SUITE_P(EachFault, InterruptedUpdate, ::testing::ValuesIn(kRows),
