@@ -2,6 +2,7 @@
 
 #include "service/content/content_text.h"
 #include "service/content/download_package.h"
+#include "service/content/drive_lock.h"
 #include "service/content/map_settings.h"
 #include "service/content/maps_bucket.h"
 #include "service/content/package_container.h"
@@ -31,6 +32,14 @@ PhoneDrive::~PhoneDrive() {
     m_mapContainer.reset();
     m_voiceContainer.reset();
     m_fileSystem->reserved_operation();
+}
+
+Result PhoneDrive::hold_update_lock() {
+    return m_updateLock != nullptr ? kResultOk : DriveUpdateLock::take(*this, m_updateLock);
+}
+
+void PhoneDrive::release_update_lock() {
+    m_updateLock.reset();
 }
 
 std::wstring PhoneDrive::name() const {

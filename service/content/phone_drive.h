@@ -15,6 +15,7 @@
 namespace MapsService {
 
 class DownloadPackage;
+class DriveUpdateLock;
 class FileSystem;
 class MapContainer;
 class MapSettings;
@@ -43,6 +44,12 @@ public:
     std::shared_ptr<const MapSettings> map_settings() const;
 
     bool connected() const { return m_connected; }
+
+    // Held from an update's first change on the drive to its end, so that no
+    // second update of the drive runs meanwhile: 0 (also when held already),
+    // 19 when another update holds the drive, 5 when no lock can be made.
+    [[nodiscard]] Result hold_update_lock();
+    void release_update_lock();
     void set_connected(bool value) { m_connected = value; }
     bool valid() const { return m_valid; }
     void set_valid(bool value) { m_valid = value; }
@@ -100,6 +107,7 @@ private:
     const std::int32_t m_id;
     Phone* m_phone;  // not owned
     std::unique_ptr<FileSystem> m_fileSystem;
+    std::unique_ptr<DriveUpdateLock> m_updateLock;
     std::atomic<bool> m_connected{false};
     std::atomic<bool> m_valid;
     std::atomic<bool> m_vendorDevice{false};

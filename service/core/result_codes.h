@@ -23,6 +23,8 @@ inline constexpr Result kResultWriteProtected = 13;
 inline constexpr Result kResultPhoneFull = 14;
 inline constexpr Result kResultDriveOffline = 15;
 inline constexpr Result kResultNoUpdateInfo = 16;
+// Another update of the drive is running, in this process or another.
+inline constexpr Result kResultDriveBusy = 19;
 // The drive's map version changed and its index files must be fetched again.
 inline constexpr Result kResultMapVersionChanged = 0x8001;
 

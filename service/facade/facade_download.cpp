@@ -88,6 +88,10 @@ Result download(const std::vector<std::int32_t>& regions, const std::vector<Voic
     if (result != kResultOk || drive == nullptr) {
         return result;
     }
+    result = drive->hold_update_lock();
+    if (result != kResultOk) {
+        return result;
+    }
     const CancellableOperation operation;
     try {
         Request request(*drive, regions, voices);
@@ -117,6 +121,7 @@ Result download(const std::vector<std::int32_t>& regions, const std::vector<Voic
         result = kResultFailed;
     }
     drive->maps_bucket().invalidate();
+    drive->release_update_lock();
     TraceInfo(L"download of %d items finished with ret=%d", static_cast<int>(regions.size()),
               result);
     return result;

@@ -151,9 +151,20 @@ Result update_maps_version() {
                    drive->name().c_str());
         return kResultDriveOffline;
     }
+    // Held until the download that follows ends; given up at once when the
+    // drive is left with nothing to finish.
+    Result result = drive->hold_update_lock();
+    if (result != kResultOk) {
+        return result;
+    }
     const CancellableOperation operation;
     VersionManager versions(*drive);
-    return versions.update_map_version(true);
+    result = versions.update_map_version(true);
+    UpdateRecord record;
+    if (result != kResultOk || read_update_record(*drive, record) == PendingUpdate::None) {
+        drive->release_update_lock();
+    }
+    return result;
 }
 
 Result delete_all_maps() {

@@ -388,6 +388,30 @@ TEST_P(InterruptedUpdate, LeavesAnHonestDriveThatTheNextRunBringsToTheNewVersion
     EXPECT_EQ(select_phone_drive(maps_drive()->id()), kResultOk);
 }
 
+// A volume unmounted midway leaves its empty mount point, a folder of this
+// computer's own disk: nothing of the update may land there.
+TEST_F(InterruptedUpdate, AVolumeUnmountedDuringTheUpdateLeavesNothingUnderItsMountPoint) {
+    const Row row{"Unmounted", kHeldBack, Fault::None, true, kResultPhoneFileSystem};
+    place_drive(row);
+    const fs::path mountPoint = m_tmp.path() / "mounted";
+    fs::create_directories(mountPoint);
+    // A mount namespace of this test's own: the threads started from here on see the mount.
+    if (::unshare(CLONE_NEWNS) != 0 ||
+        ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        ::mount(m_drivePath.c_str(), mountPoint.c_str(), nullptr, MS_BIND, nullptr) != 0) {
+        GTEST_SKIP() << "no bind mount can be made here";
+    }
+    m_drivePath = mountPoint;
+    add_fault(kHeldBack);
+    start_service(row);
+    const Result result = update_interrupted([&] {
+        EXPECT_EQ(::umount2(mountPoint.c_str(), MNT_DETACH), 0);
+        world().served().server().faults().release_held();
+    });
+    EXPECT_TRUE(result == kResultPhoneFileSystem || result == kResultDriveOffline) << result;
+    EXPECT_EQ(entries_below(mountPoint), 0u);
+}
+
 // The server moved on while the update was unfinished, and dropped a region
 // the record names: the update goes on to the version offered now.
 TEST_F(InterruptedUpdate, ARecordOfAVersionNoLongerOfferedIsCarriedOverAndCompletes) {

@@ -127,6 +127,36 @@ TEST_F(ToolEndToEnd, AnInterruptCancelsTheUpdateWithTwo) {
     EXPECT_NE(rest.find("finalize: 0"), std::string::npos) << rest;
 }
 
+// Two updates of one volume at once: the second stops before it changes
+// anything, and the first goes on to the end.
+TEST_F(ToolEndToEnd, ASecondUpdateOfAVolumeBeingUpdatedEndsWithNineteenAndChangesNothing) {
+    world().served().server().faults().add(mapserver::parse_fault(
+        "*/R" + std::to_string(world().world.regions[4].idid) + ".zip=hold"));
+    ChildProcess first(ATLASYNC_TOOL_PATH, arguments("update"));
+    std::string line;
+    do {
+        line = first.read_line();
+    } while (!line.empty() && line.find("download ITEM_FINISHED") == std::string::npos);
+    ASSERT_FALSE(line.empty()) << "the update ended before its first item finished";
+    // The first update waits for its held archive: the volume stays as it is.
+    const auto before = snapshot(m_volume);
+    std::vector<std::string> args = {"-c", "exec \"$0\" \"$@\" 2>&1", ATLASYNC_TOOL_PATH};
+    for (const std::string& arg : arguments("update")) {
+        args.push_back(arg);
+    }
+    std::string output;
+    EXPECT_EQ(run_program("/bin/sh", args, &output), 19) << output;
+    EXPECT_NE(output.find("update_maps_version: another update of this drive is running"),
+              std::string::npos)
+        << output;
+    EXPECT_EQ(snapshot(m_volume), before);
+
+    world().served().server().faults().release_held();
+    const std::string rest = first.read_all();
+    EXPECT_EQ(first.wait(), 0) << rest;
+    EXPECT_EQ(volume_version(), L"1.1.7.0");
+}
+
 TEST_F(ToolEndToEnd, CheckAsJsonIsOneDocumentOfDriveVersionsSizeAndSteps) {
     const nlohmann::json document = run_json("check", 0);
     EXPECT_EQ(document.at("result"), 0);

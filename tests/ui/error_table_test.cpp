@@ -9,7 +9,7 @@
 using namespace atlasync::ui;
 
 TEST(ErrorTable, CodesWithoutARowGiveTheUnknownFailureTextAndNoRetry) {
-    for (const int code : {0, 8, 19, 99, 115, -1, 0x8001}) {
+    for (const int code : {0, 8, 20, 99, 115, -1, 0x8001}) {
         EXPECT_EQ(error_text(code), L"Unknown failure (" + std::to_wstring(code) + L").") << code;
         EXPECT_FALSE(retryable(code)) << code;
         EXPECT_EQ(find_error_row(code), nullptr) << code;
@@ -36,6 +36,9 @@ TEST(ErrorTable, RowsGiveTheirTextWithTheCodeAndTheirRetryMark) {
          L"Your phone is busy with installing an application (109). Please wait until the "
          L"installation is ready, and then try again."},
         {113, 159, false, L"Installation failed (113 - 0x80600004)"},
+        {19, 166, true,
+         L"Another update of this drive is running (19). Wait until it has finished, then try "
+         L"again."},
     };
     for (const auto& c : cases) {
         const ErrorRow* row = find_error_row(c.code);
@@ -56,7 +59,7 @@ TEST(ErrorTable, EveryRowHasABuiltInTextWithThePlaceholder) {
             EXPECT_NE(std::wstring(builtin).find(L"%1"), std::wstring::npos) << code;
         }
     }
-    EXPECT_EQ(rows, 32);
+    EXPECT_EQ(rows, 33);
 }
 
 TEST(ErrorTable, TextsFollowTheLanguageModuleInUse) {

@@ -125,6 +125,9 @@ bool ServiceSession::report(const char* step, Result result) {
     if (succeeded(result)) {
         return true;
     }
+    if (result == kResultDriveBusy) {
+        std::fprintf(stderr, "atlasync-tool: %s: another update of this drive is running\n", step);
+    }
     if (m_firstFailure == kResultOk) {
         m_firstFailure = result;
     }

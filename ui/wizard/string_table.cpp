@@ -116,6 +116,9 @@ constexpr BuiltinText kBuiltinTexts[] = {
     {163, L" Estimated time: <font color=\"blue\">%1 Minutes"},
     {164, L" Estimated time: <font color=\"blue\">%1 Seconds"},
     {165, L"The installer is not supported by your phone (%1)."},
+    {166,
+     L"Another update of this drive is running (%1). Wait until it has finished, then try "
+     L"again."},
     // Pages and dialogs, by template and control.
     {page(129, 0), L"Welcome to Atlasync"},
     {page(129, 1002), L"Select your preferred language for the Updater:"},
