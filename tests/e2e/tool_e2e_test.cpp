@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <csignal>
 #include <fstream>
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
@@ -42,6 +43,20 @@ protected:
                 m_volume.string()};
     }
     int world_port() const { return m_world->served().port(); }
+
+    // An update whose second region's archive is held back, once it has
+    // placed its first item; null when it ended before.
+    std::unique_ptr<ChildProcess> update_held_after_its_first_item() {
+        world().served().server().faults().add(mapserver::parse_fault(
+            "*/R" + std::to_string(world().world.regions[4].idid) + ".zip=hold"));
+        auto tool = std::make_unique<ChildProcess>(ATLASYNC_TOOL_PATH, arguments("update"));
+        std::string line;
+        do {
+            line = tool->read_line();
+        } while (!line.empty() && line.find("download ITEM_FINISHED") == std::string::npos);
+        EXPECT_FALSE(line.empty()) << "the update ended before its first item finished";
+        return line.empty() ? nullptr : std::move(tool);
+    }
 
     // Runs the tool with --json; stdout must be one JSON document, stderr JSON lines.
     nlohmann::json run_json(const std::string& command, int expectedStatus,
@@ -111,17 +126,11 @@ TEST_F(ToolEndToEnd, UpdateBringsTheVolumeToTheServersVersionPrintingProgressLin
 }
 
 TEST_F(ToolEndToEnd, AnInterruptCancelsTheUpdateWithTwo) {
-    world().served().server().faults().add(mapserver::parse_fault(
-        "*/R" + std::to_string(world().world.regions[4].idid) + ".zip=hold"));
-    ChildProcess tool(ATLASYNC_TOOL_PATH, arguments("update"));
-    std::string line;
-    do {
-        line = tool.read_line();
-    } while (!line.empty() && line.find("download ITEM_FINISHED") == std::string::npos);
-    ASSERT_FALSE(line.empty()) << "the update ended before its first item finished";
-    tool.kill(SIGINT);
-    const std::string rest = tool.read_all();
-    EXPECT_EQ(tool.wait(), 2) << rest;
+    const auto tool = update_held_after_its_first_item();
+    ASSERT_NE(tool, nullptr);
+    tool->kill(SIGINT);
+    const std::string rest = tool->read_all();
+    EXPECT_EQ(tool->wait(), 2) << rest;
     EXPECT_NE(rest.find("Interrupted: cancelling."), std::string::npos) << rest;
     EXPECT_NE(rest.find("download: 2"), std::string::npos) << rest;
     EXPECT_NE(rest.find("finalize: 0"), std::string::npos) << rest;
@@ -130,14 +139,8 @@ TEST_F(ToolEndToEnd, AnInterruptCancelsTheUpdateWithTwo) {
 // Two updates of one volume at once: the second stops before it changes
 // anything, and the first goes on to the end.
 TEST_F(ToolEndToEnd, ASecondUpdateOfAVolumeBeingUpdatedEndsWithNineteenAndChangesNothing) {
-    world().served().server().faults().add(mapserver::parse_fault(
-        "*/R" + std::to_string(world().world.regions[4].idid) + ".zip=hold"));
-    ChildProcess first(ATLASYNC_TOOL_PATH, arguments("update"));
-    std::string line;
-    do {
-        line = first.read_line();
-    } while (!line.empty() && line.find("download ITEM_FINISHED") == std::string::npos);
-    ASSERT_FALSE(line.empty()) << "the update ended before its first item finished";
+    const auto first = update_held_after_its_first_item();
+    ASSERT_NE(first, nullptr);
     // The first update waits for its held archive: the volume stays as it is.
     const auto before = snapshot(m_volume);
     std::vector<std::string> args = {"-c", "exec \"$0\" \"$@\" 2>&1", ATLASYNC_TOOL_PATH};
@@ -152,8 +155,8 @@ TEST_F(ToolEndToEnd, ASecondUpdateOfAVolumeBeingUpdatedEndsWithNineteenAndChange
     EXPECT_EQ(snapshot(m_volume), before);
 
     world().served().server().faults().release_held();
-    const std::string rest = first.read_all();
-    EXPECT_EQ(first.wait(), 0) << rest;
+    const std::string rest = first->read_all();
+    EXPECT_EQ(first->wait(), 0) << rest;
     EXPECT_EQ(volume_version(), L"1.1.7.0");
 }
 
