@@ -175,12 +175,12 @@ bool add_recorded_items(PhoneDrive& drive, UpdateRecord& record, std::vector<std
         read_update_record(drive, record) != PendingUpdate::Recorded) {
         return false;
     }
-    add_missing(regions, record.regions);
-    add_missing(voices, record.voices);
     // A list read before the record was carried over may name what the
-    // target no longer has.
+    // target no longer has; the record's own ids are never left out.
     regions = offered_ids(drive, regions, record.target, L"region");
     voices = offered_ids(drive, voices, record.target, L"voice");
+    add_missing(regions, record.regions);
+    add_missing(voices, record.voices);
     return true;
 }
 
@@ -190,12 +190,15 @@ Result finish_update(PhoneDrive& drive, const std::vector<std::int32_t>& wanted)
         read_update_record(drive, record) != PendingUpdate::Recorded) {
         return kResultOk;
     }
-    const auto missing = std::find_if(wanted.begin(), wanted.end(),
-                                      [&record](std::int32_t id) { return !record.is_placed(id); });
-    if (missing != wanted.end()) {
-        TraceError(L"update of drive %s stays unfinished: item %d is not on the drive",
-                   drive.name().c_str(), *missing);
-        return kResultFailed;
+    const std::vector<std::int32_t>* const lists[] = {&wanted, &record.regions, &record.voices};
+    for (const std::vector<std::int32_t>* ids : lists) {
+        const auto missing = std::find_if(
+            ids->begin(), ids->end(), [&record](std::int32_t id) { return !record.is_placed(id); });
+        if (missing != ids->end()) {
+            TraceError(L"update of drive %s stays unfinished: item %d is not on the drive",
+                       drive.name().c_str(), *missing);
+            return kResultFailed;
+        }
     }
     Result result = edit_map_settings(drive.file_system(), [&record](MapSettings& edited) {
         return edited.config_file().set_map_version(record.target);

@@ -20,9 +20,9 @@ class PhoneDrive;
 [[nodiscard]] Result gather_update_contents(PhoneDrive& drive, UpdateRecord& record);
 
 // Adds the ids the drive's unfinished update names to the caller's, once
-// each, so that none drops out of a download, and leaves out those the
-// target's catalog lacks; false when the drive records no update (the ids
-// and the record are then left as they were).
+// each, so that none drops out of a download; of the caller's, those the
+// loaded catalog lacks are left out. False when the drive records no update
+// (the ids and the record are then left as they were).
 bool add_recorded_items(PhoneDrive& drive, UpdateRecord& record, std::vector<std::int32_t>& regions,
                         std::vector<std::int32_t>& voices);
 
@@ -35,10 +35,10 @@ bool add_recorded_items(PhoneDrive& drive, UpdateRecord& record, std::vector<std
                                        const DeletePackage& wipe);
 
 // After a download that placed every item it fetched: when the drive's
-// recorded update notes every wanted item (regions, voices, add-ons) as
-// placed, its target goes into config.cfg and the record goes, in that
-// order. 0 also when the drive records no update; 1 when the record still
-// misses an item, as such a drive is not up to date.
+// recorded update notes every wanted item (regions, voices, add-ons) and
+// every one of its own regions and voices as placed, its target goes into config.cfg and the record
+// goes, in that order. 0 also when the drive records no update; 1 when the record still misses an
+// item, as such a drive is not up to date.
 [[nodiscard]] Result finish_update(PhoneDrive& drive, const std::vector<std::int32_t>& wanted);
 
 }  // namespace MapsService

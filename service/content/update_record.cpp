@@ -47,6 +47,9 @@ std::string UpdateRecord::encode() const {
     for (std::int32_t id : placed) {
         text += "placed:" + std::to_string(id) + "\n";
     }
+    if (wiped) {
+        text += "wiped:1\n";
+    }
     return text;
 }
 
@@ -84,6 +87,8 @@ std::optional<UpdateRecord> UpdateRecord::decode(std::string_view text) {
             record.voices.push_back(id);
         } else if (key == "placed" && parse_id(value, id)) {
             record.placed.push_back(id);
+        } else if (key == "wiped" && value == "1") {
+            record.wiped = true;
         } else {
             return std::nullopt;
         }
@@ -129,6 +134,12 @@ Result write_update_record(PhoneDrive& drive, const UpdateRecord& record) {
     const std::wstring folder = diskcache_folder(drive);
     const std::wstring staging = join_path(folder, kStagingFolder);
     const std::string text = record.encode();
+    // Made only inside a disk cache that is there: a volume unmounted
+    // meanwhile leaves a folder of this computer's own disk in its place.
+    if (!files.directory_exists(folder)) {
+        TraceError(L"update record not written: %s is gone", folder.c_str());
+        return kResultPhoneFileSystem;
+    }
     Result result = files.create_directory(staging);
     if (result == kResultOk) {
         result = files.write_file(join_path(staging, UpdateRecord::kFileName), text.data(),

@@ -26,12 +26,15 @@ struct UpdateRecord {
     // Catalog items (regions, voices, their add-ons) whose last file is on
     // the drive: an update that resumes fetches only the others.
     std::vector<std::int32_t> placed;
+    // The update's wipe of the old maps and voices ran to its end: only then
+    // may an update resume instead of wiping again.
+    bool wiped = false;
 
     bool is_placed(std::int32_t id) const;
 
     // "format:UPDATE", "map_version:a.b.c.d", then one "region:ID", one
-    // "voice:ID" and one "placed:ID" line each, "\n" line ends: the quota
-    // file's way of writing.
+    // "voice:ID" and one "placed:ID" line each, and "wiped:1" once the wipe
+    // ended, "\n" line ends: the quota file's way of writing.
     std::string encode() const;
     // Nothing when the text is not a whole record.
     static std::optional<UpdateRecord> decode(std::string_view text);

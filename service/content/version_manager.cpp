@@ -170,7 +170,8 @@ Result VersionManager::UpdateMapsVersion(const VersionInfo& target) {
     UpdateRecord record;
     record.target = target;
     Result result = kResultOk;
-    if (read_update_record(m_drive, record) == PendingUpdate::Recorded && record.target == target) {
+    if (read_update_record(m_drive, record) == PendingUpdate::Recorded && record.target == target &&
+        record.wiped) {
         // The drive holds part of this very update: it goes on from there,
         // and what it placed stays.
         TraceInfo(L"update to %s resumed: %d items are on the drive", target.to_text().c_str(),
@@ -216,15 +217,25 @@ Result VersionManager::wipe_for_update(UpdateRecord& record) {
     result = m_drive.maps_bucket().run_delete(wipe);
     if (result != kResultOk) {
         TraceError("wipe before the update ended with %d: the map version stays", result);
+        return result;
     }
-    return result;
+    record.wiped = true;
+    return write_update_record(m_drive, record);
 }
 
 Result VersionManager::record_update() {
     UpdateRecord record;
-    if (m_drive.map_settings() == nullptr ||
-        read_update_record(m_drive, record) == PendingUpdate::Recorded) {
+    if (m_drive.map_settings() == nullptr) {
         return kResultOk;
+    }
+    if (read_update_record(m_drive, record) == PendingUpdate::Recorded) {
+        // What the update placed goes with this wipe: it starts over.
+        if (record.placed.empty() && !record.wiped) {
+            return kResultOk;
+        }
+        record.placed.clear();
+        record.wiped = false;
+        return write_update_record(m_drive, record);
     }
     bool forced = false;
     Result result = requested_version(record.target, forced);

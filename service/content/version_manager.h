@@ -34,7 +34,8 @@ public:
     // again: the download goes on with the items it has not placed.
     [[nodiscard]] Result UpdateMapsVersion(const VersionInfo& target);
     // Records an update to the server's version before a wipe that does not
-    // come through UpdateMapsVersion; 0 when the drive holds a record already.
+    // come through UpdateMapsVersion. A record the drive holds already keeps
+    // its target and ids, but what it noted as placed and wiped goes.
     [[nodiscard]] Result record_update();
     [[nodiscard]] Result download_cachedat_header();
     [[nodiscard]] Result download_category_tree();

@@ -151,19 +151,27 @@ Result update_maps_version() {
                    drive->name().c_str());
         return kResultDriveOffline;
     }
-    // Held until the download that follows ends; given up at once when the
-    // drive is left with nothing to finish.
+    // Held until the download that follows ends; given up at once, also
+    // when an exception goes by, unless the drive is left with an update to finish.
     Result result = drive->hold_update_lock();
     if (result != kResultOk) {
         return result;
     }
+    bool keepLock = false;
+    struct Release {
+        PhoneDrive& drive;
+        const bool& keep;
+        ~Release() {
+            if (!keep) {
+                drive.release_update_lock();
+            }
+        }
+    } release{*drive, keepLock};
     const CancellableOperation operation;
     VersionManager versions(*drive);
     result = versions.update_map_version(true);
     UpdateRecord record;
-    if (result != kResultOk || read_update_record(*drive, record) == PendingUpdate::None) {
-        drive->release_update_lock();
-    }
+    keepLock = result == kResultOk && read_update_record(*drive, record) != PendingUpdate::None;
     return result;
 }
 
@@ -175,8 +183,13 @@ Result delete_all_maps() {
     if (precondition != kResultOk || drive == nullptr) {
         return precondition;
     }
+    // Another update of the drive must not find its maps gone.
+    Result result = drive->hold_update_lock();
+    if (result != kResultOk) {
+        return result;
+    }
     const CancellableOperation operation;
-    Result result = record_before_wipe(*drive);
+    result = record_before_wipe(*drive);
     if (result != kResultOk) {
         return result;
     }
@@ -197,8 +210,13 @@ Result delete_all_voices() {
     if (precondition != kResultOk || drive == nullptr) {
         return precondition;
     }
+    // Another update of the drive must not find its maps gone.
+    Result result = drive->hold_update_lock();
+    if (result != kResultOk) {
+        return result;
+    }
     const CancellableOperation operation;
-    Result result = record_before_wipe(*drive);
+    result = record_before_wipe(*drive);
     if (result == kResultOk) {
         result = drive->maps_bucket().delete_all_voices();
     }

@@ -13,16 +13,19 @@ TEST(UpdateRecord, WrittenRecordReadsBackWhole) {
     record.regions = {1100001, 1100003};
     record.voices = {3001};
     record.placed = {1100003, 2100003};
+    record.wiped = true;
     const std::string text = record.encode();
     EXPECT_EQ(text,
               "format:UPDATE\nmap_version:1.1.7.0\nregion:1100001\nregion:1100003\nvoice:3001\n"
-              "placed:1100003\nplaced:2100003\n");
+              "placed:1100003\nplaced:2100003\nwiped:1\n");
     const auto read = UpdateRecord::decode(text);
     ASSERT_TRUE(read.has_value());
     EXPECT_EQ(read->target, record.target);
     EXPECT_EQ(read->regions, record.regions);
     EXPECT_EQ(read->voices, record.voices);
     EXPECT_EQ(read->placed, record.placed);
+    EXPECT_TRUE(read->wiped);
+    EXPECT_FALSE(UpdateRecord::decode("format:UPDATE\nmap_version:1.1.7.0\n")->wiped);
     EXPECT_TRUE(read->is_placed(2100003));
     EXPECT_FALSE(read->is_placed(1100001));
 }

@@ -242,12 +242,18 @@ protected:
         return result;
     }
 
+    // A mount namespace of this test's own: the threads started from here on
+    // see what the test mounts.
+    static bool mounts_of_our_own() {
+        return ::unshare(CLONE_NEWNS) == 0 &&
+               ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+    }
+
     // A temporary folder a few kilobytes small, mounted for this test only.
     bool use_small_temporary_folder() {
         const fs::path folder = m_tmp.path() / "small";
         fs::create_directories(folder);
-        if (::unshare(CLONE_NEWNS) != 0 ||
-            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        if (!mounts_of_our_own() ||
             ::mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=8k,mode=0700") != 0) {
             return false;
         }
@@ -377,6 +383,9 @@ TEST_P(InterruptedUpdate, LeavesAnHonestDriveThatTheNextRunBringsToTheNewVersion
                               std::back_inserter(both));
         EXPECT_FALSE(first.empty());
         EXPECT_LE(both.size(), 1u) << ::testing::PrintToString(both);
+        // The first region was on the drive before the run was cut short.
+        EXPECT_EQ(again.count("/maps/regions/" + archive_of_region(0)), 0u)
+            << ::testing::PrintToString(again);
     }
     EXPECT_EQ(entries_below(download_temp_folder()), 0u);
     EXPECT_FALSE(fs::exists(partial));
@@ -395,9 +404,7 @@ TEST_F(InterruptedUpdate, AVolumeUnmountedDuringTheUpdateLeavesNothingUnderItsMo
     place_drive(row);
     const fs::path mountPoint = m_tmp.path() / "mounted";
     fs::create_directories(mountPoint);
-    // A mount namespace of this test's own: the threads started from here on see the mount.
-    if (::unshare(CLONE_NEWNS) != 0 ||
-        ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+    if (!mounts_of_our_own() ||
         ::mount(m_drivePath.c_str(), mountPoint.c_str(), nullptr, MS_BIND, nullptr) != 0) {
         GTEST_SKIP() << "no bind mount can be made here";
     }

@@ -44,11 +44,12 @@ protected:
     }
     int world_port() const { return m_world->served().port(); }
 
-    // An update whose second region's archive is held back, once it has
-    // placed its first item; null when it ended before.
+    // An update whose second region's archive is held back (only its first
+    // fetch: a second update is not held), once it has placed its first item;
+    // null when it ended before.
     std::unique_ptr<ChildProcess> update_held_after_its_first_item() {
         world().served().server().faults().add(mapserver::parse_fault(
-            "*/R" + std::to_string(world().world.regions[4].idid) + ".zip=hold"));
+            "*/R" + std::to_string(world().world.regions[4].idid) + ".zip=hold,times:1"));
         auto tool = std::make_unique<ChildProcess>(ATLASYNC_TOOL_PATH, arguments("update"));
         std::string line;
         do {
