@@ -57,7 +57,8 @@ std::wstring update_record_path(PhoneDrive& drive);
 // 0 also when there is none.
 [[nodiscard]] Result remove_update_record(PhoneDrive& drive);
 // What an update cut short leaves in the disk cache: the record's staging
-// folder and the files that were being written ("NAME.partial-PID-N").
+// folder and the files that were being written ("NAME.partial-PID-N", also
+// on a card that was once updated as a USB volume).
 void clear_update_leftovers(PhoneDrive& drive);
 
 }  // namespace MapsService

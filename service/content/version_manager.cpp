@@ -166,12 +166,14 @@ Result VersionManager::UpdateMapsVersion(const VersionInfo& target) {
     if (m_drive.map_settings() == nullptr) {
         return kResultFailed;
     }
-    clear_update_leftovers(m_drive);
     UpdateRecord record;
-    record.target = target;
+    const PendingUpdate pending = read_update_record(m_drive, record);
+    // Only an update cut short leaves files half written.
+    if (pending != PendingUpdate::None) {
+        clear_update_leftovers(m_drive);
+    }
     Result result = kResultOk;
-    if (read_update_record(m_drive, record) == PendingUpdate::Recorded && record.target == target &&
-        record.wiped) {
+    if (pending == PendingUpdate::Recorded && record.target == target && record.wiped) {
         // The drive holds part of this very update: it goes on from there,
         // and what it placed stays.
         TraceInfo(L"update to %s resumed: %d items are on the drive", target.to_text().c_str(),
