@@ -260,8 +260,10 @@ Result DownloadPackage::copy_file(const std::wstring& relativePath, const std::w
 bool DownloadPackage::drive_present() {
     const std::shared_ptr<const MapSettings> settings = m_drive.map_settings();
     const std::wstring diskcache =
-        join_path(m_fileSystem.get_root_directory().path(), settings->diskcache());
-    if (m_fileSystem.directory_exists(diskcache)) {
+        settings != nullptr
+            ? join_path(m_fileSystem.get_root_directory().path(), settings->diskcache())
+            : L"";
+    if (settings != nullptr && m_fileSystem.directory_exists(diskcache)) {
         return true;
     }
     TraceError(L"disk cache %s of drive %s is gone: nothing more is written", diskcache.c_str(),
@@ -546,8 +548,11 @@ Result DownloadPackage::download() {
     OnDownloadProgress(PACKAGE_FINISHED, result, 0, m_bytesDone,
                        percent_of(m_bytesDone, m_totalBytes), m_written,
                        percent_of(m_written, m_totalWrite));
-    const Result answer =
-        result != kResultOk && !m_drive.usable() ? kResultPhoneFileSystem : result;
+    // A phone pulled a moment ago may not be known as gone yet: a copy that
+    // failed on it must not read as a full phone.
+    const bool gone = !m_drive.usable() ||
+                      (result != kResultCancelled && result != kResultOk && !drive_present());
+    const Result answer = result != kResultOk && gone ? kResultPhoneFileSystem : result;
     TraceInfo(L"finished download: %s ret=%d", m_drive.name().c_str(), answer);
     TraceInfo("total downloaded: %llu  total written to target: %llu",
               static_cast<unsigned long long>(m_bytesDone),

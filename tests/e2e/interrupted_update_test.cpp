@@ -294,6 +294,9 @@ protected:
                 const fs::path away = m_farm.outside() / "p";
                 fs::create_directories(m_farm.outside());
                 result = update_interrupted([&] { fs::rename(m_farm.folder() / "p", away); });
+                // Back only once the service has seen it go: a drive it still
+                // lists as there would be gone under the next run.
+                EXPECT_TRUE(eventually([] { return maps_drive() == nullptr; }));
                 fs::rename(away, m_farm.folder() / "p");
                 EXPECT_TRUE(eventually([] { return maps_drive() != nullptr; }));
             } else {
