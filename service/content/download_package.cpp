@@ -258,12 +258,8 @@ Result DownloadPackage::copy_file(const std::wstring& relativePath, const std::w
 }
 
 bool DownloadPackage::drive_present() {
-    const std::shared_ptr<const MapSettings> settings = m_drive.map_settings();
-    const std::wstring diskcache =
-        settings != nullptr
-            ? join_path(m_fileSystem.get_root_directory().path(), settings->diskcache())
-            : L"";
-    if (settings != nullptr && m_fileSystem.directory_exists(diskcache)) {
+    const std::wstring diskcache = diskcache_folder(m_drive);
+    if (m_drive.map_settings() != nullptr && m_fileSystem.directory_exists(diskcache)) {
         return true;
     }
     TraceError(L"disk cache %s of drive %s is gone: nothing more is written", diskcache.c_str(),

@@ -23,13 +23,13 @@ bool parse_id(std::string_view text, std::int32_t& id) {
     return error == std::errc() && end == text.data() + text.size();
 }
 
+}  // namespace
+
 std::wstring diskcache_folder(PhoneDrive& drive) {
     const std::shared_ptr<const MapSettings> settings = drive.map_settings();
     return join_path(drive.file_system().get_root_directory().path(),
                      settings != nullptr ? settings->diskcache() : L"");
 }
-
-}  // namespace
 
 bool UpdateRecord::is_placed(std::int32_t id) const {
     return std::find(placed.begin(), placed.end(), id) != placed.end();

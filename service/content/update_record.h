@@ -46,8 +46,9 @@ enum class PendingUpdate {
     Unreadable,  // a record that cannot be read: an update is due all the same
 };
 
-// Drive paths of the record and of the folder it is staged in before it
-// takes its place.
+// The drive's disk cache folder, where the record lives beside config.cfg.
+std::wstring diskcache_folder(PhoneDrive& drive);
+// Drive path of the record.
 std::wstring update_record_path(PhoneDrive& drive);
 
 [[nodiscard]] PendingUpdate read_update_record(PhoneDrive& drive, UpdateRecord& record);
