@@ -355,6 +355,22 @@ Result DownloadPackage::unpack(const std::wstring& archive, std::uint64_t& bytes
     }
 }
 
+Result DownloadPackage::check_item_room(const URLInfo& item, const std::wstring& archive) {
+    const std::int64_t free = m_fileSystem.free_space_bytes();
+    if (free < 0) {
+        return kResultOk;  // unknown: a copy that does not fit fails on its own
+    }
+    const std::uint64_t unit = m_fileSystem.allocation_unit();
+    const std::uint64_t needed = uncompressed_size(archive, unit);
+    if (needed <= static_cast<std::uint64_t>(free)) {
+        return kResultOk;
+    }
+    TraceError(L"no room for item %d on drive %s: %llu bytes free, %llu needed in units of %llu",
+               item.id, m_drive.name().c_str(), static_cast<unsigned long long>(free),
+               static_cast<unsigned long long>(needed), static_cast<unsigned long long>(unit));
+    return kResultPhoneFull;
+}
+
 Result DownloadPackage::unpack_archive(const URLInfo& item, const std::wstring& archive) {
     if (item.contentSize == 0) {
         m_totalWrite += uncompressed_size(archive);
@@ -363,7 +379,12 @@ Result DownloadPackage::unpack_archive(const URLInfo& item, const std::wstring& 
                     percent_of(m_written, m_totalWrite));
     m_itemWriteStart = m_written;
     std::uint64_t bytesWritten = 0;
-    const Result result = unpack(archive, bytesWritten);
+    // The archive tells each file's size: a drive without the room ends the
+    // update as full before the item is half placed.
+    Result result = check_item_room(item, archive);
+    if (result == kResultOk) {
+        result = unpack(archive, bytesWritten);
+    }
     m_written += bytesWritten;
     OnUnzipProgress(ITEM_FINISHED, result, item.id, bytesWritten,
                     percent_of(bytesWritten, item.contentSize), m_written,

@@ -109,6 +109,9 @@ private:
                                     std::optional<Fetched>& ahead);
     [[nodiscard]] Result place_file(const URLInfo& item, const std::wstring& localFile);
     [[nodiscard]] Result unpack_archive(const URLInfo& item, const std::wstring& archive);
+    // 14 when the drive tells its free room and the archive's files, each in
+    // whole allocation units, do not fit in it.
+    [[nodiscard]] Result check_item_room(const URLInfo& item, const std::wstring& archive);
     [[nodiscard]] Result unpack(const std::wstring& archive, std::uint64_t& bytesWritten);
     [[nodiscard]] Result copy_plain_file(const URLInfo& item, const std::wstring& localFile);
     [[nodiscard]] Result copy_file(const std::wstring& relativePath, const std::wstring& localFile);

@@ -72,15 +72,80 @@ Result carry_over(PhoneDrive& drive, const UpdateRecord& recorded, UpdateRecord&
     return kResultOk;
 }
 
-Result check_room(PhoneDrive& drive, const DownloadPackage& package, std::uint64_t freed) {
-    const std::uint64_t needed = package.total_bytes_to_write();
-    const std::int64_t free = drive.file_system().free_space_bytes();
-    if (free >= 0 && static_cast<std::uint64_t>(free) + freed < needed) {
+// Room the wipe's item frees where files take whole units; folders that stay count nothing.
+Result freed_room(FileSystem& files, const DeletePackage::Item& item, std::uint64_t unit,
+                  std::uint64_t& freed) {
+    freed = 0;
+    if (item.kind == DeleteKind::File) {
+        freed = files.file_exists(item.path) ? allocated_bytes(item.size, unit) : 0;
+        return kResultOk;
+    }
+    if (!files.directory_exists(item.path)) {
+        return kResultOk;
+    }
+    if (item.kind != DeleteKind::TileFolder) {
+        const Result result = files.get_allocated_size(item.path, freed);
+        if (result == kResultOk && item.kind == DeleteKind::EmptyFolder) {
+            freed -= std::min(freed, allocated_bytes(1, unit));
+        }
+        return result;
+    }
+    std::vector<DirectoryEntry> subfolders;
+    if (files.fetch_sub_directories(item.path, subfolders) != kResultOk) {
+        return kResultFailed;
+    }
+    std::vector<std::wstring> folders{item.path};
+    for (const DirectoryEntry& folder : subfolders) {
+        folders.push_back(folder.path());
+    }
+    for (const std::wstring& folder : folders) {
+        std::vector<std::pair<std::wstring, std::uint64_t>> found;
+        if (files.fetch_files(folder, found) != kResultOk) {
+            return kResultFailed;
+        }
+        for (const auto& file : found) {
+            freed += allocated_bytes(file.second, unit);
+        }
+    }
+    return kResultOk;
+}
+
+// Whether the drive can take the update once the wipe ran. Files take whole
+// allocation units: the new files are taken to lose as much to rounding as
+// the old ones they replace, and every item adds a folder or an index entry;
+// the record, its staging folder, config.cfg's new copy and a work copy come on top.
+Result check_room(PhoneDrive& drive, const DownloadPackage& package, const DeletePackage& wipe) {
+    FileSystem& files = drive.file_system();
+    const std::uint64_t unit = files.allocation_unit();
+    std::uint64_t freed = 0;
+    std::uint64_t freedBytes = 0;
+    for (const DeletePackage::Item& item : wipe.items()) {
+        std::uint64_t room = 0;
+        const Result result = freed_room(files, item, unit, room);
+        if (result != kResultOk) {
+            TraceError(L"room of %s not read (%d): nothing is deleted", item.path.c_str(), result);
+            return kResultPhoneFileSystem;
+        }
+        freed += room;
+        freedBytes += item.size;
+    }
+    constexpr std::uint64_t kFilesBesideItems = 4;
+    std::uint64_t needed = (freed - std::min(freed, freedBytes)) +
+                           allocated_bytes(1, unit) * (package.items().size() + kFilesBesideItems);
+    for (const URLInfo& item : package.items()) {
+        // An item without an announced size unpacks to at least its archive's bytes.
+        needed += allocated_bytes(item.contentSize != 0 ? item.contentSize : item.byteSize, unit);
+    }
+    const std::int64_t free = files.free_space_bytes();
+    if (free < 0) {
+        TraceWarning(L"room on drive %s unknown: the update goes on without its room check",
+                     drive.name().c_str());
+    } else if (static_cast<std::uint64_t>(free) + freed < needed) {
         TraceError(
             L"no room for the update on drive %s: %llu bytes free, %llu freed by the wipe, "
-            L"%llu needed",
+            L"%llu needed in units of %llu bytes",
             drive.name().c_str(), static_cast<Bytes>(free), static_cast<Bytes>(freed),
-            static_cast<Bytes>(needed));
+            static_cast<Bytes>(needed), static_cast<Bytes>(unit));
         return kResultPhoneFull;
     }
     // One item is placed while the next downloads: two at a time on the PC.
@@ -152,17 +217,13 @@ Result check_update_room(PhoneDrive& drive, const UpdateRecord& record, const De
                    record.target.to_text().c_str(), result);
         return result;
     }
-    std::uint64_t freed = 0;
-    for (const DeletePackage::Item& item : wipe.items()) {
-        freed += item.size;
-    }
     try {
         DownloadPackage package(drive);
         result = drive.add_url_infos(record.regions, package);
         if (result == kResultOk) {
             result = drive.add_url_infos(record.voices, package);
         }
-        return result != kResultOk ? result : check_room(drive, package, freed);
+        return result != kResultOk ? result : check_room(drive, package, wipe);
     } catch (const Exception& error) {
         TraceError("exception in check_update_room: %s", error.what());
         return error.code();
@@ -188,7 +249,7 @@ Result finish_update(PhoneDrive& drive, const std::vector<std::int32_t>& wanted)
     UpdateRecord record;
     if (drive.map_settings() == nullptr ||
         read_update_record(drive, record) != PendingUpdate::Recorded) {
-        return kResultOk;
+        return drive.file_system().flush_drive();
     }
     const std::vector<std::int32_t>* const lists[] = {&wanted, &record.regions, &record.voices};
     for (const std::vector<std::int32_t>* ids : lists) {
@@ -200,11 +261,22 @@ Result finish_update(PhoneDrive& drive, const std::vector<std::int32_t>& wanted)
             return kResultFailed;
         }
     }
-    Result result = edit_map_settings(drive.file_system(), [&record](MapSettings& edited) {
-        return edited.config_file().set_map_version(record.target);
-    });
+    // Every placed file is on the device before config.cfg names the new
+    // version, config.cfg before the record goes, and the record's removal
+    // before success is reported: a card pulled at any moment holds the old
+    // maps, the new ones whole, or a record the next run completes.
+    FileSystem& files = drive.file_system();
+    Result result = files.flush_drive();
+    if (result == kResultOk) {
+        result = edit_map_settings(files, [&record](MapSettings& edited) {
+            return edited.config_file().set_map_version(record.target);
+        });
+    }
     if (result == kResultOk) {
         result = remove_update_record(drive);
+    }
+    if (result == kResultOk) {
+        result = files.flush_drive();
     }
     if (result != kResultOk) {
         TraceError(L"update of drive %s not concluded (%d)", drive.name().c_str(), result);

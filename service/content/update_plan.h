@@ -36,9 +36,11 @@ bool add_recorded_items(PhoneDrive& drive, UpdateRecord& record, std::vector<std
 
 // After a download that placed every item it fetched: when the drive's
 // recorded update notes every wanted item (regions, voices, add-ons) and
-// every one of its own regions and voices as placed, its target goes into config.cfg and the record
-// goes, in that order. 0 also when the drive records no update; 1 when the record still misses an
-// item, as such a drive is not up to date.
+// every one of its own regions and voices as placed, its target goes into
+// config.cfg and the record goes, in that order. The drive is flushed before
+// either and at the end, also when it records no update: 0 only once what was
+// placed is on the device. 1 when the record still misses an item, as such a
+// drive is not up to date.
 [[nodiscard]] Result finish_update(PhoneDrive& drive, const std::vector<std::int32_t>& wanted);
 
 }  // namespace MapsService

@@ -140,13 +140,21 @@ Result write_update_record(PhoneDrive& drive, const UpdateRecord& record) {
         TraceError(L"update record not written: %s is gone", folder.c_str());
         return kResultPhoneFileSystem;
     }
-    Result result = files.create_directory(staging);
+    // What the record says was done (items placed, the wipe ended) reaches the
+    // device before the record says it.
+    Result result = files.flush_drive();
+    if (result == kResultOk) {
+        result = files.create_directory(staging);
+    }
     if (result == kResultOk) {
         result = files.write_file(join_path(staging, UpdateRecord::kFileName), text.data(),
                                   static_cast<std::uint32_t>(text.size()), 0, true);
     }
     if (result == kResultOk) {
         result = files.move_file(join_path(staging, UpdateRecord::kFileName), folder);
+    }
+    if (result == kResultOk) {
+        result = files.flush(folder);
     }
     if (files.directory_exists(staging)) {
         (void)files.delete_directory(staging);
@@ -189,7 +197,11 @@ void clear_update_leftovers(PhoneDrive& drive) {
 Result remove_update_record(PhoneDrive& drive) {
     FileSystem& files = drive.file_system();
     const std::wstring path = update_record_path(drive);
-    return files.file_exists(path) ? files.delete_file(path) : kResultOk;
+    if (!files.file_exists(path)) {
+        return kResultOk;
+    }
+    const Result result = files.delete_file(path);
+    return result == kResultOk ? files.flush(diskcache_folder(drive)) : result;
 }
 
 }  // namespace MapsService

@@ -91,6 +91,33 @@ Result FileSystem::get_directory_size(const std::wstring& path, std::uint64_t& s
     return kResultOk;
 }
 
+std::uint64_t FileSystem::allocation_unit() {
+    return 0;
+}
+
+Result FileSystem::get_allocated_size(const std::wstring& path, std::uint64_t& size) {
+    const std::uint64_t unit = allocation_unit();
+    size = allocated_bytes(1, unit);
+    std::vector<std::pair<std::wstring, std::uint64_t>> files;
+    std::vector<DirectoryEntry> folders;
+    if (fetch_files(path, files) != kResultOk ||
+        fetch_sub_directories(path, folders) != kResultOk) {
+        return kResultFailed;
+    }
+    for (const auto& file : files) {
+        size += allocated_bytes(file.second, unit);
+    }
+    for (const DirectoryEntry& folder : folders) {
+        std::uint64_t folderSize = 0;
+        const Result result = get_allocated_size(folder.path(), folderSize);
+        size += folderSize;
+        if (result != kResultOk) {
+            return kResultFailed;
+        }
+    }
+    return kResultOk;
+}
+
 Result FileSystem::move_file(const std::wstring& source, const std::wstring& targetFolder) {
     if (!file_exists(source)) {
         return kResultFailed;
@@ -171,6 +198,14 @@ Result FileSystem::change_map_settings(
 
 void FileSystem::take_connection(const FileSystem& returning) {
     set_connection_kind(returning.connection_kind());
+}
+
+Result FileSystem::flush(const std::wstring& /*path*/) {
+    return kResultOk;
+}
+
+Result FileSystem::flush_drive() {
+    return kResultOk;
 }
 
 void FileSystem::reserved_operation() {}

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "service/core/result_codes.h"
+#include "service/core/room.h"
 
 namespace MapsService {
 
@@ -105,6 +106,18 @@ public:
     // the emptied source folder stays. The first failure ends the move.
     [[nodiscard]] virtual Result move_folder(const std::wstring& source,
                                              const std::wstring& targetFolder);
+    // Puts what was written to the file, or to the folder's list of names, on
+    // the device itself: a card pulled afterwards keeps it. A drive reached over
+    // a link keeps its own writes: 0 there.
+    [[nodiscard]] virtual Result flush(const std::wstring& path);
+    // The same for every write to the drive so far.
+    [[nodiscard]] virtual Result flush_drive();
+    // Bytes a file's room is counted in (a card's cluster): every file takes
+    // a whole number of them, a folder at least one. 0 when unknown.
+    virtual std::uint64_t allocation_unit();
+    // Room the files and folders below the folder take in allocation units,
+    // the folder itself included; the walk ends with 1 at its first failing step.
+    [[nodiscard]] Result get_allocated_size(const std::wstring& path, std::uint64_t& size);
     // Bytes; -1 when unknown.
     virtual std::int64_t total_space_bytes() = 0;
     // Bytes available to us; -1 when unknown.

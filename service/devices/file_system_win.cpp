@@ -271,14 +271,18 @@ Result FileSystemWin::write_file(const std::wstring& path, const void* data, std
     if (!overwrite && ::lstat(native.c_str(), &info) == 0) {
         return kResultFailed;
     }
+    // Flushed before it replaces the old file, and its folder after: a card
+    // pulled at any moment holds the old file or the new one, whole.
     ReplacingFile file(native);
-    if (!file.is_open() || !file.write(data, length)) {
+    if (!file.is_open() || !file.write(data, length) || !file.sync()) {
         return kResultDiskError;
     }
     if (!file.commit(overwrite)) {
         return (!overwrite && errno == EEXIST) ? kResultFailed : kResultDiskError;
     }
-    return kResultOk;
+    const std::wstring folder = directory_part(path);
+    return flush_native(folder.empty() ? "." : to_native_path(folder)) ? kResultOk
+                                                                       : kResultDiskError;
 }
 
 Result FileSystemWin::copy_to_device(const std::wstring& localSource,
@@ -325,9 +329,32 @@ Result FileSystemWin::move_folder(const std::wstring& source, const std::wstring
                : kResultPhoneFileSystem;
 }
 
+Result FileSystemWin::flush(const std::wstring& path) {
+    if (through_link(path, true)) {
+        return kResultPhoneFileSystem;
+    }
+    return flush_native(to_native_path(path)) ? kResultOk : kResultPhoneFileSystem;
+}
+
+Result FileSystemWin::flush_drive() {
+    if (flush_volume(to_native_path(m_rootPath))) {
+        return kResultOk;
+    }
+    TraceError(L"drive %s cannot be flushed", m_rootPath.c_str());
+    return kResultPhoneFileSystem;
+}
+
+std::uint64_t FileSystemWin::allocation_unit() {
+    struct statvfs info {};
+    if (!volume_info(m_rootPath, info) || info.f_blocks == 0) {
+        return 0;
+    }
+    return info.f_frsize;
+}
+
 std::int64_t FileSystemWin::total_space_bytes() {
     struct statvfs info {};
-    if (!volume_info(m_rootPath, info)) {
+    if (!volume_info(m_rootPath, info) || info.f_blocks == 0) {
         return -1;
     }
     return static_cast<std::int64_t>(info.f_blocks) * static_cast<std::int64_t>(info.f_frsize);
@@ -335,7 +362,7 @@ std::int64_t FileSystemWin::total_space_bytes() {
 
 std::int64_t FileSystemWin::free_space_bytes() {
     struct statvfs info {};
-    if (!volume_info(m_rootPath, info)) {
+    if (!volume_info(m_rootPath, info) || info.f_blocks == 0) {
         return -1;
     }
     return static_cast<std::int64_t>(info.f_bavail) * static_cast<std::int64_t>(info.f_frsize);

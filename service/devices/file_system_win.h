@@ -40,6 +40,11 @@ public:
                           const std::wstring& targetFolder) override;
     Result move_file(const std::wstring& source, const std::wstring& targetFolder) override;
     Result move_folder(const std::wstring& source, const std::wstring& targetFolder) override;
+    Result flush(const std::wstring& path) override;
+    Result flush_drive() override;
+    // The volume's fragment size; 0 when it tells no size.
+    std::uint64_t allocation_unit() override;
+    // -1 when the volume tells no size (FAT through some FUSE drivers): unknown, not full.
     std::int64_t total_space_bytes() override;
     std::int64_t free_space_bytes() override;
     Result unzip_archive(const std::wstring& localArchive, const std::wstring& workFolder,

@@ -49,6 +49,10 @@ bool ReplacingFile::write(const void* data, std::size_t size) {
     return write_fully(m_fd, data, size);
 }
 
+bool ReplacingFile::sync() {
+    return m_fd >= 0 && ::fsync(m_fd) == 0;
+}
+
 bool ReplacingFile::commit(bool overwrite) {
     if (m_fd < 0) {
         return false;
@@ -93,6 +97,29 @@ bool copy_local_file(const std::string& nativeSource, const std::string& nativeT
     }
     ::close(source);
     return ok && target.commit(true);
+}
+
+bool flush_native(const std::string& nativePath) {
+    const int fd = ::open(nativePath.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    bool flushed = ::fsync(fd) == 0;
+    if (!flushed && errno == EINVAL) {
+        flushed = ::syncfs(fd) == 0;
+    }
+    ::close(fd);
+    return flushed;
+}
+
+bool flush_volume(const std::string& nativePath) {
+    const int fd = ::open(nativePath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    const bool flushed = ::syncfs(fd) == 0;
+    ::close(fd);
+    return flushed;
 }
 
 }  // namespace MapsService

@@ -17,6 +17,8 @@ public:
 
     bool is_open() const { return m_fd >= 0; }
     bool write(const void* data, std::size_t size);
+    // Puts what was written on the device, before commit() exposes it.
+    bool sync();
     // Puts the file in its place. Without overwrite it fails when anything is
     // already there, and that stays untouched.
     bool commit(bool overwrite);
@@ -31,5 +33,11 @@ private:
 
 // Copies a local file's content to a new or replaced file; false on any failure.
 bool copy_local_file(const std::string& nativeSource, const std::string& nativeTarget);
+
+// Puts what was written to a file, or to a folder's names, on the device; a
+// file system that cannot flush one folder is flushed whole. False on failure.
+bool flush_native(const std::string& nativePath);
+// Puts every write to the volume holding the path on the device.
+bool flush_volume(const std::string& nativePath);
 
 }  // namespace MapsService

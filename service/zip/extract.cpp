@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "service/core/local_path.h"
+#include "service/core/room.h"
 #include "service/core/sync.h"
 #include "service/core/text.h"
 #include "service/core/trace.h"
@@ -123,7 +124,7 @@ Result extract_in_place(const std::wstring& archivePath, PlacingSink& sink,
         });
 }
 
-std::uint64_t uncompressed_size(const std::wstring& archivePath) {
+std::uint64_t uncompressed_size(const std::wstring& archivePath, std::uint64_t unit) {
     std::uint64_t total = 0;
     try {
         ZipReader reader(to_native_path(archivePath));
@@ -131,7 +132,7 @@ std::uint64_t uncompressed_size(const std::wstring& archivePath) {
             if (index > 0) {
                 reader.next_entry();
             }
-            total += reader.entry().uncompressedSize;
+            total += allocated_bytes(reader.entry().uncompressedSize, unit);
         }
     } catch (const ArchiveError& e) {
         TraceError(L"size of %s not read: %s", archivePath.c_str(), to_wide(e.what()).c_str());

@@ -67,8 +67,9 @@ inline constexpr std::size_t kExtractBlockSize = 65536;
 [[nodiscard]] Result extract_in_place(const std::wstring& archivePath, PlacingSink& sink,
                                       std::uint64_t& bytesWritten);
 
-// The sum of the uncompressed sizes recorded for the archive's entries; the sum
-// up to the first damaged entry, and 0 when the archive cannot be opened.
-std::uint64_t uncompressed_size(const std::wstring& archivePath);
+// The sum of the uncompressed sizes recorded for the archive's entries, each
+// rounded up to whole units of `unit` bytes where one is given; the sum up to
+// the first damaged entry, and 0 when the archive cannot be opened.
+std::uint64_t uncompressed_size(const std::wstring& archivePath, std::uint64_t unit = 0);
 
 }  // namespace MapsService

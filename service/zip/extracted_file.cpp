@@ -87,7 +87,8 @@ void ExtractedFile::commit() {
     m_committed = true;
 }
 
-WorkFile::WorkFile(const std::string& nativeFolder) : m_path(nativeFolder + "/.work:extract") {}
+WorkFile::WorkFile(const std::string& nativeFolder)
+    : m_folder(nativeFolder), m_path(nativeFolder + "/.extracting.work") {}
 
 WorkFile::~WorkFile() {
     if (m_fd >= 0) {
@@ -102,7 +103,29 @@ void WorkFile::open_new() {
         ::close(m_fd);
         m_fd = -1;
     }
-    m_fd = create_anew(m_path, O_RDWR);
+    if (m_handedOver == 0) {
+        m_fd = create_anew(m_path, O_RDWR);
+        return;
+    }
+    // Names after the first may belong to entries already written: never replace one.
+    for (;;) {
+        m_fd = ::open(m_path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (m_fd >= 0) {
+            return;
+        }
+        if (errno != EEXIST) {
+            throw_write_error("cannot create", m_path);
+        }
+        m_path = m_folder + "/.extracting-" + std::to_string(++m_handedOver) + ".work";
+    }
+}
+
+bool WorkFile::is_named(const std::string& nativeFile) const {
+    // The file system decides: on a card "A.WORK" and "a.work" are one name.
+    struct stat work {};
+    struct stat there {};
+    return ::fstat(m_fd, &work) == 0 && ::lstat(nativeFile.c_str(), &there) == 0 &&
+           work.st_dev == there.st_dev && work.st_ino == there.st_ino;
 }
 
 void WorkFile::restart() {
@@ -123,6 +146,14 @@ void WorkFile::write(const void* data, std::size_t size) {
 }
 
 void WorkFile::link_as(const std::string& nativeFile) {
+    if (is_named(nativeFile)) {
+        // The entry is named as the work file: it keeps the file, and the
+        // next entry is written under another name.
+        ::close(m_fd);
+        m_fd = -1;
+        m_path = m_folder + "/.extracting-" + std::to_string(++m_handedOver) + ".work";
+        return;
+    }
     remove_name(nativeFile);
     if (::link(m_path.c_str(), nativeFile.c_str()) == 0) {
         return;

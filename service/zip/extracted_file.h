@@ -59,8 +59,9 @@ private:
 // archive holds thousands of entries.
 class WorkFile {
 public:
-    // The work name, in the folder the entries go to; it holds a ':', which no
-    // entry name may, so that no entry can land on it.
+    // A hidden work name in the folder the entries go to, of characters every
+    // card accepts. An entry of that name (in any case, where the file system
+    // ignores case) keeps the file, and the work goes on under another name.
     explicit WorkFile(const std::string& nativeFolder);
     // Removes the work name.
     ~WorkFile();
@@ -78,9 +79,13 @@ public:
 
 private:
     void open_new();
+    // Whether the name leads to the work file itself.
+    bool is_named(const std::string& nativeFile) const;
 
+    std::string m_folder;
     std::string m_path;
     int m_fd = -1;
+    unsigned m_handedOver = 0;  // work names that entries took over
 };
 
 }  // namespace MapsService
