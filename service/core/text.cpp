@@ -1,7 +1,9 @@
 #include "service/core/text.h"
 
+#include <algorithm>
 #include <clocale>
 #include <cstdint>
+#include <cwctype>
 
 namespace MapsService {
 
@@ -96,6 +98,16 @@ void set_locale_from_environment() {
     if (std::setlocale(LC_ALL, "") == nullptr) {
         std::setlocale(LC_ALL, "C.UTF-8");
     }
+}
+
+bool same_on_a_card(std::string_view a, std::string_view b) {
+    const std::wstring wideA = to_wide(a);
+    const std::wstring wideB = to_wide(b);
+    return wideA.size() == wideB.size() &&
+           std::equal(wideA.begin(), wideA.end(), wideB.begin(), [](wchar_t x, wchar_t y) {
+               return std::towupper(static_cast<wint_t>(x)) ==
+                      std::towupper(static_cast<wint_t>(y));
+           });
 }
 
 }  // namespace MapsService

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "service/core/posix_io.h"
+#include "service/core/text.h"
 
 namespace MapsService {
 
@@ -103,14 +104,15 @@ void WorkFile::open_new() {
         ::close(m_fd);
         m_fd = -1;
     }
-    if (m_handedOver == 0) {
+    if (m_ownsName) {
         m_fd = create_anew(m_path, O_RDWR);
         return;
     }
-    // Names after the first may belong to entries already written: never replace one.
+    // A name after a handover may belong to an entry already written: never replace one.
     for (;;) {
         m_fd = ::open(m_path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (m_fd >= 0) {
+            m_ownsName = true;
             return;
         }
         if (errno != EEXIST) {
@@ -121,7 +123,9 @@ void WorkFile::open_new() {
 }
 
 bool WorkFile::is_named(const std::string& nativeFile) const {
-    // The file system decides: on a card "A.WORK" and "a.work" are one name.
+    if (same_on_a_card(nativeFile, m_path)) {
+        return true;
+    }
     struct stat work {};
     struct stat there {};
     return ::fstat(m_fd, &work) == 0 && ::lstat(nativeFile.c_str(), &there) == 0 &&
@@ -147,11 +151,16 @@ void WorkFile::write(const void* data, std::size_t size) {
 
 void WorkFile::link_as(const std::string& nativeFile) {
     if (is_named(nativeFile)) {
-        // The entry is named as the work file: it keeps the file, and the
-        // next entry is written under another name.
+        // The entry is named as the work file (on a card, in any case): it
+        // keeps the file under its own spelling, and the next entry is
+        // written under another name.
+        if (nativeFile != m_path && ::rename(m_path.c_str(), nativeFile.c_str()) != 0) {
+            throw_write_error("cannot name", nativeFile);
+        }
         ::close(m_fd);
         m_fd = -1;
         m_path = m_folder + "/.extracting-" + std::to_string(++m_handedOver) + ".work";
+        m_ownsName = false;
         return;
     }
     remove_name(nativeFile);

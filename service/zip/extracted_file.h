@@ -79,13 +79,14 @@ public:
 
 private:
     void open_new();
-    // Whether the name leads to the work file itself.
+    // Whether the name is the work file's: the same on a card, or the same file.
     bool is_named(const std::string& nativeFile) const;
 
     std::string m_folder;
     std::string m_path;
     int m_fd = -1;
     unsigned m_handedOver = 0;  // work names that entries took over
+    bool m_ownsName = true;     // m_path is the work file's own, or a leftover of one
 };
 
 }  // namespace MapsService

@@ -228,3 +228,36 @@ TEST(UncompressedSize, SumsTheRecordedSizesAndIsZeroForWhatIsNoArchive) {
               0u);
     EXPECT_EQ(MapsService::uncompressed_size(L"/no/such/archive.zip"), 0u);
 }
+
+TEST(Extract, EntriesNamedAsTheWorkFileKeepTheirContentAndNoWorkNameIsLeft) {
+    // The work names are ones every card accepts; entries may take them too.
+    TempDir work;
+    const char* const kMake = R"(
+import sys, zipfile
+with zipfile.ZipFile(sys.argv[1], 'w') as z:
+    for name in ['a.txt', '.extracting.work', 'b.txt', '.extracting-1.work', 'c.txt']:
+        z.writestr(name, 'content of ' + name)
+)";
+    const fs::path archive = work / "work-names.zip";
+    ASSERT_EQ(run_tool({"python3", "-c", kMake, archive.string()}), 0);
+    RecordingSink sink;
+    ASSERT_EQ(extract_into(archive, work / "out", sink), kResultOk);
+    std::map<std::string, std::string> expected;
+    for (const char* name : {"a.txt", ".extracting.work", "b.txt", ".extracting-1.work", "c.txt"}) {
+        expected[name] = std::string("content of ") + name;
+    }
+    EXPECT_EQ(read_tree(work / "out"), expected);
+    EXPECT_EQ(sink.files.size(), 5u);
+}
+
+TEST(UncompressedSize, EachEntryRoundedUpToTheUnitGiven) {
+    TempDir work;
+    write_sample_tree(work / "source");
+    const fs::path archive = make_archive_with("zip", work / "source", work.path());
+    std::uint64_t rounded = 0;
+    for (const auto& [name, content] : read_tree(work / "source")) {
+        rounded += (content.size() + 4095) / 4096 * 4096;
+    }
+    EXPECT_EQ(MapsService::uncompressed_size(MapsService::to_wide(archive.string()), 4096),
+              rounded);
+}
