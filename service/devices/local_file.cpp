@@ -2,11 +2,14 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 #include "service/core/posix_io.h"
@@ -112,12 +115,53 @@ bool flush_native(const std::string& nativePath) {
     return flushed;
 }
 
+namespace {
+
+constexpr long kFuseMagic = 0x65735546;
+
+// The file system type the mount table gives the mount of a device
+// ("fuseblk", "fuse.fusefat", ...); empty when it is not found.
+std::string mount_type_of(dev_t device) {
+    std::FILE* table = std::fopen("/proc/self/mountinfo", "re");
+    if (table == nullptr) {
+        return {};
+    }
+    const std::string wanted = std::to_string(major(device)) + ":" + std::to_string(minor(device));
+    std::string type;
+    char line[4096];
+    while (type.empty() && std::fgets(line, sizeof line, table) != nullptr) {
+        // "ID PARENT MAJOR:MINOR ROOT MOUNT OPTIONS [TAGS] - TYPE SOURCE ..."
+        char numbers[64] = {};
+        const char* separator = std::strstr(line, " - ");
+        if (std::sscanf(line, "%*s %*s %63s", numbers) == 1 && wanted == numbers &&
+            separator != nullptr) {
+            char found[64] = {};
+            if (std::sscanf(separator + 3, "%63s", found) == 1) {
+                type = found;
+            }
+        }
+    }
+    std::fclose(table);
+    return type;
+}
+
+}  // namespace
+
 bool flush_volume(const std::string& nativePath) {
     const int fd = ::open(nativePath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         return false;
     }
-    const bool flushed = ::syncfs(fd) == 0;
+    bool flushed = ::syncfs(fd) == 0;
+    struct statfs volume {};
+    struct stat info {};
+    if (flushed && ::fstatfs(fd, &volume) == 0 && volume.f_type == kFuseMagic &&
+        ::fstat(fd, &info) == 0 && mount_type_of(info.st_dev) != "fuseblk") {
+        // A FUSE driver of a device it opened itself (FAT32 through fusefat)
+        // writes it through caches no flush of the file system reaches: only
+        // a flush of everything puts its writes on the device.
+        ::sync();
+    }
     ::close(fd);
     return flushed;
 }

@@ -37,7 +37,8 @@ bool copy_local_file(const std::string& nativeSource, const std::string& nativeT
 // Puts what was written to a file, or to a folder's names, on the device; a
 // file system that cannot flush one folder is flushed whole. False on failure.
 bool flush_native(const std::string& nativePath);
-// Puts every write to the volume holding the path on the device.
+// Puts every write to the volume holding the path on the device; for a FUSE
+// driver that opened its device itself, with a flush of every file system.
 bool flush_volume(const std::string& nativePath);
 
 }  // namespace MapsService
