@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <charconv>
+#include <chrono>
 #include <filesystem>
 #include <system_error>
 #include <utility>
@@ -29,6 +30,9 @@
 namespace MapsService {
 
 namespace {
+
+// The longest span between two notes of placed items while archives keep coming.
+constexpr auto kNoteInterval = std::chrono::seconds(1);
 
 double percent_of(std::uint64_t done, std::uint64_t total) {
     if (total == 0) {
@@ -503,6 +507,8 @@ Result DownloadPackage::download_items() {
     BackgroundJob fetcher;
     std::optional<Fetched> ahead;
     Result result = kResultOk;
+    std::size_t unnoted = 0;  // items placed that the record does not note yet
+    auto noted = std::chrono::steady_clock::now();
     try {
         if (!m_items.empty()) {
             start_fetch(fetcher, 0, fresh_fetch(m_bytesDone));
@@ -524,7 +530,18 @@ Result DownloadPackage::download_items() {
             const URLInfo& item = m_items[index];
             if (result == kResultOk && m_record != nullptr) {
                 m_record->placed.push_back(item.id);
-                result = write_update_record(m_drive, *m_record);
+                ++unnoted;
+                // Each note flushes the drive, which costs a card more than
+                // placing a small item: while the next archive is already
+                // here, notes come at most kNoteInterval apart; before the
+                // update waits for the network, and at its end, always.
+                const auto now = std::chrono::steady_clock::now();
+                if (index + 1 == m_items.size() || !fetcher.done() ||
+                    now - noted >= kNoteInterval) {
+                    result = write_update_record(m_drive, *m_record);
+                    unnoted = 0;
+                    noted = now;
+                }
             }
             OnDownloadProgress(ITEM_FINISHED, result, item.id, fetched.received,
                                percent_of(fetched.received, item.byteSize), m_bytesDone,
@@ -533,6 +550,11 @@ Result DownloadPackage::download_items() {
     } catch (...) {
         m_stopFetch = true;
         throw;
+    }
+    // What was placed before a failure is noted: Try Again goes on from there.
+    if (unnoted > 0 && write_update_record(m_drive, *m_record) != kResultOk) {
+        TraceWarning(L"the last %d items placed on drive %s are not noted",
+                     static_cast<int>(unnoted), m_drive.name().c_str());
     }
     // After a failure the item downloaded ahead is not wanted.
     m_stopFetch = true;

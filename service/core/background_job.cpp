@@ -32,6 +32,11 @@ void BackgroundJob::start(std::function<Result()> job) {
     m_changed.notify_all();
 }
 
+bool BackgroundJob::done() {
+    const std::lock_guard lock(m_mutex);
+    return m_result.has_value();
+}
+
 Result BackgroundJob::collect() {
     assert(m_pending);
     std::unique_lock lock(m_mutex);

@@ -26,6 +26,8 @@ public:
     void start(std::function<Result()> job);
     // Whether a job was started and not yet collected.
     bool pending() const { return m_pending; }
+    // Whether collect() would answer at once: the job started last has ended.
+    bool done();
     // Waits for the job started last and answers its result; an exception the
     // job let out answers as its code, 1 when it has none.
     [[nodiscard]] Result collect();
