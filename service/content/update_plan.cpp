@@ -120,8 +120,10 @@ Result check_room(PhoneDrive& drive, const DownloadPackage& package, const Delet
     std::uint64_t freed = 0;
     std::uint64_t freedBytes = 0;
     for (const DeletePackage::Item& item : wipe.items()) {
-        std::uint64_t room = 0;
-        const Result result = freed_room(files, item, unit, room);
+        // Without units the sizes the wipe read are the room: no second walk
+        // over a phone's link.
+        std::uint64_t room = item.size;
+        const Result result = unit > 1 ? freed_room(files, item, unit, room) : kResultOk;
         if (result != kResultOk) {
             TraceError(L"room of %s not read (%d): nothing is deleted", item.path.c_str(), result);
             return kResultPhoneFileSystem;
