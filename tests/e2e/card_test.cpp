@@ -30,14 +30,6 @@ using Format = CardImage::Format;
 
 constexpr std::uint64_t kMiB = 1024 * 1024;
 
-std::uint64_t bytes_below(const fs::path& folder) {
-    std::uint64_t total = 0;
-    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-        total += entry.is_regular_file() ? entry.file_size() : 0;
-    }
-    return total;
-}
-
 std::uint64_t free_bytes(const fs::path& folder) {
     struct statvfs info {};
     EXPECT_EQ(::statvfs(folder.c_str(), &info), 0);

@@ -129,6 +129,14 @@ std::size_t entries_below(const fs::path& folder) {
                                                   fs::recursive_directory_iterator()));
 }
 
+std::uint64_t bytes_below(const fs::path& folder) {
+    std::uint64_t total = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        total += entry.is_regular_file() ? entry.file_size() : 0;
+    }
+    return total;
+}
+
 fs::path download_temp_folder() {
     const char* base = std::getenv("TMPDIR");
     const fs::path root = (base != nullptr && base[0] == '/') ? base : "/tmp";

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -46,6 +47,9 @@ std::map<std::string, std::string> snapshot(const std::filesystem::path& folder)
 
 // Files and folders left below the folder (none when it does not exist).
 std::size_t entries_below(const std::filesystem::path& folder);
+
+// Bytes of the regular files below the folder.
+std::uint64_t bytes_below(const std::filesystem::path& folder);
 
 // The files missing, extra or different in an updated drive against one
 // written fresh at its version (" missing PATH", " differs PATH", " extra

@@ -99,14 +99,6 @@ std::set<std::string> archives_sent(const std::vector<std::string>& log, std::si
     return sent;
 }
 
-std::uint64_t bytes_below(const fs::path& folder) {
-    std::uint64_t total = 0;
-    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-        total += entry.is_regular_file() ? entry.file_size() : 0;
-    }
-    return total;
-}
-
 class InterruptedUpdate : public FacadeTest, public ::testing::WithParamInterface<Row> {
 protected:
     void SetUp() override {
