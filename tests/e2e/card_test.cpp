@@ -90,6 +90,16 @@ TEST_F(CardUpdate, ThePlainUpdateLeavesTheNewDriveWholeOnAnExFatCard) {
     EXPECT_EQ(differences(card->mount_point(), m_new.path()), "");
 }
 
+// Every running tool takes a volume mounted meanwhile for one just plugged in:
+// another test's card in sight would be updated beside its own.
+TEST_F(CardUpdate, ACardIsMountedOutOfSightOfEveryOtherTest) {
+    const auto card = outdated_card(Format::ExFat);
+    const std::string mountPoint = card->mount_point().string();
+    EXPECT_NE(read_file("/proc/self/mountinfo").find(mountPoint), std::string::npos);
+    EXPECT_EQ(read_file("/proc/" + std::to_string(::getppid()) + "/mountinfo").find(mountPoint),
+              std::string::npos);
+}
+
 TEST_F(CardUpdate, AnArchiveUnpacksOntoACardThatIgnoresCaseWhateverItsEntriesAreNamed) {
     CardImage card(m_cards.path(), Format::ExFat, 16 * kMiB);
     const char* const kMake = R"(

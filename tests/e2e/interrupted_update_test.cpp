@@ -4,7 +4,6 @@
 // at the new version.
 
 #include <gtest/gtest.h>
-#include <sched.h>
 #include <sys/mount.h>
 
 #include <atomic>
@@ -30,6 +29,7 @@
 #include "tests/e2e/facade_fixture.h"
 #include "tests/phones/message_wait.h"
 #include "tests/support/child_process.h"
+#include "tests/support/own_mounts.h"
 
 namespace atlasync::testing {
 namespace {
@@ -239,18 +239,11 @@ protected:
         return result;
     }
 
-    // A mount namespace of this test's own: the threads started from here on
-    // see what the test mounts.
-    static bool mounts_of_our_own() {
-        return ::unshare(CLONE_NEWNS) == 0 &&
-               ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
-    }
-
     // A temporary folder a few kilobytes small, mounted for this test only.
     bool use_small_temporary_folder() {
         const fs::path folder = m_tmp.path() / "small";
         fs::create_directories(folder);
-        if (!mounts_of_our_own() ||
+        if (!own_mounts() ||
             ::mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=8k,mode=0700") != 0) {
             return false;
         }
@@ -407,7 +400,7 @@ TEST_F(InterruptedUpdate, AVolumeUnmountedDuringTheUpdateLeavesNothingUnderItsMo
     place_drive(row);
     const fs::path mountPoint = m_tmp.path() / "mounted";
     fs::create_directories(mountPoint);
-    if (!mounts_of_our_own() ||
+    if (!own_mounts() ||
         ::mount(m_drivePath.c_str(), mountPoint.c_str(), nullptr, MS_BIND, nullptr) != 0) {
         GTEST_SKIP() << "no bind mount can be made here";
     }

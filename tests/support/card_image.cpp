@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "tests/support/child_process.h"
+#include "tests/support/own_mounts.h"
 
 namespace atlasync::testing {
 
@@ -147,6 +148,11 @@ CardImage::~CardImage() {
 }
 
 void CardImage::mount() {
+    // Out of sight of other tests' tools, which would take it for a volume
+    // just plugged in and may update it.
+    if (!own_mounts()) {
+        fail("cannot mount " + m_image.string() + " for this test alone");
+    }
     m_mountPoint = m_image.parent_path() / (m_image.stem().string() + ".mnt");
     fs::create_directories(m_mountPoint);
     const int loop = attach(m_image, m_device);

@@ -10,8 +10,9 @@ namespace atlasync::testing {
 
 // A memory card as a card reader shows it: an image file formatted with a
 // card's file system, attached to a loop device and mounted through the
-// file system's FUSE driver. The driver dies with the test process, and the
-// loop device goes with the driver.
+// file system's FUSE driver, in the mount namespace of the calling thread's
+// own (own_mounts). The driver dies with the test process, and the loop
+// device goes with the driver.
 class CardImage {
 public:
     enum class Format { ExFat, Fat32 };
