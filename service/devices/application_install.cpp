@@ -22,8 +22,6 @@ namespace {
 constexpr const wchar_t* kMarkerFile = L"data\\mapsinstalled";
 constexpr const char kMarkerContent[] = ";-)";
 constexpr std::int32_t kGenerationReportingInstallation = 320;
-constexpr Result kResultInstallCancelledByPhone = 17;
-constexpr Result kResultInstallUnconfirmed = 18;
 
 enum InstallPhase : std::int32_t {
     kPhaseStarted = 0,
@@ -33,16 +31,26 @@ enum InstallPhase : std::int32_t {
 };
 
 struct StatusCode {
-    std::uint32_t status;
+    DLNKRESULT status;
     Result code;
 };
 
 constexpr StatusCode kStatusCodes[] = {
-    {0x101, 101},      {0x80200005, 102}, {0x80300001, 103},
-    {0x80500006, 104}, {0x80400005, 105}, {0x80400007, 106},
-    {0x80100022, 107}, {0x80100023, 108}, {0x80600000, 109},
-    {0x80600001, 110}, {0x80600002, 111}, {0x80600003, 112},
-    {0x80600004, 113}, {0x80400009, 114}, {0x80200006, kResultDriveOffline},
+    {DLNK_I_CONNECTION_INTERRUPTED, kResultInstallInterrupted},
+    {DLNK_E_CONNECTION_LOST, kResultInstallConnectionLost},
+    {DLNK_E_NOT_ENOUGH_SPACE, kResultInstallNoSpace},
+    {DLNK_E_ACCESS_DENIED, kResultInstallAccessDenied},
+    {DLNK_E_FILE_IN_USE, kResultInstallFileInUse},
+    {DLNK_E_FILE_LOCKED, kResultInstallFileLocked},
+    {DLNK_E_CONNECTION_BROKEN, kResultInstallConnectionBroken},
+    {DLNK_E_NOT_SUPPORTED, kResultInstallNotSupported},
+    {DLNK_E_INSTALL_BUSY, kResultInstallBusy},
+    {DLNK_E_INSTALL_ABORTED, kResultInstallAborted},
+    {DLNK_E_INSTALL_CORRUPT, kResultInstallCorrupt},
+    {DLNK_E_INSTALL_DEPENDENCY, kResultInstallDependency},
+    {DLNK_E_INSTALL_SECURITY, kResultInstallSecurity},
+    {DLNK_E_INSTALLER_NOT_SUPPORTED, kResultInstallerNotSupported},
+    {DLNK_E_DEVICE_NOT_CONNECTED, kResultDriveOffline},
 };
 
 struct InstallerSlot {
@@ -78,15 +86,14 @@ private:
 }  // namespace
 
 Result installation_result_for_status(DLNKRESULT status, bool userCancelled) {
-    const auto raw = static_cast<std::uint32_t>(status);
-    if (raw == 0) {
+    if (status == DLNK_OK) {
         return kResultOk;
     }
     if (status == DLNK_E_CANCELLED) {
         return userCancelled ? kResultCancelled : kResultInstallCancelledByPhone;
     }
     for (const StatusCode& entry : kStatusCodes) {
-        if (entry.status == raw) {
+        if (entry.status == status) {
             return entry.code;
         }
     }

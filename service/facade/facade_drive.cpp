@@ -100,127 +100,139 @@ Result record_before_wipe(PhoneDrive& drive) {
 }  // namespace
 
 Result select_phone_drive(std::int32_t id) {
-    ScopeTrace scope("MapsService::select_phone_drive");
-    TraceInfo("select phone drive with id %d", id);
-    PhoneDrive* drive = PhoneManager::FindDrive(id);
-    set_current_drive(drive);
-    if (drive == nullptr) {
-        TraceError("unable to select phone drive with id %d", id);
-        return kResultInvalidDrive;
-    }
-    if (drive->file_system().is_write_protected()) {
-        TraceError(L"selected phone drive %s is write protected", drive->name().c_str());
-        return kResultWriteProtected;
-    }
-    if (drive->map_settings() == nullptr) {
-        return kResultOk;
-    }
-    VersionManager versions(*drive);
-    OnQueryingServer(drive);
-    return versions.update_map_version(false);
+    return guarded("select_phone_drive", [&]() -> Result {
+        ScopeTrace scope("MapsService::select_phone_drive");
+        TraceInfo("select phone drive with id %d", id);
+        PhoneDrive* drive = PhoneManager::FindDrive(id);
+        set_current_drive(drive);
+        if (drive == nullptr) {
+            TraceError("unable to select phone drive with id %d", id);
+            return kResultInvalidDrive;
+        }
+        if (drive->file_system().is_write_protected()) {
+            TraceError(L"selected phone drive %s is write protected", drive->name().c_str());
+            return kResultWriteProtected;
+        }
+        if (drive->map_settings() == nullptr) {
+            return kResultOk;
+        }
+        VersionManager versions(*drive);
+        OnQueryingServer(drive);
+        return versions.update_map_version(false);
+    });
 }
 
 Result GetRegionList(std::vector<std::int32_t>& regions) {
-    return read_from_bucket(
-        "skipping GetRegionList() without mapsettings",
-        [&](MapsBucket& bucket) { return bucket.GetRegionList(regions); },
-        [&](PhoneDrive&, const UpdateRecord& record) { regions = record.regions; });
+    return guarded("GetRegionList", [&]() -> Result {
+        return read_from_bucket(
+            "skipping GetRegionList() without mapsettings",
+            [&](MapsBucket& bucket) { return bucket.GetRegionList(regions); },
+            [&](PhoneDrive&, const UpdateRecord& record) { regions = record.regions; });
+    });
 }
 
 Result GetVoicesList(std::vector<VoiceInfo>& voices) {
-    return read_from_bucket(
-        "skipping GetVoicesList() without mapsettings",
-        [&](MapsBucket& bucket) { return bucket.GetVoicesList(voices); },
-        [&](PhoneDrive& drive, const UpdateRecord& record) {
-            voices = recorded_voices(drive, record.voices);
-        });
+    return guarded("GetVoicesList", [&]() -> Result {
+        return read_from_bucket(
+            "skipping GetVoicesList() without mapsettings",
+            [&](MapsBucket& bucket) { return bucket.GetVoicesList(voices); },
+            [&](PhoneDrive& drive, const UpdateRecord& record) {
+                voices = recorded_voices(drive, record.voices);
+            });
+    });
 }
 
 Result update_maps_version() {
-    ScopeTrace scope("MapsService::update_maps_version");
-    PhoneDrive* drive = current_drive();
-    if (drive == nullptr) {
-        return kResultInvalidDrive;
-    }
-    if (drive->map_settings() == nullptr) {
-        TraceInfo("skipping update_maps_version() without mapsettings");
-        return kResultOk;
-    }
-    if (!drive->connected()) {
-        TraceError(L"update_maps_version(): current drive %s is offline now",
-                   drive->name().c_str());
-        return kResultDriveOffline;
-    }
-    // Held until the download that follows ends; given up at once, also
-    // when an exception goes by, unless the drive is left with an update to finish.
-    Result result = drive->hold_update_lock();
-    if (result != kResultOk) {
-        return result;
-    }
-    bool keepLock = false;
-    struct Release {
-        PhoneDrive& drive;
-        const bool& keep;
-        ~Release() {
-            if (!keep) {
-                drive.release_update_lock();
-            }
+    return guarded("update_maps_version", [&]() -> Result {
+        ScopeTrace scope("MapsService::update_maps_version");
+        PhoneDrive* drive = current_drive();
+        if (drive == nullptr) {
+            return kResultInvalidDrive;
         }
-    } release{*drive, keepLock};
-    const CancellableOperation operation;
-    VersionManager versions(*drive);
-    result = versions.update_map_version(true);
-    UpdateRecord record;
-    keepLock = result == kResultOk && read_update_record(*drive, record) != PendingUpdate::None;
-    return result;
+        if (drive->map_settings() == nullptr) {
+            TraceInfo("skipping update_maps_version() without mapsettings");
+            return kResultOk;
+        }
+        if (!drive->connected()) {
+            TraceError(L"update_maps_version(): current drive %s is offline now",
+                       drive->name().c_str());
+            return kResultDriveOffline;
+        }
+        // Held until the download that follows ends; given up at once, also
+        // when an exception goes by, unless the drive is left with an update to finish.
+        Result result = drive->hold_update_lock();
+        if (result != kResultOk) {
+            return result;
+        }
+        bool keepLock = false;
+        struct Release {
+            PhoneDrive& drive;
+            const bool& keep;
+            ~Release() {
+                if (!keep) {
+                    drive.release_update_lock();
+                }
+            }
+        } release{*drive, keepLock};
+        const CancellableOperation operation;
+        VersionManager versions(*drive);
+        result = versions.update_map_version(true);
+        UpdateRecord record;
+        keepLock = result == kResultOk && read_update_record(*drive, record) != PendingUpdate::None;
+        return result;
+    });
 }
 
 Result delete_all_maps() {
-    ScopeTrace scope("MapsService::delete_all_maps");
-    PhoneDrive* drive = nullptr;
-    const Result precondition =
-        drive_with_map_settings("skipping delete_all_maps() without mapsettings", drive);
-    if (precondition != kResultOk || drive == nullptr) {
-        return precondition;
-    }
-    // Another update of the drive must not find its maps gone.
-    Result result = drive->hold_update_lock();
-    if (result != kResultOk) {
+    return guarded("delete_all_maps", [&]() -> Result {
+        ScopeTrace scope("MapsService::delete_all_maps");
+        PhoneDrive* drive = nullptr;
+        const Result precondition =
+            drive_with_map_settings("skipping delete_all_maps() without mapsettings", drive);
+        if (precondition != kResultOk || drive == nullptr) {
+            return precondition;
+        }
+        // Another update of the drive must not find its maps gone.
+        Result result = drive->hold_update_lock();
+        if (result != kResultOk) {
+            return result;
+        }
+        const CancellableOperation operation;
+        result = record_before_wipe(*drive);
+        if (result != kResultOk) {
+            return result;
+        }
+        result = drive->maps_bucket().empty_diskcache();
+        // The wiped cache still needs its index files for the maps application to start.
+        VersionManager versions(*drive);
+        (void)versions.download_cachedat_header();
+        (void)versions.download_category_tree();
+        TraceInfo(L"delete_all_maps( ) finished with ret=%d", result);
         return result;
-    }
-    const CancellableOperation operation;
-    result = record_before_wipe(*drive);
-    if (result != kResultOk) {
-        return result;
-    }
-    result = drive->maps_bucket().empty_diskcache();
-    // The wiped cache still needs its index files for the maps application to start.
-    VersionManager versions(*drive);
-    (void)versions.download_cachedat_header();
-    (void)versions.download_category_tree();
-    TraceInfo(L"delete_all_maps( ) finished with ret=%d", result);
-    return result;
+    });
 }
 
 Result delete_all_voices() {
-    ScopeTrace scope("MapsService::delete_all_voices");
-    PhoneDrive* drive = nullptr;
-    const Result precondition =
-        drive_with_map_settings("skipping delete_all_voices() without mapsettings", drive);
-    if (precondition != kResultOk || drive == nullptr) {
-        return precondition;
-    }
-    // Another update of the drive must not find its maps gone.
-    Result result = drive->hold_update_lock();
-    if (result != kResultOk) {
+    return guarded("delete_all_voices", [&]() -> Result {
+        ScopeTrace scope("MapsService::delete_all_voices");
+        PhoneDrive* drive = nullptr;
+        const Result precondition =
+            drive_with_map_settings("skipping delete_all_voices() without mapsettings", drive);
+        if (precondition != kResultOk || drive == nullptr) {
+            return precondition;
+        }
+        // Another update of the drive must not find its maps gone.
+        Result result = drive->hold_update_lock();
+        if (result != kResultOk) {
+            return result;
+        }
+        const CancellableOperation operation;
+        result = record_before_wipe(*drive);
+        if (result == kResultOk) {
+            result = drive->maps_bucket().delete_all_voices();
+        }
         return result;
-    }
-    const CancellableOperation operation;
-    result = record_before_wipe(*drive);
-    if (result == kResultOk) {
-        result = drive->maps_bucket().delete_all_voices();
-    }
-    return result;
+    });
 }
 
 }  // namespace MapsService

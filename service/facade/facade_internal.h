@@ -1,8 +1,11 @@
 #pragma once
 
+#include <exception>
 #include <vector>
 
+#include "service/core/exceptions.h"
 #include "service/core/result_codes.h"
+#include "service/core/trace.h"
 #include "service/facade/maps_service.h"
 
 namespace MapsService {
@@ -10,6 +13,23 @@ namespace MapsService {
 class DownloadPackage;
 
 void set_current_drive(PhoneDrive* drive);
+
+// Runs the body of the operation `name`: no exception leaves the facade. One
+// that escapes the body is traced and answered with its code (1 when it has none).
+template <typename Body>
+Result guarded(const char* name, Body&& body) {
+    try {
+        return body();
+    } catch (const Exception& error) {
+        TraceError("exception in MapsService::%s: %s", name, error.what());
+        return error.code();
+    } catch (const std::exception& error) {
+        TraceError("exception in MapsService::%s: %s", name, error.what());
+    } catch (...) {
+        TraceError("exception in MapsService::%s", name);
+    }
+    return kResultFailed;
+}
 
 // The common preconditions of the operations on the current drive: 3 (traced)
 // without a drive, 0 with `drive` null after tracing the skip text when the

@@ -12,8 +12,10 @@
 namespace MapsService {
 
 Result get_mapsapp_catalog() {
-    ScopeTrace scope("MapsService::get_mapsapp_catalog");
-    return maps_app_package().Load();
+    return guarded("get_mapsapp_catalog", [&]() -> Result {
+        ScopeTrace scope("MapsService::get_mapsapp_catalog");
+        return maps_app_package().Load();
+    });
 }
 
 void release_mapsapp_catalog() {
@@ -21,22 +23,26 @@ void release_mapsapp_catalog() {
 }
 
 Result get_mapsapp_update_info(MapsUpdateInfo& info) {
-    ScopeTrace scope("MapsService::get_mapsapp_update_info");
-    PhoneDrive* drive = current_drive();
-    if (drive == nullptr) {
-        return kResultNoDriveSelected;
-    }
-    return drive->get_mapsapp_update_info(info);
+    return guarded("get_mapsapp_update_info", [&]() -> Result {
+        ScopeTrace scope("MapsService::get_mapsapp_update_info");
+        PhoneDrive* drive = current_drive();
+        if (drive == nullptr) {
+            return kResultNoDriveSelected;
+        }
+        return drive->get_mapsapp_update_info(info);
+    });
 }
 
 Result update_mapsapp(const MapsUpdateInfo& info) {
-    ScopeTrace scope("MapsService::update_mapsapp");
-    const CancellableOperation operation;
-    PhoneDrive* drive = current_drive();
-    if (drive == nullptr) {
-        return kResultNoDriveSelected;
-    }
-    return drive->file_system().install_application(*drive, info);
+    return guarded("update_mapsapp", [&]() -> Result {
+        ScopeTrace scope("MapsService::update_mapsapp");
+        const CancellableOperation operation;
+        PhoneDrive* drive = current_drive();
+        if (drive == nullptr) {
+            return kResultNoDriveSelected;
+        }
+        return drive->file_system().install_application(*drive, info);
+    });
 }
 
 }  // namespace MapsService

@@ -61,23 +61,25 @@ std::string server_root() {
 }
 
 Result initialize(std::int32_t driveFlags) {
-    ScopeTrace scope("MapsService::initialize");
-    (void)kServerUrlInstalled;
-    IniFile& settings = service_settings();
-    if (settings.load()) {
-        settings.dump();
-    }
-    PhoneManager::SetDriveFlags(driveFlags);
-    install_phone_platform_steps();
-    const Result result = platform_initialize();
-    if (result != kResultOk) {
-        TraceError("platform_initialize( ) returned with error 0x%X",
-                   static_cast<unsigned>(result));
-        return result;
-    }
-    OnDriveFound(nullptr);
-    TraceInfo(L"platform_initialize( ) successful");
-    return kResultOk;
+    return guarded("initialize", [&]() -> Result {
+        ScopeTrace scope("MapsService::initialize");
+        (void)kServerUrlInstalled;
+        IniFile& settings = service_settings();
+        if (settings.load()) {
+            settings.dump();
+        }
+        PhoneManager::SetDriveFlags(driveFlags);
+        install_phone_platform_steps();
+        const Result result = platform_initialize();
+        if (result != kResultOk) {
+            TraceError("platform_initialize( ) returned with error 0x%X",
+                       static_cast<unsigned>(result));
+            return result;
+        }
+        OnDriveFound(nullptr);
+        TraceInfo(L"platform_initialize( ) successful");
+        return kResultOk;
+    });
 }
 
 Result finalize() {
@@ -104,13 +106,15 @@ Result finalize() {
 }
 
 Result set_server_root(const std::wstring& root) {
-    if (root.empty()) {
-        return kResultFailed;
-    }
-    TraceInfo(L"setting server root to %s", root.c_str());
-    std::lock_guard lock(state().mutex);
-    state().serverRoot = to_narrow(root);
-    return kResultOk;
+    return guarded("set_server_root", [&]() -> Result {
+        if (root.empty()) {
+            return kResultFailed;
+        }
+        TraceInfo(L"setting server root to %s", root.c_str());
+        std::lock_guard lock(state().mutex);
+        state().serverRoot = to_narrow(root);
+        return kResultOk;
+    });
 }
 
 std::wstring get_server_url() {
@@ -122,11 +126,13 @@ std::wstring get_server_url() {
 Result GetPackage(const std::wstring& server, const std::wstring& package,
                   const std::wstring& language, const std::wstring& version,
                   const std::wstring& operatingSystem, std::vector<ServerRecord>& records) {
-    TraceInfo(L"GetPackage( ) called: server=%s package=%s", server.c_str(), package.c_str());
-    ServerPackage fetched(server, package, language, version, operatingSystem);
-    const Result result = fetched.download();
-    fetched.copy_records(records);
-    return result;
+    return guarded("GetPackage", [&]() -> Result {
+        TraceInfo(L"GetPackage( ) called: server=%s package=%s", server.c_str(), package.c_str());
+        ServerPackage fetched(server, package, language, version, operatingSystem);
+        const Result result = fetched.download();
+        fetched.copy_records(records);
+        return result;
+    });
 }
 
 Result cancel_operation() {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <vector>
 
 #include "ui/wizard/language_module.h"
 
@@ -69,4 +70,15 @@ TEST(ErrorTable, TextsFollowTheLanguageModuleInUse) {
     EXPECT_EQ(error_text(14), L"There is no more space on the phone (14).");
     set_language_module(nullptr);
     EXPECT_EQ(error_text(13), L"The data on the phone is write protected (13).");
+}
+
+TEST(ResultCodes, OnlyTheFourSuccessOutcomesAreSuccess) {
+    std::vector<int> successes;
+    for (int code = -1; code < 200; ++code) {
+        if (MapsService::is_success(code)) {
+            successes.push_back(code);
+        }
+    }
+    EXPECT_EQ(successes, (std::vector<int>{0, 6, 7, 8}));
+    EXPECT_FALSE(MapsService::is_success(MapsService::kResultMapVersionChanged));
 }

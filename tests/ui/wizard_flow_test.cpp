@@ -2,6 +2,7 @@
 // the service, against the map server and simulated phones.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QTimer>
 #include <algorithm>
@@ -320,6 +321,26 @@ TEST_F(WizardFlow, ACardWithoutRoomForTheUpdateShowsThePhoneFullErrorAndKeepsIts
     EXPECT_EQ(m_host.heading(WizardPage::ErrorRetry), ui::text(126));
     EXPECT_EQ(m_host.description(WizardPage::ErrorRetry), ui::error_text(14));
     EXPECT_EQ(snapshot(card / "cities"), before);
+    EXPECT_EQ(map_version_on(card), L"1.1.6.0");
+}
+
+// The work folder is made first by get_download_size, while the update page
+// is being filled in: its failure must reach the user as the failure it is.
+TEST_F(WizardFlow, AWorkFolderThatCannotBeMadeEndsOnTheLocalDiskErrorPage) {
+    const fs::path card = create_phone("p", "SN-1");
+    write_simulation_profile("UpdateVers=0.0.0.1\n");
+    const fs::path ours = m_tmp.path() / "tmp" / ("atlasync-" + std::to_string(::getuid()));
+    fs::create_directories(ours);
+    fs::permissions(ours, fs::perms::owner_all);
+    write_file(ours / "download_temp", "a file where the work folders go");
+    start_machine();
+    ASSERT_TRUE(wait_for_page(WizardPage::UpdateAvailable));
+    // Offered without a size: none could be told.
+    EXPECT_EQ(m_host.description(WizardPage::UpdateAvailable).find(L" | "), std::wstring::npos);
+    press(ui::SIG_NEXT);
+    ASSERT_TRUE(wait_for_page(WizardPage::ErrorRetry));
+    EXPECT_EQ(m_host.heading(WizardPage::ErrorRetry), ui::text(126));
+    EXPECT_EQ(m_host.description(WizardPage::ErrorRetry), ui::error_text(5));
     EXPECT_EQ(map_version_on(card), L"1.1.6.0");
 }
 

@@ -24,11 +24,6 @@ namespace {
 
 using namespace MapsService;
 
-// The wizard takes these as success too: 6 means the maps need an update.
-bool succeeded(Result result) {
-    return result == kResultOk || result == kResultMapsNeedUpdate || result == 7 || result == 8;
-}
-
 bool parse_number(const std::string& text, std::int32_t& value) {
     try {
         std::size_t used = 0;
@@ -122,7 +117,7 @@ bool ServiceSession::report(const char* step, Result result) {
     m_report.steps.push_back({step, result});
     say("%s: %d\n", step, result);
     std::fflush(stdout);
-    if (succeeded(result)) {
+    if (is_success(result)) {
         return true;
     }
     if (result == kResultDriveBusy) {

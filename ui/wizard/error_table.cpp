@@ -9,16 +9,44 @@ namespace atlasync::ui {
 
 namespace {
 
+namespace M = MapsService;
+
 // Codes 0 and 8 have no row; 6 and 7 have rows although the wizard treats them
 // as success and never shows them.
 constexpr std::array<ErrorRow, 33> kErrorTable = {{
-    {1, 109, false},   {2, 110, true},    {3, 111, false},   {4, 112, true},    {5, 113, true},
-    {6, 114, false},   {7, 115, false},   {9, 116, true},    {10, 117, false},  {11, 118, true},
-    {12, 119, false},  {13, 120, true},   {14, 121, true},   {15, 132, true},   {16, 141, false},
-    {17, 142, true},   {18, 143, true},   {19, 166, true},   {100, 146, false}, {101, 147, false},
-    {102, 148, false}, {103, 149, false}, {104, 150, false}, {105, 151, false}, {106, 152, false},
-    {107, 153, false}, {108, 154, false}, {109, 155, true},  {110, 156, false}, {111, 157, false},
-    {112, 158, false}, {113, 159, false}, {114, 165, false},
+    {M::kResultFailed, 109, false},
+    {M::kResultCancelled, 110, true},
+    {M::kResultNoDriveSelected, 111, false},
+    {M::kResultInvalidDrive, 112, true},
+    {M::kResultDiskError, 113, true},
+    {M::kResultMapsNeedUpdate, 114, false},
+    {M::kResultMapsUpdated, 115, false},
+    {M::kResultServerError, 116, true},
+    {M::kResultPhoneFileSystem, 117, false},
+    {M::kResultCorruptArchive, 118, true},
+    {M::kResultConnectivity, 119, false},
+    {M::kResultWriteProtected, 120, true},
+    {M::kResultPhoneFull, 121, true},
+    {M::kResultDriveOffline, 132, true},
+    {M::kResultNoUpdateInfo, 141, false},
+    {M::kResultInstallCancelledByPhone, 142, true},
+    {M::kResultInstallUnconfirmed, 143, true},
+    {M::kResultDriveBusy, 166, true},
+    {M::kResultInstallPending, 146, false},
+    {M::kResultInstallInterrupted, 147, false},
+    {M::kResultInstallConnectionLost, 148, false},
+    {M::kResultInstallNoSpace, 149, false},
+    {M::kResultInstallAccessDenied, 150, false},
+    {M::kResultInstallFileInUse, 151, false},
+    {M::kResultInstallFileLocked, 152, false},
+    {M::kResultInstallConnectionBroken, 153, false},
+    {M::kResultInstallNotSupported, 154, false},
+    {M::kResultInstallBusy, 155, true},
+    {M::kResultInstallAborted, 156, false},
+    {M::kResultInstallCorrupt, 157, false},
+    {M::kResultInstallDependency, 158, false},
+    {M::kResultInstallSecurity, 159, false},
+    {M::kResultInstallerNotSupported, 165, false},
 }};
 
 static_assert(std::is_sorted(kErrorTable.begin(), kErrorTable.end(),

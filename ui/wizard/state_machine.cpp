@@ -22,12 +22,8 @@ namespace atlasync::ui {
 
 namespace {
 
+using MapsService::is_success;
 using MapsService::Result;
-
-bool succeeded(Result result) {
-    return result == MapsService::kResultOk || result == MapsService::kResultMapsNeedUpdate ||
-           result == 7 || result == 8;
-}
 
 bool log_messages_enabled() {
     const QSettings profile(QStringLiteral("Velka"), QStringLiteral("Atlasync"));
@@ -161,7 +157,7 @@ void CStateMachine::op_initialize() {
     }
     (void)MapsService::get_mapsapp_catalog();
     Result result = MapsService::initialize(0);
-    if (succeeded(result)) {
+    if (is_success(result)) {
         m_serviceStarted = true;
         for (const std::filesystem::path& volume : m_settings.volumes) {
             result = MapsService::add_volume(MapsService::to_wide(volume.string()));
@@ -172,7 +168,7 @@ void CStateMachine::op_initialize() {
         }
     }
     m_initResult = result;
-    if (!succeeded(result)) {
+    if (!is_success(result)) {
         post_result(SIG_SERVICE_INIT_FAILED);
     }
 }
@@ -188,9 +184,9 @@ void CStateMachine::op_read_regions() {
     std::vector<std::int32_t> regions;
     std::vector<MapsService::VoiceInfo> voices;
     Result result = MapsService::GetRegionList(regions);
-    if (succeeded(result)) {
+    if (is_success(result)) {
         result = MapsService::GetVoicesList(voices);
-        if (succeeded(result)) {
+        if (is_success(result)) {
             const std::lock_guard lock(m_dataMutex);
             m_regionIds = std::move(regions);
             m_voices = std::move(voices);
@@ -203,7 +199,7 @@ void CStateMachine::op_read_regions() {
 void CStateMachine::op_read_update_info() {
     MapsService::MapsUpdateInfo info;
     const Result result = MapsService::get_mapsapp_update_info(info);
-    if (succeeded(result)) {
+    if (is_success(result)) {
         const std::lock_guard lock(m_dataMutex);
         m_updateTitle = info.title;
         m_updateVersion = info.newVersion;
@@ -211,9 +207,23 @@ void CStateMachine::op_read_update_info() {
         m_updateSize = info.contentSize;
         m_updateInfo = info;
     }
-    m_updateInfoValid = succeeded(result);
+    m_updateInfoValid = is_success(result);
     m_operationResult = result;
     post_result(SIG_APP_VERSIONS_READ);
+}
+
+void CStateMachine::op_read_download_size(std::vector<std::int32_t> regions,
+                                          std::vector<MapsService::VoiceInfo> voices) {
+    std::uint64_t size = 0;
+    std::uint64_t unpacked = 0;
+    std::vector<MapsService::DownloadItemInfo> items;
+    const Result result = MapsService::get_download_size(regions, voices, size, unpacked, items);
+    {
+        const std::lock_guard lock(m_dataMutex);
+        m_downloadSize = is_success(result) ? size : 0;
+    }
+    m_operationResult = result;
+    post_result(SIG_DOWNLOAD_SIZE_READ);
 }
 
 void CStateMachine::op_update_mapsapp(MapsService::MapsUpdateInfo info) {
@@ -234,7 +244,7 @@ void CStateMachine::op_update_map_data(std::vector<std::int32_t> regions,
     Result result = MapsService::kResultOk;
     for (const auto& step : steps) {
         result = m_cancelRequested ? MapsService::kResultCancelled : step();
-        if (!succeeded(result)) {
+        if (!is_success(result)) {
             break;
         }
     }

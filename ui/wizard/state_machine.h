@@ -114,6 +114,8 @@ private:
     void op_select_drive(std::uint32_t driveId);
     void op_read_regions();
     void op_read_update_info();
+    void op_read_download_size(std::vector<std::int32_t> regions,
+                               std::vector<MapsService::VoiceInfo> voices);
     void op_update_mapsapp(MapsService::MapsUpdateInfo info);
     void op_update_map_data(std::vector<std::int32_t> regions,
                             std::vector<MapsService::VoiceInfo> voices);
@@ -174,6 +176,7 @@ private:
     std::wstring m_updateDescription;
     std::uint64_t m_updateSize = 0;
     MapsService::MapsUpdateInfo m_updateInfo;
+    std::uint64_t m_downloadSize = 0;  // 0 when get_download_size failed
 
     TextId m_errorHeading = 0;
     MapsService::Result m_errorCode = 0;

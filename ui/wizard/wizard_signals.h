@@ -29,6 +29,7 @@ enum WizardSignal : std::uint16_t {
     SIG_INSTALL_STARTED = 118,
     SIG_INSTALL_PROGRESS = 119,
     SIG_INSTALL_USER_ACTION = 120,
+    SIG_DOWNLOAD_SIZE_READ = 121,
 };
 
 static_assert(static_cast<int>(SIG_LANGUAGE_REQUEST) == static_cast<int>(FirstUserSignal));

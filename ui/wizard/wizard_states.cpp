@@ -19,14 +19,9 @@ namespace atlasync::ui {
 
 namespace {
 
+using MapsService::is_success;
 using MapsService::kResultCancelled;
 using MapsService::Result;
-
-// The flow takes 6 (maps need an update), 7 and 8 as success too.
-bool succeeded(Result result) {
-    return result == MapsService::kResultOk || result == MapsService::kResultMapsNeedUpdate ||
-           result == 7 || result == 8;
-}
 
 double percent_of(double done, double total) {
     return done * 100.0 / (total == 0 ? 0.001 : total);
@@ -226,7 +221,7 @@ QState CStateMachine::StSearchingForPhonesInitial(const HsmEvent& e) {
         case SignalEntry: {
             TraceEnter("CStateMachine::StSearchingForPhonesInitial");
             const Result init = m_initResult.load();
-            if (init > 0 && !succeeded(init)) {
+            if (init > 0 && !is_success(init)) {
                 post_signal(*this, SIG_SERVICE_INIT_FAILED);
             } else if (m_initialSearchDone) {
                 post_signal(*this, SIG_PHONE_SEARCH_DONE);
@@ -339,7 +334,7 @@ QState CStateMachine::StSelectPhoneDrive(const HsmEvent& e) {
             TraceExit("CStateMachine::StSelectPhoneDrive");
             return Handled();
         case SIG_DRIVE_SELECTED:
-            if (!succeeded(m_operationResult.load())) {
+            if (!is_success(m_operationResult.load())) {
                 show_error(108, state(&CStateMachine::StSelectPhoneDrive));
                 return Handled();
             }
@@ -373,7 +368,7 @@ QState CStateMachine::StGetRegionList(const HsmEvent& e) {
             TraceExit("CStateMachine::StGetRegionList");
             return Handled();
         case SIG_REGIONS_READ: {
-            if (!succeeded(m_operationResult.load())) {
+            if (!is_success(m_operationResult.load())) {
                 show_error(133, state(&CStateMachine::StSelectPhoneDrive));
                 return Handled();
             }
@@ -412,7 +407,7 @@ QState CStateMachine::StGetMapsAppVersions(const HsmEvent& e) {
             TraceExit("CStateMachine::StGetMapsAppVersions");
             return Handled();
         case SIG_APP_VERSIONS_READ: {
-            if (!succeeded(m_operationResult.load())) {
+            if (!is_success(m_operationResult.load())) {
                 show_error(134, state(&CStateMachine::StSelectPhoneDrive));
                 return Handled();
             }
@@ -499,9 +494,9 @@ QState CStateMachine::StUpdateMapsApp(const HsmEvent& e) {
             const Result result = m_operationResult.load();
             // Installed before the cancel could stop it: the map data is not
             // touched, the run ends as the user asked.
-            if (result == kResultCancelled || (m_exitConfirmed && succeeded(result))) {
+            if (result == kResultCancelled || (m_exitConfirmed && is_success(result))) {
                 WIZARD_TRANSITION(StStopped);
-            } else if (!succeeded(result)) {
+            } else if (!is_success(result)) {
                 show_error(136, state(&CStateMachine::StUpdateMapsApp));
             } else {
                 m_mapsAppJustUpdated = true;
@@ -604,12 +599,18 @@ QState CStateMachine::StMapDataUpdateAvailable(const HsmEvent& e) {
                 regions = m_regionIds;
                 voices = m_voices;
             }
+            post_to_worker([this, regions = std::move(regions), voices = std::move(voices)] {
+                op_read_download_size(regions, voices);
+            });
+            return Handled();
+        }
+        case SIG_DOWNLOAD_SIZE_READ: {
+            // Without a size the page still offers the update; what failed
+            // fails again in the download, on its own error page.
             std::uint64_t size = 0;
-            std::uint64_t unpacked = 0;
-            std::vector<MapsService::DownloadItemInfo> items;
-            if (!succeeded(
-                    MapsService::get_download_size(regions, voices, size, unpacked, items))) {
-                size = 0;
+            {
+                const std::lock_guard lock(m_dataMutex);
+                size = m_downloadSize;
             }
             const std::wstring sizeText =
                 size == 0 ? std::wstring() : format_megabytes(megabytes(size)) + L" " + text(144);
@@ -666,7 +667,7 @@ QState CStateMachine::StUpdateMapData(const HsmEvent& e) {
             const Result result = m_operationResult.load();
             if (result == kResultCancelled) {
                 WIZARD_TRANSITION(StStopped);
-            } else if (!succeeded(result)) {
+            } else if (!is_success(result)) {
                 show_error(126, state(&CStateMachine::StUpdateMapData));
             } else {
                 WIZARD_TRANSITION(StCompleted);
