@@ -27,6 +27,27 @@ struct DownloadItemInfo {
     std::vector<DownloadItemInfo> children;
 };
 
+// What a maps drive in a local folder holds, as read_drive_summary finds it.
+struct DriveSummary {
+    std::wstring clientId;
+    std::wstring clientVersion;  // "a.b.c.d"
+    std::wstring mapVersion;
+    std::uint64_t quota = 0;
+    std::wstring diskcache;
+    std::uint64_t diskcacheSize = 0;
+    std::wstring voicefiles;
+    std::wstring languageCode;
+    // Complete regions, by id and name; read only when asked for, since the
+    // region table comes from the map server.
+    struct Region {
+        std::int32_t id = 0;
+        std::wstring name;
+    };
+    std::vector<Region> regions;
+    bool regionsRead = false;
+    std::vector<VoiceInfo> voices;
+};
+
 // The service's operations, one wizard step each; every one answers a result
 // code. Run one at a time from one thread; only cancel_operation may come from
 // another thread while one runs.
@@ -55,6 +76,13 @@ std::wstring get_server_url();
                                 const std::wstring& operatingSystem,
                                 std::vector<ServerRecord>& records);
 Result cancel_operation();
+
+// Reads the maps drive in the folder `root` without starting the service: 4
+// when it holds no maps drive. With `regions`, its complete regions are read
+// as well, with the catalogs of the server that set_server_root named; a
+// failure there is answered with the summary filled in up to the regions.
+[[nodiscard]] Result read_drive_summary(const std::wstring& root, bool regions,
+                                        DriveSummary& summary);
 
 // The drive chosen by the last select_phone_drive; null before or after an unknown id.
 PhoneDrive* current_drive();

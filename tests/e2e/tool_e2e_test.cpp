@@ -7,12 +7,14 @@
 #include <fstream>
 #include <memory>
 #include <nlohmann/json.hpp>
+#include <regex>
 #include <sstream>
 
 #include "mapserver/drive/drive_writer.h"
 #include "service/content/map_settings.h"
 #include "service/core/text.h"
 #include "service/devices/file_system_win.h"
+#include "service/facade/maps_service.h"
 #include "tests/devlinx/phone_farm.h"
 #include "tests/e2e/facade_fixture.h"
 #include "tests/support/child_process.h"
@@ -116,6 +118,29 @@ TEST_F(ToolEndToEnd, CheckReportsTheOutdatedVolumeAndItsDownloadSizeWithoutChang
     EXPECT_NE(output.find("download size: "), std::string::npos) << output;
     EXPECT_NE(output.find("finalize: 0"), std::string::npos) << output;
     EXPECT_EQ(snapshot(m_volume), before);
+}
+
+// The server a command names, from its "server:" line.
+std::string server_named(const std::string& output) {
+    std::smatch found;
+    return std::regex_search(output, found, std::regex("(^|\\n)server: +(\\S+)")) ? found[2].str()
+                                                                                  : std::string();
+}
+
+TEST_F(ToolEndToEnd, TheDriveCommandAsksTheServerThatCheckAndUpdateAsk) {
+    std::string checked;
+    ASSERT_EQ(run_program(ATLASYNC_TOOL_PATH, arguments("check"), &checked), 0) << checked;
+    std::string read;
+    ASSERT_EQ(run_program(ATLASYNC_TOOL_PATH,
+                          {"drive", m_volume.string(), "--server-root",
+                           "localhost:" + std::to_string(world_port())},
+                          &read),
+              0)
+        << read;
+    EXPECT_EQ(server_named(read), server_named(checked)) << read << checked;
+    EXPECT_EQ(server_named(read),
+              to_narrow(kServerUrlPrefix) + "localhost:" + std::to_string(world_port()));
+    EXPECT_NE(read.find("regions:         2"), std::string::npos) << read;
 }
 
 TEST_F(ToolEndToEnd, UpdateBringsTheVolumeToTheServersVersionPrintingProgressLines) {

@@ -1,0 +1,80 @@
+// A maps drive in a local folder, read on its own: no phone manager, no watchers.
+
+#include <curl/curl.h>
+
+#include <exception>
+#include <memory>
+
+#include "service/content/map_settings.h"
+#include "service/content/maps_bucket.h"
+#include "service/content/phone.h"
+#include "service/content/phone_drive.h"
+#include "service/content/region_qnr_map.h"
+#include "service/core/text.h"
+#include "service/core/trace.h"
+#include "service/devices/file_system_win.h"
+#include "service/facade/facade_internal.h"
+#include "service/facade/maps_service.h"
+
+namespace MapsService {
+
+namespace {
+
+void copy_settings(const MapSettings& settings, DriveSummary& summary) {
+    summary.clientId = settings.client_id();
+    summary.clientVersion = settings.client_version().to_text();
+    summary.mapVersion = settings.map_version().to_text();
+    summary.quota = settings.quota();
+    summary.diskcache = settings.diskcache();
+    summary.diskcacheSize = settings.diskcache_size();
+    summary.voicefiles = settings.voicefiles();
+    summary.languageCode = settings.language_code();
+}
+
+Result read_regions(PhoneDrive& drive, DriveSummary& summary) {
+    // Nothing else of the service runs here to have set the transfer library up.
+    struct CurlUse {
+        CurlUse() { curl_global_init(CURL_GLOBAL_ALL); }
+        ~CurlUse() { curl_global_cleanup(); }
+    } curl;
+    const Result loaded = drive.load_url_infos();
+    if (loaded != kResultOk) {
+        TraceError("read_drive_summary: catalogs not loaded (%d)", loaded);
+        return loaded;
+    }
+    std::vector<std::int32_t> ids;
+    const Result listed = drive.maps_bucket().GetRegionList(ids);
+    for (const std::int32_t id : ids) {
+        const Region* region = drive.region_table()->find(id);
+        summary.regions.push_back({id, region != nullptr ? region->name : std::wstring()});
+    }
+    summary.regionsRead = listed == kResultOk;
+    return listed;
+}
+
+}  // namespace
+
+Result read_drive_summary(const std::wstring& root, bool regions, DriveSummary& summary) {
+    return guarded("read_drive_summary", [&]() -> Result {
+        ScopeTrace scope("MapsService::read_drive_summary");
+        summary = DriveSummary();
+        auto fileSystem = std::make_unique<FileSystemWin>(root);
+        try {
+            fileSystem->load_map_settings();
+        } catch (const std::exception& error) {
+            TraceError("read_drive_summary: %s holds no maps drive: %s", to_narrow(root).c_str(),
+                       error.what());
+            return kResultInvalidDrive;
+        }
+        Phone phone(L"local folder", L"");
+        phone.set_connected(true);
+        PhoneDrive drive(&phone, std::move(fileSystem), true);
+        drive.set_connected(true);
+        copy_settings(*drive.map_settings(), summary);
+        const Result regionResult = regions ? read_regions(drive, summary) : kResultOk;
+        const Result voiceResult = drive.maps_bucket().GetVoicesList(summary.voices);
+        return regionResult != kResultOk ? regionResult : voiceResult;
+    });
+}
+
+}  // namespace MapsService
