@@ -28,6 +28,17 @@ function(atlasync_library name)
   target_link_libraries(${name} PUBLIC ${ARG_DEPS} PRIVATE atlasync_warnings ${ARG_PRIVATE_DEPS})
 endfunction()
 
+# atlasync_uses_simulator(target [MORE_DEPENDENCIES...])
+# The program loads the phone simulator's libraries from the build tree: they
+# are built before it and found through its RPATH. An RPATH, not a RUNPATH:
+# under AddressSanitizer dlopen runs from the sanitizer's library, and only an
+# RPATH of the program is searched then.
+function(atlasync_uses_simulator target)
+  add_dependencies(${target} DevlinxAPI DVLX_ABAPI ${ARGN})
+  set_target_properties(${target} PROPERTIES BUILD_RPATH ${PROJECT_BINARY_DIR}/devlinx)
+  target_link_options(${target} PRIVATE -Wl,--disable-new-dtags)
+endfunction()
+
 # atlasync_executable(name SOURCES ... [DEPS ...])
 function(atlasync_executable name)
   cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})

@@ -1,3 +1,1 @@
-if(TARGET devlinx_sim_core)
-  atlasync_fuzzer(phone_path SOURCES ${CMAKE_CURRENT_LIST_DIR}/phone_path.cpp DEPS devlinx_sim_core)
-endif()
+atlasync_fuzzer(phone_path SOURCES ${CMAKE_CURRENT_LIST_DIR}/phone_path.cpp DEPS devlinx_sim_core)
