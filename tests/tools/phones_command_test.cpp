@@ -69,6 +69,8 @@ TEST(PhonesCommand, TakesAHandedInFolderAsAVolumeAndRefusesWhatIsNoFolder) {
     EXPECT_EQ(run_program(ATLASYNC_TOOL_PATH, {"phones", "--server-root", kNoServer, "--colour"},
                           &output),
               1);
+    // Not read as 12.
+    EXPECT_EQ(run_program(ATLASYNC_TOOL_PATH, {"phones", "--drive-flags", "12abc"}, &output), 1);
 }
 
 TEST(PhonesCommand, WatchPrintsPhonesComingAndGoingUntilInterrupted) {

@@ -8,6 +8,7 @@
 #include "service/core/text.h"
 #include "service/facade/maps_service.h"
 #include "tools/command.h"
+#include "tools/options.h"
 
 namespace atlasync::tool {
 
@@ -27,20 +28,12 @@ void print_settings(const DriveSummary& drive) {
 }
 
 int run(const std::vector<std::string>& args) {
-    std::string path;
+    std::vector<std::string> path;
     std::string serverRoot;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--server-root" && i + 1 < args.size()) {
-            serverRoot = args[++i];
-        } else if (path.empty() && args[i].rfind("--", 0) != 0) {
-            path = args[i];
-        } else {
-            path.clear();
-            break;
-        }
-    }
-    if (path.empty()) {
-        std::fprintf(stderr, "usage: atlasync-tool drive PATH [--server-root ROOT]\n");
+    Options parser("drive", "PATH [--server-root ROOT]");
+    parser.text("--server-root", serverRoot);
+    parser.words(path, 1, 1);
+    if (!parser.parse(args)) {
         return kResultFailed;
     }
     const bool regions = !serverRoot.empty();
@@ -49,9 +42,9 @@ int run(const std::vector<std::string>& args) {
     }
     DriveSummary drive;
     const Result result =
-        read_drive_summary(to_wide(std::filesystem::absolute(path).string()), regions, drive);
+        read_drive_summary(to_wide(std::filesystem::absolute(path[0]).string()), regions, drive);
     if (result == kResultInvalidDrive) {
-        std::fprintf(stderr, "atlasync-tool drive: %s is not a maps drive\n", path.c_str());
+        std::fprintf(stderr, "atlasync-tool drive: %s is not a maps drive\n", path[0].c_str());
         return result;
     }
     print_settings(drive);

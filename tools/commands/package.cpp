@@ -9,6 +9,7 @@
 #include "service/core/text.h"
 #include "service/protocol/package_fetch.h"
 #include "tools/command.h"
+#include "tools/options.h"
 
 namespace atlasync::tool {
 
@@ -19,27 +20,12 @@ int run(const std::vector<std::string>& args) {
     std::string language;
     std::string version;
     std::string operatingSystem;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        std::string* option = nullptr;
-        if (args[i] == "--lang") {
-            option = &language;
-        } else if (args[i] == "--version") {
-            option = &version;
-        } else if (args[i] == "--os") {
-            option = &operatingSystem;
-        }
-        if (option == nullptr) {
-            positional.push_back(args[i]);
-        } else if (i + 1 < args.size()) {
-            *option = args[++i];
-        } else {
-            positional.clear();
-            break;
-        }
-    }
-    if (positional.size() != 2) {
-        std::fprintf(stderr,
-                     "usage: atlasync-tool package URL NAME [--lang L] [--version V] [--os O]\n");
+    Options parser("package", "URL NAME [--lang L] [--version V] [--os O]");
+    parser.text("--lang", language);
+    parser.text("--version", version);
+    parser.text("--os", operatingSystem);
+    parser.words(positional, 2, 2);
+    if (!parser.parse(args)) {
         return MapsService::kResultFailed;
     }
     curl_global_init(CURL_GLOBAL_DEFAULT);

@@ -20,6 +20,7 @@
 #include "tools/commands/json_output.h"
 #include "tools/commands/session_report.h"
 #include "tools/interrupt.h"
+#include "tools/options.h"
 
 namespace atlasync::tool {
 
@@ -27,7 +28,7 @@ namespace {
 
 using namespace MapsService;
 
-struct Options {
+struct PhonesOptions {
     std::wstring serverRoot;  // where the device table comes from; empty: the default
     std::vector<std::filesystem::path> volumes;
     bool watch = false;
@@ -35,29 +36,21 @@ struct Options {
     std::int32_t driveFlags = 0;  // 1: empty memory cards are maps drives; 2: phone memories too
 };
 
-bool parse(const std::vector<std::string>& args, Options& options) {
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--watch") {
-            options.watch = true;
-        } else if (args[i] == "--json") {
-            options.json = true;
-        } else if (args[i] == "--volume" && i + 1 < args.size()) {
-            options.volumes.emplace_back(args[++i]);
-        } else if (args[i] == "--drive-flags" && i + 1 < args.size()) {
-            try {
-                options.driveFlags = static_cast<std::int32_t>(std::stol(args[++i]));
-            } catch (const std::exception&) {
-                std::fprintf(stderr, "atlasync-tool: phones: --drive-flags needs a number\n");
-                return false;
-            }
-        } else if (args[i] == "--server-root" && i + 1 < args.size() && !args[i + 1].empty()) {
-            options.serverRoot = to_wide(args[++i]);
-        } else {
-            std::fprintf(stderr, "atlasync-tool: phones: unexpected argument '%s'\n",
-                         args[i].c_str());
-            return false;
-        }
+bool parse(const std::vector<std::string>& args, PhonesOptions& options) {
+    Options parser("phones", "");
+    std::string serverRoot;
+    parser.flag("--watch", options.watch);
+    parser.flag("--json", options.json);
+    parser.each("--volume", [&options](const std::string& value) {
+        options.volumes.emplace_back(value);
+        return std::string();
+    });
+    parser.number("--drive-flags", options.driveFlags);
+    parser.text("--server-root", serverRoot);
+    if (!parser.parse(args)) {
+        return false;
     }
+    options.serverRoot = to_wide(serverRoot);
     return true;
 }
 
@@ -108,7 +101,7 @@ void drain_messages() {
 }
 
 int run_phones(const std::vector<std::string>& args) {
-    Options options;
+    PhonesOptions options;
     if (!parse(args, options)) {
         return 1;
     }

@@ -17,22 +17,13 @@
 #include "service/phones/phone_manager.h"
 #include "service/phones/phone_platform.h"
 #include "tools/commands/json_output.h"
+#include "tools/options.h"
 
 namespace atlasync::tool {
 
 namespace {
 
 using namespace MapsService;
-
-bool parse_number(const std::string& text, std::int32_t& value) {
-    try {
-        std::size_t used = 0;
-        value = static_cast<std::int32_t>(std::stol(text, &used));
-        return used == text.size();
-    } catch (const std::exception&) {
-        return false;
-    }
-}
 
 double megabytes(std::uint64_t bytes) {
     return static_cast<double>(bytes) / (1024.0 * 1024.0);
@@ -52,45 +43,28 @@ void print_items(const std::vector<DownloadItemInfo>& items, int depth) {
 
 bool parse_session_options(const char* command, const std::vector<std::string>& args, bool allowApp,
                            SessionOptions& options) {
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        const bool hasValue = i + 1 < args.size();
-        if (arg == "--server-root" && hasValue) {
-            options.serverRoot = to_wide(args[++i]);
-            if (options.serverRoot.empty()) {
-                std::fprintf(stderr, "atlasync-tool: %s: --server-root needs a name\n", command);
-                return false;
-            }
-        } else if (arg == "--drive" && hasValue) {
-            if (!parse_number(args[++i], options.driveId) || options.driveId <= 0) {
-                std::fprintf(stderr, "atlasync-tool: %s: --drive needs a drive id\n", command);
-                return false;
-            }
-        } else if (arg == "--drive-flags" && hasValue) {
-            if (!parse_number(args[++i], options.driveFlags)) {
-                std::fprintf(stderr, "atlasync-tool: %s: --drive-flags needs a number\n", command);
-                return false;
-            }
-        } else if (arg == "--volume" && hasValue) {
-            std::error_code error;
-            const std::filesystem::path volume(args[++i]);
-            if (!std::filesystem::is_directory(volume, error)) {
-                std::fprintf(stderr, "atlasync-tool: %s: '%s' is not a folder\n", command,
-                             volume.c_str());
-                return false;
-            }
-            options.volumes.push_back(
-                std::filesystem::absolute(volume).lexically_normal().string());
-        } else if (arg == "--app" && allowApp) {
-            options.app = true;
-        } else if (arg == "--json") {
-            options.json = true;
-        } else {
-            std::fprintf(stderr, "atlasync-tool: %s: unexpected argument '%s'\n", command,
-                         arg.c_str());
-            return false;
+    Options parser(command, "");
+    std::string serverRoot;
+    parser.text("--server-root", serverRoot);
+    parser.number("--drive", options.driveId, 1);
+    parser.number("--drive-flags", options.driveFlags);
+    parser.each("--volume", [&options](const std::string& value) {
+        std::error_code error;
+        const std::filesystem::path volume(value);
+        if (!std::filesystem::is_directory(volume, error)) {
+            return "'" + value + "' is not a folder";
         }
+        options.volumes.push_back(std::filesystem::absolute(volume).lexically_normal().string());
+        return std::string();
+    });
+    if (allowApp) {
+        parser.flag("--app", options.app);
     }
+    parser.flag("--json", options.json);
+    if (!parser.parse(args)) {
+        return false;
+    }
+    options.serverRoot = to_wide(serverRoot);
     return true;
 }
 

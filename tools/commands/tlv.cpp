@@ -11,6 +11,7 @@
 #include "service/protocol/catalog_writer.h"
 #include "service/protocol/tlv_decode.h"
 #include "tools/command.h"
+#include "tools/options.h"
 
 namespace atlasync::tool {
 
@@ -66,24 +67,22 @@ std::string describe_value(const TlvItem& item) {
 }
 
 int run(const std::vector<std::string>& args) {
-    int mode = Decode::kDetect;
-    std::string path;
-    for (const std::string& arg : args) {
-        if (arg == "--hex") {
-            mode = Decode::kHex;
-        } else if (arg == "--raw") {
-            mode = Decode::kBinary;
-        } else if (path.empty() && !arg.starts_with("--")) {
-            path = arg;
-        } else {
-            path.clear();
-            break;
-        }
-    }
-    if (path.empty()) {
-        std::fprintf(stderr, "usage: atlasync-tool tlv [--hex|--raw] FILE\n");
+    bool hex = false;
+    bool raw = false;
+    std::vector<std::string> files;
+    Options parser("tlv", "[--hex|--raw] FILE");
+    parser.flag("--hex", hex);
+    parser.flag("--raw", raw);
+    parser.words(files, 1, 1);
+    if (!parser.parse(args)) {
         return 2;
     }
+    if (hex && raw) {
+        std::fprintf(stderr, "atlasync-tool: tlv: --hex and --raw exclude each other\n");
+        return 2;
+    }
+    const int mode = hex ? Decode::kHex : raw ? Decode::kBinary : Decode::kDetect;
+    const std::string& path = files[0];
     std::ifstream file(path, std::ios::binary);
     if (!file) {
         std::fprintf(stderr, "atlasync-tool tlv: cannot read %s\n", path.c_str());

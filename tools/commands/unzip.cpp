@@ -14,6 +14,7 @@
 #include "service/core/text.h"
 #include "service/zip/extract.h"
 #include "tools/command.h"
+#include "tools/options.h"
 
 namespace atlasync::tool {
 
@@ -67,9 +68,11 @@ void cancel_on_interrupt() {
     }).detach();
 }
 
-int run_unzip(const std::vector<std::string>& args) {
-    if (args.size() != 2) {
-        std::fprintf(stderr, "usage: atlasync-tool unzip ARCHIVE DIR\n");
+int run_unzip(const std::vector<std::string>& arguments) {
+    std::vector<std::string> args;
+    Options parser("unzip", "ARCHIVE DIR");
+    parser.words(args, 2, 2);
+    if (!parser.parse(arguments)) {
         return MapsService::kResultFailed;
     }
     cancel_on_interrupt();
@@ -83,9 +86,11 @@ int run_unzip(const std::vector<std::string>& args) {
     return result;
 }
 
-int run_unzip_size(const std::vector<std::string>& args) {
-    if (args.size() != 1) {
-        std::fprintf(stderr, "usage: atlasync-tool unzip-size ARCHIVE\n");
+int run_unzip_size(const std::vector<std::string>& arguments) {
+    std::vector<std::string> args;
+    Options parser("unzip-size", "ARCHIVE");
+    parser.words(args, 1, 1);
+    if (!parser.parse(arguments)) {
         return MapsService::kResultFailed;
     }
     std::printf("%" PRIu64 "\n", MapsService::uncompressed_size(MapsService::to_wide(args[0])));
