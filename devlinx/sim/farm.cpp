@@ -7,11 +7,11 @@
 
 #include "devlinx/sim/file_stamp.h"
 #include "devlinx/sim/ini.h"
-#include "service/core/text.h"
+#include "utf8/utf8.h"
 
 namespace devlinx::sim {
 
-using MapsService::to_wide;
+using atlasync::utf8::to_wide;
 
 namespace {
 

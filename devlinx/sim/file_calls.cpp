@@ -12,7 +12,7 @@
 
 #include "devlinx/sim/file_session.h"
 #include "devlinx/sim/phone_path.h"
-#include "service/core/text.h"
+#include "utf8/utf8.h"
 
 namespace {
 
@@ -35,7 +35,7 @@ struct DLNK_FIND {
 
 namespace devlinx::sim {
 
-using MapsService::to_wide;
+using atlasync::utf8::to_wide;
 
 namespace {
 

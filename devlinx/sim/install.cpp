@@ -9,12 +9,12 @@
 
 #include "devlinx/sim/file_session.h"
 #include "devlinx/sim/phone_path.h"
-#include "service/core/text.h"
+#include "utf8/utf8.h"
 
 namespace devlinx::sim {
 
-using MapsService::to_narrow;
-using MapsService::to_wide;
+using atlasync::utf8::to_narrow;
+using atlasync::utf8::to_wide;
 
 namespace {
 

@@ -5,11 +5,11 @@
 #include <cwctype>
 #include <vector>
 
-#include "service/core/text.h"
+#include "utf8/utf8.h"
 
 namespace devlinx::sim {
 
-using MapsService::to_narrow;
+using atlasync::utf8::to_narrow;
 
 namespace {
 

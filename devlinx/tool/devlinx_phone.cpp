@@ -13,8 +13,8 @@
 
 #include "devlinx/sim/farm.h"
 #include "devlinx/sim/ini.h"
-#include "service/core/text.h"
 #include "tools/version.h"
+#include "utf8/utf8.h"
 
 namespace {
 
@@ -236,7 +236,7 @@ int list(const std::vector<std::string>& args) {
     if (args.size() != 1) {
         return fail("list needs FARM");
     }
-    using MapsService::to_narrow;
+    using atlasync::utf8::to_narrow;
     for (const auto& phone : devlinx::sim::connected_phones(args[0])) {
         std::printf("%s\tserial=%s\tmodel=%s\n", phone.folder.filename().string().c_str(),
                     to_narrow(phone.serial).c_str(), to_narrow(phone.model).c_str());
@@ -253,7 +253,7 @@ int list(const std::vector<std::string>& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    MapsService::set_locale_from_environment();
+    atlasync::utf8::set_locale_from_environment();
     if (argc < 2 || std::string(argv[1]) == "--help") {
         std::fputs(kUsage, argc < 2 ? stderr : stdout);
         return argc < 2 ? 1 : 0;

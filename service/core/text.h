@@ -3,19 +3,17 @@
 #include <string>
 #include <string_view>
 
+#include "utf8/utf8.h"
+
 namespace MapsService {
 
-// Narrow strings are UTF-8, wide strings hold one code point per wchar_t.
-// Invalid UTF-8 bytes become U+FFFD rather than cutting the text short.
-std::string to_narrow(std::wstring_view wide);
-std::wstring to_wide(std::string_view narrow);
+// The conversions are the leaf library's, which the phone simulator shares.
+using atlasync::utf8::set_locale_from_environment;
+using atlasync::utf8::to_narrow;
+using atlasync::utf8::to_wide;
 
 // Whether two names or paths are one on a memory card: FAT, exFAT and NTFS
 // with Windows names compare them without case, so "a.txt" is "A.TXT" there.
 bool same_on_a_card(std::string_view a, std::string_view b);
-
-// Sets the C locale from the environment, falling back to C.UTF-8, so that the
-// C library's multibyte functions handle UTF-8 text. Called once at start.
-void set_locale_from_environment();
 
 }  // namespace MapsService
