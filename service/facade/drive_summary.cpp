@@ -1,7 +1,5 @@
 // A maps drive in a local folder, read on its own: no phone manager, no watchers.
 
-#include <curl/curl.h>
-
 #include <exception>
 #include <memory>
 
@@ -32,11 +30,7 @@ void copy_settings(const MapSettings& settings, DriveSummary& summary) {
 }
 
 Result read_regions(PhoneDrive& drive, DriveSummary& summary) {
-    // Nothing else of the service runs here to have set the transfer library up.
-    struct CurlUse {
-        CurlUse() { curl_global_init(CURL_GLOBAL_ALL); }
-        ~CurlUse() { curl_global_cleanup(); }
-    } curl;
+    const TransferLibraryUse transfers;
     const Result loaded = drive.load_url_infos();
     if (loaded != kResultOk) {
         TraceError("read_drive_summary: catalogs not loaded (%d)", loaded);

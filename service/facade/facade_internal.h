@@ -14,6 +14,16 @@ class DownloadPackage;
 
 void set_current_drive(PhoneDrive* drive);
 
+// Holds the HTTP library set up for a call that may run before initialize or
+// after finalize; its set-ups are counted, so it nests with the service's own.
+class TransferLibraryUse {
+public:
+    TransferLibraryUse();
+    ~TransferLibraryUse();
+    TransferLibraryUse(const TransferLibraryUse&) = delete;
+    TransferLibraryUse& operator=(const TransferLibraryUse&) = delete;
+};
+
 // Runs the body of the operation `name`: no exception leaves the facade. One
 // that escapes the body is traced and answered with its code (1 when it has none).
 template <typename Body>

@@ -1,6 +1,8 @@
 // The service's lifecycle and the process-wide state the facade keeps: the
 // current drive and the server root.
 
+#include <curl/curl.h>
+
 #include <exception>
 #include <mutex>
 #include <string>
@@ -44,6 +46,14 @@ const bool kServerUrlInstalled = [] {
 }();
 
 }  // namespace
+
+TransferLibraryUse::TransferLibraryUse() {
+    curl_global_init(CURL_GLOBAL_ALL);
+}
+
+TransferLibraryUse::~TransferLibraryUse() {
+    curl_global_cleanup();
+}
 
 PhoneDrive* current_drive() {
     std::lock_guard lock(state().mutex);
@@ -128,6 +138,7 @@ Result GetPackage(const std::wstring& server, const std::wstring& package,
                   const std::wstring& operatingSystem, std::vector<ServerRecord>& records) {
     return guarded("GetPackage", [&]() -> Result {
         TraceInfo(L"GetPackage( ) called: server=%s package=%s", server.c_str(), package.c_str());
+        const TransferLibraryUse transfers;
         ServerPackage fetched(server, package, language, version, operatingSystem);
         const Result result = fetched.download();
         fetched.copy_records(records);

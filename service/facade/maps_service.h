@@ -4,14 +4,17 @@
 #include <string>
 #include <vector>
 
+// The types of the calls below come with them: a caller includes this file only.
+#include "service/content/maps_update_info.h"
+#include "service/content/version_info.h"
 #include "service/content/voice_info.h"
+#include "service/core/message.h"
 #include "service/core/result_codes.h"
 #include "service/protocol/server_record.h"
 
 namespace MapsService {
 
 class PhoneDrive;
-struct MapsUpdateInfo;
 
 // The compiled-in map server: the URL is kServerUrlPrefix followed by the root.
 inline constexpr const char* kDefaultServerRoot = "atlasync-maps.net";
@@ -46,6 +49,35 @@ struct DriveSummary {
     std::vector<Region> regions;
     bool regionsRead = false;
     std::vector<VoiceInfo> voices;
+};
+
+// A connected phone and its drives, as plain records.
+struct DriveInfo {
+    std::int32_t id = 0;
+    std::wstring name;        // the drive's path, "\\E:\\" or a volume's folder
+    std::wstring memoryType;  // "MMC", "DEV", ...
+    bool valid = false;       // a drive the service may update
+    bool holdsMaps = false;   // valid, with maps settings the service can read
+    std::int64_t totalBytes = 0;
+    std::int64_t freeBytes = 0;
+};
+
+struct PhoneInfo {
+    std::int32_t id = 0;
+    std::wstring name;
+    std::wstring serialNumber;
+    std::wstring model;
+    std::int32_t deviceType = 0;
+    std::int32_t generation = 0;
+    std::vector<DriveInfo> drives;
+};
+
+// What the current drive holds and what the server offers for it.
+struct CurrentDriveVersions {
+    std::wstring name;
+    VersionInfo installedMaps;  // not valid without maps settings
+    VersionInfo offeredMaps;    // not valid when the server's version is unknown
+    MapsappVersionInfo installedApplication;
 };
 
 // The service's operations, one wizard step each; every one answers a result
@@ -83,6 +115,29 @@ Result cancel_operation();
 // failure there is answered with the summary filled in up to the regions.
 [[nodiscard]] Result read_drive_summary(const std::wstring& root, bool regions,
                                         DriveSummary& summary);
+
+// Hands a mounted folder to the running service as a USB volume just plugged
+// in; returns once its phone and drive are known. 1 before initialize.
+[[nodiscard]] Result add_volume(const std::wstring& root);
+// The connected phones, in the order they were found.
+std::vector<PhoneInfo> connected_phones();
+// 3 without a current drive.
+[[nodiscard]] Result read_current_drive_versions(CurrentDriveVersions& versions);
+
+// What the front ends may ask of the phones and drives that messages name:
+// every one of them is one of the service's own.
+std::int32_t phone_id(const MessagePhone& phone);
+std::wstring phone_name(const MessagePhone& phone);
+std::int32_t drive_id(const MessageDrive& drive);
+// "MMC" for a memory card, "DEV" for the phone memory.
+std::wstring drive_memory_type(const MessageDrive& drive);
+// 0 to 3 through the connectivity library, 4 for a local volume, 255 unknown.
+std::int32_t drive_connection_kind(const MessageDrive& drive);
+// The installed maps application; false when the phone cannot say (for a drive
+// without maps settings: whether its phone can install applications).
+bool installed_mapsapp_version(const MessageDrive& drive, MapsappVersionInfo& version);
+// The version text of the drive's map data; empty without maps settings.
+std::wstring map_package_version_text(const MessageDrive& drive);
 
 // The drive chosen by the last select_phone_drive; null before or after an unknown id.
 PhoneDrive* current_drive();

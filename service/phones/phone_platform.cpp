@@ -44,7 +44,7 @@ Result stop_usb_watcher() {
     return stopped ? kResultOk : kResultFailed;
 }
 
-Result add_volume(const std::wstring& root) {
+Result add_usb_volume(const std::wstring& root) {
     // Held while the volume is handled, so that the watcher cannot be stopped
     // and destroyed under it.
     std::lock_guard<std::mutex> lock(g_watcherMutex);

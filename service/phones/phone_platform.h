@@ -17,6 +17,6 @@ void install_phone_platform_steps();
 
 // Hands a mounted folder to the running watcher as an arriving volume and
 // returns once it was handled; 1 when no watcher runs.
-[[nodiscard]] Result add_volume(const std::wstring& root);
+[[nodiscard]] Result add_usb_volume(const std::wstring& root);
 
 }  // namespace MapsService

@@ -36,7 +36,7 @@ TEST_F(PhonePlatform, StartBringsInThePhonesAndTakesHandedInFoldersUntilTheStop)
 
     const std::filesystem::path card = m_farm.outside() / "card";
     std::filesystem::create_directories(card);
-    ASSERT_EQ(add_volume(to_wide(card.string())), kResultOk);
+    ASSERT_EQ(add_usb_volume(to_wide(card.string())), kResultOk);
     std::vector<PhoneDrive*> drives;
     ASSERT_EQ(PhoneManager::GetConnectedDrives(drives), kResultOk);
     ASSERT_EQ(drives.size(), 3u);
@@ -45,7 +45,7 @@ TEST_F(PhonePlatform, StartBringsInThePhonesAndTakesHandedInFoldersUntilTheStop)
 
     EXPECT_EQ(platform_finalize(), kResultOk);
     EXPECT_EQ(LinkdeckFileSystem::device_manager(), nullptr);
-    EXPECT_EQ(add_volume(to_wide(card.string())), kResultFailed);
+    EXPECT_EQ(add_usb_volume(to_wide(card.string())), kResultFailed);
 }
 
 TEST_F(PhonePlatform, AConnectivityLibraryThatCannotStartStopsTheWatcherAgain) {
@@ -53,7 +53,7 @@ TEST_F(PhonePlatform, AConnectivityLibraryThatCannotStartStopsTheWatcherAgain) {
     EXPECT_EQ(platform_initialize(), kResultConnectivity);
     const std::filesystem::path card = m_farm.outside() / "card";
     std::filesystem::create_directories(card);
-    EXPECT_EQ(add_volume(to_wide(card.string())), kResultFailed);
+    EXPECT_EQ(add_usb_volume(to_wide(card.string())), kResultFailed);
 }
 
 }  // namespace

@@ -1,13 +1,11 @@
 // atlasync-tool package: fetches a server package and lists its records.
 
-#include <curl/curl.h>
-
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "service/core/text.h"
-#include "service/protocol/package_fetch.h"
+#include "service/facade/maps_service.h"
 #include "tools/command.h"
 #include "tools/options.h"
 
@@ -28,11 +26,11 @@ int run(const std::vector<std::string>& args) {
     if (!parser.parse(args)) {
         return MapsService::kResultFailed;
     }
-    curl_global_init(CURL_GLOBAL_DEFAULT);
     std::vector<MapsService::ServerRecord> records;
-    MapsService::PackageRequest request(MapsService::to_wide(positional[0]), records);
+    using MapsService::to_wide;
     const MapsService::Result result =
-        request.fetch(positional[1], language, version, operatingSystem);
+        MapsService::GetPackage(to_wide(positional[0]), to_wide(positional[1]), to_wide(language),
+                                to_wide(version), to_wide(operatingSystem), records);
     for (const MapsService::ServerRecord& record : records) {
         std::string line = std::to_string(record.id) + "\t" + std::to_string(record.parentId) +
                            "\t" + MapsService::to_narrow(record.name);
@@ -44,7 +42,6 @@ int run(const std::vector<std::string>& args) {
     if (result != MapsService::kResultOk) {
         std::fprintf(stderr, "atlasync-tool package: result %d\n", result);
     }
-    curl_global_cleanup();
     return result;
 }
 

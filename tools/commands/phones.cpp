@@ -11,11 +11,7 @@
 
 #include "service/core/message_queue.h"
 #include "service/core/text.h"
-#include "service/devices/file_system.h"
-#include "service/devices/platform.h"
 #include "service/facade/maps_service.h"
-#include "service/phones/phone_manager.h"
-#include "service/phones/phone_platform.h"
 #include "tools/command.h"
 #include "tools/commands/json_output.h"
 #include "tools/commands/session_report.h"
@@ -116,9 +112,7 @@ int run_phones(const std::vector<std::string>& args) {
     if (!options.serverRoot.empty()) {
         (void)set_server_root(options.serverRoot);
     }
-    install_phone_platform_steps();
-    PhoneManager::SetDriveFlags(options.driveFlags);
-    const Result started = platform_initialize();
+    const Result started = initialize(options.driveFlags);
     if (started != kResultOk) {
         std::fprintf(stderr, "atlasync-tool: the phone side could not be started (%d)\n", started);
         return 1;
@@ -137,12 +131,11 @@ int run_phones(const std::vector<std::string>& args) {
     if (options.watch) {
         watch(options.json);
     }
-    if (platform_finalize() != kResultOk) {
-        std::fprintf(stderr, "atlasync-tool: the phone side did not stop cleanly\n");
-    }
     // The messages name phones and drives: read before those are released.
     drain_messages();
-    PhoneManager::FreeDeviceMap();
+    if (finalize() != kResultOk) {
+        std::fprintf(stderr, "atlasync-tool: the phone side did not stop cleanly\n");
+    }
     return exitStatus;
 }
 

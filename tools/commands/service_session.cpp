@@ -6,16 +6,9 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "service/content/map_settings.h"
-#include "service/content/maps_update_info.h"
-#include "service/content/phone_drive.h"
-#include "service/content/version_manager.h"
 #include "service/core/message_queue.h"
 #include "service/core/text.h"
-#include "service/devices/file_system.h"
 #include "service/facade/maps_service.h"
-#include "service/phones/phone_manager.h"
-#include "service/phones/phone_platform.h"
 #include "tools/commands/json_output.h"
 #include "tools/options.h"
 
@@ -131,12 +124,11 @@ bool ServiceSession::start_service() {
 bool ServiceSession::choose_drive() {
     m_driveId = m_options.driveId;
     if (m_driveId == 0) {
-        std::vector<PhoneDrive*> drives;
-        (void)PhoneManager::GetConnectedDrives(drives);
-        for (PhoneDrive* drive : drives) {
-            if (drive->valid() && drive->map_settings() != nullptr) {
-                m_driveId = drive->id();
-                break;
+        for (const PhoneInfo& phone : MapsService::connected_phones()) {
+            for (const DriveInfo& drive : phone.drives) {
+                if (m_driveId == 0 && drive.holdsMaps) {
+                    m_driveId = drive.id;
+                }
             }
         }
         if (m_driveId == 0) {
@@ -148,13 +140,14 @@ bool ServiceSession::choose_drive() {
     if (!report("select_phone_drive", m_versionCheck)) {
         return false;
     }
-    PhoneDrive* drive = current_drive();
     m_report.driveId = m_driveId;
-    m_report.driveName = to_narrow(drive->name());
     m_report.mapsNeedUpdate = m_versionCheck == kResultMapsNeedUpdate;
+    CurrentDriveVersions versions;
+    (void)read_current_drive_versions(versions);
+    m_report.driveName = to_narrow(versions.name);
     say("drive %d: %s, maps %s\n", m_driveId, m_report.driveName.c_str(),
         m_report.mapsNeedUpdate ? "need an update" : "are current");
-    read_versions();
+    read_versions(versions);
     if (!report("GetRegionList", GetRegionList(m_regions)) ||
         !report("GetVoicesList", GetVoicesList(m_voices))) {
         return false;
@@ -163,20 +156,12 @@ bool ServiceSession::choose_drive() {
     return true;
 }
 
-void ServiceSession::read_versions() {
-    PhoneDrive* drive = current_drive();
-    if (const std::shared_ptr<const MapSettings> settings = drive->map_settings()) {
-        m_report.installedMapVersion = to_narrow(settings->map_version().to_text());
-        VersionInfo offered;
-        VersionManager versions(*drive);
-        if (versions.GetServerVersion(offered) == kResultOk && offered.is_valid()) {
-            m_report.offeredMapVersion = to_narrow(offered.to_text());
-        }
+void ServiceSession::read_versions(const CurrentDriveVersions& versions) {
+    m_report.installedMapVersion = to_narrow(versions.installedMaps.to_text());
+    if (!m_report.installedMapVersion.empty()) {
+        m_report.offeredMapVersion = to_narrow(versions.offeredMaps.to_text());
     }
-    MapsappVersionInfo application;
-    if (drive->get_installed_mapsapp_version(application) && application.is_valid()) {
-        m_report.installedAppVersion = to_narrow(application.to_text());
-    }
+    m_report.installedAppVersion = to_narrow(versions.installedApplication.to_text());
     if (!m_report.installedMapVersion.empty()) {
         say("map data: %s installed, %s on the server\n", m_report.installedMapVersion.c_str(),
             m_report.offeredMapVersion.empty() ? "unknown" : m_report.offeredMapVersion.c_str());

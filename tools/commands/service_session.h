@@ -5,9 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "service/content/maps_update_info.h"
-#include "service/content/voice_info.h"
 #include "service/core/result_codes.h"
+#include "service/facade/maps_service.h"
 #include "tools/commands/progress_printer.h"
 #include "tools/commands/session_report.h"
 
@@ -53,7 +52,7 @@ private:
     bool start_service();
     bool choose_drive();
     void print_regions_and_voices();
-    void read_versions();
+    void read_versions(const MapsService::CurrentDriveVersions& versions);
     bool read_application_offer();
     bool print_download_size();
 

@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "service/core/result_codes.h"
-#include "service/core/sync.h"
 #include "service/core/text.h"
-#include "service/zip/extract.h"
+#include "service/facade/diagnostics.h"
+#include "service/facade/maps_service.h"
 #include "tools/command.h"
 #include "tools/options.h"
 
@@ -24,36 +24,29 @@ using MapsService::Result;
 
 constexpr std::uint64_t kProgressStep = 16 * 1024 * 1024;
 
-// Counts what the extraction hands over (the files stay where they were
-// written) and shows the bytes written on a terminal.
-class CountingSink : public MapsService::ExtractionSink {
+// The bytes written so far, on a terminal only.
+class ProgressLine {
 public:
-    Result on_file_extracted(const std::wstring&, const std::wstring&) override {
-        ++m_files;
-        return MapsService::kResultOk;
-    }
-    void on_unzip_progress(std::uint64_t bytesWritten) override {
+    void show(std::uint64_t bytesWritten) {
         if (m_showProgress && bytesWritten >= m_nextReport) {
             std::fprintf(stderr, "\r%" PRIu64 " MB written", bytesWritten / (1024 * 1024));
             m_nextReport = bytesWritten + kProgressStep;
         }
     }
-    std::uint64_t files() const { return m_files; }
-    void end_progress() const {
+    void end() const {
         if (m_showProgress && m_nextReport > 0) {
             std::fprintf(stderr, "\n");
         }
     }
 
 private:
-    std::uint64_t m_files = 0;
     bool m_showProgress = ::isatty(STDERR_FILENO) != 0;
     std::uint64_t m_nextReport = 0;
 };
 
-// Ctrl-C and SIGTERM set the service's cancellation flag, which the extraction
-// checks between entries. The flag takes a lock, so it is set from a thread
-// that waits for the signals rather than from a signal handler.
+// Ctrl-C and SIGTERM cancel the extraction, which looks between entries. The
+// cancel takes a lock, so it comes from a thread that waits for the signals
+// rather than from a signal handler.
 void cancel_on_interrupt() {
     static sigset_t signals;
     sigemptyset(&signals);
@@ -63,7 +56,7 @@ void cancel_on_interrupt() {
     std::thread([] {
         int signal = 0;
         if (sigwait(&signals, &signal) == 0) {
-            MapsService::service_cancel_flag().set();
+            (void)MapsService::cancel_operation();
         }
     }).detach();
 }
@@ -76,13 +69,14 @@ int run_unzip(const std::vector<std::string>& arguments) {
         return MapsService::kResultFailed;
     }
     cancel_on_interrupt();
-    CountingSink sink;
-    MapsService::ExtractionContext context(sink);
-    const Result result =
-        MapsService::extract(MapsService::to_wide(args[0]), MapsService::to_wide(args[1]), context);
-    sink.end_progress();
-    std::printf("%" PRIu64 " files, %" PRIu64 " bytes extracted, result %d\n", sink.files(),
-                context.bytesWritten, result);
+    ProgressLine progress;
+    MapsService::ArchiveExtraction done;
+    const Result result = MapsService::extract_archive(
+        MapsService::to_wide(args[0]), MapsService::to_wide(args[1]),
+        [&progress](std::uint64_t bytesWritten) { progress.show(bytesWritten); }, done);
+    progress.end();
+    std::printf("%" PRIu64 " files, %" PRIu64 " bytes extracted, result %d\n", done.files,
+                done.bytesWritten, result);
     return result;
 }
 
@@ -93,7 +87,8 @@ int run_unzip_size(const std::vector<std::string>& arguments) {
     if (!parser.parse(arguments)) {
         return MapsService::kResultFailed;
     }
-    std::printf("%" PRIu64 "\n", MapsService::uncompressed_size(MapsService::to_wide(args[0])));
+    std::printf("%" PRIu64 "\n",
+                MapsService::archive_uncompressed_size(MapsService::to_wide(args[0])));
     return 0;
 }
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "service/content/version_info.h"
+#include "service/facade/maps_service.h"
 #include "ui/messaging/device_view.h"
 
 namespace atlasync::ui {

@@ -8,12 +8,10 @@
 #include <algorithm>
 #include <functional>
 
-#include "service/content/phone_drive.h"
 #include "service/core/shared_mem.h"
 #include "service/core/text.h"
 #include "service/core/trace.h"
 #include "service/facade/maps_service.h"
-#include "service/phones/phone_platform.h"
 #include "ui/messaging/program_folders.h"
 #include "ui/messaging/ui_language_manager.h"
 #include "ui/wizard/wizard_signals.h"

@@ -9,9 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "service/content/maps_update_info.h"
-#include "service/content/voice_info.h"
 #include "service/core/result_codes.h"
+#include "service/facade/maps_service.h"
 #include "ui/hsm/qhsm.h"
 #include "ui/messaging/call_gate.h"
 #include "ui/messaging/consumer_thread.h"
