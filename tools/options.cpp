@@ -75,10 +75,15 @@ bool Options::fail(const std::string& why) const {
 
 bool Options::parse(const std::vector<std::string>& args) const {
     std::vector<std::string> words;
+    bool optionsEnded = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        if (arg.size() < 2 || arg[0] != '-') {
+        if (optionsEnded || arg.rfind("--", 0) != 0) {
             words.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
             continue;
         }
         // "--name=value" is "--name value".

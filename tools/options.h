@@ -10,8 +10,10 @@ namespace atlasync::tool {
 
 // The arguments of one subcommand, read strictly: every option given must be
 // declared, an option with a value must have one, a number must be whole and
-// in range, and the words left over must be as many as declared. Whatever is
-// wrong is said on standard error in one line, naming the command.
+// in range, and the words left over must be as many as declared. Options
+// begin with "--" ("--name value" or "--name=value"); after "--" every
+// argument is a word. Whatever is wrong is said on standard error in one
+// line, naming the command.
 class Options {
 public:
     // `usage` is the command's synopsis, shown when the words are wrong.

@@ -64,6 +64,22 @@ std::vector<PhoneInfo> connected_phones() {
     return result;
 }
 
+std::int32_t first_maps_drive_id() {
+    std::int32_t found = 0;
+    (void)guarded("first_maps_drive_id", [&] {
+        std::vector<PhoneDrive*> drives;
+        (void)PhoneManager::GetConnectedDrives(drives);
+        for (PhoneDrive* drive : drives) {
+            if (drive->valid() && drive->map_settings() != nullptr) {
+                found = drive->id();
+                break;
+            }
+        }
+        return kResultOk;
+    });
+    return found;
+}
+
 Result read_current_drive_versions(CurrentDriveVersions& versions) {
     return guarded("read_current_drive_versions", [&] {
         versions = CurrentDriveVersions();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <exception>
+#include <type_traits>
 #include <vector>
 
 #include "service/core/exceptions.h"
@@ -28,6 +29,8 @@ public:
 // that escapes the body is traced and answered with its code (1 when it has none).
 template <typename Body>
 Result guarded(const char* name, Body&& body) {
+    // A body answering anything else (a bool, say) would be read as a code.
+    static_assert(std::is_same_v<std::invoke_result_t<Body&>, Result>);
     try {
         return body();
     } catch (const Exception& error) {

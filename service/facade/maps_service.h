@@ -121,6 +121,9 @@ Result cancel_operation();
 [[nodiscard]] Result add_volume(const std::wstring& root);
 // The connected phones, in the order they were found.
 std::vector<PhoneInfo> connected_phones();
+// The first connected drive, in the order drives were found, that holds maps
+// the service can read; 0 when there is none.
+std::int32_t first_maps_drive_id();
 // 3 without a current drive.
 [[nodiscard]] Result read_current_drive_versions(CurrentDriveVersions& versions);
 

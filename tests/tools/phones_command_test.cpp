@@ -70,7 +70,10 @@ TEST(PhonesCommand, TakesAHandedInFolderAsAVolumeAndRefusesWhatIsNoFolder) {
                           &output),
               1);
     // Not read as 12.
-    EXPECT_EQ(run_program(ATLASYNC_TOOL_PATH, {"phones", "--drive-flags", "12abc"}, &output), 1);
+    EXPECT_EQ(
+        run_program(ATLASYNC_TOOL_PATH,
+                    {"phones", "--server-root", kNoServer, "--drive-flags", "12abc"}, &output),
+        1);
 }
 
 TEST(PhonesCommand, WatchPrintsPhonesComingAndGoingUntilInterrupted) {

@@ -124,13 +124,7 @@ bool ServiceSession::start_service() {
 bool ServiceSession::choose_drive() {
     m_driveId = m_options.driveId;
     if (m_driveId == 0) {
-        for (const PhoneInfo& phone : MapsService::connected_phones()) {
-            for (const DriveInfo& drive : phone.drives) {
-                if (m_driveId == 0 && drive.holdsMaps) {
-                    m_driveId = drive.id;
-                }
-            }
-        }
+        m_driveId = first_maps_drive_id();
         if (m_driveId == 0) {
             say("no maps drive found\n");
             return report("select_phone_drive", kResultInvalidDrive);
@@ -158,9 +152,7 @@ bool ServiceSession::choose_drive() {
 
 void ServiceSession::read_versions(const CurrentDriveVersions& versions) {
     m_report.installedMapVersion = to_narrow(versions.installedMaps.to_text());
-    if (!m_report.installedMapVersion.empty()) {
-        m_report.offeredMapVersion = to_narrow(versions.offeredMaps.to_text());
-    }
+    m_report.offeredMapVersion = to_narrow(versions.offeredMaps.to_text());
     m_report.installedAppVersion = to_narrow(versions.installedApplication.to_text());
     if (!m_report.installedMapVersion.empty()) {
         say("map data: %s installed, %s on the server\n", m_report.installedMapVersion.c_str(),
