@@ -97,6 +97,23 @@ Result record_before_wipe(PhoneDrive& drive) {
     return VersionManager(drive).record_update();
 }
 
+// A wipe of the current drive outside an update: under the drive's lock (so
+// that another update does not find its maps gone), recorded first.
+Result wipe_current_drive(const char* skipText, const std::function<Result(PhoneDrive&)>& wipe) {
+    PhoneDrive* drive = nullptr;
+    const Result precondition = drive_with_map_settings(skipText, drive);
+    if (precondition != kResultOk || drive == nullptr) {
+        return precondition;
+    }
+    Result result = drive->hold_update_lock();
+    if (result != kResultOk) {
+        return result;
+    }
+    const CancellableOperation operation;
+    result = record_before_wipe(*drive);
+    return result == kResultOk ? wipe(*drive) : result;
+}
+
 }  // namespace
 
 Result select_phone_drive(std::int32_t id) {
@@ -184,54 +201,28 @@ Result update_maps_version() {
 }
 
 Result delete_all_maps() {
-    return guarded("delete_all_maps", [&]() -> Result {
+    return guarded("delete_all_maps", [&] {
         ScopeTrace scope("MapsService::delete_all_maps");
-        PhoneDrive* drive = nullptr;
-        const Result precondition =
-            drive_with_map_settings("skipping delete_all_maps() without mapsettings", drive);
-        if (precondition != kResultOk || drive == nullptr) {
-            return precondition;
-        }
-        // Another update of the drive must not find its maps gone.
-        Result result = drive->hold_update_lock();
-        if (result != kResultOk) {
-            return result;
-        }
-        const CancellableOperation operation;
-        result = record_before_wipe(*drive);
-        if (result != kResultOk) {
-            return result;
-        }
-        result = drive->maps_bucket().empty_diskcache();
-        // The wiped cache still needs its index files for the maps application to start.
-        VersionManager versions(*drive);
-        (void)versions.download_cachedat_header();
-        (void)versions.download_category_tree();
-        TraceInfo(L"delete_all_maps( ) finished with ret=%d", result);
-        return result;
+        return wipe_current_drive("skipping delete_all_maps() without mapsettings",
+                                  [](PhoneDrive& drive) {
+                                      const Result result = drive.maps_bucket().empty_diskcache();
+                                      // The wiped cache still needs its index files for the
+                                      // maps application to start.
+                                      VersionManager versions(drive);
+                                      (void)versions.download_cachedat_header();
+                                      (void)versions.download_category_tree();
+                                      TraceInfo(L"delete_all_maps( ) finished with ret=%d", result);
+                                      return result;
+                                  });
     });
 }
 
 Result delete_all_voices() {
-    return guarded("delete_all_voices", [&]() -> Result {
+    return guarded("delete_all_voices", [&] {
         ScopeTrace scope("MapsService::delete_all_voices");
-        PhoneDrive* drive = nullptr;
-        const Result precondition =
-            drive_with_map_settings("skipping delete_all_voices() without mapsettings", drive);
-        if (precondition != kResultOk || drive == nullptr) {
-            return precondition;
-        }
-        // Another update of the drive must not find its maps gone.
-        Result result = drive->hold_update_lock();
-        if (result != kResultOk) {
-            return result;
-        }
-        const CancellableOperation operation;
-        result = record_before_wipe(*drive);
-        if (result == kResultOk) {
-            result = drive->maps_bucket().delete_all_voices();
-        }
-        return result;
+        return wipe_current_drive(
+            "skipping delete_all_voices() without mapsettings",
+            [](PhoneDrive& drive) { return drive.maps_bucket().delete_all_voices(); });
     });
 }
 
