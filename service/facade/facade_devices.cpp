@@ -30,7 +30,6 @@ DriveInfo drive_info(PhoneDrive& drive) {
             drive.name(),
             files.get_memory_type(),
             drive.valid(),
-            drive.valid() && drive.map_settings() != nullptr,
             static_cast<std::int64_t>(files.total_space_bytes()),
             static_cast<std::int64_t>(files.free_space_bytes())};
 }

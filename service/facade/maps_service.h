@@ -57,7 +57,6 @@ struct DriveInfo {
     std::wstring name;        // the drive's path, "\\E:\\" or a volume's folder
     std::wstring memoryType;  // "MMC", "DEV", ...
     bool valid = false;       // a drive the service may update
-    bool holdsMaps = false;   // valid, with maps settings the service can read
     std::int64_t totalBytes = 0;
     std::int64_t freeBytes = 0;
 };
