@@ -82,32 +82,4 @@ Result MapSettings::set_voicefiles(const std::wstring& value) {
     return m_quotaFile->write();
 }
 
-void install_map_settings_loader() {
-    set_map_settings_loader([](FileSystem& fileSystem) -> std::shared_ptr<const MapSettings> {
-        return std::make_shared<MapSettings>(fileSystem);
-    });
-    install_maps_application_installer();
-}
-
-Result edit_map_settings(FileSystem& fileSystem, const std::function<Result(MapSettings&)>& edit) {
-    return fileSystem.change_map_settings([&edit](std::shared_ptr<const MapSettings>& settings) {
-        if (!settings) {
-            return kResultFailed;
-        }
-        auto copy = std::make_shared<MapSettings>(*settings);
-        const Result result = edit(*copy);
-        if (result == kResultOk) {
-            settings = std::move(copy);
-        }
-        return result;
-    });
-}
-
-namespace {
-
-// Any program that builds MapSettings has its file systems read them.
-[[maybe_unused]] const bool kLoaderInstalled = (install_map_settings_loader(), true);
-
-}  // namespace
-
 }  // namespace MapsService

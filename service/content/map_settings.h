@@ -57,13 +57,4 @@ private:
     std::shared_ptr<ConfigFile> m_configFile;
 };
 
-// Lets every file system build MapSettings in load_map_settings.
-void install_map_settings_loader();
-
-// Changes a drive's settings: `edit` changes a copy and writes what it changed
-// to the drive. When it answers 0 the copy replaces the drive's settings;
-// otherwise they stay as they were. 1 when the drive holds no settings.
-[[nodiscard]] Result edit_map_settings(FileSystem& fileSystem,
-                                       const std::function<Result(MapSettings&)>& edit);
-
 }  // namespace MapsService

@@ -82,9 +82,8 @@ Result MapsBucket::update_diskcache_size() {
     if (result != kResultOk) {
         return result;
     }
-    return edit_map_settings(m_fileSystem, [size](MapSettings& edited) {
-        return edited.config_file().set_diskcache_size(size);
-    });
+    return m_drive.edit_map_settings(
+        [size](MapSettings& edited) { return edited.config_file().set_diskcache_size(size); });
 }
 
 Result MapsBucket::scan_tiles() {

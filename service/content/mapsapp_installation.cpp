@@ -58,7 +58,7 @@ Result update_drive_quota(PhoneDrive& drive, const ServerRecord& item) {
     if (drive.map_settings() == nullptr) {
         return kResultOk;
     }
-    const Result written = edit_map_settings(drive.file_system(), [&item](MapSettings& settings) {
+    const Result written = drive.edit_map_settings([&item](MapSettings& settings) {
         return update_quota_after_install(settings.quota_file(), item_attribute(item, L"client_id"),
                                           item_attribute(item, L"client_version"),
                                           item_attribute(item, L"build"));
@@ -72,9 +72,12 @@ Result update_drive_quota(PhoneDrive& drive, const ServerRecord& item) {
 
 }  // namespace
 
-Result install_maps_application(LinkdeckFileSystem& /*fileSystem*/, PhoneDrive& drive,
-                                const MapsUpdateInfo& info) {
+Result install_maps_application(PhoneDrive& drive, const MapsUpdateInfo& info) {
     ScopeTrace scope("MapsService::LinkdeckFileSystem::install_application");
+    if (!drive.file_system().installs_applications()) {
+        TraceError(L"drive %s takes no applications", drive.name().c_str());
+        return kResultFailed;
+    }
     Phone* phone = drive.phone();
     if (phone == nullptr) {
         TraceError(L"unexpected error: phone of phonedrive (%s) not initialized",
@@ -117,10 +120,6 @@ Result install_maps_application(LinkdeckFileSystem& /*fileSystem*/, PhoneDrive& 
         return result;
     }
     return update_drive_quota(drive, *item);
-}
-
-void install_maps_application_installer() {
-    set_application_installer(install_maps_application);
 }
 
 }  // namespace MapsService

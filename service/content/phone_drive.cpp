@@ -1,5 +1,7 @@
 #include "service/content/phone_drive.h"
 
+#include <utility>
+
 #include "service/content/content_text.h"
 #include "service/content/download_package.h"
 #include "service/content/drive_lock.h"
@@ -23,14 +25,20 @@ std::int32_t next_drive_id() {
 
 }  // namespace
 
-PhoneDrive::PhoneDrive(Phone* phone, std::unique_ptr<FileSystem> fileSystem, bool valid)
-    : m_id(next_drive_id()), m_phone(phone), m_fileSystem(std::move(fileSystem)), m_valid(valid) {}
+PhoneDrive::PhoneDrive(Phone* phone, std::unique_ptr<FileSystem> fileSystem, bool valid,
+                       std::shared_ptr<const MapSettings> settings)
+    : m_id(next_drive_id()),
+      m_phone(phone),
+      m_fileSystem(std::move(fileSystem)),
+      m_mapSettings(std::move(settings)),
+      m_valid(valid) {}
 
 PhoneDrive::~PhoneDrive() {
     // The content refers to the file system; it goes first.
     m_bucket.reset();
     m_mapContainer.reset();
     m_voiceContainer.reset();
+    m_mapSettings.reset();
     m_fileSystem->reserved_operation();
 }
 
@@ -47,7 +55,34 @@ std::wstring PhoneDrive::name() const {
 }
 
 std::shared_ptr<const MapSettings> PhoneDrive::map_settings() const {
-    return m_fileSystem->map_settings();
+    std::lock_guard lock(m_settingsMutex);
+    return m_mapSettings;
+}
+
+void PhoneDrive::publish_map_settings(std::shared_ptr<const MapSettings> settings) {
+    std::shared_ptr<const MapSettings> replaced;
+    std::lock_guard lock(m_settingsMutex);
+    // The old snapshot goes outside the lock when its last reader lets it go.
+    replaced = std::exchange(m_mapSettings, std::move(settings));
+}
+
+void PhoneDrive::load_map_settings() {
+    std::lock_guard change(m_settingsChangeMutex);
+    publish_map_settings(std::make_shared<MapSettings>(*m_fileSystem));
+}
+
+Result PhoneDrive::edit_map_settings(const std::function<Result(MapSettings&)>& edit) {
+    std::lock_guard change(m_settingsChangeMutex);
+    const std::shared_ptr<const MapSettings> settings = map_settings();
+    if (settings == nullptr) {
+        return kResultFailed;
+    }
+    auto copy = std::make_shared<MapSettings>(*settings);
+    const Result result = edit(*copy);
+    if (result == kResultOk) {
+        publish_map_settings(std::move(copy));
+    }
+    return result;
 }
 
 Result PhoneDrive::vet(Result result) const {

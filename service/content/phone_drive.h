@@ -2,7 +2,9 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -30,7 +32,9 @@ class VoiceContainer;
 // containers and the catalog records the server offers for it.
 class PhoneDrive : public MessageDrive {
 public:
-    PhoneDrive(Phone* phone, std::unique_ptr<FileSystem> fileSystem, bool valid);
+    // `settings`, when given, were read from this file system already.
+    PhoneDrive(Phone* phone, std::unique_ptr<FileSystem> fileSystem, bool valid,
+               std::shared_ptr<const MapSettings> settings = nullptr);
     ~PhoneDrive() override;
     PhoneDrive(const PhoneDrive&) = delete;
     PhoneDrive& operator=(const PhoneDrive&) = delete;
@@ -40,8 +44,17 @@ public:
     FileSystem& file_system() const { return *m_fileSystem; }
     // The root path, by which traces name the drive.
     std::wstring name() const;
-    // A snapshot: see FileSystem::map_settings.
+    // The maps settings as they are now; null when the drive holds none. Keep
+    // the snapshot for as long as the values are used: the settings may be
+    // replaced meanwhile, but a snapshot never changes and stays alive.
     std::shared_ptr<const MapSettings> map_settings() const;
+    // Reads the settings anew. Throws when the drive holds none that are
+    // usable, keeping the settings read before.
+    void load_map_settings();
+    // Changes the settings: `edit` changes a copy and writes what it changed
+    // to the drive. When it answers 0 the copy replaces the settings;
+    // otherwise they stay as they were. 1 when the drive holds no settings.
+    [[nodiscard]] Result edit_map_settings(const std::function<Result(MapSettings&)>& edit);
 
     bool connected() const { return m_connected; }
 
@@ -101,12 +114,23 @@ public:
     std::wstring message_text() const override;
 
 private:
+    void publish_map_settings(std::shared_ptr<const MapSettings> settings);
     // The target of an unfinished update, else config.cfg's version.
     VersionInfo headed_map_version();
 
     const std::int32_t m_id;
     Phone* m_phone;  // not owned
     std::unique_ptr<FileSystem> m_fileSystem;
+    // Settings are immutable snapshots, replaced whole: a returning drive
+    // reloads them on the connectivity library's or the USB handler's thread
+    // while the worker and the user-interface thread read them. The pointer is
+    // guarded by m_settingsMutex, held only to copy or swap it; replacements
+    // (reload, edit) run one at a time under m_settingsChangeMutex, so that a
+    // reload cannot publish what it read before an edit was written. The order
+    // is always m_settingsChangeMutex, then m_settingsMutex to publish.
+    mutable std::mutex m_settingsMutex;
+    std::shared_ptr<const MapSettings> m_mapSettings;  // refers to m_fileSystem
+    std::mutex m_settingsChangeMutex;
     std::unique_ptr<DriveUpdateLock> m_updateLock;
     std::atomic<bool> m_connected{false};
     std::atomic<bool> m_valid;

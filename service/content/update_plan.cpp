@@ -270,7 +270,7 @@ Result finish_update(PhoneDrive& drive, const std::vector<std::int32_t>& wanted)
     FileSystem& files = drive.file_system();
     Result result = files.flush_drive();
     if (result == kResultOk) {
-        result = edit_map_settings(files, [&record](MapSettings& edited) {
+        result = drive.edit_map_settings([&record](MapSettings& edited) {
             return edited.config_file().set_map_version(record.target);
         });
     }

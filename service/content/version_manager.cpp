@@ -52,7 +52,7 @@ Result VersionManager::setVersion(const VersionInfo& version) {
     TraceInfo(L"%s: set map version to %s", L"MapsService::VersionManager::setVersion",
               version.to_text().c_str());
     m_mapVersion = version;
-    return edit_map_settings(m_drive.file_system(), [&version](MapSettings& settings) {
+    return m_drive.edit_map_settings([&version](MapSettings& settings) {
         return settings.config_file().set_map_version(version);
     });
 }
@@ -191,9 +191,9 @@ Result VersionManager::UpdateMapsVersion(const VersionInfo& target) {
     // version until the download brought every item.
     m_serverVersion = target;
     m_mapVersion = target;
-    if (target.b() > 0 && edit_map_settings(m_drive.file_system(), [](MapSettings& settings) {
-                              return settings.set_voicefiles(kVoicesBelowDiskcache);
-                          }) != kResultOk) {
+    if (target.b() > 0 && m_drive.edit_map_settings([](MapSettings& settings) {
+            return settings.set_voicefiles(kVoicesBelowDiskcache);
+        }) != kResultOk) {
         TraceError("voicefiles of the quota file not written");
         return kResultFailed;
     }
@@ -458,7 +458,7 @@ Result VersionManager::run_diskcache_move() {
     if (result != kResultOk) {
         return result;
     }
-    fileSystem.load_map_settings();
+    m_drive.load_map_settings();
     return kResultOk;
 }
 

@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <exception>
-#include <mutex>
 
 #include "service/core/message_queue.h"
 #include "service/core/sync.h"
@@ -53,16 +52,6 @@ constexpr StatusCode kStatusCodes[] = {
     {DLNK_E_DEVICE_NOT_CONNECTED, kResultDriveOffline},
 };
 
-struct InstallerSlot {
-    std::mutex mutex;
-    ApplicationInstaller installer;
-};
-
-InstallerSlot& installer_slot() {
-    static InstallerSlot* slot = new InstallerSlot();
-    return *slot;
-}
-
 // Registered for the life of the installation call, unregistered on every way out.
 class NotifierRegistration {
 public:
@@ -98,24 +87,6 @@ Result installation_result_for_status(DLNKRESULT status, bool userCancelled) {
         }
     }
     return kResultFailed;
-}
-
-void set_application_installer(ApplicationInstaller installer) {
-    std::lock_guard lock(installer_slot().mutex);
-    installer_slot().installer = std::move(installer);
-}
-
-Result LinkdeckFileSystem::install_application(PhoneDrive& drive, const MapsUpdateInfo& info) {
-    ApplicationInstaller installer;
-    {
-        std::lock_guard lock(installer_slot().mutex);
-        installer = installer_slot().installer;
-    }
-    if (!installer) {
-        TraceError("no maps application installer in this program");
-        return kResultFailed;
-    }
-    return installer(*this, drive, info);
 }
 
 Result LinkdeckFileSystem::hand_over_installer(DLNKFSHANDLE fs, const std::wstring& installerPath,

@@ -1,32 +1,11 @@
 #include "service/devices/file_system.h"
 
-#include <mutex>
 #include <utility>
 
 #include "service/core/exceptions.h"
 #include "service/devices/path_helpers.h"
 
 namespace MapsService {
-
-namespace {
-
-struct LoaderSlot {
-    std::mutex mutex;
-    MapSettingsLoader loader;
-};
-
-LoaderSlot& loader_slot() {
-    static LoaderSlot slot;
-    return slot;
-}
-
-}  // namespace
-
-void set_map_settings_loader(MapSettingsLoader loader) {
-    LoaderSlot& slot = loader_slot();
-    std::lock_guard<std::mutex> lock(slot.mutex);
-    slot.loader = std::move(loader);
-}
 
 DirectoryEntry::DirectoryEntry(std::wstring path, FileSystem* owner, bool computeSize)
     : m_path(std::move(path)), m_owner(owner) {
@@ -153,49 +132,6 @@ Result FileSystem::move_folder(const std::wstring& source, const std::wstring& t
     return result;
 }
 
-std::shared_ptr<const MapSettings> FileSystem::map_settings() const {
-    std::lock_guard<std::mutex> lock(m_settingsMutex);
-    return m_mapSettings;
-}
-
-void FileSystem::publish_map_settings(std::shared_ptr<const MapSettings> settings) {
-    std::shared_ptr<const MapSettings> replaced;
-    std::lock_guard<std::mutex> lock(m_settingsMutex);
-    // The old snapshot goes outside the lock when its last reader lets it go.
-    replaced = std::exchange(m_mapSettings, std::move(settings));
-}
-
-void FileSystem::load_map_settings() {
-    MapSettingsLoader loader;
-    {
-        LoaderSlot& slot = loader_slot();
-        std::lock_guard<std::mutex> lock(slot.mutex);
-        loader = slot.loader;
-    }
-    if (!loader) {
-        // No maps content layer: no drive can hold settings we understand.
-        throw PhoneDriveInvalidException();
-    }
-    std::lock_guard<std::mutex> change(m_settingsChangeMutex);
-    std::shared_ptr<const MapSettings> loaded = loader(*this);
-    if (!loaded) {
-        throw PhoneDriveInvalidException();
-    }
-    publish_map_settings(std::move(loaded));
-}
-
-Result FileSystem::change_map_settings(
-    const std::function<Result(std::shared_ptr<const MapSettings>& settings)>& change) {
-    std::lock_guard<std::mutex> lock(m_settingsChangeMutex);
-    std::shared_ptr<const MapSettings> settings = map_settings();
-    const std::shared_ptr<const MapSettings> before = settings;
-    const Result result = change(settings);
-    if (settings != before) {
-        publish_map_settings(std::move(settings));
-    }
-    return result;
-}
-
 void FileSystem::take_connection(const FileSystem& returning) {
     set_connection_kind(returning.connection_kind());
 }
@@ -211,10 +147,6 @@ Result FileSystem::flush_drive() {
 void FileSystem::reserved_operation() {}
 
 Result FileSystem::get_installed_applications(std::vector<std::wstring>& /*names*/) {
-    return kResultFailed;
-}
-
-Result FileSystem::install_application(PhoneDrive& /*drive*/, const MapsUpdateInfo& /*info*/) {
     return kResultFailed;
 }
 

@@ -2,9 +2,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <functional>
-#include <memory>
-#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -16,9 +13,6 @@ namespace MapsService {
 
 class ExtractionSink;
 class FileSystem;
-class MapSettings;      // the drive's maps settings files, defined with the maps content
-class PhoneDrive;       // defined with the phone manager
-struct MapsUpdateInfo;  // defined with the maps application update
 
 // A folder on a drive, as listed by its file system.
 class DirectoryEntry {
@@ -46,13 +40,6 @@ struct FileTimes {
     std::int64_t lastAccess = 0;
     std::int64_t lastWrite = 0;
 };
-
-// Reads a drive's maps settings; throws when the drive holds none that are usable.
-using MapSettingsLoader = std::function<std::shared_ptr<const MapSettings>(FileSystem&)>;
-
-// The maps content layer installs its loader at start. Until one is installed
-// every drive answers that it holds no maps settings.
-void set_map_settings_loader(MapSettingsLoader loader);
 
 // One drive (a memory of a phone, a local volume or folder) as the service sees
 // it. Paths are drive paths: wide strings with backslash separators. Every
@@ -127,14 +114,6 @@ public:
     [[nodiscard]] virtual Result unzip_archive(const std::wstring& localArchive,
                                                const std::wstring& workFolder, ExtractionSink& sink,
                                                std::uint64_t& bytesWritten) = 0;
-    // Reads the drive's maps settings anew. Throws when the drive holds none that
-    // are usable, keeping the settings read before.
-    virtual void load_map_settings();
-    // Lets `change` replace the settings while no other change or reload runs:
-    // it gets the current snapshot (null without settings) and may put a new
-    // one in its place, which is published once it returns. Its code is answered.
-    [[nodiscard]] Result change_map_settings(
-        const std::function<Result(std::shared_ptr<const MapSettings>& settings)>& change);
     // The drive came back, possibly over another link: this file system, which
     // the drive keeps, goes on with the returning one's connection details.
     virtual void take_connection(const FileSystem& returning);
@@ -142,34 +121,17 @@ public:
     virtual void reserved_operation();
     // Not supported here: 1.
     [[nodiscard]] virtual Result get_installed_applications(std::vector<std::wstring>& names);
-    // Not supported here: 1.
-    [[nodiscard]] virtual Result install_application(PhoneDrive& drive, const MapsUpdateInfo& info);
+    // Whether applications can be installed on the device this drive belongs to.
+    virtual bool installs_applications() const { return false; }
 
     // 4 for a local volume or folder, 0 to 3 or 255 for a phone memory by its link.
     std::int32_t connection_kind() const { return m_connectionKind.load(); }
-    // The settings as they are now; null when the drive holds none. Keep the
-    // snapshot for as long as the values are used: the settings may be
-    // replaced meanwhile, but a snapshot never changes and stays alive.
-    std::shared_ptr<const MapSettings> map_settings() const;
-    bool has_map_settings() const { return map_settings() != nullptr; }
 
 protected:
     void set_connection_kind(std::int32_t kind) { m_connectionKind = kind; }
 
 private:
-    void publish_map_settings(std::shared_ptr<const MapSettings> settings);
-
     std::atomic<std::int32_t> m_connectionKind;
-    // Settings are immutable snapshots, replaced whole: a returning drive
-    // reloads them on the connectivity library's or the USB handler's thread
-    // while the worker and the user-interface thread read them. The pointer is
-    // guarded by m_settingsMutex, held only to copy or swap it; replacements
-    // (reload, change) run one at a time under m_settingsChangeMutex, so that a
-    // reload cannot publish what it read before a change was written. The
-    // order is always m_settingsChangeMutex, then m_settingsMutex to publish.
-    mutable std::mutex m_settingsMutex;
-    std::shared_ptr<const MapSettings> m_mapSettings;
-    std::mutex m_settingsChangeMutex;
 };
 
 }  // namespace MapsService

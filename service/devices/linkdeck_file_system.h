@@ -2,7 +2,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 
@@ -91,10 +90,7 @@ public:
     // Lists the names of the applications installed on the phone: 0, 10
     // without a handle, the library's status when it cannot list them.
     [[nodiscard]] Result get_installed_applications(std::vector<std::wstring>& names) override;
-    // Downloads the offered maps application and installs it on the phone
-    // through the installer the maps content layer provides.
-    [[nodiscard]] Result install_application(PhoneDrive& drive,
-                                             const MapsUpdateInfo& info) override;
+    bool installs_applications() const override { return true; }
     // Hands a local installer to the phone and follows the installation:
     // 0, or the installation outcome (2, 15, 17, 18, 101 to 114, 10 without
     // a handle, 1). Phones before generation 320 only tell of a finished
@@ -148,12 +144,5 @@ private:
 // The outcome of an installation for the library's status; a cancelled
 // transfer is 2 when the user cancelled, else 17.
 Result installation_result_for_status(DLNKRESULT status, bool userCancelled);
-
-// What install_application runs: the maps content layer installs it, since
-// choosing and fetching the installer is its business. Without one the
-// installation answers 1.
-using ApplicationInstaller =
-    std::function<Result(LinkdeckFileSystem&, PhoneDrive&, const MapsUpdateInfo&)>;
-void set_application_installer(ApplicationInstaller installer);
 
 }  // namespace MapsService

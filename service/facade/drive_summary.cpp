@@ -52,18 +52,17 @@ Result read_drive_summary(const std::wstring& root, bool regions, DriveSummary& 
     return guarded("read_drive_summary", [&]() -> Result {
         ScopeTrace scope("MapsService::read_drive_summary");
         summary = DriveSummary();
-        auto fileSystem = std::make_unique<FileSystemWin>(root);
+        Phone phone(L"local folder", L"");
+        phone.set_connected(true);
+        PhoneDrive drive(&phone, std::make_unique<FileSystemWin>(root), true);
+        drive.set_connected(true);
         try {
-            fileSystem->load_map_settings();
+            drive.load_map_settings();
         } catch (const std::exception& error) {
             TraceError("read_drive_summary: %s holds no maps drive: %s", to_narrow(root).c_str(),
                        error.what());
             return kResultInvalidDrive;
         }
-        Phone phone(L"local folder", L"");
-        phone.set_connected(true);
-        PhoneDrive drive(&phone, std::move(fileSystem), true);
-        drive.set_connected(true);
         copy_settings(*drive.map_settings(), summary);
         const Result regionResult = regions ? read_regions(drive, summary) : kResultOk;
         const Result voiceResult = drive.maps_bucket().GetVoicesList(summary.voices);

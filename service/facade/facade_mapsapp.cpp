@@ -3,10 +3,10 @@
 
 #include "service/content/maps_app_package.h"
 #include "service/content/maps_update_info.h"
+#include "service/content/mapsapp_installation.h"
 #include "service/content/phone_drive.h"
 #include "service/core/sync.h"
 #include "service/core/trace.h"
-#include "service/devices/file_system.h"
 #include "service/facade/facade_internal.h"
 
 namespace MapsService {
@@ -41,7 +41,7 @@ Result update_mapsapp(const MapsUpdateInfo& info) {
         if (drive == nullptr) {
             return kResultNoDriveSelected;
         }
-        return drive->file_system().install_application(*drive, info);
+        return install_maps_application(*drive, info);
     });
 }
 

@@ -48,13 +48,15 @@ std::wstring lower(std::wstring text) {
     return text;
 }
 
-// Whether the drive may hold maps: by its settings when it has them, else by
-// the drive flags and its memory type. A phone without a type takes one from
-// the drive's quota file.
-bool evaluate_validity(Phone& phone, FileSystem& fileSystem) {
+// Whether the drive may hold maps: by its settings when it has them (read
+// into `settings`), else by the drive flags and its memory type. A phone
+// without a type takes one from the drive's quota file.
+bool evaluate_validity(Phone& phone, FileSystem& fileSystem,
+                       std::shared_ptr<const MapSettings>& settings) {
     try {
-        fileSystem.load_map_settings();
+        settings = std::make_shared<MapSettings>(fileSystem);
     } catch (const std::exception&) {
+        settings.reset();
         const std::wstring& memory = fileSystem.get_memory_type();
         switch (registry().driveFlags.load()) {
             case 1:
@@ -65,8 +67,7 @@ bool evaluate_validity(Phone& phone, FileSystem& fileSystem) {
                 return false;
         }
     }
-    const std::shared_ptr<const MapSettings> settings = fileSystem.map_settings();
-    if (phone.device_type() == 0 && settings != nullptr) {
+    if (phone.device_type() == 0) {
         const bool legacy = lower(settings->client_id()).find(L"qtl") != std::wstring::npos;
         phone.set_device_type(legacy ? 1 : 3);
     }
@@ -117,16 +118,19 @@ PhoneDrive* PhoneManager::AddPhoneDrive(Phone* phone, std::unique_ptr<FileSystem
     }
     if (drive != nullptr) {
         TraceInfo(L"reusing already connected drive %s", root.c_str());
-        const bool valid = evaluate_validity(*phone, *fileSystem);
+        std::shared_ptr<const MapSettings> settings;
+        const bool valid = evaluate_validity(*phone, *fileSystem, settings);
         drive->set_valid(valid);
         // It may return over another link (first USB, now Bluetooth): the kept
         // file system must reach the phone the way it is connected now.
         drive->file_system().take_connection(*fileSystem);
-        if (fileSystem->has_map_settings()) {
-            // The kept file system would otherwise go on with the settings of
-            // the last connection, though the drive may have changed since.
+        if (settings != nullptr) {
+            // The drive would otherwise go on with the settings of the last
+            // connection, though they may have changed since. They are read
+            // again through the kept file system, which the drive's refer to.
+            settings.reset();
             try {
-                drive->file_system().load_map_settings();
+                drive->load_map_settings();
             } catch (const std::exception&) {
                 TraceWarning(L"maps settings of drive %s not refreshed", root.c_str());
             }
@@ -134,9 +138,11 @@ PhoneDrive* PhoneManager::AddPhoneDrive(Phone* phone, std::unique_ptr<FileSystem
         fileSystem.reset();
     } else {
         TraceInfo("creating new phone_drive object");
-        const bool valid = evaluate_validity(*phone, *fileSystem);
+        std::shared_ptr<const MapSettings> settings;
+        const bool valid = evaluate_validity(*phone, *fileSystem, settings);
         try {
-            all.drives.push_back(std::make_unique<PhoneDrive>(phone, std::move(fileSystem), valid));
+            all.drives.push_back(std::make_unique<PhoneDrive>(phone, std::move(fileSystem), valid,
+                                                              std::move(settings)));
             drive = all.drives.back().get();
         } catch (const std::exception&) {
             TraceError(L"phone_drive %s is not a valid maps drive", root.c_str());

@@ -3,7 +3,6 @@
 #include <memory>
 #include <mutex>
 
-#include "service/content/map_settings.h"
 #include "service/core/trace.h"
 #include "service/devices/platform.h"
 #include "service/phones/connectivity_side.h"
@@ -55,8 +54,6 @@ Result add_usb_volume(const std::wstring& root) {
 }
 
 void install_phone_platform_steps() {
-    // Drives find their maps settings through the content layer's loader.
-    install_map_settings_loader();
     set_usb_watcher_step({start_usb_watcher, stop_usb_watcher});
     set_connectivity_step({initialize_connectivity_side, finalize_connectivity_side});
 }

@@ -122,9 +122,9 @@ public:
 
 TEST_F(DeletePackageTest, AnEarlierFailureIsNotHiddenByALaterSuccess) {
     Phone phone(L"phone", L"1");
-    auto fileSystem = std::make_unique<RefusingFileSystem>(to_wide(dir.path().string()));
-    fileSystem->load_map_settings();
-    PhoneDrive drive(&phone, std::move(fileSystem), true);
+    PhoneDrive drive(&phone, std::make_unique<RefusingFileSystem>(to_wide(dir.path().string())),
+                     true);
+    drive.load_map_settings();
     drive.set_connected(true);
     DeletePackage package(drive);
     ASSERT_EQ(package.add_folder(DeleteKind::RemoveFolder, path("gone")), kResultOk);

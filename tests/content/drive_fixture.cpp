@@ -12,15 +12,14 @@ namespace atlasync::testing {
 using namespace MapsService;
 
 LocalDrive::LocalDrive(const std::filesystem::path& folder) {
-    auto fileSystem = std::make_unique<FileSystemWin>(to_wide(folder.string()));
-    bool valid = true;
+    drive = std::make_unique<PhoneDrive>(
+        &phone, std::make_unique<FileSystemWin>(to_wide(folder.string())), true);
     try {
-        fileSystem->load_map_settings();
+        drive->load_map_settings();
     } catch (const std::exception&) {
-        valid = false;
+        drive->set_valid(false);
     }
     phone.set_connected(true);
-    drive = std::make_unique<PhoneDrive>(&phone, std::move(fileSystem), valid);
     drive->set_connected(true);
     phone.add_drive(drive.get());
 }

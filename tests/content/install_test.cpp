@@ -13,6 +13,7 @@
 #include "service/content/map_settings.h"
 #include "service/content/maps_app_package.h"
 #include "service/content/maps_update_info.h"
+#include "service/content/mapsapp_installation.h"
 #include "service/content/phone.h"
 #include "service/content/phone_drive.h"
 #include "service/core/message.h"
@@ -70,7 +71,6 @@ protected:
     void SetUp() override {
         service_cancel_flag().reset();
         maps_app_package().clear();
-        install_map_settings_loader();
         drain_messages();
     }
     void TearDown() override {
@@ -223,13 +223,13 @@ protected:
         m_phone.set_device_generation(generation);
         auto card = LinkdeckFileSystem::get_file_system(L"SN-1", L"E:");
         ASSERT_NE(card, nullptr);
-        card->load_map_settings();
         m_drive = std::make_unique<PhoneDrive>(&m_phone, std::move(card), true);
+        m_drive->load_map_settings();
     }
     Result install_item(std::int32_t id) {
         MapsUpdateInfo info;
         info.itemId = id;
-        return m_drive->file_system().install_application(*m_drive, info);
+        return install_maps_application(*m_drive, info);
     }
     std::string card_qf() const { return read_file(m_farm.memory("phone", 'E') / "qf"); }
     static bool work_folder_left() {
@@ -272,7 +272,7 @@ TEST_F(DriveInstallation, DriveEventsDuringTheInstallationLeaveItsSettingsWhole)
     std::set<std::wstring> builds;
     std::thread events([&] {
         while (!installed) {
-            m_drive->file_system().load_map_settings();
+            m_drive->load_map_settings();
             MapsappVersionInfo version;
             (void)m_drive->get_installed_mapsapp_version(version);
             builds.insert(m_drive->map_settings()->build());

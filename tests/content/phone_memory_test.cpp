@@ -54,14 +54,13 @@ protected:
         if (Devlinx::DLNKOpenFS(L"SN-1", &media, &deviceId, &handle) == DLNK_OK) {
             EXPECT_EQ(Devlinx::DLNKCloseFS(handle), DLNK_OK);
         }
-        auto fileSystem = std::make_unique<LinkdeckFileSystem>(L"SN-1", media, deviceId, name);
-        bool valid = true;
+        m_drives.push_back(std::make_unique<PhoneDrive>(
+            &m_phone, std::make_unique<LinkdeckFileSystem>(L"SN-1", media, deviceId, name), true));
         try {
-            fileSystem->load_map_settings();
+            m_drives.back()->load_map_settings();
         } catch (const std::exception&) {
-            valid = false;
+            m_drives.back()->set_valid(false);
         }
-        m_drives.push_back(std::make_unique<PhoneDrive>(&m_phone, std::move(fileSystem), valid));
         m_drives.back()->set_connected(true);
         return *m_drives.back();
     }

@@ -182,17 +182,24 @@ TEST_F(DriveSettings, DriveOfClient1315WithoutConfigGetsANewOne) {
     EXPECT_FALSE(std::filesystem::exists(dir / "cities/diskcache/config.cfg"));
 }
 
-TEST_F(DriveSettings, LoadMapSettingsOfTheFileSystemBuildsThem) {
-    FileSystemWin fs = drive_fs();
-    EXPECT_THROW(fs.load_map_settings(), PhoneDriveInvalidException);
-    EXPECT_FALSE(fs.has_map_settings());
+TEST_F(DriveSettings, ADriveReadsItsSettingsAndKeepsThemWhenAReloadFails) {
+    atlasync::testing::LocalDrive local(dir.path());
+    PhoneDrive& drive = *local.drive;
+    EXPECT_FALSE(drive.valid());
+    EXPECT_THROW(drive.load_map_settings(), PhoneDriveInvalidException);
+    EXPECT_EQ(drive.map_settings(), nullptr);
     put_file(dir / "qf", kQuota);
-    fs.load_map_settings();
-    ASSERT_TRUE(fs.has_map_settings());
-    EXPECT_EQ(fs.map_settings()->language_code(), L"l07");
-    EXPECT_EQ(fs.map_settings()->maps_root(), L"cities");
+    drive.load_map_settings();
+    ASSERT_NE(drive.map_settings(), nullptr);
+    EXPECT_EQ(drive.map_settings()->language_code(), L"l07");
+    EXPECT_EQ(drive.map_settings()->maps_root(), L"cities");
     // qtvmaps2.0 is a legacy client: its map package version text ends in "h".
-    EXPECT_EQ(fs.map_settings()->map_package_version_text(), L"1.1.7h");
+    EXPECT_EQ(drive.map_package_version_text(), L"1.1.7h");
+
+    std::filesystem::remove(dir / "qf");
+    EXPECT_THROW(drive.load_map_settings(), PhoneDriveInvalidException);
+    ASSERT_NE(drive.map_settings(), nullptr);
+    EXPECT_EQ(drive.map_settings()->language_code(), L"l07");
 }
 
 // Folder settings were joined to the root unchecked: a wipe or a download could

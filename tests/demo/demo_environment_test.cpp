@@ -19,10 +19,8 @@ namespace fs = std::filesystem;
 using ui::DemoEnvironment;
 
 std::wstring card_version(const DemoEnvironment& demo) {
-    MapsService::install_map_settings_loader();
     MapsService::FileSystemWin card(MapsService::to_wide((demo.phone_folder() / "E").string()));
-    card.load_map_settings();
-    return card.map_settings()->map_version().to_text();
+    return MapsService::MapSettings(card).map_version().to_text();
 }
 
 TEST(DemoEnvironment, AFreshFolderGetsAWorldAndAPhoneWhoseCardHoldsOlderMaps) {

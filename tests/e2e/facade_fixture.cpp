@@ -31,7 +31,6 @@ public:
 }  // namespace
 
 void FacadeTest::SetUp() {
-    install_map_settings_loader();
     drain_messages();
 }
 

@@ -317,8 +317,8 @@ protected:
     // without every file of the new maps.
     void expect_honest_drive() {
         FileSystemWin files(to_wide(m_drivePath.string()));
-        ASSERT_NO_THROW(files.load_map_settings());
-        const std::wstring version = files.map_settings()->map_version().to_text();
+        std::wstring version;
+        ASSERT_NO_THROW(version = MapSettings(files).map_version().to_text());
         ASSERT_TRUE(version == L"1.1.6.0" || version == L"1.1.7.0") << to_narrow(version);
         if (version == L"1.1.7.0") {
             const std::string missing = differences(m_drivePath, m_reference.path());
@@ -387,8 +387,7 @@ TEST_P(InterruptedUpdate, LeavesAnHonestDriveThatTheNextRunBringsToTheNewVersion
     EXPECT_FALSE(fs::exists(partial));
     EXPECT_FALSE(fs::exists(staging));
     FileSystemWin files(to_wide(m_drivePath.string()));
-    files.load_map_settings();
-    EXPECT_EQ(files.map_settings()->map_version().to_text(), L"1.1.7.0");
+    EXPECT_EQ(MapSettings(files).map_version().to_text(), L"1.1.7.0");
     ASSERT_NE(maps_drive(), nullptr);
     EXPECT_EQ(select_phone_drive(maps_drive()->id()), kResultOk);
 }

@@ -109,8 +109,9 @@ protected:
     // voices and the index files; the work folders are empty.
     void expect_updated(PhoneDrive& drive, const fs::path& folder) {
         FileSystemWin fresh(to_wide(folder.string()));
-        ASSERT_NO_THROW(fresh.load_map_settings());
-        EXPECT_EQ(fresh.map_settings()->map_version().to_text(), L"1.1.7.0");
+        std::wstring version;
+        ASSERT_NO_THROW(version = MapSettings(fresh).map_version().to_text());
+        EXPECT_EQ(version, L"1.1.7.0");
         const fs::path cache = folder / "cities" / "diskcache";
         for (const auto& region : world().world.regions) {
             if (std::find(m_regions.begin(), m_regions.end(), World::client_id(region.idid)) ==
@@ -222,8 +223,9 @@ TEST_F(ServiceEndToEnd, APhoneListedForTheNewClientIsOfferedAndInstallsTheNewCli
     ASSERT_EQ(update_mapsapp(offer), kResultOk);
     EXPECT_EQ(read_file(m_farm.folder() / "p" / "installed.txt"), "maps_33_new\n");
     FileSystemWin card(to_wide(m_card.string()));
-    ASSERT_NO_THROW(card.load_map_settings());
-    EXPECT_EQ(card.map_settings()->client_version(), VersionInfo(1, 4, 2, 0));
+    VersionInfo client;
+    ASSERT_NO_THROW(client = MapSettings(card).client_version());
+    EXPECT_EQ(client, VersionInfo(1, 4, 2, 0));
 }
 
 TEST_F(ServiceEndToEnd, CheckAndUpdateBringAnOutdatedUsbVolumeUpToDate) {

@@ -94,8 +94,7 @@ protected:
 
     std::wstring volume_version() const {
         FileSystemWin files(to_wide(m_volume.string()));
-        files.load_map_settings();
-        return files.map_settings()->map_version().to_text();
+        return MapSettings(files).map_version().to_text();
     }
 
     PhoneFarm m_farm;  // no phones: the volume is the only drive

@@ -42,7 +42,6 @@ fs::path old_style_volume(const fs::path& folder) {
 // the worker moved its disk cache replaced and freed the settings that the
 // move and the user interface were still reading.
 TEST(ReturningDrive, ComesBackDuringADiskCacheMoveWithoutTakingTheSettingsFromItsReaders) {
-    install_map_settings_loader();
     drain_messages();
     TempDir dir;
     const fs::path folder = old_style_volume(dir.path() / "volume");

@@ -17,10 +17,7 @@ namespace atlasync::testing {
 // by each test and everything the manager holds released afterwards.
 class SimulatedPhones : public ::testing::Test {
 protected:
-    void SetUp() override {
-        MapsService::install_map_settings_loader();
-        drain_messages();
-    }
+    void SetUp() override { drain_messages(); }
     void TearDown() override {
         EXPECT_EQ(MapsService::finalize_connectivity_side(), MapsService::kResultOk);
         // Read every message before the phones and drives they name go.

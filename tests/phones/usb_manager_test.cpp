@@ -23,7 +23,6 @@ using Volume = FakeVolumeSource::Volume;
 class UsbWatcher : public ::testing::Test {
 protected:
     void SetUp() override {
-        install_map_settings_loader();
         drain_messages();
         auto source = std::make_unique<FakeVolumeSource>();
         m_source = source.get();

@@ -158,8 +158,7 @@ bool WizardFlow::wait_until_stopped(std::chrono::milliseconds timeout) {
 
 std::wstring WizardFlow::map_version_on(const std::filesystem::path& card) {
     MapsService::FileSystemWin files(MapsService::to_wide(card.string()));
-    files.load_map_settings();
-    return files.map_settings()->map_version().to_text();
+    return MapsService::MapSettings(files).map_version().to_text();
 }
 
 std::vector<std::string> WizardFlow::state_trace() const {
