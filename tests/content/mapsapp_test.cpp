@@ -5,6 +5,7 @@
 #include "service/content/map_settings.h"
 #include "service/content/maps_app_package.h"
 #include "service/content/maps_update_info.h"
+#include "service/content/mapsapp_installation.h"
 #include "service/content/mapsapp_update.h"
 #include "service/devices/file_system_win.h"
 #include "tests/content/drive_fixture.h"
@@ -34,6 +35,20 @@ TEST_F(MapsApp, ADriveWithoutPhoneIsOfferedNothing) {
     MapsUpdateInfo info;
     PhoneDrive orphan(nullptr, std::make_unique<FileSystemWin>(m_world.content().wstring()), false);
     EXPECT_EQ(orphan.get_mapsapp_update_info(info), kResultInvalidDrive);
+}
+
+// A local volume's device takes no applications: nothing is fetched for it
+// and its quota file stays as it was.
+TEST_F(MapsApp, ALocalVolumeTakesNoApplication) {
+    const fs::path folder = m_world.make_drive(atlasync::mapserver::DriveOptions{});
+    LocalDrive local(folder);
+    ASSERT_TRUE(local.drive->valid());
+    const std::string qf = read_file(folder / "qf");
+    MapsUpdateInfo info;
+    info.itemId = 1;
+    EXPECT_EQ(install_maps_application(*local.drive, info), kResultFailed);
+    EXPECT_TRUE(maps_app_package().items().empty());
+    EXPECT_EQ(read_file(folder / "qf"), qf);
 }
 
 TEST(MapsAppCatalog, ItemsWithoutMandatoryVersionOrOfTheOtherKindAreSkipped) {
