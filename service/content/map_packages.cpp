@@ -48,9 +48,10 @@ std::int32_t drop_leading_digit(std::int32_t id) {
 
 }  // namespace
 
-MapBasePackage::MapBasePackage(std::wstring packageName, std::wstring language,
-                               std::wstring version)
-    : ServerPackage(std::move(packageName), std::move(language), std::move(version), L"") {}
+MapBasePackage::MapBasePackage(std::wstring serverUrl, std::wstring packageName,
+                               std::wstring language, std::wstring version)
+    : ServerPackage(std::move(serverUrl), std::move(packageName), std::move(language),
+                    std::move(version), L"") {}
 
 URLInfo MapBasePackage::convert_item(const ServerRecord& record) {
     const RecordAttributes& values = record.attributes;
@@ -74,8 +75,8 @@ Result MapBasePackage::load_region_table(const std::wstring& url) {
     return m_regionTableLoaded ? kResultOk : kResultFailed;
 }
 
-Map1Package::Map1Package(std::wstring language, std::wstring version)
-    : MapBasePackage(kName, std::move(language), std::move(version)) {}
+Map1Package::Map1Package(std::wstring serverUrl, std::wstring language, std::wstring version)
+    : MapBasePackage(std::move(serverUrl), kName, std::move(language), std::move(version)) {}
 
 Result Map1Package::load() {
     TraceInfo("MapsService::Map1Package::load");
@@ -103,8 +104,8 @@ std::int32_t Map1Package::item_id(const ServerRecord& record) {
     return drop_leading_digit(drop_leading_digit(record.id));
 }
 
-Map20Package::Map20Package(std::wstring language, std::wstring version)
-    : MapBasePackage(kName, std::move(language), std::move(version)) {}
+Map20Package::Map20Package(std::wstring serverUrl, std::wstring language, std::wstring version)
+    : MapBasePackage(std::move(serverUrl), kName, std::move(language), std::move(version)) {}
 
 void Map20Package::clear() {
     MapBasePackage::clear();

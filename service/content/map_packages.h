@@ -13,7 +13,8 @@ namespace MapsService {
 // A map catalog with its region table.
 class MapBasePackage : public ServerPackage {
 public:
-    MapBasePackage(std::wstring packageName, std::wstring language, std::wstring version);
+    MapBasePackage(std::wstring serverUrl, std::wstring packageName, std::wstring language,
+                   std::wstring version);
 
     URLInfo convert_item(const ServerRecord& record) override;
     virtual RegionQNRMap& region_table() { return m_regionTable; }
@@ -32,7 +33,7 @@ class Map1Package : public MapBasePackage {
 public:
     static constexpr const wchar_t* kName = L"mapporterzippkg";
 
-    Map1Package(std::wstring language, std::wstring version);
+    Map1Package(std::wstring serverUrl, std::wstring language, std::wstring version);
 
     [[nodiscard]] Result load() override;
     // Drops the leading decimal digit: 1023 gives 23.
@@ -46,7 +47,7 @@ class Map20Package : public MapBasePackage {
 public:
     static constexpr const wchar_t* kName = L"map5";
 
-    Map20Package(std::wstring language, std::wstring version);
+    Map20Package(std::wstring serverUrl, std::wstring language, std::wstring version);
 
     [[nodiscard]] Result load() override;
     void clear() override;

@@ -5,7 +5,6 @@
 #include "service/core/exceptions.h"
 #include "service/core/trace.h"
 #include "service/protocol/package_fetch.h"
-#include "service/protocol/server_url.h"
 
 namespace MapsService {
 
@@ -23,7 +22,7 @@ std::wstring without_build_prefix(const std::wstring& build) {
 
 }  // namespace
 
-Result MapsAppPackage::Load() {
+Result MapsAppPackage::Load(const std::wstring& serverUrl) {
     ScopeTrace scope("MapsService::MapsAppPackage::Load");
     {
         ScopedLock lock(&m_mutex);
@@ -34,7 +33,7 @@ Result MapsAppPackage::Load() {
     // Fetched outside the lock, which guards short steps only; of two loads
     // racing, the first to finish fills the catalog.
     std::vector<ServerRecord> items;
-    const Result result = PackageRequest(current_server_url(), items).fetch("touchfw", "", "", "");
+    const Result result = PackageRequest(serverUrl, items).fetch("touchfw", "", "", "");
     TraceInfo("GetPackage touchfw returned with %d", result);
     if (result == kResultOk) {
         ScopedLock lock(&m_mutex);

@@ -19,7 +19,7 @@ class QuotaFile;
 class MapsAppPackage {
 public:
     // 0 when loaded (now or before), else the catalog's code.
-    [[nodiscard]] Result Load();
+    [[nodiscard]] Result Load(const std::wstring& serverUrl);
     void clear();
 
     std::vector<ServerRecord> items() const;

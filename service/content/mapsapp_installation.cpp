@@ -84,7 +84,7 @@ Result install_maps_application(PhoneDrive& drive, const MapsUpdateInfo& info) {
                    drive.name().c_str());
         return kResultFailed;
     }
-    const Result loaded = maps_app_package().Load();
+    const Result loaded = maps_app_package().Load(drive.server_url());
     if (loaded != kResultOk) {
         TraceError(L"error on download of package touchfw for phone (%s)", phone->name().c_str());
         return loaded;

@@ -95,7 +95,7 @@ Result PhoneDrive::get_mapsapp_update_info(MapsUpdateInfo& info) {
     if (m_phone == nullptr) {
         return kResultInvalidDrive;
     }
-    const Result loaded = maps_app_package().Load();
+    const Result loaded = maps_app_package().Load(server_url());
     if (loaded != kResultOk) {
         return loaded;
     }

@@ -73,9 +73,10 @@ Result MapContainer::load(PhoneDrive& drive, const VersionInfo& map) {
     if (map.b() == 1) {
         wchar_t version[40];
         std::swprintf(version, 40, L"%02u.%02u.%02u", map.a(), map.b(), map.c());
-        m_package = std::make_unique<Map20Package>(settings->language_code(), version);
+        m_package =
+            std::make_unique<Map20Package>(drive.server_url(), settings->language_code(), version);
     } else {
-        m_package = std::make_unique<Map1Package>(settings->language_code(),
+        m_package = std::make_unique<Map1Package>(drive.server_url(), settings->language_code(),
                                                   settings->map_package_version_text(map));
     }
     return m_package->load();
@@ -95,11 +96,12 @@ Result VoiceContainer::load(PhoneDrive& drive) {
         return kResultFailed;
     }
     if (!(settings->client_version() < VersionInfo(1, 3, 0, 0))) {
-        m_package = std::make_unique<Voice30Package>(settings->language_code());
+        m_package = std::make_unique<Voice30Package>(drive.server_url(), settings->language_code());
     } else {
         const std::int32_t generation =
             drive.phone() != nullptr ? drive.phone()->device_generation() : 0;
-        m_package = std::make_unique<Voice20Package>(generation, settings->language_code());
+        m_package = std::make_unique<Voice20Package>(drive.server_url(), generation,
+                                                     settings->language_code());
     }
     const Result result = m_package->load();
     if (result == kResultOk) {

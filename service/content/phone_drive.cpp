@@ -85,6 +85,16 @@ Result PhoneDrive::edit_map_settings(const std::function<Result(MapSettings&)>& 
     return result;
 }
 
+std::wstring PhoneDrive::server_url() const {
+    std::lock_guard lock(m_serverUrlMutex);
+    return m_serverUrl;
+}
+
+void PhoneDrive::set_server_url(std::wstring url) {
+    std::lock_guard lock(m_serverUrlMutex);
+    m_serverUrl = std::move(url);
+}
+
 Result PhoneDrive::vet(Result result) const {
     if (service_cancel_flag().is_set()) {
         return kResultCancelled;

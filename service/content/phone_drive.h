@@ -56,6 +56,11 @@ public:
     // otherwise they stay as they were. 1 when the drive holds no settings.
     [[nodiscard]] Result edit_map_settings(const std::function<Result(MapSettings&)>& edit);
 
+    // The map server its catalogs, versions and applications come from: the
+    // service hands it down, since the server root is the caller's to set.
+    std::wstring server_url() const;
+    void set_server_url(std::wstring url);
+
     bool connected() const { return m_connected; }
 
     // Held from an update's first change on the drive to its end, so that no
@@ -132,6 +137,8 @@ private:
     std::shared_ptr<const MapSettings> m_mapSettings;  // refers to m_fileSystem
     std::mutex m_settingsChangeMutex;
     std::unique_ptr<DriveUpdateLock> m_updateLock;
+    mutable std::mutex m_serverUrlMutex;
+    std::wstring m_serverUrl;
     std::atomic<bool> m_connected{false};
     std::atomic<bool> m_valid;
     std::atomic<bool> m_vendorDevice{false};

@@ -24,7 +24,7 @@ std::optional<std::int32_t> generation_of(const std::wstring& text) {
 
 }  // namespace
 
-Result VelkaDevices::load() {
+Result VelkaDevices::load(const std::wstring& serverUrl) {
     ScopeTrace scope("MapsService::VelkaDevices::load");
     {
         ScopedLock lock(&m_mutex);
@@ -32,7 +32,7 @@ Result VelkaDevices::load() {
             return kResultOk;
         }
     }
-    ServerPackage package(L"mclients", L"", L"", L"");
+    ServerPackage package(serverUrl, L"mclients", L"", L"", L"");
     const Result result = package.load();
     TraceInfo("GetPackage mclients returned with %d", result);
     if (result == kResultOk) {

@@ -23,7 +23,7 @@ public:
     };
 
     // Fetches the table while it is empty: 0 or the catalog's code.
-    [[nodiscard]] Result load();
+    [[nodiscard]] Result load(const std::wstring& serverUrl);
     // Replaces the table by the records' entries.
     void fill(const std::vector<ServerRecord>& records);
     void clear();

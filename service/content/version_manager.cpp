@@ -69,8 +69,8 @@ Result VersionManager::GetServerVersion(VersionInfo& version) {
         return kResultOk;
     }
     std::vector<std::uint8_t> answer;
-    const Result fetched =
-        fetch_version_request(VersionRequest::ServerVersion, m_clientVersion, m_mapVersion, answer);
+    const Result fetched = fetch_version_request(
+        m_drive.server_url(), VersionRequest::ServerVersion, m_clientVersion, m_mapVersion, answer);
     if (fetched != kResultOk) {
         return fetched;
     }
@@ -89,8 +89,8 @@ Result VersionManager::Check_major_minor_or_better_feature(const VersionInfo& ma
                                                            VersionInfo& target) {
     if (map.a() < target.a() || map.b() < target.b()) {
         std::vector<std::uint8_t> answer;
-        if (fetch_version_request(VersionRequest::VersionList, m_clientVersion, m_mapVersion,
-                                  answer) != kResultOk) {
+        if (fetch_version_request(m_drive.server_url(), VersionRequest::VersionList,
+                                  m_clientVersion, m_mapVersion, answer) != kResultOk) {
             return kResultFailed;
         }
         const std::vector<VersionInfo> list = decode_version_list(answer);
@@ -319,8 +319,9 @@ Result VersionManager::store_index_file(const std::wstring& path,
 Result VersionManager::download_cachedat_header() {
     TraceInfo("download_cachedat_header( ) called");
     std::vector<std::uint8_t> answer;
-    const Result fetched = fetch_version_request(VersionRequest::CachedatHeader, m_clientVersion,
-                                                 m_mapVersion, answer);
+    const Result fetched =
+        fetch_version_request(m_drive.server_url(), VersionRequest::CachedatHeader, m_clientVersion,
+                              m_mapVersion, answer);
     if (fetched != kResultOk) {
         return fetched;
     }
@@ -334,8 +335,8 @@ Result VersionManager::download_cachedat_header() {
 Result VersionManager::download_category_tree() {
     ScopeTrace scope("MapsService::VersionManager::download_category_tree");
     std::vector<std::uint8_t> answer;
-    const Result fetched =
-        fetch_version_request(VersionRequest::CategoryTree, m_clientVersion, m_mapVersion, answer);
+    const Result fetched = fetch_version_request(m_drive.server_url(), VersionRequest::CategoryTree,
+                                                 m_clientVersion, m_mapVersion, answer);
     if (fetched != kResultOk) {
         return fetched;
     }

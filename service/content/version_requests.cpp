@@ -6,7 +6,6 @@
 #include "service/core/text.h"
 #include "service/core/trace.h"
 #include "service/protocol/curl_downloader.h"
-#include "service/protocol/server_url.h"
 #include "service/protocol/tlv_decode.h"
 #include "service/protocol/tlv_encode.h"
 #include "service/protocol/tlv_tags.h"
@@ -157,11 +156,12 @@ bool build_version_request_url(VersionRequest request, const std::string& host,
     return true;
 }
 
-Result fetch_version_request(VersionRequest request, const VersionInfo& clientVersion,
-                             const VersionInfo& mapVersion, std::vector<std::uint8_t>& answer) {
+Result fetch_version_request(const std::wstring& serverUrl, VersionRequest request,
+                             const VersionInfo& clientVersion, const VersionInfo& mapVersion,
+                             std::vector<std::uint8_t>& answer) {
     std::string url;
-    if (!build_version_request_url(request, version_server_host(current_server_url()),
-                                   clientVersion, mapVersion, url)) {
+    if (!build_version_request_url(request, version_server_host(serverUrl), clientVersion,
+                                   mapVersion, url)) {
         return kResultFailed;
     }
     answer.clear();

@@ -24,9 +24,11 @@ bool build_version_request_url(VersionRequest request, const std::string& host,
                                const VersionInfo& clientVersion, const VersionInfo& mapVersion,
                                std::string& url);
 
-// Fetches the request into memory with its expected content type: 0, 1 when
-// the URL cannot be built, or the downloader's code.
-[[nodiscard]] Result fetch_version_request(VersionRequest request, const VersionInfo& clientVersion,
+// Fetches the request from the map server at serverUrl into memory with its
+// expected content type: 0, 1 when the URL cannot be built, or the
+// downloader's code.
+[[nodiscard]] Result fetch_version_request(const std::wstring& serverUrl, VersionRequest request,
+                                           const VersionInfo& clientVersion,
                                            const VersionInfo& mapVersion,
                                            std::vector<std::uint8_t>& answer);
 

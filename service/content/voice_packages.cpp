@@ -37,9 +37,10 @@ const ServerRecord* VoiceBasePackage::find_item_by_file(const std::wstring& name
     return nullptr;
 }
 
-Voice20Package::Voice20Package(std::int32_t deviceGeneration, std::wstring language)
-    : VoiceBasePackage(deviceGeneration == 1 ? kGenerationOneName : kName, std::move(language), L"",
-                       L"") {}
+Voice20Package::Voice20Package(std::wstring serverUrl, std::int32_t deviceGeneration,
+                               std::wstring language)
+    : VoiceBasePackage(std::move(serverUrl), deviceGeneration == 1 ? kGenerationOneName : kName,
+                       std::move(language), L"", L"") {}
 
 Result Voice20Package::load() {
     const Result result = VoiceBasePackage::load();
@@ -59,8 +60,8 @@ const ServerRecord* Voice20Package::find_item(const VoiceInfo& voice) const {
     return find_item_by_file(voice.name);
 }
 
-Voice30Package::Voice30Package(std::wstring language)
-    : VoiceBasePackage(kName, std::move(language), L"", L"") {}
+Voice30Package::Voice30Package(std::wstring serverUrl, std::wstring language)
+    : VoiceBasePackage(std::move(serverUrl), kName, std::move(language), L"", L"") {}
 
 bool Voice30Package::read_voice_folder(FileSystem& fileSystem, const std::wstring& folder,
                                        VoiceInfo& voice) {

@@ -35,7 +35,7 @@ public:
     static constexpr const wchar_t* kGenerationOneName = L"mapportervoicepkg40";
 
     // deviceGeneration 1 asks for the newer catalog name first.
-    Voice20Package(std::int32_t deviceGeneration, std::wstring language);
+    Voice20Package(std::wstring serverUrl, std::int32_t deviceGeneration, std::wstring language);
 
     // Falls back to the plain catalog name when the newer one fails.
     [[nodiscard]] Result load() override;
@@ -49,7 +49,7 @@ class Voice30Package : public VoiceBasePackage {
 public:
     static constexpr const wchar_t* kName = L"mapportervoicepkg30";
 
-    explicit Voice30Package(std::wstring language);
+    Voice30Package(std::wstring serverUrl, std::wstring language);
 
     bool read_voice_folder(FileSystem& fileSystem, const std::wstring& folder,
                            VoiceInfo& voice) override;

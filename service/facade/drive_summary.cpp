@@ -56,6 +56,7 @@ Result read_drive_summary(const std::wstring& root, bool regions, DriveSummary& 
         phone.set_connected(true);
         PhoneDrive drive(&phone, std::make_unique<FileSystemWin>(root), true);
         drive.set_connected(true);
+        drive.set_server_url(get_server_url());
         try {
             drive.load_map_settings();
         } catch (const std::exception& error) {

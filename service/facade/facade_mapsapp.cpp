@@ -14,7 +14,7 @@ namespace MapsService {
 Result get_mapsapp_catalog() {
     return guarded("get_mapsapp_catalog", [&]() -> Result {
         ScopeTrace scope("MapsService::get_mapsapp_catalog");
-        return maps_app_package().Load();
+        return maps_app_package().Load(get_server_url());
     });
 }
 

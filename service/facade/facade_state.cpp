@@ -7,19 +7,18 @@
 #include <mutex>
 #include <string>
 
+#include "service/content/phone_drive.h"
 #include "service/core/exceptions.h"
 #include "service/core/ini_file.h"
 #include "service/core/message_queue.h"
 #include "service/core/sync.h"
 #include "service/core/text.h"
 #include "service/core/trace.h"
-#include "service/devices/platform.h"
 #include "service/facade/facade_internal.h"
 #include "service/facade/maps_service.h"
 #include "service/phones/phone_manager.h"
 #include "service/phones/phone_platform.h"
 #include "service/protocol/server_package.h"
-#include "service/protocol/server_url.h"
 
 namespace MapsService {
 
@@ -38,12 +37,9 @@ FacadeState& state() {
     return *instance;
 }
 
-// Server packages ask for the URL when they are built; the protocol layer
-// cannot call up here, so the facade hands it its own answer.
-const bool kServerUrlInstalled = [] {
-    set_server_url_source(get_server_url);
-    return true;
-}();
+std::wstring url_of_root(const std::string& root) {
+    return kServerUrlPrefix + to_wide(root);
+}
 
 }  // namespace
 
@@ -63,6 +59,10 @@ PhoneDrive* current_drive() {
 void set_current_drive(PhoneDrive* drive) {
     std::lock_guard lock(state().mutex);
     state().currentDrive = drive;
+    // The drive asks the server the caller chose; a later root reaches it too.
+    if (drive != nullptr) {
+        drive->set_server_url(url_of_root(state().serverRoot));
+    }
 }
 
 std::string server_root() {
@@ -73,14 +73,12 @@ std::string server_root() {
 Result initialize(std::int32_t driveFlags) {
     return guarded("initialize", [&]() -> Result {
         ScopeTrace scope("MapsService::initialize");
-        (void)kServerUrlInstalled;
         IniFile& settings = service_settings();
         if (settings.load()) {
             settings.dump();
         }
         PhoneManager::SetDriveFlags(driveFlags);
-        install_phone_platform_steps();
-        const Result result = platform_initialize();
+        const Result result = initialize_phone_platform(get_server_url());
         if (result != kResultOk) {
             TraceError("platform_initialize( ) returned with error 0x%X",
                        static_cast<unsigned>(result));
@@ -99,7 +97,7 @@ Result finalize() {
     try {
         // The watchers stop before the phones go: a late notification must not
         // meet a phone that was already released.
-        (void)platform_finalize();
+        (void)finalize_phone_platform();
         set_current_drive(nullptr);
         PhoneManager::FreeDeviceMap();
         release_mapsapp_catalog();
@@ -123,12 +121,15 @@ Result set_server_root(const std::wstring& root) {
         TraceInfo(L"setting server root to %s", root.c_str());
         std::lock_guard lock(state().mutex);
         state().serverRoot = to_narrow(root);
+        if (state().currentDrive != nullptr) {
+            state().currentDrive->set_server_url(url_of_root(state().serverRoot));
+        }
         return kResultOk;
     });
 }
 
 std::wstring get_server_url() {
-    const std::wstring url = kServerUrlPrefix + to_wide(server_root());
+    const std::wstring url = url_of_root(server_root());
     TraceInfo(L"using server url %s", url.c_str());
     return url;
 }

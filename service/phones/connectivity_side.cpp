@@ -21,10 +21,10 @@ Result abandon_start(const char* step, Result status) {
 
 }  // namespace
 
-Result initialize_connectivity_side() {
+Result initialize_connectivity_side(const std::wstring& serverUrl) {
     // The phones enumerated below look their generation up in this table;
     // without it they fall back on what the phone says of itself.
-    const Result table = velka_devices().load();
+    const Result table = velka_devices().load(serverUrl);
     if (table != kResultOk) {
         TraceError("loading the device table 'mclients' failed with %d", table);
     }

@@ -3,15 +3,9 @@
 #include "service/core/text.h"
 #include "service/core/trace.h"
 #include "service/protocol/package_fetch.h"
-#include "service/protocol/server_url.h"
 #include "service/protocol/tlv_tags.h"
 
 namespace MapsService {
-
-ServerPackage::ServerPackage(std::wstring packageName, std::wstring language, std::wstring version,
-                             std::wstring operatingSystem)
-    : ServerPackage(current_server_url(), std::move(packageName), std::move(language),
-                    std::move(version), std::move(operatingSystem)) {}
 
 ServerPackage::ServerPackage(std::wstring serverUrl, std::wstring packageName,
                              std::wstring language, std::wstring version,

@@ -13,10 +13,6 @@ namespace MapsService {
 // server and kept as generic records. The kinds turn records into URLInfo.
 class ServerPackage {
 public:
-    // The server URL comes from the facade (current_server_url), so the server
-    // root must be set before a package is built.
-    ServerPackage(std::wstring packageName, std::wstring language, std::wstring version,
-                  std::wstring operatingSystem);
     ServerPackage(std::wstring serverUrl, std::wstring packageName, std::wstring language,
                   std::wstring version, std::wstring operatingSystem);
     virtual ~ServerPackage() = default;

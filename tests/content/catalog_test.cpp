@@ -43,7 +43,7 @@ TEST(MapsBucket, TileScanFindsCompleteRegionsOnlyWhateverTheNameCase) {
     std::transform(lower.begin(), lower.end(), lower.begin(), ::tolower);
     std::filesystem::rename(tile_file(folder, tile),
                             tile_file(folder, tile).parent_path() / (lower + ".cdt"));
-    LocalDrive local(folder);
+    LocalDrive local(folder, world.url());
     ASSERT_EQ(local.drive->load_url_infos(), kResultOk);
     std::vector<std::int32_t> regions;
     ASSERT_EQ(local.drive->maps_bucket().GetRegionList(regions), kResultOk);
@@ -58,7 +58,7 @@ TEST(MapsBucket, TileScanFindsCompleteRegionsOnlyWhateverTheNameCase) {
 
 TEST(MapsBucket, CancellingTheTileScanAnswersTwo) {
     ServedWorld world;
-    LocalDrive local(world.make_drive(drive_options("1.1.7.0", {"100001"})));
+    LocalDrive local(world.make_drive(drive_options("1.1.7.0", {"100001"})), world.url());
     ASSERT_EQ(local.drive->load_url_infos(), kResultOk);
     service_cancel_flag().set();
     std::vector<std::int32_t> regions;
@@ -72,19 +72,19 @@ TEST(MapContainer, MapVersionChoosesTheCatalogAndItsVersionText) {
     // map5 is served only to requests for version 01.01.07.
     ServedWorld world({}, "package map5 ",
                       "package map5 catalogs/map5.txt encoding=hex version=01.01.07");
-    LocalDrive current(world.make_drive(drive_options("1.1.7.0", {"100001"})));
+    LocalDrive current(world.make_drive(drive_options("1.1.7.0", {"100001"})), world.url());
     MapContainer& maps = current.drive->map_container();
     ASSERT_EQ(maps.load(*current.drive), kResultOk);
     EXPECT_EQ(maps.package()->package_name(), L"map5");
     EXPECT_FALSE(maps.package()->records().empty());
     EXPECT_EQ(maps.region_table()->regions().size(), world.world.regions.size());
 
-    LocalDrive other(world.make_drive(drive_options("1.1.8.0", {})));
+    LocalDrive other(world.make_drive(drive_options("1.1.8.0", {})), world.url());
     // An empty catalog has no region table to point at: the empty URL fails to download.
     EXPECT_NE(other.drive->map_container().load(*other.drive), kResultOk);
     EXPECT_TRUE(other.drive->map_container().package()->records().empty());
 
-    LocalDrive older(world.make_drive(drive_options("2.0.0.0", {})));
+    LocalDrive older(world.make_drive(drive_options("2.0.0.0", {})), world.url());
     ASSERT_EQ(older.drive->map_container().load(*older.drive), kResultOk);
     EXPECT_EQ(older.drive->map_container().package()->package_name(), L"mapporterzippkg");
     // Map1Package finds its region table through "mtiles".
@@ -99,14 +99,14 @@ TEST(MapContainer, MapVersionChoosesTheCatalogAndItsVersionText) {
 }
 
 TEST(MapPackages, IdConversionsOfBothKinds) {
-    Map1Package first(L"", L"1.1.7");
+    Map1Package first(L"", L"", L"1.1.7");
     EXPECT_EQ(first.convert_id(1023), 23);
     EXPECT_EQ(first.convert_id(7), 7);
     ServerRecord record;
     record.id = 21100001;
     EXPECT_EQ(first.item_id(record), 100001);
 
-    Map20Package second(L"", L"01.01.07");
+    Map20Package second(L"", L"", L"01.01.07");
     EXPECT_EQ(second.convert_id(23), 123);
     EXPECT_EQ(second.convert_id(0), 10);
     EXPECT_EQ(second.convert_id(2000000000), 2000000000);  // no room for the digit
@@ -118,7 +118,7 @@ TEST(MapPackages, IdConversionsOfBothKinds) {
 
 TEST(PhoneDrive, CityIndexAddOnsAreAppendedOnceAndUnknownIdsFail) {
     ServedWorld world;
-    LocalDrive local(world.make_drive(drive_options("1.1.7.0", {})));
+    LocalDrive local(world.make_drive(drive_options("1.1.7.0", {})), world.url());
     ASSERT_EQ(local.drive->load_url_infos(), kResultOk);
     URLInfo region;
     ASSERT_TRUE(local.drive->find_url_info(1100002, region));
@@ -138,7 +138,7 @@ TEST(PhoneDrive, CityIndexAddOnsAreAppendedOnceAndUnknownIdsFail) {
 TEST(VoiceContainer, ClientVersionChoosesTheCatalogAndLinksInstalledVoices) {
     ServedWorld world;
     DriveOptions options = drive_options("1.1.7.0", {}, {"all"});
-    LocalDrive newer(world.make_drive(options));
+    LocalDrive newer(world.make_drive(options), world.url());
     ASSERT_EQ(newer.drive->voice_container().load(*newer.drive), kResultOk);
     EXPECT_EQ(newer.drive->voice_container().package()->package_name(), L"mapportervoicepkg30");
     std::vector<VoiceInfo> voices;
@@ -151,7 +151,7 @@ TEST(VoiceContainer, ClientVersionChoosesTheCatalogAndLinksInstalledVoices) {
 
     options.clientId = "qtvmaps2.0";
     options.mapVersion = "1.0.7.0";  // b = 0: the 2.0 layout
-    LocalDrive older(world.make_drive(options));
+    LocalDrive older(world.make_drive(options), world.url());
     older.phone.set_device_generation(1);
     ASSERT_EQ(older.drive->voice_container().load(*older.drive), kResultOk);
     EXPECT_EQ(older.drive->voice_container().package()->package_name(), L"mapportervoicepkg40");

@@ -129,7 +129,7 @@ TEST(DownloadPackage, RegionCityIndexAndVoiceLandUnderTheirFoldersWithCopyRules)
     DriveOptions options;
     options.mapVersion = "1.1.7.0";
     const fs::path folder = world.make_drive(options);
-    LocalDrive local(folder);
+    LocalDrive local(folder, world.url());
     PhoneDrive& drive = *local.drive;
     const std::int32_t voice = first_voice_id(drive);
     ASSERT_NE(voice, 0);
@@ -188,7 +188,7 @@ TEST(DownloadPackage, RegionCityIndexAndVoiceLandUnderTheirFoldersWithCopyRules)
 TEST(DownloadPackage, FoldersRemovedBehindThePackagesBackAreMadeAgain) {
     ServedWorld world;
     const fs::path folder = world.make_drive(DriveOptions{});
-    LocalDrive local(folder);
+    LocalDrive local(folder, world.url());
     PhoneDrive& drive = *local.drive;
     DownloadPackage package(drive);
     ASSERT_EQ(drive.add_url_infos({1100001}, package), kResultOk);
@@ -217,7 +217,7 @@ TEST(DownloadPackage, FoldersRemovedBehindThePackagesBackAreMadeAgain) {
 
 TEST(DownloadPackage, ADownloadErrorStopsAtTheFailingItemWithoutFinishingIt) {
     ServedWorld world;
-    LocalDrive local(world.make_drive(DriveOptions{}));
+    LocalDrive local(world.make_drive(DriveOptions{}), world.url());
     URLInfo missing;
     missing.url = world.served().server_url() + L"/maps/regions/none.zip";
     missing.type = L"region";
@@ -252,7 +252,7 @@ TEST(DownloadPackage, ADamagedArchiveIsFetchedOnceMoreThenFailsWith11BeforeAnyOf
         SCOPED_TRACE(std::string(row.fault) + (row.checksum ? " md5" : " crc"));
         ServedWorld world;
         const fs::path folder = world.make_drive(DriveOptions{});
-        LocalDrive local(folder);
+        LocalDrive local(folder, world.url());
         const auto& region = world.world.regions[0];
         const std::wstring archive = L"/R" + std::to_wstring(region.idid) + L".zip";
         URLInfo item;
@@ -320,7 +320,7 @@ TEST(DownloadPackage, ErrorsOfTheCurrentOrTheNextItemComeInItemOrder) {
         SCOPED_TRACE(row.name);
         ServedWorld world;
         const fs::path folder = world.make_drive(DriveOptions{});
-        LocalDrive local(folder);
+        LocalDrive local(folder, world.url());
         const auto& regions = world.world.regions;
         URLInfo first = region_item(*local.drive, regions[0]);
         first.checksum.clear();  // the CRC finds the damage, while the next downloads
@@ -368,7 +368,7 @@ TEST(DownloadPackage, ArchivesUnpackOntoALocalDriveWithoutFollowingItsLinks) {
     fs::remove(tile_file(folder, tile));
     fs::create_directories(tile_file(folder, tile).parent_path());
     fs::create_symlink(outside / "kept", tile_file(folder, tile));
-    LocalDrive local(folder);
+    LocalDrive local(folder, world.url());
     DownloadPackage package(*local.drive);
     package.add_item(region_item(*local.drive, region));
     ASSERT_EQ(package.download(), kResultOk);

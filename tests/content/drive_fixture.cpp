@@ -11,7 +11,7 @@ namespace atlasync::testing {
 
 using namespace MapsService;
 
-LocalDrive::LocalDrive(const std::filesystem::path& folder) {
+LocalDrive::LocalDrive(const std::filesystem::path& folder, const std::wstring& serverUrl) {
     drive = std::make_unique<PhoneDrive>(
         &phone, std::make_unique<FileSystemWin>(to_wide(folder.string())), true);
     try {
@@ -19,6 +19,7 @@ LocalDrive::LocalDrive(const std::filesystem::path& folder) {
     } catch (const std::exception&) {
         drive->set_valid(false);
     }
+    drive->set_server_url(serverUrl);
     phone.set_connected(true);
     drive->set_connected(true);
     phone.add_drive(drive.get());

@@ -15,9 +15,9 @@
 namespace atlasync::testing {
 
 // A phone with one drive over a local folder, connected; the drive is valid
-// when the folder holds maps settings.
+// when the folder holds maps settings. It asks the map server at serverUrl.
 struct LocalDrive {
-    explicit LocalDrive(const std::filesystem::path& folder);
+    explicit LocalDrive(const std::filesystem::path& folder, const std::wstring& serverUrl = {});
 
     MapsService::Phone phone{L"Test phone", L"0123"};
     std::unique_ptr<MapsService::PhoneDrive> drive;

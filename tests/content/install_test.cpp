@@ -22,7 +22,6 @@
 #include "service/devices/connectivity_session.h"
 #include "service/devices/linkdeck_file_system.h"
 #include "service/devices/local_disk.h"
-#include "service/protocol/server_url.h"
 #include "tests/content/drive_fixture.h"
 #include "tests/content/settings_file.h"
 #include "tests/devlinx/phone_farm.h"
@@ -200,14 +199,8 @@ TEST_F(PhoneInstallation, OtherMemoriesAndInstalledApplicationsOfThePhone) {
 // The whole installation of a maps drive's phone, with the installer served.
 class DriveInstallation : public PhoneInstallation {
 protected:
-    void SetUp() override {
-        PhoneInstallation::SetUp();
-        const std::wstring url = m_served.server_url();
-        set_server_url_source([url] { return url; });
-    }
     void TearDown() override {
         m_drive.reset();
-        set_server_url_source(nullptr);
         PhoneInstallation::TearDown();
     }
 
@@ -225,6 +218,7 @@ protected:
         ASSERT_NE(card, nullptr);
         m_drive = std::make_unique<PhoneDrive>(&m_phone, std::move(card), true);
         m_drive->load_map_settings();
+        m_drive->set_server_url(m_served.server_url());
     }
     Result install_item(std::int32_t id) {
         MapsUpdateInfo info;

@@ -113,6 +113,7 @@ TEST_F(PhoneMemory, RegionsVoicesDownloadsAndWipesWorkOnThePhone) {
     write_drive(options, memory('E'));
     PhoneDrive& card = drive(L"\\\\E:");
     ASSERT_TRUE(card.valid());
+    card.set_server_url(world.url());
     ASSERT_EQ(card.load_url_infos(), kResultOk);
 
     MapsBucket& bucket = card.maps_bucket();

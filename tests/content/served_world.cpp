@@ -2,7 +2,6 @@
 
 #include "mapserver/drive/drive_writer.h"
 #include "mapserver/world/world_writer.h"
-#include "service/protocol/server_url.h"
 
 namespace atlasync::testing {
 
@@ -19,12 +18,12 @@ ServedWorld::ServedWorld(const mapserver::WorldOptions& options, const std::stri
         write_file(manifest, text);
     }
     m_served = std::make_unique<ServedContent>(m_content.path());
-    const std::wstring url = m_served->server_url();
-    MapsService::set_server_url_source([url] { return url; });
 }
 
-ServedWorld::~ServedWorld() {
-    MapsService::set_server_url_source(nullptr);
+ServedWorld::~ServedWorld() = default;
+
+std::wstring ServedWorld::url() const {
+    return m_served->server_url();
 }
 
 std::filesystem::path ServedWorld::make_drive(mapserver::DriveOptions options) {

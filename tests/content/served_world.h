@@ -22,6 +22,8 @@ public:
 
     const std::filesystem::path& content() const { return m_content.path(); }
     ServedContent& served() { return *m_served; }
+    // The URL the service asks the world's map server at.
+    std::wstring url() const;
     // A maps drive written into a fresh folder below this world's temporary folder.
     std::filesystem::path make_drive(mapserver::DriveOptions options);
 

@@ -7,7 +7,6 @@
 #include "service/content/version_manager.h"
 #include "service/content/version_requests.h"
 #include "service/core/exceptions.h"
-#include "service/protocol/server_url.h"
 #include "service/protocol/tlv_decode.h"
 #include "tests/content/drive_fixture.h"
 #include "tests/content/served_world.h"
@@ -108,7 +107,7 @@ TEST(VersionRequests, UrlCarriesLabelHostPathAndHexElements) {
 TEST(VersionManager, BehindOnMinorIsOfferedTheNewestFeatureReleaseOfItsOwnMinor) {
     ServedWorld world(versions("2.4.0.0", {"2.3.6.0", "2.3.5.0"}));
     const fs::path folder = world.make_drive(drive("2.3.4.0"));
-    LocalDrive local(folder);
+    LocalDrive local(folder, world.url());
     SettingsFile settings;
     EXPECT_EQ(VersionManager(*local.drive, settings.file).Check_version(false),
               kResultMapsNeedUpdate);
@@ -123,7 +122,7 @@ TEST(VersionManager, BehindOnMinorIsOfferedTheNewestFeatureReleaseOfItsOwnMinor)
 TEST(VersionManager, AheadOfEveryListedFeatureReleaseTargetsTheServerVersion) {
     ServedWorld world(versions("2.4.0.0", {"2.3.6.0"}));
     const fs::path folder = world.make_drive(drive("2.3.7.0"));
-    LocalDrive local(folder);
+    LocalDrive local(folder, world.url());
     SettingsFile settings;
     EXPECT_EQ(VersionManager(*local.drive, settings.file).Check_version(true),
               kResultMapVersionChanged);
@@ -134,7 +133,7 @@ TEST(VersionManager, UnsetPartsCompareAsZeroSoTheDriveIsCurrent) {
     ServedWorld world(versions("1.2.0.0", {"1.2.0.0"}));
     const fs::path folder = world.make_drive(drive("1.2"));
     ASSERT_EQ(config_version(folder).c(), VersionInfo::kUnset);
-    LocalDrive local(folder);
+    LocalDrive local(folder, world.url());
     SettingsFile settings;
     VersionManager manager(*local.drive, settings.file);
     EXPECT_EQ(manager.Check_version(false), kResultOk);
@@ -152,7 +151,7 @@ TEST(VersionManager, DriveWithoutMapVersionAdoptsTheServersAndFetchesItsIndexFil
     ConfigFile::encode(VersionInfo(), 0, unset);
     put_file(folder / "cities/diskcache/config.cfg",
              std::string(std::begin(unset), std::end(unset)));
-    LocalDrive local(folder);
+    LocalDrive local(folder, world.url());
     SettingsFile settings;
     EXPECT_EQ(VersionManager(*local.drive, settings.file).update_map_version(false), kResultOk);
     EXPECT_EQ(config_version(folder), VersionInfo(2, 4, 0, 0));
@@ -169,7 +168,7 @@ TEST(VersionManager, CheckServerMarkerForcesTheIndexFilesAndGoesOnceTheHeaderIsW
     const fs::path folder = world.make_drive(drive("1.1.7.0"));
     put_file(folder / "cities/diskcache/CachedatHeader.cdt", "old");
     put_file(folder / "cities/diskcache/chksrv", "");
-    LocalDrive local(folder);
+    LocalDrive local(folder, world.url());
     SettingsFile settings;
     EXPECT_EQ(VersionManager(*local.drive, settings.file).update_map_version(false), kResultOk);
     EXPECT_NE(read_file(folder / "cities/diskcache/CachedatHeader.cdt"), "old");
@@ -185,7 +184,7 @@ TEST(VersionManager, CheckServerMarkerForcesTheIndexFilesAndGoesOnceTheHeaderIsW
 TEST(VersionManager, ForcedMapVersionSkipsTheServer) {
     ServedWorld world(versions("2.4.0.0", {}));
     const fs::path folder = world.make_drive(drive("2.3.4.0"));
-    LocalDrive local(folder);
+    LocalDrive local(folder, world.url());
     SettingsFile settings("ForceMapVersion=3.0\n");
     EXPECT_EQ(VersionManager(*local.drive, settings.file).Check_version(true),
               kResultMapVersionChanged);
@@ -205,8 +204,7 @@ TEST(VersionManager, UnreachableServerEndsInNine) {
     ServedWorld world(versions("2.4.0.0", {}));
     const fs::path folder = world.make_drive(drive("2.3.4.0"));
     put_file(folder / "cities/diskcache/CachedatHeader.cdt", "header");
-    LocalDrive local(folder);
-    set_server_url_source([] { return std::wstring(L"http://maps.localhost:1"); });
+    LocalDrive local(folder, L"http://maps.localhost:1");
     SettingsFile settings;
     EXPECT_EQ(VersionManager(*local.drive, settings.file).update_map_version(false),
               kResultServerError);
@@ -222,7 +220,7 @@ TEST(VersionManager, ForcedUpdateRecordsTheTargetAndWipesMapsAndVoicesKeepingThe
     const fs::path folder = world.make_drive(options);
     const fs::path voice = folder / "cities" / ("v30_" + world.world.voices[0].language);
     ASSERT_TRUE(fs::exists(voice));
-    LocalDrive local(folder);
+    LocalDrive local(folder, world.url());
     SettingsFile settings;
     EXPECT_EQ(VersionManager(*local.drive, settings.file).update_map_version(true), kResultOk);
     // The download that brings the new maps writes the new version.
@@ -247,7 +245,7 @@ TEST(VersionManager, OldStyleDiskCacheUnderPrivateMovesToCities) {
     const std::string tile = world.world.regions[0].tiles[1];
     const std::string tilePath = tile.substr(0, 1) + "/" + tile.substr(1, 1) + "/" + tile + ".cdt";
     ASSERT_TRUE(fs::exists(folder / "private/20001f63/diskcache" / tilePath));
-    LocalDrive local(folder);
+    LocalDrive local(folder, world.url());
     SettingsFile settings;
     EXPECT_EQ(VersionManager(*local.drive, settings.file).update_map_version(false), kResultOk);
 

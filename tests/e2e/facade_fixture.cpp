@@ -10,7 +10,6 @@
 #include "service/devices/file_system_win.h"
 #include "service/facade/maps_service.h"
 #include "service/phones/phone_manager.h"
-#include "service/protocol/server_url.h"
 #include "tests/content/drive_fixture.h"
 
 namespace atlasync::testing {
@@ -42,7 +41,6 @@ void FacadeTest::TearDown() {
     drain_messages();
     PhoneManager::FreeDeviceMap();
     m_world.reset();
-    set_server_url_source(get_server_url);
     (void)set_server_root(to_wide(kDefaultServerRoot));
     m_tmpdir.reset();
 }
@@ -55,9 +53,6 @@ void FacadeTest::use_temp_folder(const fs::path& folder) {
 void FacadeTest::serve(const mapserver::WorldOptions& options, const std::string& replacedLine,
                        const std::string& newLine) {
     m_world = std::make_unique<ServedWorld>(options, replacedLine, newLine);
-    // The world points server packages straight at itself; the facade's own
-    // URL is what is under test here.
-    set_server_url_source(get_server_url);
     ASSERT_EQ(set_server_root(L"localhost:" + std::to_wstring(m_world->served().port())),
               kResultOk);
 }

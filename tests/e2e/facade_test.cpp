@@ -64,6 +64,25 @@ TEST_F(Facade, PackagesComeFromTheServerTheRootNamesAndTheCatalogLoadsOnce) {
     EXPECT_TRUE(records.empty());
 }
 
+// The root reaches the drive that is current when it is set, not only drives
+// selected after it.
+TEST_F(Facade, TheCurrentDriveAsksTheServerOfTheRootSetLast) {
+    serve();
+    PhoneDrive* drive = add_volume_drive(world().make_drive(DriveOptions{}));
+    ASSERT_NE(drive, nullptr);
+    ASSERT_EQ(select_phone_drive(drive->id()), kResultOk);
+    CurrentDriveVersions versions;
+    ASSERT_EQ(read_current_drive_versions(versions), kResultOk);
+    EXPECT_EQ(versions.offeredMaps, VersionInfo(1, 1, 7, 0));
+
+    atlasync::mapserver::WorldOptions newer;
+    newer.mapVersion = *atlasync::mapserver::MapVersion::parse("2.4.0.0");
+    atlasync::testing::ServedWorld other(newer);
+    ASSERT_EQ(set_server_root(L"localhost:" + std::to_wstring(other.served().port())), kResultOk);
+    ASSERT_EQ(read_current_drive_versions(versions), kResultOk);
+    EXPECT_EQ(versions.offeredMaps, VersionInfo(2, 4, 0, 0));
+}
+
 TEST_F(Facade, OperationsOnTheCurrentDriveWithoutOneAnswerNoDriveOrInvalidDrive) {
     serve();
     PhoneDrive* drive = add_volume_drive(world().make_drive(DriveOptions{}));

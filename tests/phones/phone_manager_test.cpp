@@ -20,6 +20,7 @@ class PhoneManagerOnSimulator : public SimulatedPhones {};
 // Phones started while a map server serves the world's device table.
 class PhonesWithDeviceTable : public SimulatedPhones {
 protected:
+    void start(std::int32_t driveFlags) { SimulatedPhones::start(driveFlags, m_world.url()); }
     void TearDown() override {
         SimulatedPhones::TearDown();
         maps_app_package().clear();
@@ -147,6 +148,7 @@ TEST_P(InstallerOffer, FollowsTheGenerationAndTheClientKindOfTheDeviceTable) {
     start(0);
     PhoneDrive* drive = drive_of(phone_with_serial(L"SN-O"), L"DEV");
     ASSERT_NE(drive, nullptr);
+    drive->set_server_url(m_world.url());
     MapsUpdateInfo info;
     ASSERT_EQ(drive->get_mapsapp_update_info(info), c.result);
     if (c.result != kResultOk) {

@@ -4,7 +4,6 @@
 
 #include "service/core/text.h"
 #include "service/devices/linkdeck_file_system.h"
-#include "service/devices/platform.h"
 #include "tests/phones/simulated_phones.h"
 
 namespace atlasync::testing {
@@ -14,14 +13,8 @@ using namespace MapsService;
 
 class PhonePlatform : public SimulatedPhones {
 protected:
-    void SetUp() override {
-        SimulatedPhones::SetUp();
-        install_phone_platform_steps();
-    }
     void TearDown() override {
-        (void)platform_finalize();
-        set_usb_watcher_step({});
-        set_connectivity_step({});
+        (void)finalize_phone_platform();
         SimulatedPhones::TearDown();
     }
 };
@@ -29,7 +22,7 @@ protected:
 TEST_F(PhonePlatform, StartBringsInThePhonesAndTakesHandedInFoldersUntilTheStop) {
     m_farm.create("p", {"--serial", "SN-P"});
     PhoneManager::SetDriveFlags(1);
-    ASSERT_EQ(platform_initialize(), kResultOk);
+    ASSERT_EQ(initialize_phone_platform(L""), kResultOk);
     Phone* phone = phone_with_serial(L"SN-P");
     ASSERT_NE(phone, nullptr);
     EXPECT_TRUE(drive_of(phone, L"MMC")->valid());
@@ -43,14 +36,14 @@ TEST_F(PhonePlatform, StartBringsInThePhonesAndTakesHandedInFoldersUntilTheStop)
     EXPECT_EQ(drives[2]->name(), to_wide(card.string()));
     EXPECT_EQ(drives[2]->phone()->name(), L"card");
 
-    EXPECT_EQ(platform_finalize(), kResultOk);
+    EXPECT_EQ(finalize_phone_platform(), kResultOk);
     EXPECT_EQ(LinkdeckFileSystem::device_manager(), nullptr);
     EXPECT_EQ(add_usb_volume(to_wide(card.string())), kResultFailed);
 }
 
 TEST_F(PhonePlatform, AConnectivityLibraryThatCannotStartStopsTheWatcherAgain) {
     m_farm.configure("DIAPI=" DEVLINX_API_PATH "\nOptions=1\n");  // no DIAPI entry there
-    EXPECT_EQ(platform_initialize(), kResultConnectivity);
+    EXPECT_EQ(initialize_phone_platform(L""), kResultConnectivity);
     const std::filesystem::path card = m_farm.outside() / "card";
     std::filesystem::create_directories(card);
     EXPECT_EQ(add_usb_volume(to_wide(card.string())), kResultFailed);

@@ -27,9 +27,10 @@ protected:
         MapsService::velka_devices().clear();
     }
 
-    void start(std::int32_t driveFlags) {
+    // The device table comes from the map server at serverUrl; none by default.
+    void start(std::int32_t driveFlags, const std::wstring& serverUrl = L"") {
         MapsService::PhoneManager::SetDriveFlags(driveFlags);
-        ASSERT_EQ(MapsService::initialize_connectivity_side(), MapsService::kResultOk);
+        ASSERT_EQ(MapsService::initialize_connectivity_side(serverUrl), MapsService::kResultOk);
     }
 
     static MapsService::Phone* phone_with_serial(const std::wstring& serial) {

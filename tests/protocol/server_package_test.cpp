@@ -8,7 +8,6 @@
 #include "service/protocol/catalog_writer.h"
 #include "service/protocol/package_fetch.h"
 #include "service/protocol/server_package.h"
-#include "service/protocol/server_url.h"
 #include "service/protocol/tlv_decode.h"
 #include "service/protocol/tlv_tags.h"
 #include "tests/protocol/package_server.h"
@@ -124,10 +123,7 @@ TEST(ServerPackage, KindsConvertRecordsThroughTheirOwnSlots) {
         }
     };
     PackageServer map({{"map5", 2}});
-    set_server_url_source([&] { return map.server.wide_url(""); });
-    RegionPackage package(L"map5", L"", L"", L"");
-    set_server_url_source(nullptr);
-    EXPECT_EQ(package.server_url(), map.server.wide_url(""));
+    RegionPackage package(map.server.wide_url(""), L"map5", L"", L"", L"");
     ASSERT_EQ(package.load(), kResultOk);
 
     std::vector<URLInfo> infos;
