@@ -342,24 +342,33 @@ TEST_F(QHsmTest, DispatchAllocatesNothing) {
     EXPECT_EQ(machine.take().size(), 17u);  // 4 + 2 + 3 + 5 + 3 actions
 }
 
-TEST(QHsmTrace, LinesAreWrittenOnlyWhileTheSwitchIsOn) {
+// Names S1 and S2: S2 leaves its exit unhandled, S1 is left and entered by
+// computed and by replayed transitions.
+class NamedMachine : public TestMachine {
+protected:
+    const char* state_name(StateHandler s) const override {
+        if (s == state(&TestMachine::S1)) {
+            return "S1";
+        }
+        return s == state(&TestMachine::S2) ? "S2" : nullptr;
+    }
+};
+
+TEST(QHsmTrace, NamedStatesAreTracedOnEveryEntryAndExitWhileTheSwitchIsOn) {
     atlasync::testing::TempDir dir;
     atlasync::testing::write_file(dir / "msapi.ini", "logfile=trace.log\ntracelevel=4\n");
     {
         atlasync::testing::ScopedWorkingDirectory cwd(dir.path());
         MapsService::close_tracer();
-        struct Tracing : QHsm {
-            Tracing() : QHsm(nullptr) {}
-            using QHsm::TraceEnter;
-            using QHsm::TraceExit;
-            using QHsm::TraceLine;
-        };
-        Tracing::TraceEnter("CStateMachine::StRunning");
-        Tracing::TraceLine("Maps need update");
+        NamedMachine machine;
+        machine.Initialize(HsmEvent{});
+        for (int round = 0; round < 2; ++round) {  // computed, then replayed
+            machine.send(SIG_TO_S2);
+            machine.send(SIG_TO_S12);
+        }
         QHsm::set_trace_enabled(false);
-        Tracing::TraceExit("CStateMachine::StHidden");
+        machine.send(SIG_TO_S2);
         QHsm::set_trace_enabled(true);
-        Tracing::TraceExit("CStateMachine::StRunning");
         MapsService::close_tracer();
     }
     std::istringstream log(atlasync::testing::read_file(dir / "trace.log"));
@@ -368,9 +377,11 @@ TEST(QHsmTrace, LinesAreWrittenOnlyWhileTheSwitchIsOn) {
         const auto close = line.find(']');
         messages.push_back(line.substr(line.find_first_not_of(' ', close + 1)));
     }
-    EXPECT_EQ(messages,
-              (std::vector<std::string>{"Enter CStateMachine::StRunning", "Maps need update",
-                                        "Exit CStateMachine::StRunning"}));
+    const std::vector<std::string> round{"Exit S1", "Enter S2", "Exit S2", "Enter S1"};
+    std::vector<std::string> expected{"Enter S1"};
+    expected.insert(expected.end(), round.begin(), round.end());
+    expected.insert(expected.end(), round.begin(), round.end());
+    EXPECT_EQ(messages, expected);
 }
 
 }  // namespace

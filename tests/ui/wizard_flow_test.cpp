@@ -199,14 +199,14 @@ TEST_F(WizardFlow, ProgressTextIsRewrittenAtMostOnceASecondWhileTheBarFollowsEve
     press(ui::SIG_NEXT);
     ASSERT_TRUE(wait_for_page(WizardPage::Complete));
 
-    // The texts after the page's own start text (131).
+    // The texts after the page's own start text.
     std::vector<RecordingHost::Call> texts;
     bool started = false;
     for (const RecordingHost::Call& call : m_host.calls_named("set_download_text")) {
         if (started) {
             texts.push_back(call);
         }
-        started = started || call.text == ui::text(131);
+        started = started || call.text == ui::text(ui::kTextDeletingOldMaps);
     }
     ASSERT_GE(texts.size(), 4u);
     // Written as soon as a second has passed, never sooner; only the finished

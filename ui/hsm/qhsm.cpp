@@ -77,7 +77,17 @@ QState QHsm::Top(const HsmEvent& /*event*/) {
 }
 
 QState QHsm::trigger(StateHandler s, std::uint16_t signal) {
+    if (signal == SignalEntry || signal == SignalExit) {
+        if (const char* name = state_name(s)) {
+            signal == SignalEntry ? TraceEnter(name) : TraceExit(name);
+        }
+    }
     return (this->*s)(kReservedEvents[signal]);
+}
+
+bool QHsm::acted_on(StateHandler s, std::uint16_t signal) {
+    // A named state's entry and exit are replayed for their trace lines too.
+    return trigger(s, signal).handled() || state_name(s) != nullptr;
 }
 
 void QHsm::Initialize(const HsmEvent& event) {
@@ -144,7 +154,7 @@ void QHsm::TransitionFromOutside(StateHandler target) {
 
 void QHsm::transition(StateHandler target, Recorder& recorder) {
     auto exit_state = [&](StateHandler s) {
-        if (trigger(s, SignalExit).handled()) {
+        if (acted_on(s, SignalExit)) {
             recorder.handled(s, SignalExit);
         }
     };
@@ -211,7 +221,7 @@ void QHsm::transition(StateHandler target, Recorder& recorder) {
     }();
 
     for (; top > 0; --top) {
-        if (trigger(entry[top], SignalEntry).handled()) {
+        if (acted_on(entry[top], SignalEntry)) {
             recorder.handled(entry[top], SignalEntry);
         }
     }
@@ -226,7 +236,7 @@ void QHsm::transition(StateHandler target, Recorder& recorder) {
         if (m_state == s) {
             break;  // handled without naming a substate: s is the leaf
         }
-        if (trigger(m_state, SignalEntry).handled()) {
+        if (acted_on(m_state, SignalEntry)) {
             recorder.handled(m_state, SignalEntry);
         }
     }

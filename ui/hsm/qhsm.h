@@ -114,15 +114,23 @@ protected:
         TransitionFromOutside(state(target));
     }
 
-    // One trace line each, only while the trace switch is on.
-    static void TraceEnter(const char* name);
-    static void TraceExit(const char* name);
+    // A state with a name has its entry and exit traced here, "Enter <name>"
+    // and "Exit <name>", before its own actions, whether it acts on them or
+    // not; null for a state without one.
+    virtual const char* state_name(StateHandler /*state*/) const { return nullptr; }
+
+    // One trace line, only while the trace switch is on.
     static void TraceLine(const char* text);
 
 private:
     class Recorder;
 
+    static void TraceEnter(const char* name);
+    static void TraceExit(const char* name);
+
     QState trigger(StateHandler s, std::uint16_t signal);
+    // Sends the entry or exit; true when the state handled it or has a name.
+    bool acted_on(StateHandler s, std::uint16_t signal);
     StateHandler parent_of(StateHandler s) { return trigger(s, SignalEmpty).handler; }
     void exit_up_to_source();
     void transition(StateHandler target, Recorder& recorder);

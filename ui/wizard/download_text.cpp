@@ -7,6 +7,10 @@
 
 namespace atlasync::ui {
 
+double to_megabytes(std::uint64_t bytes) {
+    return static_cast<double>(bytes) / 1048576.0;
+}
+
 std::wstring format_megabytes(double megabytes) {
     return QLocale::system().toString(megabytes, 'f', 2).toStdWString();
 }

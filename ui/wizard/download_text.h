@@ -12,6 +12,9 @@ struct MegabytePair {
     double total = 0;
 };
 
+// Bytes in megabytes of 1,048,576 bytes.
+double to_megabytes(std::uint64_t bytes);
+
 // A size in megabytes written with the user's number format, two decimals.
 std::wstring format_megabytes(double megabytes);
 

@@ -36,7 +36,8 @@ CStateMachine::CStateMachine(PageHost* host, WizardSettings settings)
       m_settings(std::move(settings)),
       m_simulation(m_settings.simulationProfile),
       m_languages(CUILanguageManager::acquire()),
-      m_languageRequested(m_settings.languagePage) {
+      m_languageRequested(m_settings.languagePage),
+      m_progress(m_settings.clock) {
     set_trace_enabled(true);
     m_splashTimer.setSingleShot(true);
     QObject::connect(&m_splashTimer, &QTimer::timeout,
@@ -199,10 +200,7 @@ void CStateMachine::op_read_update_info() {
     const Result result = MapsService::get_mapsapp_update_info(info);
     if (is_success(result)) {
         const std::lock_guard lock(m_dataMutex);
-        m_updateTitle = info.title;
         m_updateVersion = info.newVersion;
-        m_updateDescription = info.description;
-        m_updateSize = info.contentSize;
         m_updateInfo = info;
     }
     m_updateInfoValid = is_success(result);
@@ -333,23 +331,14 @@ void CStateMachine::show_download_page(const std::wstring& header) {
     m_host->set_download_text({});
     m_host->set_download_progress(0);
     m_host->show_page(WizardPage::Download, header);
-    m_progressTextWritten = false;
-    m_finalFiguresShown = false;
-    m_lastProgressTextTime = {};
+    m_progress.restart();
 }
 
-bool CStateMachine::progress_text_due(bool transferFinished) {
-    const auto now = m_settings.clock();
-    // A short transfer would otherwise end on the figures of its first second.
-    const bool finalFigures = transferFinished && !m_finalFiguresShown;
-    m_finalFiguresShown = m_finalFiguresShown || transferFinished;
-    if (!finalFigures && m_progressTextWritten &&
-        now - m_lastProgressTextTime < std::chrono::seconds(1)) {
-        return false;
+void CStateMachine::show_progress(const ProgressFigures& figures) {
+    if (figures.text) {
+        m_host->set_download_text(*figures.text);
     }
-    m_progressTextWritten = true;
-    m_lastProgressTextTime = now;
-    return true;
+    m_host->set_download_progress(figures.percent);
 }
 
 void CStateMachine::leave_if_exit_confirmed() {

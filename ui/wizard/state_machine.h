@@ -20,6 +20,7 @@
 #include "ui/messaging/phone_observer.h"
 #include "ui/messaging/progress_observer.h"
 #include "ui/wizard/page_host.h"
+#include "ui/wizard/progress_presenter.h"
 #include "ui/wizard/service_device_view.h"
 #include "ui/wizard/simulation_profile.h"
 #include "ui/wizard/string_table.h"
@@ -84,6 +85,8 @@ public:
     MapsService::Result initialization_result() const { return m_initResult.load(); }
 
 private:
+    const char* state_name(StateHandler state) const override;
+
     QState Initial(const HsmEvent& e);
     QState StRunning(const HsmEvent& e);
     QState StStopped(const HsmEvent& e);
@@ -107,6 +110,8 @@ private:
     QState StNoUpdates(const HsmEvent& e);
     QState StCompleted(const HsmEvent& e);
     QState StShowServiceApiError(const HsmEvent& e);
+    // The two pages that end a run well: "Next" or closing them ends it with 0.
+    QState final_page(const HsmEvent& e, TextId heading, TransitionRecord& toStopped);
 
     // Worker-thread operations: each stores its result, then posts its signal.
     void op_initialize();
@@ -130,10 +135,7 @@ private:
     MapsService::MessageDrive* selected_drive() const;
     std::wstring selected_phone_name() const;
     void show_download_page(const std::wstring& header);
-    // True when the progress text may be rewritten now: 1000 ms since the
-    // last time, or the transfer has just finished and its last figures are
-    // not shown yet.
-    bool progress_text_due(bool transferFinished);
+    void show_progress(const ProgressFigures& figures);
     void load_tutorial_picture();
     // A result page that a confirmed cancel's operation ran into is left at
     // once, as its own Exit button would leave it.
@@ -170,10 +172,8 @@ private:
     std::vector<MapsService::VoiceInfo> m_voices;
     std::atomic<bool> m_updateInfoValid{false};
     MapsService::MapsappVersionInfo m_currentAppVersion;
+    // The version offered; a simulation profile may name another.
     MapsService::MapsappVersionInfo m_updateVersion;
-    std::wstring m_updateTitle;
-    std::wstring m_updateDescription;
-    std::uint64_t m_updateSize = 0;
     MapsService::MapsUpdateInfo m_updateInfo;
     std::uint64_t m_downloadSize = 0;  // 0 when get_download_size failed
 
@@ -181,9 +181,7 @@ private:
     MapsService::Result m_errorCode = 0;
     StateHandler m_retryState = nullptr;
     std::uint32_t m_selectedPhone = 0;
-    std::chrono::steady_clock::time_point m_lastProgressTextTime;
-    bool m_progressTextWritten = false;
-    bool m_finalFiguresShown = false;
+    ProgressPresenter m_progress;
 
     QTimer m_splashTimer;
     QEventLoop* m_loop = nullptr;

@@ -12,10 +12,32 @@ class LanguageModule;
 
 using TextId = std::uint32_t;
 
-// Ids the code names directly; the rest are used by number where the flow names them.
+// Ids the code names; the error table's rows name theirs by number, beside
+// the codes they explain.
 inline constexpr TextId kTextAboutMenu = 101;
 inline constexpr TextId kTextDownloadedOfTotal = 103;
+inline constexpr TextId kTextNoPhoneHeading = 104;
+inline constexpr TextId kTextNoPhoneDescription = 105;
+inline constexpr TextId kTextCheckingPhone = 106;
+inline constexpr TextId kTextServiceStartFailed = 107;
+inline constexpr TextId kTextPhoneInfoMissingDrive = 108;
 inline constexpr TextId kTextUnknownFailure = 122;
+inline constexpr TextId kTextUpdateSuccessful = 125;
+inline constexpr TextId kTextMapDataUpdateFailed = 126;
+inline constexpr TextId kTextNoNewUpdates = 127;
+inline constexpr TextId kTextUpdatingMapData = 128;
+inline constexpr TextId kTextMapDataHeading = 129;
+inline constexpr TextId kTextMapDataOffer = 130;
+inline constexpr TextId kTextDeletingOldMaps = 131;
+inline constexpr TextId kTextPhoneInfoMissingRegions = 133;
+inline constexpr TextId kTextPhoneInfoMissingVersions = 134;
+inline constexpr TextId kTextMapsAppOffer = 135;
+inline constexpr TextId kTextMapsAppUpdateFailed = 136;
+inline constexpr TextId kTextInstalling = 137;
+inline constexpr TextId kTextInstallationStarting = 138;
+inline constexpr TextId kTextCompleteOnPhone = 139;
+inline constexpr TextId kTextMegabytes = 144;
+inline constexpr TextId kTextTransferringToPhone = 145;
 inline constexpr TextId kTextSplashLine = 160;
 inline constexpr TextId kTextAnotherInstance = 161;
 inline constexpr TextId kTextAnotherInstanceCaption = 162;

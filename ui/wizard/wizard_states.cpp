@@ -1,7 +1,9 @@
-// The states of the wizard's flow. Each traces its entry and exit under its
-// full name; a signal a state does not list goes to its parent.
+// The states of the wizard's flow. The engine traces each one's entry and exit
+// under its full name (state_name); a signal a state does not list goes to its
+// parent.
 
 #include <algorithm>
+#include <utility>
 
 #include "service/core/exceptions.h"
 #include "service/core/text.h"
@@ -23,23 +25,6 @@ using MapsService::is_success;
 using MapsService::kResultCancelled;
 using MapsService::Result;
 
-double percent_of(double done, double total) {
-    return done * 100.0 / (total == 0 ? 0.001 : total);
-}
-
-double megabytes(std::uint64_t bytes) {
-    return static_cast<double>(bytes) / 1048576.0;
-}
-
-bool finished(const ProgressRecord& transfer) {
-    return transfer.state == PhaseState::FinishedWell ||
-           transfer.state == PhaseState::FinishedWithError;
-}
-
-std::uint64_t rounded_seconds(std::uint64_t milliseconds) {
-    return (milliseconds + 500) / 1000;
-}
-
 }  // namespace
 
 // A fixed transition from the running state, its path cached at the call site.
@@ -57,12 +42,10 @@ QState CStateMachine::Initial(const HsmEvent& /*e*/) {
 QState CStateMachine::StRunning(const HsmEvent& e) {
     switch (e.signal) {
         case SignalEntry:
-            TraceEnter("CStateMachine::StRunning");
             m_pump.start();
             post_to_worker([this] { op_initialize(); });
             return Handled();
         case SignalExit:
-            TraceExit("CStateMachine::StRunning");
             m_host->show_page(WizardPage::Shutdown);
             m_host->repaint_now();
             shut_down_service();
@@ -98,7 +81,7 @@ QState CStateMachine::StRunning(const HsmEvent& e) {
             WIZARD_TRANSITION(StStopped);
             return Handled();
         case SIG_SERVICE_INIT_FAILED:
-            m_errorHeading = 107;
+            m_errorHeading = kTextServiceStartFailed;
             m_errorCode = m_initResult.load();
             m_retryState = nullptr;
             TransitionDynamic(&CStateMachine::StShowServiceApiError);
@@ -115,15 +98,11 @@ QState CStateMachine::StRunning(const HsmEvent& e) {
 QState CStateMachine::StStopped(const HsmEvent& e) {
     switch (e.signal) {
         case SignalEntry:
-            TraceEnter("CStateMachine::StStopped");
             m_stopped = true;
             m_host->end_run(kResultCancelled);
             if (m_loop != nullptr) {
                 m_loop->quit();
             }
-            return Handled();
-        case SignalExit:
-            TraceExit("CStateMachine::StStopped");
             return Handled();
         default:
             break;
@@ -137,13 +116,11 @@ QState CStateMachine::StStopped(const HsmEvent& e) {
 QState CStateMachine::StSplashScreen(const HsmEvent& e) {
     switch (e.signal) {
         case SignalEntry:
-            TraceEnter("CStateMachine::StSplashScreen");
             m_host->show_splash();
             m_splashTimer.start(m_settings.splashTime);
             load_tutorial_picture();
             return Handled();
         case SignalExit:
-            TraceExit("CStateMachine::StSplashScreen");
             m_splashTimer.stop();
             m_host->close_splash();
             m_splashFinished = true;
@@ -168,12 +145,6 @@ QState CStateMachine::StSplashScreen(const HsmEvent& e) {
 
 QState CStateMachine::StWaitingForMainDlg(const HsmEvent& e) {
     switch (e.signal) {
-        case SignalEntry:
-            TraceEnter("CStateMachine::StWaitingForMainDlg");
-            return Handled();
-        case SignalExit:
-            TraceExit("CStateMachine::StWaitingForMainDlg");
-            return Handled();
         case SIG_MAIN_DIALOG_READY:
             if (m_languageRequested) {
                 WIZARD_TRANSITION(StSelectLanguage);
@@ -192,12 +163,8 @@ QState CStateMachine::StWaitingForMainDlg(const HsmEvent& e) {
 QState CStateMachine::StSelectLanguage(const HsmEvent& e) {
     switch (e.signal) {
         case SignalEntry:
-            TraceEnter("CStateMachine::StSelectLanguage");
             m_host->preselect_language(m_languages->current_language());
             m_host->show_page(WizardPage::SelectLanguage);
-            return Handled();
-        case SignalExit:
-            TraceExit("CStateMachine::StSelectLanguage");
             return Handled();
         case SIG_NEXT: {
             const std::uint32_t chosen = m_host->chosen_language();
@@ -219,7 +186,6 @@ QState CStateMachine::StSelectLanguage(const HsmEvent& e) {
 QState CStateMachine::StSearchingForPhonesInitial(const HsmEvent& e) {
     switch (e.signal) {
         case SignalEntry: {
-            TraceEnter("CStateMachine::StSearchingForPhonesInitial");
             const Result init = m_initResult.load();
             if (init > 0 && !is_success(init)) {
                 post_signal(*this, SIG_SERVICE_INIT_FAILED);
@@ -230,9 +196,6 @@ QState CStateMachine::StSearchingForPhonesInitial(const HsmEvent& e) {
             }
             return Handled();
         }
-        case SignalExit:
-            TraceExit("CStateMachine::StSearchingForPhonesInitial");
-            return Handled();
         case SIG_PHONE_SEARCH_DONE:
             choose_phone(0);
             return Handled();
@@ -245,11 +208,7 @@ QState CStateMachine::StSearchingForPhonesInitial(const HsmEvent& e) {
 QState CStateMachine::StSearchingForPhonesRetry(const HsmEvent& e) {
     switch (e.signal) {
         case SignalEntry:
-            TraceEnter("CStateMachine::StSearchingForPhonesRetry");
             m_host->show_page(WizardPage::SearchingForPhones);
-            return Handled();
-        case SignalExit:
-            TraceExit("CStateMachine::StSearchingForPhonesRetry");
             return Handled();
         case SIG_PHONES_CHANGED:
             choose_phone(0);
@@ -263,13 +222,9 @@ QState CStateMachine::StSearchingForPhonesRetry(const HsmEvent& e) {
 QState CStateMachine::StNoPhoneConnected(const HsmEvent& e) {
     switch (e.signal) {
         case SignalEntry:
-            TraceEnter("CStateMachine::StNoPhoneConnected");
-            m_host->set_heading(WizardPage::ErrorRetry, text(104));
-            m_host->set_description(WizardPage::ErrorRetry, text(105));
+            m_host->set_heading(WizardPage::ErrorRetry, text(kTextNoPhoneHeading));
+            m_host->set_description(WizardPage::ErrorRetry, text(kTextNoPhoneDescription));
             m_host->show_page(WizardPage::ErrorRetry);
-            return Handled();
-        case SignalExit:
-            TraceExit("CStateMachine::StNoPhoneConnected");
             return Handled();
         case SIG_RETRY:
             WIZARD_TRANSITION(StSearchingForPhonesRetry);
@@ -286,12 +241,8 @@ QState CStateMachine::StNoPhoneConnected(const HsmEvent& e) {
 QState CStateMachine::StUserSelectPhone(const HsmEvent& e) {
     switch (e.signal) {
         case SignalEntry:
-            TraceEnter("CStateMachine::StUserSelectPhone");
             m_host->show_page(WizardPage::SelectPhone);
             fill_phone_list();
-            return Handled();
-        case SignalExit:
-            TraceExit("CStateMachine::StUserSelectPhone");
             return Handled();
         case SIG_PHONES_CHANGED:
             if (m_phoneObserver->phone_map().empty()) {
@@ -320,8 +271,7 @@ QState CStateMachine::StUserSelectPhone(const HsmEvent& e) {
 QState CStateMachine::StSelectPhoneDrive(const HsmEvent& e) {
     switch (e.signal) {
         case SignalEntry: {
-            TraceEnter("CStateMachine::StSelectPhoneDrive");
-            m_host->set_phone_text(format_text(text(106), {selected_phone_name()}));
+            m_host->set_phone_text(format_text(text(kTextCheckingPhone), {selected_phone_name()}));
             m_host->show_page(WizardPage::CheckingForUpdates);
             // The service selects by drive: the one the phone map holds for the
             // phone. A phone gone meanwhile selects nothing and answers 4.
@@ -330,12 +280,9 @@ QState CStateMachine::StSelectPhoneDrive(const HsmEvent& e) {
             post_to_worker([this, driveId] { op_select_drive(driveId); });
             return Handled();
         }
-        case SignalExit:
-            TraceExit("CStateMachine::StSelectPhoneDrive");
-            return Handled();
         case SIG_DRIVE_SELECTED:
             if (!is_success(m_operationResult.load())) {
-                show_error(108, state(&CStateMachine::StSelectPhoneDrive));
+                show_error(kTextPhoneInfoMissingDrive, state(&CStateMachine::StSelectPhoneDrive));
                 return Handled();
             }
             if (const int simulated = m_simulation.read_int("MapsNeedUpdate", -1); simulated >= 0) {
@@ -361,15 +308,11 @@ QState CStateMachine::StSelectPhoneDrive(const HsmEvent& e) {
 QState CStateMachine::StGetRegionList(const HsmEvent& e) {
     switch (e.signal) {
         case SignalEntry:
-            TraceEnter("CStateMachine::StGetRegionList");
             post_to_worker([this] { op_read_regions(); });
-            return Handled();
-        case SignalExit:
-            TraceExit("CStateMachine::StGetRegionList");
             return Handled();
         case SIG_REGIONS_READ: {
             if (!is_success(m_operationResult.load())) {
-                show_error(133, state(&CStateMachine::StSelectPhoneDrive));
+                show_error(kTextPhoneInfoMissingRegions, state(&CStateMachine::StSelectPhoneDrive));
                 return Handled();
             }
             std::string regions = "GetRegionList() returned {";
@@ -397,18 +340,15 @@ QState CStateMachine::StGetRegionList(const HsmEvent& e) {
 QState CStateMachine::StGetMapsAppVersions(const HsmEvent& e) {
     switch (e.signal) {
         case SignalEntry:
-            TraceEnter("CStateMachine::StGetMapsAppVersions");
             if (MapsService::MessageDrive* drive = selected_drive()) {
                 m_currentAppVersion = m_devices.installed_version(*drive);
             }
             post_to_worker([this] { op_read_update_info(); });
             return Handled();
-        case SignalExit:
-            TraceExit("CStateMachine::StGetMapsAppVersions");
-            return Handled();
         case SIG_APP_VERSIONS_READ: {
             if (!is_success(m_operationResult.load())) {
-                show_error(134, state(&CStateMachine::StSelectPhoneDrive));
+                show_error(kTextPhoneInfoMissingVersions,
+                           state(&CStateMachine::StSelectPhoneDrive));
                 return Handled();
             }
             if (const std::string simulated = m_simulation.read_string("UpdateVers");
@@ -444,17 +384,14 @@ QState CStateMachine::StGetMapsAppVersions(const HsmEvent& e) {
 QState CStateMachine::StMapsAppUpdateAvailable(const HsmEvent& e) {
     switch (e.signal) {
         case SignalEntry:
-            TraceEnter("CStateMachine::StMapsAppUpdateAvailable");
-            m_host->set_heading(WizardPage::UpdateAvailable, m_updateTitle);
+            m_host->set_heading(WizardPage::UpdateAvailable, m_updateInfo.title);
             m_host->set_description(
                 WizardPage::UpdateAvailable,
-                format_text(text(135),
-                            {m_updateVersion.to_text(), format_megabytes(megabytes(m_updateSize)),
-                             m_updateDescription}));
+                format_text(text(kTextMapsAppOffer),
+                            {m_updateVersion.to_text(),
+                             format_megabytes(to_megabytes(m_updateInfo.contentSize)),
+                             m_updateInfo.description}));
             m_host->show_page(WizardPage::UpdateAvailable);
-            return Handled();
-        case SignalExit:
-            TraceExit("CStateMachine::StMapsAppUpdateAvailable");
             return Handled();
         case SIG_NEXT:
             WIZARD_TRANSITION(StUpdateMapsApp);
@@ -468,7 +405,6 @@ QState CStateMachine::StMapsAppUpdateAvailable(const HsmEvent& e) {
 QState CStateMachine::StUpdateMapsApp(const HsmEvent& e) {
     switch (e.signal) {
         case SignalEntry: {
-            TraceEnter("CStateMachine::StUpdateMapsApp");
             m_cancelMode = 1;
             m_cancelRequested = false;
             MapsService::MapsUpdateInfo info;
@@ -480,7 +416,6 @@ QState CStateMachine::StUpdateMapsApp(const HsmEvent& e) {
             return Handled();
         }
         case SignalExit:
-            TraceExit("CStateMachine::StUpdateMapsApp");
             m_cancelMode = 0;
             return Handled();
         case SignalInit:
@@ -497,7 +432,7 @@ QState CStateMachine::StUpdateMapsApp(const HsmEvent& e) {
             if (result == kResultCancelled || (m_exitConfirmed && is_success(result))) {
                 WIZARD_TRANSITION(StStopped);
             } else if (!is_success(result)) {
-                show_error(136, state(&CStateMachine::StUpdateMapsApp));
+                show_error(kTextMapsAppUpdateFailed, state(&CStateMachine::StUpdateMapsApp));
             } else {
                 m_mapsAppJustUpdated = true;
                 WIZARD_TRANSITION(StSelectPhoneDrive);
@@ -519,27 +454,11 @@ QState CStateMachine::StUpdateMapsApp(const HsmEvent& e) {
 QState CStateMachine::StDownloadMapsApp(const HsmEvent& e) {
     switch (e.signal) {
         case SignalEntry:
-            TraceEnter("CStateMachine::StDownloadMapsApp");
             show_download_page({});
             return Handled();
-        case SignalExit:
-            TraceExit("CStateMachine::StDownloadMapsApp");
+        case SIG_DOWNLOAD_PROGRESS:
+            show_progress(m_progress.application_download(*m_progressObserver));
             return Handled();
-        case SIG_DOWNLOAD_PROGRESS: {
-            const ProgressRecord& download = m_progressObserver->download_record();
-            const std::uint64_t remaining =
-                download.done < download.total
-                    ? m_progressObserver->download_remaining().value_or(0)
-                    : 0;
-            if (progress_text_due(finished(download))) {
-                m_host->set_download_text(compose_download_text(
-                    rounded_seconds(remaining),
-                    MegabytePair{megabytes(download.done), megabytes(download.total)}));
-            }
-            m_host->set_download_progress(percent_of(static_cast<double>(download.done),
-                                                     static_cast<double>(download.total)));
-            return Handled();
-        }
         default:
             break;
     }
@@ -549,20 +468,11 @@ QState CStateMachine::StDownloadMapsApp(const HsmEvent& e) {
 QState CStateMachine::StTransferMapsApp(const HsmEvent& e) {
     switch (e.signal) {
         case SignalEntry:
-            TraceEnter("CStateMachine::StTransferMapsApp");
-            show_download_page(text(137));
+            show_download_page(text(kTextInstalling));
             return Handled();
-        case SignalExit:
-            TraceExit("CStateMachine::StTransferMapsApp");
+        case SIG_INSTALL_PROGRESS:
+            show_progress(ProgressPresenter::application_transfer(*m_progressObserver));
             return Handled();
-        case SIG_INSTALL_PROGRESS: {
-            const ProgressRecord& install = m_progressObserver->install_record();
-            m_host->set_download_text(compose_download_text(
-                0, MegabytePair{megabytes(install.done), megabytes(install.total)}));
-            m_host->set_download_progress(
-                percent_of(static_cast<double>(install.done), static_cast<double>(install.total)));
-            return Handled();
-        }
         default:
             break;
     }
@@ -572,15 +482,11 @@ QState CStateMachine::StTransferMapsApp(const HsmEvent& e) {
 QState CStateMachine::StInstallMapsApp(const HsmEvent& e) {
     switch (e.signal) {
         case SignalEntry:
-            TraceEnter("CStateMachine::StInstallMapsApp");
-            m_host->set_installing_text(text(138));
+            m_host->set_installing_text(text(kTextInstallationStarting));
             m_host->show_page(WizardPage::Installing);
             return Handled();
-        case SignalExit:
-            TraceExit("CStateMachine::StInstallMapsApp");
-            return Handled();
         case SIG_INSTALL_USER_ACTION:
-            m_host->set_installing_text(text(139));
+            m_host->set_installing_text(text(kTextCompleteOnPhone));
             return Handled();
         default:
             break;
@@ -591,7 +497,6 @@ QState CStateMachine::StInstallMapsApp(const HsmEvent& e) {
 QState CStateMachine::StMapDataUpdateAvailable(const HsmEvent& e) {
     switch (e.signal) {
         case SignalEntry: {
-            TraceEnter("CStateMachine::StMapDataUpdateAvailable");
             std::vector<std::int32_t> regions;
             std::vector<MapsService::VoiceInfo> voices;
             {
@@ -613,21 +518,20 @@ QState CStateMachine::StMapDataUpdateAvailable(const HsmEvent& e) {
                 size = m_downloadSize;
             }
             const std::wstring sizeText =
-                size == 0 ? std::wstring() : format_megabytes(megabytes(size)) + L" " + text(144);
+                size == 0 ? std::wstring()
+                          : format_megabytes(to_megabytes(size)) + L" " + text(kTextMegabytes);
             MapsService::MessageDrive* drive = selected_drive();
             std::wstring version =
                 drive != nullptr ? m_devices.map_package_version_text(*drive) : std::wstring(L"?");
             if (!sizeText.empty()) {
                 version += L" | " + sizeText;
             }
-            m_host->set_heading(WizardPage::UpdateAvailable, text(129));
-            m_host->set_description(WizardPage::UpdateAvailable, format_text(text(130), {version}));
+            m_host->set_heading(WizardPage::UpdateAvailable, text(kTextMapDataHeading));
+            m_host->set_description(WizardPage::UpdateAvailable,
+                                    format_text(text(kTextMapDataOffer), {version}));
             m_host->show_page(WizardPage::UpdateAvailable);
             return Handled();
         }
-        case SignalExit:
-            TraceExit("CStateMachine::StMapDataUpdateAvailable");
-            return Handled();
         case SIG_NEXT:
             WIZARD_TRANSITION(StUpdateMapData);
             return Handled();
@@ -640,11 +544,10 @@ QState CStateMachine::StMapDataUpdateAvailable(const HsmEvent& e) {
 QState CStateMachine::StUpdateMapData(const HsmEvent& e) {
     switch (e.signal) {
         case SignalEntry: {
-            TraceEnter("CStateMachine::StUpdateMapData");
             m_cancelMode = 1;
             m_cancelRequested = false;
-            show_download_page(text(128));
-            m_host->set_download_text(text(131));
+            show_download_page(text(kTextUpdatingMapData));
+            m_host->set_download_text(text(kTextDeletingOldMaps));
             std::vector<std::int32_t> regions;
             std::vector<MapsService::VoiceInfo> voices;
             {
@@ -656,7 +559,6 @@ QState CStateMachine::StUpdateMapData(const HsmEvent& e) {
             return Handled();
         }
         case SignalExit:
-            TraceExit("CStateMachine::StUpdateMapData");
             m_cancelMode = 0;
             return Handled();
         case SIG_CANCEL_CONFIRMED:
@@ -668,74 +570,40 @@ QState CStateMachine::StUpdateMapData(const HsmEvent& e) {
             if (result == kResultCancelled) {
                 WIZARD_TRANSITION(StStopped);
             } else if (!is_success(result)) {
-                show_error(126, state(&CStateMachine::StUpdateMapData));
+                show_error(kTextMapDataUpdateFailed, state(&CStateMachine::StUpdateMapData));
             } else {
                 WIZARD_TRANSITION(StCompleted);
             }
             return Handled();
         }
-        case SIG_DELETE_PROGRESS: {
-            const ProgressRecord& removal = m_progressObserver->delete_record();
-            m_host->set_download_progress(
-                percent_of(static_cast<double>(removal.done), static_cast<double>(removal.total)));
+        case SIG_DELETE_PROGRESS:
+            show_progress(ProgressPresenter::map_data_removal(*m_progressObserver));
             return Handled();
-        }
-        case SIG_DOWNLOAD_PROGRESS: {
-            const ProgressRecord& download = m_progressObserver->download_record();
-            const ProgressRecord& unzip = m_progressObserver->unzip_record();
-            const auto downloadLeft = m_progressObserver->download_remaining();
-            const auto unzipLeft = m_progressObserver->unzip_remaining();
-            const bool downloadFinished = finished(download);
-            // The next item downloads while the last one is unpacked: the slower
-            // of the two is what the user waits for, not their sum.
-            const std::uint64_t remaining = downloadLeft && unzipLeft && !downloadFinished
-                                                ? std::max(*downloadLeft, *unzipLeft)
-                                                : 0;
-            // Megabytes while any are still to come; then only the transfer remains.
-            const bool onlyTransferLeft = m_progressObserver->unzip_in_progress() &&
-                                          download.done >= download.total && !downloadFinished;
-            if (progress_text_due(downloadFinished)) {
-                if (onlyTransferLeft) {
-                    m_host->set_download_text(
-                        compose_download_text(rounded_seconds(remaining), std::nullopt, text(145)));
-                } else {
-                    m_host->set_download_text(compose_download_text(
-                        rounded_seconds(remaining),
-                        MegabytePair{megabytes(download.done), megabytes(download.total)}));
-                }
-            }
-            const double done = megabytes(download.done) + megabytes(unzip.done);
-            double total = megabytes(download.total) + megabytes(unzip.total);
-            if (total == 0) {
-                total += 0.001;
-            }
-            m_host->set_download_progress(done * 100.0 / total);
+        case SIG_DOWNLOAD_PROGRESS:
+            show_progress(m_progress.map_data_transfer(*m_progressObserver));
             return Handled();
-        }
         default:
             break;
     }
     return Parent(&CStateMachine::StRunning);
 }
 
-QState CStateMachine::StNoUpdates(const HsmEvent& e) {
+QState CStateMachine::final_page(const HsmEvent& e, TextId heading, TransitionRecord& toStopped) {
     switch (e.signal) {
         case SignalEntry:
-            TraceEnter("CStateMachine::StNoUpdates");
-            m_host->set_heading(WizardPage::Complete, text(127));
+            m_host->set_heading(WizardPage::Complete, text(heading));
             m_host->show_page(WizardPage::Complete);
             leave_if_exit_confirmed();
             return Handled();
-        case SignalExit:
-            TraceExit("CStateMachine::StNoUpdates");
-            return Handled();
-        case SIG_CANCEL_REQUEST:  // closing the final page is leaving it
+        // Closing the final page is leaving it, and a cancel that reaches it
+        // came after the work was done.
+        case SIG_CANCEL_REQUEST:
         case SIG_CANCEL_CONFIRMED:
             m_outcome = MapsService::kResultOk;
             break;
         case SIG_NEXT:
             m_outcome = MapsService::kResultOk;
-            WIZARD_TRANSITION(StStopped);
+            TransitionStatic(toStopped, &CStateMachine::StStopped);
             return Handled();
         default:
             break;
@@ -743,35 +611,20 @@ QState CStateMachine::StNoUpdates(const HsmEvent& e) {
     return Parent(&CStateMachine::StRunning);
 }
 
+// Each keeps its own record: a replayed path names the state it leaves.
+QState CStateMachine::StNoUpdates(const HsmEvent& e) {
+    static TransitionRecord toStopped;
+    return final_page(e, kTextNoNewUpdates, toStopped);
+}
+
 QState CStateMachine::StCompleted(const HsmEvent& e) {
-    switch (e.signal) {
-        case SignalEntry:
-            TraceEnter("CStateMachine::StCompleted");
-            m_host->set_heading(WizardPage::Complete, text(125));
-            m_host->show_page(WizardPage::Complete);
-            leave_if_exit_confirmed();
-            return Handled();
-        case SignalExit:
-            TraceExit("CStateMachine::StCompleted");
-            return Handled();
-        case SIG_CANCEL_REQUEST:
-        case SIG_CANCEL_CONFIRMED:  // the update completed before the cancel reached it
-            m_outcome = MapsService::kResultOk;
-            break;
-        case SIG_NEXT:
-            m_outcome = MapsService::kResultOk;
-            WIZARD_TRANSITION(StStopped);
-            return Handled();
-        default:
-            break;
-    }
-    return Parent(&CStateMachine::StRunning);
+    static TransitionRecord toStopped;
+    return final_page(e, kTextUpdateSuccessful, toStopped);
 }
 
 QState CStateMachine::StShowServiceApiError(const HsmEvent& e) {
     switch (e.signal) {
         case SignalEntry: {
-            TraceEnter("CStateMachine::StShowServiceApiError");
             MapsService::TraceInfo("Error Code: %d", m_errorCode);
             const WizardPage page = m_retryState != nullptr && retryable(m_errorCode)
                                         ? WizardPage::ErrorRetry
@@ -782,9 +635,6 @@ QState CStateMachine::StShowServiceApiError(const HsmEvent& e) {
             leave_if_exit_confirmed();
             return Handled();
         }
-        case SignalExit:
-            TraceExit("CStateMachine::StShowServiceApiError");
-            return Handled();
         case SIG_CANCEL_REQUEST:  // "Exit" of the retry page
         case SIG_CANCEL_CONFIRMED:
             m_outcome = m_errorCode;
@@ -807,6 +657,42 @@ QState CStateMachine::StShowServiceApiError(const HsmEvent& e) {
             break;
     }
     return Parent(&CStateMachine::StRunning);
+}
+
+const char* CStateMachine::state_name(StateHandler s) const {
+#define WIZARD_STATE(name) \
+    { state(&CStateMachine::name), "CStateMachine::" #name }
+    static const std::pair<StateHandler, const char*> kNames[] = {
+        WIZARD_STATE(StRunning),
+        WIZARD_STATE(StStopped),
+        WIZARD_STATE(StSplashScreen),
+        WIZARD_STATE(StWaitingForMainDlg),
+        WIZARD_STATE(StSelectLanguage),
+        WIZARD_STATE(StSearchingForPhonesInitial),
+        WIZARD_STATE(StSearchingForPhonesRetry),
+        WIZARD_STATE(StNoPhoneConnected),
+        WIZARD_STATE(StUserSelectPhone),
+        WIZARD_STATE(StSelectPhoneDrive),
+        WIZARD_STATE(StGetRegionList),
+        WIZARD_STATE(StGetMapsAppVersions),
+        WIZARD_STATE(StMapsAppUpdateAvailable),
+        WIZARD_STATE(StUpdateMapsApp),
+        WIZARD_STATE(StDownloadMapsApp),
+        WIZARD_STATE(StTransferMapsApp),
+        WIZARD_STATE(StInstallMapsApp),
+        WIZARD_STATE(StMapDataUpdateAvailable),
+        WIZARD_STATE(StUpdateMapData),
+        WIZARD_STATE(StNoUpdates),
+        WIZARD_STATE(StCompleted),
+        WIZARD_STATE(StShowServiceApiError),
+    };
+#undef WIZARD_STATE
+    for (const auto& [handler, name] : kNames) {
+        if (handler == s) {
+            return name;
+        }
+    }
+    return nullptr;
 }
 
 #undef WIZARD_TRANSITION
