@@ -58,7 +58,7 @@ TEST_F(PlatformSteps, ConnectivityFailureGivesItsCodeAndStopsTheWatcherAgain) {
               (std::vector<std::string>{"watcher start", "connectivity start", "watcher stop"}));
 }
 
-TEST_F(PlatformSteps, EmptyStepsLeaveTheHttpLibraryAlone) {
+TEST_F(PlatformSteps, EmptyStepsAreSkippedAndTheHttpLibraryStillStartsAndStops) {
     EXPECT_EQ(start_platform({}, {}), kResultOk);
     EXPECT_EQ(stop_platform({}, {}), kResultOk);
     EXPECT_TRUE(calls.empty());

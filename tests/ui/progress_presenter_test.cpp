@@ -4,7 +4,6 @@
 
 #include <chrono>
 #include <functional>
-#include <thread>
 
 #include "service/core/message_queue.h"
 #include "tests/ui/observer_test_support.h"
@@ -33,7 +32,6 @@ class ProgressPresenterTest : public ::testing::Test {
 protected:
     void expect(const std::vector<Step>& steps) {
         for (std::size_t i = 0; i < steps.size(); ++i) {
-            std::this_thread::sleep_for(5ms);  // distinct delivery ticks for the rates
             steps[i].message();
             fixture.deliver();
             now += steps[i].after;

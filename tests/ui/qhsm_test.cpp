@@ -342,15 +342,44 @@ TEST_F(QHsmTest, DispatchAllocatesNothing) {
     EXPECT_EQ(machine.take().size(), 17u);  // 4 + 2 + 3 + 5 + 3 actions
 }
 
-// Names S1 and S2: S2 leaves its exit unhandled, S1 is left and entered by
-// computed and by replayed transitions.
-class NamedMachine : public TestMachine {
-protected:
+// Top +- A, B: both named, B leaves its exit unhandled. Its own handlers, so
+// that its transition records are its own.
+class NamedMachine : public QHsm {
+public:
+    NamedMachine() : QHsm(state(&NamedMachine::Initial)) {}
+    void send(std::uint16_t signal) { Dispatch(HsmEvent{signal, 0}); }
+
+private:
     const char* state_name(StateHandler s) const override {
-        if (s == state(&TestMachine::S1)) {
-            return "S1";
+        if (s == state(&NamedMachine::A)) {
+            return "A";
         }
-        return s == state(&TestMachine::S2) ? "S2" : nullptr;
+        return s == state(&NamedMachine::B) ? "B" : nullptr;
+    }
+    QState Initial(const HsmEvent&) {
+        InitialTransition(&NamedMachine::A);
+        return Handled();
+    }
+    QState A(const HsmEvent& e) {
+        switch (e.signal) {
+            case SignalEntry:
+            case SignalExit:
+                return Handled();
+            case SIG_TO_S2: {
+                static TransitionRecord record;
+                TransitionStatic(record, &NamedMachine::B);
+                return Handled();
+            }
+        }
+        return Parent(&NamedMachine::Top);
+    }
+    QState B(const HsmEvent& e) {
+        if (e.signal == SIG_TO_S12) {
+            static TransitionRecord record;
+            TransitionStatic(record, &NamedMachine::A);
+            return Handled();
+        }
+        return Parent(&NamedMachine::Top);
     }
 };
 
@@ -377,8 +406,8 @@ TEST(QHsmTrace, NamedStatesAreTracedOnEveryEntryAndExitWhileTheSwitchIsOn) {
         const auto close = line.find(']');
         messages.push_back(line.substr(line.find_first_not_of(' ', close + 1)));
     }
-    const std::vector<std::string> round{"Exit S1", "Enter S2", "Exit S2", "Enter S1"};
-    std::vector<std::string> expected{"Enter S1"};
+    const std::vector<std::string> round{"Exit A", "Enter B", "Exit B", "Enter A"};
+    std::vector<std::string> expected{"Enter A"};
     expected.insert(expected.end(), round.begin(), round.end());
     expected.insert(expected.end(), round.begin(), round.end());
     EXPECT_EQ(messages, expected);

@@ -116,7 +116,8 @@ protected:
 
     // A state with a name has its entry and exit traced here, "Enter <name>"
     // and "Exit <name>", before its own actions, whether it acts on them or
-    // not; null for a state without one.
+    // not; null for a state without one. Transition records belong to their
+    // call sites: machines sharing handlers must give them the same names.
     virtual const char* state_name(StateHandler /*state*/) const { return nullptr; }
 
     // One trace line, only while the trace switch is on.
