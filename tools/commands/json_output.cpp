@@ -23,32 +23,32 @@ json text_or_null(const std::string& text) {
     return text.empty() ? json(nullptr) : json(text);
 }
 
-json drive_json(const DriveReport& drive) {
+json drive_json(const DriveInfo& drive) {
     return {{"id", drive.id},
-            {"name", drive.name},
-            {"memory_type", drive.memoryType},
+            {"name", to_narrow(drive.name)},
+            {"memory_type", to_narrow(drive.memoryType)},
             {"valid", drive.valid},
             {"total_bytes", drive.totalBytes},
             {"free_bytes", drive.freeBytes}};
 }
 
-json phone_json(const PhoneReport& phone) {
+json phone_json(const PhoneInfo& phone) {
     json drives = json::array();
-    for (const DriveReport& drive : phone.drives) {
+    for (const DriveInfo& drive : phone.drives) {
         drives.push_back(drive_json(drive));
     }
     return {{"id", phone.id},
-            {"name", phone.name},
-            {"serial", phone.serial},
-            {"model", phone.model},
+            {"name", to_narrow(phone.name)},
+            {"serial", to_narrow(phone.serialNumber)},
+            {"model", to_narrow(phone.model)},
             {"device_type", phone.deviceType},
             {"generation", phone.generation},
             {"drives", std::move(drives)}};
 }
 
-json phones_array(const std::vector<PhoneReport>& phones) {
+json phones_array(const std::vector<PhoneInfo>& phones) {
     json all = json::array();
-    for (const PhoneReport& phone : phones) {
+    for (const PhoneInfo& phone : phones) {
         all.push_back(phone_json(phone));
     }
     return all;
@@ -118,7 +118,7 @@ std::string session_json(const SessionReport& report) {
     return dump(document, 2);
 }
 
-std::string phones_json(const std::vector<PhoneReport>& phones) {
+std::string phones_json(const std::vector<PhoneInfo>& phones) {
     return dump(json{{"phones", phones_array(phones)}}, 2);
 }
 

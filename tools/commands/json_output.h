@@ -14,7 +14,7 @@ namespace atlasync::tool {
 // One document: what check or update found, each step's code and the exit status.
 std::string session_json(const SessionReport& report);
 // One document: {"phones": [...]}.
-std::string phones_json(const std::vector<PhoneReport>& phones);
+std::string phones_json(const std::vector<MapsService::PhoneInfo>& phones);
 // One line, no line break: a service message; progress with its figures.
 std::string message_json(const MapsService::Message& message);
 // One line: the user asked to stop, the running step is being cancelled.

@@ -14,7 +14,6 @@
 #include "service/facade/maps_service.h"
 #include "tools/command.h"
 #include "tools/commands/json_output.h"
-#include "tools/commands/session_report.h"
 #include "tools/interrupt.h"
 #include "tools/options.h"
 
@@ -51,7 +50,7 @@ bool parse(const std::vector<std::string>& args, PhonesOptions& options) {
 }
 
 void list_phones(bool json) {
-    const std::vector<PhoneReport> phones = connected_phones();
+    const std::vector<PhoneInfo> phones = connected_phones();
     if (json) {
         std::printf("%s\n", phones_json(phones).c_str());
         std::fflush(stdout);
@@ -60,13 +59,13 @@ void list_phones(bool json) {
     if (phones.empty()) {
         std::printf("No phones connected.\n");
     }
-    for (const PhoneReport& phone : phones) {
+    for (const PhoneInfo& phone : phones) {
         std::printf("phone %d  %s (serial %s, model %s, device type %d, generation %d)\n", phone.id,
-                    phone.name.c_str(), phone.serial.c_str(), phone.model.c_str(), phone.deviceType,
-                    phone.generation);
-        for (const DriveReport& drive : phone.drives) {
+                    to_narrow(phone.name).c_str(), to_narrow(phone.serialNumber).c_str(),
+                    to_narrow(phone.model).c_str(), phone.deviceType, phone.generation);
+        for (const DriveInfo& drive : phone.drives) {
             std::printf("  drive %d  %s  %s  %s  total %lld  free %lld\n", drive.id,
-                        drive.name.c_str(), drive.memoryType.c_str(),
+                        to_narrow(drive.name).c_str(), to_narrow(drive.memoryType).c_str(),
                         drive.valid ? "valid" : "invalid", static_cast<long long>(drive.totalBytes),
                         static_cast<long long>(drive.freeBytes));
         }

@@ -11,25 +11,6 @@ namespace atlasync::tool {
 
 // What the service commands found, gathered as they go so that any output
 // form (text lines or one JSON document) can be made from it. Texts are UTF-8.
-struct DriveReport {
-    std::int32_t id = 0;
-    std::string name;        // the drive's path, "\\E:\" or a volume's folder
-    std::string memoryType;  // "MMC", "DEV", ...
-    bool valid = false;      // holds maps data the service can read
-    std::int64_t totalBytes = 0;
-    std::int64_t freeBytes = 0;
-};
-
-struct PhoneReport {
-    std::int32_t id = 0;
-    std::string name;
-    std::string serial;
-    std::string model;
-    std::int32_t deviceType = 0;
-    std::int32_t generation = 0;
-    std::vector<DriveReport> drives;
-};
-
 struct StepReport {
     std::string step;  // the service call, "volume PATH" for a handed-in folder
     MapsService::Result code = MapsService::kResultOk;
@@ -42,7 +23,7 @@ struct VoiceReport {
 
 struct SessionReport {
     std::string server;  // the map server's URL
-    std::vector<PhoneReport> phones;
+    std::vector<MapsService::PhoneInfo> phones;
     std::int32_t driveId = 0;  // the chosen drive; 0 before one was chosen
     std::string driveName;
     bool mapsNeedUpdate = false;
@@ -61,8 +42,5 @@ struct SessionReport {
     std::vector<StepReport> steps;
     MapsService::Result result = MapsService::kResultOk;  // the exit status
 };
-
-// The phones and drives the phone manager holds now.
-std::vector<PhoneReport> connected_phones();
 
 }  // namespace atlasync::tool
