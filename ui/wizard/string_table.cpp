@@ -119,6 +119,14 @@ constexpr BuiltinText kBuiltinTexts[] = {
     {166,
      L"Another update of this drive is running (%1). Wait until it has finished, then try "
      L"again."},
+    {167, L"The maps on your phone are incomplete. Run Atlasync again to complete them."},
+    {168, L" Estimated time: <font color=\"blue\">%1 Minute"},
+    {169, L" Estimated time: <font color=\"blue\">%1 Second"},
+    {170, L"Download progress"},
+    {171, L"Phones"},
+    {172, L"Languages"},
+    {173, L"Working"},
+    {174, L"Tutorial animation"},
     // Pages and dialogs, by template and control.
     {page(129, 0), L"Welcome to Atlasync"},
     {page(129, 1002), L"Select your preferred language for the Updater:"},

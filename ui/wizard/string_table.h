@@ -43,6 +43,18 @@ inline constexpr TextId kTextAnotherInstance = 161;
 inline constexpr TextId kTextAnotherInstanceCaption = 162;
 inline constexpr TextId kTextEstimatedMinutes = 163;
 inline constexpr TextId kTextEstimatedSeconds = 164;
+// Texts of ours beyond the original table.
+inline constexpr TextId kTextMapsIncomplete = 167;
+// The forms of 163 and 164 for one: a language module gives both forms, and
+// the language's plural rule picks one.
+inline constexpr TextId kTextEstimatedMinute = 168;
+inline constexpr TextId kTextEstimatedSecond = 169;
+// Accessible names of controls that show no text of their own.
+inline constexpr TextId kTextProgressName = 170;
+inline constexpr TextId kTextPhoneListName = 171;
+inline constexpr TextId kTextLanguageListName = 172;
+inline constexpr TextId kTextBusyName = 173;
+inline constexpr TextId kTextTutorialName = 174;
 
 // Texts of dialogs and pages (captions, labels, buttons) have ids made from the
 // template and the control, so a language module can replace them like any
