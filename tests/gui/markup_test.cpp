@@ -71,12 +71,40 @@ TEST(Markup, SizesAreInPixelsOrPercentOfTheSizeAround) {
     gui_application();
     const auto runs = rendered_runs(markup_to_html(
         u"base<font size=\"20px\">twenty<font size=\"50%\">ten</font>again</font>back",
-        {QStringLiteral("Velka Sans"), 14}));
+        MarkupBase{.face = QStringLiteral("Velka Sans"), .pixelSize = 14}));
     EXPECT_EQ(run_with(runs, QStringLiteral("base")).format.font().pixelSize(), 14);
     EXPECT_EQ(run_with(runs, QStringLiteral("twenty")).format.font().pixelSize(), 20);
     EXPECT_EQ(run_with(runs, QStringLiteral("ten")).format.font().pixelSize(), 10);
     EXPECT_EQ(run_with(runs, QStringLiteral("again")).format.font().pixelSize(), 20);
     EXPECT_EQ(run_with(runs, QStringLiteral("back")).format.font().pixelSize(), 14);
+}
+
+TEST(Markup, TheThemeDrawsTheTextsBlackAndBlueAndTheScaleGrowsPixelSizes) {
+    gui_application();
+    const MarkupBase dark{.face = QStringLiteral("Velka Sans"),
+                          .pixelSize = 10,
+                          .ink = QStringLiteral("#eeeeee"),
+                          .accent = QStringLiteral("#66aaff"),
+                          .scale = 1.5};
+    const auto runs = rendered_runs(
+        markup_to_html(u"base<font color=\"blue\" size=\"20px\">blue<font color=\"black\" "
+                       u"size=\"50%\">black<font color=\"red\">red",
+                       dark));
+    const struct {
+        const char* run;
+        QColor colour;
+        int pixels;
+    } kExpected[] = {
+        {"base", QColor(0xee, 0xee, 0xee), 15},
+        {"blue", QColor(0x66, 0xaa, 0xff), 30},
+        {"black", QColor(0xee, 0xee, 0xee), 15},
+        {"red", QColor(Qt::red), 15},
+    };
+    for (const auto& expected : kExpected) {
+        const auto& format = run_with(runs, QString::fromLatin1(expected.run)).format;
+        EXPECT_EQ(format.foreground().color(), expected.colour) << expected.run;
+        EXPECT_EQ(format.font().pixelSize(), expected.pixels) << expected.run;
+    }
 }
 
 TEST(Markup, FacesMapToTheBundledFamilyAtTheirWeights) {
@@ -115,6 +143,12 @@ TEST(Markup, LabelKeepsItsMarkupAndRendersItAtItsBaseSize) {
     const auto runs = rendered_runs(label.text());
     EXPECT_EQ(run_with(runs, QStringLiteral("Update")).format.font().pixelSize(), 15);
     EXPECT_EQ(run_with(runs, QStringLiteral("successful")).format.fontWeight(), QFont::Bold);
+    // Static text is passed over by Tab and named by its words; a link is reachable.
+    EXPECT_EQ(label.focusPolicy(), Qt::NoFocus);
+    EXPECT_EQ(label.accessibleName(), QStringLiteral("Update was successful!"));
+    label.set_markup(L"See <a href=\"https://x.example/\">the notes</a>.");
+    EXPECT_EQ(label.focusPolicy(), Qt::StrongFocus);
+    EXPECT_TRUE(label.textInteractionFlags().testFlag(Qt::LinksAccessibleByKeyboard));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPainter>
+#include <QResizeEvent>
 #include <cstdio>
 
 #include "ui/controls/animated_picture.h"
@@ -58,15 +59,17 @@ CMainDlg::CMainDlg()
 
     setObjectName(QStringLiteral("mainDlg"));
     setWindowIcon(QIcon(QStringLiteral(":/images/atlasync.png")));
-    setFont(bundled_font(kDialogFontPixels));
-    // The client area is the background picture's size.
+    setFont(page_font(kDialogFontPixels));
+    // The client area is the background picture's size at the design's font;
+    // it grows with the user's font size, and further when a page needs it.
     m_background = QPixmap(QStringLiteral(":/images/background.png"));
-    setFixedSize(m_background.isNull() ? kPlainSize : m_background.size());
+    const QSize designed = m_background.isNull() ? kPlainSize : m_background.size();
+    setMinimumSize(scaled(designed.width()), scaled(designed.height()));
+    resize(minimumSize());
 
     m_headerPicture = new QLabel(this);
     m_headerPicture->setObjectName(QStringLiteral("1024"));
-    m_headerPicture->setGeometry(width() - kHeaderX - kIconSize,
-                                 kHeaderY + (kHeaderHeight - kIconSize) / 2, kIconSize, kIconSize);
+    m_headerPicture->setScaledContents(true);
     m_headerPicture->hide();
 
     m_header = new CMarkupLabel(this);
@@ -78,8 +81,7 @@ CMainDlg::CMainDlg()
     base.pixelSize = kHeaderPixels;
     base.color = QStringLiteral("white");
     m_header->set_base(base);
-    m_header->setGeometry(kHeaderX, kHeaderY, m_headerPicture->x() - kHeaderGap - kHeaderX,
-                          kHeaderHeight);
+    place_header();
 
     // The window menu's "About Atlasync...": a desktop without window menus
     // gets it from the window's context menu and from F1.
@@ -90,6 +92,23 @@ CMainDlg::CMainDlg()
     addAction(m_aboutAction);
     setContextMenuPolicy(Qt::ActionsContextMenu);
     read_window_texts();
+}
+
+void CMainDlg::place_header() {
+    const int icon = scaled(kIconSize);
+    m_headerPicture->setGeometry(width() - scaled(kHeaderX) - icon,
+                                 scaled(kHeaderY) + (scaled(kHeaderHeight) - icon) / 2, icon, icon);
+    m_header->setGeometry(scaled(kHeaderX), scaled(kHeaderY),
+                          m_headerPicture->x() - scaled(kHeaderGap) - scaled(kHeaderX),
+                          scaled(kHeaderHeight));
+}
+
+void CMainDlg::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    place_header();
+    if (m_current != nullptr) {
+        m_current->relayout(*this);
+    }
 }
 
 void CMainDlg::read_window_texts() {
@@ -152,6 +171,11 @@ void CMainDlg::show_page(WizardPage kind, const std::wstring& header) {
     read_window_texts();
     CWizPage& next = page(kind);
     QWidget* window = next.create(*this);
+    // A longer translation or a larger font: the window grows until it fits.
+    if (const int more = next.missing_height(); more > 0) {
+        resize(width(), height() + more);
+        next.relayout(*this);
+    }
     window->stackUnder(m_header);
     window->show();
     m_current = &next;
@@ -159,7 +183,9 @@ void CMainDlg::show_page(WizardPage kind, const std::wstring& header) {
     m_header->hide();
     m_header->set_markup(header.empty() ? next.caption() : header);
     m_header->show();
+    window->setAccessibleName(m_header->plain_text());
     show_header_icon(kind);
+    next.take_focus();
 
     m_pageChanging = false;
     update();
@@ -313,8 +339,19 @@ void CMainDlg::paintEvent(QPaintEvent*) {
         return;
     }
     QPainter painter(this);
-    if (!m_background.isNull()) {
-        painter.drawPixmap(0, 0, m_background);
+    if (m_background.isNull()) {
+        return;
+    }
+    if (palette().color(QPalette::Window).lightness() >= 128) {
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawPixmap(rect(), m_background);
+    } else {
+        // On a dark theme the pale page would put light text on light: only the
+        // header band is drawn, the page is the theme's.
+        painter.fillRect(rect(), palette().color(QPalette::Window));
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawPixmap(QRect(0, 0, width(), scaled(kPageTop)), m_background,
+                           QRect(0, 0, m_background.width(), kPageTop));
     }
 }
 

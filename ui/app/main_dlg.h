@@ -41,7 +41,8 @@ class CMainDlg : public QDialog, public PageHost, public PageSignals {
     Q_OBJECT
 
 public:
-    // The header label: at (24, 5), 40 high, reaching to 25 pixels left of the picture.
+    // The header label: at (24, 5), 40 high, reaching to 25 pixels left of the
+    // picture; like the pages, at the 9-point font and grown with the user's.
     static constexpr int kHeaderX = 24;
     static constexpr int kHeaderY = 5;
     static constexpr int kHeaderHeight = 40;
@@ -101,9 +102,12 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     CTextPage* text_page(WizardPage page) const;
+    // The header's label and icon against the window's width.
+    void place_header();
     void show_header_icon(WizardPage page);
     // The title and the About item in the language in use.
     void read_window_texts();

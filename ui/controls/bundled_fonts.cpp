@@ -1,6 +1,8 @@
 #include "ui/controls/bundled_fonts.h"
 
 #include <QFontDatabase>
+#include <QGuiApplication>
+#include <cmath>
 
 #include "service/core/trace.h"
 #include "ui/controls/resources.h"
@@ -24,6 +26,20 @@ QFont bundled_font(int pixels, int weight) {
     font.setWeight(static_cast<QFont::Weight>(weight));
     font.setStyleStrategy(QFont::PreferAntialias);
     return font;
+}
+
+double ui_scale() {
+    constexpr double kLaidOutPoints = 9.0;
+    const double points = QGuiApplication::font().pointSizeF();
+    return points > kLaidOutPoints ? points / kLaidOutPoints : 1.0;
+}
+
+int scaled(int pixels) {
+    return static_cast<int>(std::lround(pixels * ui_scale()));
+}
+
+QFont page_font(int pixels, int weight) {
+    return bundled_font(scaled(pixels), weight);
 }
 
 bool register_bundled_fonts() {

@@ -25,6 +25,14 @@ FontFace font_face(const QString& face);
 // The bundled family at a pixel size and weight, drawn smooth on any screen.
 QFont bundled_font(int pixels, int weight = kRegularWeight);
 
+// How much larger than drawn the window's texts and controls are: the user's
+// font size over the 9 points the pages were laid out at, never below 1.
+double ui_scale();
+// A length of the page layout at the user's font size.
+int scaled(int pixels);
+// The bundled family at a pixel size of the page layout, at the user's font size.
+QFont page_font(int pixels, int weight = kRegularWeight);
+
 // Adds the fonts compiled into the program to the process; false when one of
 // them could not be added (the text then falls back to the system's fonts).
 bool register_bundled_fonts();

@@ -43,9 +43,9 @@ QString attribute(const QString& attributes, const QString& name) {
     return {};
 }
 
-// "16px", "16" (pixels) or "80%" (of the size around); the size around when
-// the value makes no sense.
-int font_size(const QString& value, int around) {
+// "16px", "16" (pixels, grown by the scale) or "80%" (of the size around); the
+// size around when the value makes no sense.
+int font_size(const QString& value, int around, double scale) {
     QString number = value.trimmed();
     bool percent = false;
     if (number.endsWith(QLatin1Char('%'))) {
@@ -59,7 +59,7 @@ int font_size(const QString& value, int around) {
     if (!ok || size <= 0) {
         return around;
     }
-    const int pixels = percent ? qRound(around * size / 100.0) : qRound(size);
+    const int pixels = percent ? qRound(around * size / 100.0) : qRound(size * scale);
     return qBound(1, pixels, 400);
 }
 
@@ -73,12 +73,12 @@ QString css(const Style& style) {
 
 class Translator {
 public:
-    explicit Translator(const MarkupBase& base) {
+    explicit Translator(const MarkupBase& base) : m_base(base) {
         Style first;
         first.face = font_face(base.face);
-        first.pixelSize = base.pixelSize;
+        first.pixelSize = qBound(1, qRound(base.pixelSize * base.scale), 400);
         const QColor color(base.color);
-        first.color = color.isValid() ? color.name() : QStringLiteral("#000000");
+        first.color = color.isValid() ? themed(color) : QStringLiteral("#000000");
         m_stack.push_back(first);
     }
 
@@ -126,14 +126,24 @@ private:
         }
         const QString size = attribute(attributes, QStringLiteral("size"));
         if (!size.isEmpty()) {
-            style.pixelSize = font_size(size, style.pixelSize);
+            style.pixelSize = font_size(size, style.pixelSize, m_base.scale);
         }
         const QString color = attribute(attributes, QStringLiteral("color"));
         const QColor parsed(color);
         if (parsed.isValid()) {
-            style.color = parsed.name();
+            style.color = themed(parsed);
         }
         return style;
+    }
+
+    QString themed(const QColor& color) const {
+        if (color == QColor(Qt::black) && QColor(m_base.ink).isValid()) {
+            return QColor(m_base.ink).name();
+        }
+        if (color == QColor(Qt::blue) && QColor(m_base.accent).isValid()) {
+            return QColor(m_base.accent).name();
+        }
+        return color.name();
     }
 
     // Closes the innermost open tag of the kind and every tag opened inside it.
@@ -155,6 +165,7 @@ private:
         m_html += span;
     }
 
+    const MarkupBase& m_base;
     std::vector<Style> m_stack;
     QString m_html;
 };

@@ -10,6 +10,12 @@ struct MarkupBase {
     QString face;  // a mark-up face name ("Velka Sans SemiBold") or a family
     int pixelSize = 12;
     QString color = QStringLiteral("black");
+    // What the texts' own "black" and "blue" are drawn in: the theme's text and
+    // link colours, so a text stays readable on a dark page. Empty keeps them.
+    QString ink{};
+    QString accent{};
+    // Every pixel size, the base's and the tags', grows by it.
+    double scale = 1.0;
 };
 
 // Turns the wizard's mark-up into the rich text a Qt label renders:

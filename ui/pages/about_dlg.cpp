@@ -4,7 +4,9 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
+#include "ui/controls/bundled_fonts.h"
 #include "ui/controls/resources.h"
 #include "ui/pages/version_info.h"
 
@@ -28,7 +30,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
         new QLabel(QStringLiteral("%1 %2").arg(product, QString::fromUtf8(kProgramVersion)));
     name->setObjectName(QStringLiteral("productName"));
     QFont font = name->font();
-    font.setPixelSize(15);
+    font.setPixelSize(scaled(15));
     font.setWeight(QFont::DemiBold);
     name->setFont(font);
     texts->addWidget(name);
@@ -38,11 +40,12 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     texts->addWidget(notice);
     auto* ok = new QPushButton(QStringLiteral("OK"));
     ok->setDefault(true);
-    ok->setFixedSize(80, 29);
+    ok->setAccessibleName(ok->text());
+    ok->setMinimumSize(scaled(80), scaled(29));
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     texts->addWidget(ok, 0, Qt::AlignRight);
     layout->addLayout(texts, 1);
-    setFixedSize(420, sizeHint().height());
+    setFixedSize(std::max(scaled(420), sizeHint().width()), sizeHint().height());
 }
 
 }  // namespace atlasync::ui

@@ -21,20 +21,16 @@ constexpr int kQuestionPixels = 13;
 CConfirmCancelDlg::CConfirmCancelDlg(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("confirmCancel"));
     setWindowTitle(QString::fromStdWString(text(dialog_text_id(kTemplate, 0))));
-    setFont(bundled_font(kDialogFontPixels));
-    setAutoFillBackground(true);
-    QPalette palette = this->palette();
-    palette.setColor(QPalette::Window, QColor(243, 243, 243));
-    setPalette(palette);
+    setFont(page_font(kDialogFontPixels));
 
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(24, 20, 24, 18);
-    layout->setSpacing(16);
+    layout->setContentsMargins(scaled(24), scaled(20), scaled(24), scaled(18));
+    layout->setSpacing(scaled(16));
     auto* question = new CMarkupLabel;
     question->setObjectName(control_name(kIdQuestion));
     question->set_base_pixel_size(kQuestionPixels);
     question->set_markup(text(dialog_text_id(kTemplate, kIdQuestion)));
-    question->setMinimumWidth(300);
+    question->setMinimumWidth(scaled(300));
     layout->addWidget(question);
 
     auto* buttons = new QHBoxLayout;
@@ -43,10 +39,14 @@ CConfirmCancelDlg::CConfirmCancelDlg(QWidget* parent) : QDialog(parent) {
         auto* button = new QPushButton(QString::fromStdWString(
             text(dialog_text_id(kTemplate, static_cast<std::uint32_t>(id)))));
         button->setObjectName(control_name(static_cast<std::uint32_t>(id)));
-        button->setFixedSize(kButtonWidth, kButtonHeight);
-        // "No" is the safe answer to an accidental Enter.
-        button->setAutoDefault(id == kNo);
+        button->setAccessibleName(accessible_text(button->text()));
+        button->setMinimumSize(scaled(kButtonWidth), scaled(kButtonHeight));
+        // Enter presses the focused button; "No", the safe answer, has the focus first.
+        button->setAutoDefault(true);
         button->setDefault(id == kNo);
+        if (id == kNo) {
+            button->setFocus(Qt::OtherFocusReason);
+        }
         connect(button, &QPushButton::clicked, this, [this, id] { done(id); });
         buttons->addWidget(button);
     }

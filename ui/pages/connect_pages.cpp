@@ -11,6 +11,7 @@
 #include "ui/controls/markup_label.h"
 #include "ui/pages/language_names.h"
 #include "ui/pages/pages.h"
+#include "ui/wizard/string_table.h"
 
 namespace atlasync::ui {
 
@@ -22,9 +23,10 @@ constexpr std::uint32_t kIdPhoneText = 1014;
 constexpr std::uint32_t kIdNote = 1022;
 constexpr std::uint32_t kIdPhoneList = 1017;
 
-QListWidget* add_list(QVBoxLayout& layout, std::uint32_t controlId) {
+QListWidget* add_list(QVBoxLayout& layout, std::uint32_t controlId, TextId nameId) {
     auto* list = new QListWidget;
     list->setObjectName(control_name(controlId));
+    list->setAccessibleName(QString::fromStdWString(text(nameId)));
     list->setSelectionMode(QAbstractItemView::SingleSelection);
     layout.addWidget(list, 1);
     return list;
@@ -69,7 +71,7 @@ void CSelectLanguagePage::preselect(std::uint32_t languageId) {
 
 void CSelectLanguagePage::build(QWidget& window, QVBoxLayout& content) {
     add_label(content, kIdHeading, kHeadingPixels, kSemiBoldWeight);
-    auto* list = add_list(content, kIdLanguageList);
+    auto* list = add_list(content, kIdLanguageList, kTextLanguageListName);
     std::vector<std::uint32_t> ids = m_languages;
     // The language in use is a choice even without a module of its own.
     if (m_preselected != 0 && std::find(ids.begin(), ids.end(), m_preselected) == ids.end()) {
@@ -120,7 +122,7 @@ std::uint32_t CSelectPhonePage::selected_phone() const {
 
 void CSelectPhonePage::build(QWidget& window, QVBoxLayout& content) {
     add_label(content, kIdHeading, kHeadingPixels, kSemiBoldWeight);
-    auto* list = add_list(content, kIdPhoneList);
+    auto* list = add_list(content, kIdPhoneList, kTextPhoneListName);
     add_button(window, kIdNext);
     fill_list();
     // The choice outlives the window: shown again, the page selects it again.

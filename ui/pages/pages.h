@@ -169,6 +169,8 @@ protected:
     void arrange(QWidget& window) override;
 
 private:
+    void describe_bar();
+
     std::wstring m_text;
     int m_position = 0;
 };

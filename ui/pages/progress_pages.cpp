@@ -7,8 +7,10 @@
 #include <cmath>
 
 #include "ui/controls/animated_picture.h"
+#include "ui/controls/bundled_fonts.h"
 #include "ui/controls/markup_label.h"
 #include "ui/pages/pages.h"
+#include "ui/wizard/string_table.h"
 
 namespace atlasync::ui {
 
@@ -19,6 +21,14 @@ constexpr std::uint32_t kIdBar = 1012;
 constexpr std::uint32_t kIdDownloadText = 1013;
 const QColor kTextBackground(243, 243, 243);
 
+// The panel behind the download text: the skin's pale grey on a light page,
+// the theme's own shade on a dark one.
+QColor panel_colour(const QPalette& palette) {
+    return palette.color(QPalette::Window).lightness() >= 128
+               ? kTextBackground
+               : palette.color(QPalette::AlternateBase);
+}
+
 }  // namespace
 
 CDownloadPage::CDownloadPage(PageSignals& sink) : CWizPage(WizardPage::Download, 139, sink) {}
@@ -26,6 +36,16 @@ CDownloadPage::CDownloadPage(PageSignals& sink) : CWizPage(WizardPage::Download,
 void CDownloadPage::set_text(const std::wstring& text) {
     if (text != m_text) {
         keep_markup(m_text, text, kIdDownloadText);
+        describe_bar();
+    }
+}
+
+void CDownloadPage::describe_bar() {
+    // A screen reader reads the figures with the bar's value.
+    auto* bar = control<QProgressBar>(kIdBar);
+    auto* label = control<CMarkupLabel>(kIdDownloadText);
+    if (bar != nullptr && label != nullptr) {
+        bar->setAccessibleDescription(label->plain_text());
     }
 }
 
@@ -42,26 +62,29 @@ void CDownloadPage::build(QWidget& window, QVBoxLayout& content) {
     auto* label = add_markup(content, kIdDownloadText, kDownloadTextPixels, m_text);
     label->setAutoFillBackground(true);
     QPalette palette = label->palette();
-    palette.setColor(QPalette::Window, kTextBackground);
+    palette.setColor(QPalette::Window, panel_colour(palette));
     label->setPalette(palette);
-    label->setContentsMargins(6, 4, 6, 4);
-    label->setMinimumHeight(44);
+    label->setContentsMargins(scaled(6), scaled(4), scaled(6), scaled(4));
+    label->setMinimumHeight(scaled(44));
 
     add_button(window, kIdCancel);
     auto* bar = new QProgressBar(&window);
     bar->setObjectName(control_name(kIdBar));
+    bar->setAccessibleName(QString::fromStdWString(ui::text(kTextProgressName)));
     bar->setRange(0, kBarRange);
     bar->setValue(m_position);
     bar->setTextVisible(false);
+    describe_bar();
 }
 
 void CDownloadPage::arrange(QWidget& window) {
     // From the header's left edge to just short of "Cancel", centred on its row.
     auto* cancel = window.findChild<QPushButton*>(control_name(kIdCancel));
     auto* bar = window.findChild<QProgressBar*>(control_name(kIdBar));
-    const int left = kDefaultMargin - kMargin;
-    bar->setGeometry(left, cancel->y() + (cancel->height() - kBarHeight) / 2,
-                     cancel->x() - kBarGap - left, kBarHeight);
+    const int left = scaled(kDefaultMargin) - scaled(kMargin);
+    const int height = scaled(kBarHeight);
+    bar->setGeometry(left, cancel->y() + (cancel->height() - height) / 2,
+                     cancel->x() - scaled(kBarGap) - left, height);
 }
 
 CInstallingPage::CInstallingPage(PageSignals& sink) : CWizPage(WizardPage::Installing, 138, sink) {}

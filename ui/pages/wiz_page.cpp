@@ -1,9 +1,12 @@
 #include "ui/pages/wiz_page.h"
 
+#include <QAbstractItemView>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <vector>
 
 #include "ui/controls/animated_picture.h"
 #include "ui/controls/bundled_fonts.h"
@@ -23,6 +26,14 @@ constexpr int kContentGap = 10;
 
 QString control_name(std::uint32_t controlId) {
     return QString::number(controlId);
+}
+
+QString accessible_text(QString shown) {
+    // "&&" shows an ampersand, a single "&" marks the mnemonic.
+    shown.replace(QStringLiteral("&&"), QStringLiteral("\x01"));
+    shown.remove(QLatin1Char('&'));
+    shown.replace(QChar(1), QLatin1Char('&'));
+    return shown;
 }
 
 CWizPage::CWizPage(WizardPage kind, std::uint32_t templateId, PageSignals& sink)
@@ -71,32 +82,88 @@ void CWizPage::set_tutorial_picture(std::shared_ptr<TutorialPicture> picture) {
     m_tutorial = std::move(picture);
 }
 
+void CWizPage::relayout(QWidget& parent) {
+    if (m_window) {
+        lay_out(parent, *m_window);
+    }
+}
+
 void CWizPage::lay_out(QWidget& parent, QWidget& window) {
     const QRect client = parent.rect();
-    window.setGeometry(margin(), kPageTop, client.width() - margin(), client.height() - kPageTop);
+    const int pageLeft = scaled(margin());
+    const int pageTop = scaled(kPageTop);
+    window.setGeometry(pageLeft, pageTop, client.width() - pageLeft, client.height() - pageTop);
     const int width = window.width();
     const int height = window.height();
 
-    int index = 0;
+    // The first button's right edge is where the design had it; a button is as
+    // wide as its text needs, never narrower than designed.
+    int right = width - scaled(kButtonRight - kButtonWidth);
+    const int buttonHeight = scaled(kButtonHeight);
+    const int buttonTop = height - scaled(kButtonBottom);
     for (QObject* child : window.children()) {
         if (auto* button = qobject_cast<QPushButton*>(child)) {
-            button->setGeometry(width - kButtonRight - index * kButtonStep, height - kButtonBottom,
-                                kButtonWidth, kButtonHeight);
-            ++index;
+            const int buttonWidth = std::max(scaled(kButtonWidth), button->sizeHint().width());
+            button->setGeometry(right - buttonWidth, buttonTop, buttonWidth, buttonHeight);
+            right -= buttonWidth + scaled(kButtonStep - kButtonWidth);
         } else if (auto* picture = dynamic_cast<CAnimatedPicture*>(child)) {
-            picture->setGeometry(0, kPictureTop, kPictureWidth, kPictureHeight);
+            picture->setGeometry(0, scaled(kPictureTop), kPictureWidth, kPictureHeight);
         }
     }
 
-    const int left = kDefaultMargin - margin();
-    int top = 8;
-    if (window.findChild<CAnimatedPicture*>(control_name(kIdPicture), Qt::FindDirectChildrenOnly)) {
-        top = kPictureTop + kPictureHeight + 6;
+    const int left = scaled(kDefaultMargin) - pageLeft;
+    int top = scaled(8);
+    if (auto* picture = window.findChild<CAnimatedPicture*>(control_name(kIdPicture),
+                                                            Qt::FindDirectChildrenOnly)) {
+        top = picture->geometry().bottom() + 1 + scaled(6);
     }
     auto* content = window.findChild<QWidget*>(QStringLiteral("content"));
-    content->setGeometry(left, top, width - kDefaultMargin - left,
-                         height - kButtonBottom - kContentGap - top);
+    const int contentWidth = width - scaled(kDefaultMargin) - left;
+    const int contentHeight = buttonTop - scaled(kContentGap) - top;
+    content->setGeometry(left, top, contentWidth, contentHeight);
+    m_missingHeight =
+        std::max(0, content->layout()->minimumHeightForWidth(contentWidth) - contentHeight);
     arrange(window);
+    order_tab_stops(window);
+}
+
+void CWizPage::order_tab_stops(QWidget& window) {
+    // Tab runs as the eye reads: top to bottom, and left to right along a row.
+    std::vector<QWidget*> stops;
+    for (QWidget* child : window.findChildren<QWidget*>()) {
+        if ((child->focusPolicy() & Qt::TabFocus) != 0) {
+            stops.push_back(child);
+        }
+    }
+    const auto at = [&window](const QWidget* widget) {
+        return widget->mapTo(&window, QPoint(0, 0));
+    };
+    std::stable_sort(stops.begin(), stops.end(), [&at](const QWidget* a, const QWidget* b) {
+        const QPoint pa = at(a);
+        const QPoint pb = at(b);
+        return pa.y() != pb.y() ? pa.y() < pb.y() : pa.x() < pb.x();
+    });
+    for (std::size_t i = 1; i < stops.size(); ++i) {
+        QWidget::setTabOrder(stops[i - 1], stops[i]);
+    }
+}
+
+void CWizPage::take_focus() {
+    if (!m_window) {
+        return;
+    }
+    // A list is what the page asks about; else the button Enter would press.
+    QWidget* target = m_window->findChild<QAbstractItemView*>();
+    if (target == nullptr) {
+        for (QPushButton* button : m_window->findChildren<QPushButton*>()) {
+            if (target == nullptr || button->isDefault()) {
+                target = button;
+            }
+        }
+    }
+    if (target != nullptr) {
+        target->setFocus(Qt::OtherFocusReason);
+    }
 }
 
 void CWizPage::start_animation() {
@@ -111,10 +178,11 @@ void CWizPage::start_animation() {
 
 QLabel* CWizPage::add_label(QBoxLayout& layout, std::uint32_t controlId, int pixels, int weight) {
     auto* label = new QLabel(QString::fromStdWString(control_text(controlId)));
-    label->setFont(bundled_font(pixels, weight));
+    label->setFont(page_font(pixels, weight));
     label->setObjectName(control_name(controlId));
     label->setWordWrap(true);
     label->setTextFormat(Qt::PlainText);
+    label->setAccessibleName(label->text());
     layout.addWidget(label);
     return label;
 }
@@ -132,7 +200,9 @@ CMarkupLabel* CWizPage::add_markup(QBoxLayout& layout, std::uint32_t controlId, 
 QPushButton* CWizPage::add_button(QWidget& window, std::uint32_t controlId) {
     auto* button = new QPushButton(QString::fromStdWString(control_text(controlId)), &window);
     button->setObjectName(control_name(controlId));
-    button->setAutoDefault(false);
+    button->setAccessibleName(accessible_text(button->text()));
+    // Enter presses the focused button; elsewhere on the page, the default one.
+    button->setAutoDefault(true);
     if (controlId == kIdNext || controlId == kIdRetry) {
         button->setDefault(true);
     }
@@ -153,6 +223,7 @@ QPushButton* CWizPage::add_button(QWidget& window, std::uint32_t controlId) {
 CBusyAnimation* CWizPage::add_busy(QBoxLayout& layout) {
     auto* busy = new CBusyAnimation;
     busy->setObjectName(control_name(kIdBusy));
+    busy->setAccessibleName(QString::fromStdWString(text(kTextBusyName)));
     busy->setFixedSize(busy->sizeHint());
     layout.addWidget(busy, 0, Qt::AlignLeft | Qt::AlignVCenter);
     return busy;
@@ -171,6 +242,7 @@ QVBoxLayout& CWizPage::add_busy_row(QVBoxLayout& content) {
 CAnimatedPicture* CWizPage::add_picture(QWidget& window) {
     auto* picture = new CAnimatedPicture(&window);
     picture->setObjectName(control_name(kIdPicture));
+    picture->setAccessibleName(QString::fromStdWString(text(kTextTutorialName)));
     return picture;
 }
 

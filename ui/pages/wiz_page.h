@@ -24,6 +24,8 @@ class TutorialPicture;
 
 // Where a page sits in the main window's client area: below the header band,
 // its left edge at its margin, its right and bottom edges on the client's.
+// Lengths are at the 9-point font the pages were drawn for; they grow with the
+// user's font size (see scaled()).
 inline constexpr int kPageTop = 46;
 inline constexpr int kDefaultMargin = 24;
 // Push buttons run right to left along the page's bottom.
@@ -51,6 +53,8 @@ inline constexpr std::uint32_t kIdDescription = 1016;
 
 // A control's object name: its id, so tests and the skin can find it.
 QString control_name(std::uint32_t controlId);
+// A button's text as a screen reader says it: without the mnemonic's '&'.
+QString accessible_text(QString shown);
 
 // One wizard page. The object and its texts live as long as the main window;
 // its window exists only while the page is shown. Texts set meanwhile are kept
@@ -73,6 +77,14 @@ public:
     // against the parent's client area and starts its animation; the caller
     // places and shows it.
     QWidget* create(QWidget& parent);
+    // Lays the shown page out again against the parent's client area, after
+    // the parent grew.
+    void relayout(QWidget& parent);
+    // How much higher the parent must be for the page's texts to fit at the
+    // user's font size and in the language in use; 0 when they fit.
+    int missing_height() const { return m_missingHeight; }
+    // Puts the keyboard focus where the page expects the user's answer.
+    void take_focus();
     // Destroys the window; the texts stay.
     void destroy();
     QWidget* window() const { return m_window.data(); }
@@ -118,6 +130,7 @@ protected:
 
 private:
     void lay_out(QWidget& parent, QWidget& window);
+    static void order_tab_stops(QWidget& window);
     void start_animation();
 
     const WizardPage m_kind;
@@ -125,6 +138,7 @@ private:
     PageSignals& m_signals;
     QPointer<QWidget> m_window;
     std::shared_ptr<TutorialPicture> m_tutorial;
+    int m_missingHeight = 0;
 };
 
 }  // namespace atlasync::ui
