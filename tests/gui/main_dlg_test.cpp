@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTextDocument>
+#include <memory>
 
 #include "tests/gui/gui_test_support.h"
 #include "tests/ui/qt_test_support.h"
@@ -18,6 +19,7 @@
 #include "ui/pages/language_names.h"
 #include "ui/pages/pages.h"
 #include "ui/wizard/download_text.h"
+#include "ui/wizard/language_module.h"
 #include "ui/wizard/string_table.h"
 #include "ui/wizard/wizard_signals.h"
 
@@ -34,6 +36,56 @@ constexpr WizardPage kAllPages[] = {
     WizardPage::UpdateAvailable, WizardPage::Download,           WizardPage::Installing,
     WizardPage::Complete,        WizardPage::Shutdown,
 };
+
+// Every control of every page inside the window, no two overlapping, no text clipped.
+void expect_every_page_fits(CMainDlg& dialog, const std::string& variant) {
+    dialog.set_heading(WizardPage::ErrorRetry, text(126));
+    dialog.set_description(WizardPage::ErrorRetry, format_text(text(116), {L"9"}));
+    dialog.set_heading(WizardPage::UpdateAvailable, L"Maps application");
+    dialog.set_description(
+        WizardPage::UpdateAvailable,
+        format_text(text(135), {L"2.0", L"12.3", L"Faster search, new voices."}));
+    dialog.set_download_text(format_text(text(kTextDownloadedOfTotal), {L"10.0", L"120.5"}) +
+                             format_text(text(kTextEstimatedMinutes), {L"2"}));
+    dialog.set_phone_list({{1, L"alpha"}, {2, L"bravo"}, {3, L"charlie"}});
+    for (const WizardPage page : kAllPages) {
+        dialog.show_page(page);
+        const QRect client = dialog.rect();
+        QWidget* window = dialog.current_page()->window();
+        window->ensurePolished();
+        QCoreApplication::processEvents();
+        std::vector<QWidget*> controls;
+        for (QWidget* child : window->findChildren<QWidget*>()) {
+            if (child->isVisible() && !child->objectName().isEmpty() &&
+                child->objectName() != QStringLiteral("content") &&
+                child->objectName().toInt() != 0) {
+                controls.push_back(child);
+            }
+        }
+        for (QWidget* control : controls) {
+            const QRect at = window_rect(*control);
+            EXPECT_TRUE(client.contains(at))
+                << variant << ": page " << static_cast<int>(page) << ": control "
+                << control->objectName().toStdString() << " leaves the window";
+            if (auto* label = qobject_cast<QLabel*>(control)) {
+                // Word-wrapped text needs no more height than it was given.
+                EXPECT_LE(label->heightForWidth(label->width()), label->height() + 1)
+                    << variant << ": page " << static_cast<int>(page) << ": label "
+                    << label->objectName().toStdString() << " is clipped";
+            }
+            for (QWidget* other : controls) {
+                if (other != control && !control->isAncestorOf(other) &&
+                    !other->isAncestorOf(control) &&
+                    qobject_cast<CAnimatedPicture*>(other) == nullptr) {
+                    EXPECT_FALSE(at.intersects(window_rect(*other)))
+                        << variant << ": page " << static_cast<int>(page) << ": "
+                        << control->objectName().toStdString() << " overlaps "
+                        << other->objectName().toStdString();
+                }
+            }
+        }
+    }
+}
 
 class MainDlgTest : public testing::GuiTest {
 protected:
@@ -200,52 +252,78 @@ TEST_F(MainDlgTest, ButtonsRunRightToLeftAlongTheBottomOnEveryPage) {
 }
 
 TEST_F(MainDlgTest, EveryPageFitsTheWindowWithoutOverlapsOrClippedText) {
-    dialog.set_heading(WizardPage::ErrorRetry, text(126));
-    dialog.set_description(WizardPage::ErrorRetry, format_text(text(116), {L"9"}));
-    dialog.set_heading(WizardPage::UpdateAvailable, L"Maps application");
-    dialog.set_description(
-        WizardPage::UpdateAvailable,
-        format_text(text(135), {L"2.0", L"12.3", L"Faster search, new voices."}));
-    dialog.set_download_text(format_text(text(kTextDownloadedOfTotal), {L"10.0", L"120.5"}) +
-                             format_text(text(kTextEstimatedMinutes), {L"2"}));
-    dialog.set_phone_list({{1, L"alpha"}, {2, L"bravo"}, {3, L"charlie"}});
-    const QRect client = dialog.rect();
-    for (const WizardPage page : kAllPages) {
-        dialog.show_page(page);
-        QWidget* window = dialog.current_page()->window();
-        window->ensurePolished();
-        QCoreApplication::processEvents();
-        std::vector<QWidget*> controls;
-        for (QWidget* child : window->findChildren<QWidget*>()) {
-            if (child->isVisible() && !child->objectName().isEmpty() &&
-                child->objectName() != QStringLiteral("content") &&
-                child->objectName().toInt() != 0) {
-                controls.push_back(child);
-            }
-        }
-        for (QWidget* control : controls) {
-            const QRect at = window_rect(*control);
-            EXPECT_TRUE(client.contains(at))
-                << "page " << static_cast<int>(page) << ": control "
-                << control->objectName().toStdString() << " leaves the window";
-            if (auto* label = qobject_cast<QLabel*>(control)) {
-                // Word-wrapped text needs no more height than it was given.
-                EXPECT_LE(label->heightForWidth(label->width()), label->height() + 1)
-                    << "page " << static_cast<int>(page) << ": label "
-                    << label->objectName().toStdString() << " is clipped";
-            }
-            for (QWidget* other : controls) {
-                if (other != control && !control->isAncestorOf(other) &&
-                    !other->isAncestorOf(control) &&
-                    qobject_cast<CAnimatedPicture*>(other) == nullptr) {
-                    EXPECT_FALSE(at.intersects(window_rect(*other)))
-                        << "page " << static_cast<int>(page) << ": "
-                        << control->objectName().toStdString() << " overlaps "
-                        << other->objectName().toStdString();
-                }
-            }
-        }
+    expect_every_page_fits(dialog, "9 points");
+}
+
+// The window grows with the user's font size and with a language's longer texts.
+TEST(MainDlgScaling, EveryPageFitsAtTheUsersFontSizeAndInALongerLanguage) {
+    gui_application();
+    const QFont original = QApplication::font();
+    // A note three times as long as the English one, and longer buttons.
+    std::string module =
+        "1411015=Noch einmal versuchen, bitte\n1481005=Herunterladen und installieren\n"
+        "1481022=<font face=\"Velka Sans\">";
+    for (int i = 0; i < 3; ++i) {
+        module +=
+            "Die Aktualisierung kann abhängig von der Dateigröße mehrere Minuten dauern. Bitte "
+            "trennen Sie das Telefon währenddessen nicht vom Computer und schließen Sie keine "
+            "Anwendungen auf dem Telefon, bis die Aktualisierung beendet ist. ";
     }
+    const auto longer = std::make_shared<const LanguageModule>(LanguageModule::parse(module));
+    const struct {
+        const char* name;
+        double points;
+        bool longTexts;
+    } kVariants[] = {{"150 %", 13.5, false}, {"longer texts", 9, true}, {"both", 13.5, true}};
+    for (const auto& variant : kVariants) {
+        QFont font = original;
+        font.setPointSizeF(variant.points);
+        QApplication::setFont(font);
+        set_language_module(variant.longTexts ? longer : nullptr);
+        {
+            CMainDlg scaled;
+            scaled.open_main_window();
+            EXPECT_GE(scaled.width(), qRound(495 * variant.points / 9)) << variant.name;
+            EXPECT_GE(scaled.height(), qRound(372 * variant.points / 9)) << variant.name;
+            expect_every_page_fits(scaled, variant.name);
+            scaled.show_page(WizardPage::UpdateAvailable);
+            auto* download = scaled.current_page()->control<QPushButton>(kIdNext);
+            EXPECT_GE(download->width(), download->sizeHint().width()) << variant.name;
+            if (variant.longTexts) {
+                EXPECT_GT(scaled.height(), scaled.minimumHeight()) << variant.name;
+            }
+        }
+        set_language_module(nullptr);
+        QApplication::setFont(original);
+    }
+}
+
+// On a dark theme the page is the theme's and its texts are drawn in the theme's colours.
+TEST(MainDlgTheme, ADarkThemeKeepsTheTextsReadable) {
+    gui_application();
+    const QPalette original = QApplication::palette();
+    QPalette dark = original;
+    dark.setColor(QPalette::Window, QColor(0x2b, 0x2b, 0x2b));
+    dark.setColor(QPalette::WindowText, QColor(0xee, 0xee, 0xee));
+    dark.setColor(QPalette::Base, QColor(0x1e, 0x1e, 0x1e));
+    dark.setColor(QPalette::Text, QColor(0xee, 0xee, 0xee));
+    dark.setColor(QPalette::Link, QColor(0x66, 0xaa, 0xff));
+    QApplication::setPalette(dark);
+    {
+        CMainDlg window;
+        window.set_description(WizardPage::ErrorRetry, format_text(text(116), {L"9"}));
+        window.open_main_window();
+        window.show_page(WizardPage::ErrorRetry);
+        QCoreApplication::processEvents();
+        const QImage shot = window.grab().toImage();
+        // Below the header band, away from any text: the theme's window colour.
+        EXPECT_EQ(QColor(shot.pixel(4, shot.height() - 4)), dark.color(QPalette::Window));
+        auto* description = window.current_page()->control<CMarkupLabel>(kIdDescription);
+        ASSERT_NE(description, nullptr);
+        EXPECT_TRUE(description->text().contains(QStringLiteral("color:#eeeeee")));
+        EXPECT_FALSE(description->text().contains(QStringLiteral("color:#000000")));
+    }
+    QApplication::setPalette(original);
 }
 
 TEST_F(MainDlgTest, DownloadBarCountsTenthsOfAPercentBesideCancel) {
