@@ -18,6 +18,7 @@ TEST(AtlasyncApp, WizardRunsBetweenStartUpAndTheEndInOrder) {
     CAtlasyncApp app(argc, argv);
     EXPECT_EQ(CAtlasyncApp::instance(), &app);
     EXPECT_EQ(QCoreApplication::organizationName(), QStringLiteral("Velka"));
+    EXPECT_EQ(QGuiApplication::desktopFileName(), QStringLiteral("org.atlasync.atlasync"));
     EXPECT_FALSE(CMainThreadCallGate::post([] {}));
 
     bool ranOnGate = false;

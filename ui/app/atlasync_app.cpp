@@ -21,6 +21,7 @@ CAtlasyncApp::CAtlasyncApp(int& argc, char** argv) : m_application(argc, argv) {
     QCoreApplication::setOrganizationName(QString::fromLatin1(kProgramCompany));
     QCoreApplication::setApplicationName(QString::fromLatin1(kProgramProductName));
     QCoreApplication::setApplicationVersion(QString::fromLatin1(kProgramVersion));
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(kDesktopFileName));
     g_instance = this;
 }
 
