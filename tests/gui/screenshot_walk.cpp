@@ -4,16 +4,20 @@
 // (scripts/screenshots sets them up).
 //
 //   atlasync-screenshot-walk --out DIR --server-root ROOT [--profile FILE] [--language]
-//                            [--try-again]
+//                            [--try-again] [--dark] [--font-points N]
 //
 // --try-again answers the retry page with "Try Again" instead of "Exit".
+// --dark draws the wizard as a dark desktop theme would; --font-points sets the
+// desktop's font size (9 is the size the pages were drawn at).
 
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QPalette>
 #include <QPointer>
 #include <QPushButton>
 #include <QSet>
+#include <QStyleFactory>
 #include <QTimer>
 #include <cstdio>
 #include <map>
@@ -114,6 +118,27 @@ struct Walk {
     }
 };
 
+// A dark desktop theme's colours, as a dark Fusion theme sets them.
+QPalette dark_palette() {
+    QPalette palette;
+    const QColor window(0x2d, 0x2d, 0x30);
+    const QColor text(0xe8, 0xe8, 0xe8);
+    palette.setColor(QPalette::Window, window);
+    palette.setColor(QPalette::WindowText, text);
+    palette.setColor(QPalette::Base, QColor(0x1e, 0x1e, 0x1e));
+    palette.setColor(QPalette::AlternateBase, QColor(0x3a, 0x3a, 0x3e));
+    palette.setColor(QPalette::Text, text);
+    palette.setColor(QPalette::Button, window);
+    palette.setColor(QPalette::ButtonText, text);
+    palette.setColor(QPalette::Mid, QColor(0x5a, 0x5a, 0x60));
+    palette.setColor(QPalette::Highlight, QColor(0x3d, 0x8e, 0xe8));
+    palette.setColor(QPalette::HighlightedText, Qt::white);
+    palette.setColor(QPalette::Link, QColor(0x6c, 0xb4, 0xff));
+    palette.setColor(QPalette::ToolTipBase, window);
+    palette.setColor(QPalette::ToolTipText, text);
+    return palette;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -133,10 +158,19 @@ int main(int argc, char** argv) {
             settings.languagePage = true;
         } else if (args[i] == QLatin1String("--try-again")) {
             g_answers[WizardPage::ErrorRetry] = kIdRetry;
+        } else if (args[i] == QLatin1String("--dark")) {
+            QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+            QApplication::setPalette(dark_palette());
+        } else if (args[i] == QLatin1String("--font-points") && hasValue &&
+                   args[i + 1].toDouble() > 0) {
+            QFont font = QApplication::font();
+            font.setPointSizeF(args[++i].toDouble());
+            QApplication::setFont(font);
         } else {
             std::fprintf(stderr,
                          "usage: atlasync-screenshot-walk --out DIR --server-root ROOT "
-                         "[--profile FILE] [--language] [--try-again]\n");
+                         "[--profile FILE] [--language] [--try-again] [--dark] "
+                         "[--font-points N]\n");
             return 1;
         }
     }

@@ -107,7 +107,8 @@ void CWizPage::lay_out(QWidget& parent, QWidget& window) {
             button->setGeometry(right - buttonWidth, buttonTop, buttonWidth, buttonHeight);
             right -= buttonWidth + scaled(kButtonStep - kButtonWidth);
         } else if (auto* picture = dynamic_cast<CAnimatedPicture*>(child)) {
-            picture->setGeometry(0, scaled(kPictureTop), kPictureWidth, kPictureHeight);
+            picture->setGeometry(0, scaled(kPictureTop), scaled(kPictureWidth),
+                                 scaled(kPictureHeight));
         }
     }
 
@@ -243,6 +244,8 @@ CAnimatedPicture* CWizPage::add_picture(QWidget& window) {
     auto* picture = new CAnimatedPicture(&window);
     picture->setObjectName(control_name(kIdPicture));
     picture->setAccessibleName(QString::fromStdWString(text(kTextTutorialName)));
+    // The animation grows with the page.
+    picture->setScaledContents(true);
     return picture;
 }
 
