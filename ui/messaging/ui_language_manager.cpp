@@ -104,7 +104,8 @@ bool CUILanguageManager::switch_language(std::uint32_t languageId) {
         return false;
     }
     try {
-        set_language_module(std::make_shared<LanguageModule>(LanguageModule::load(path)));
+        set_language_module(
+            std::make_shared<LanguageModule>(LanguageModule::load(path, languageId)));
     } catch (const MapsService::Exception&) {
         MapsService::TraceWarning(L"language module %d not loaded", static_cast<int>(languageId));
         return false;

@@ -35,21 +35,22 @@ std::string unescape(std::string_view value) {
 
 }  // namespace
 
-LanguageModule LanguageModule::load(const std::filesystem::path& path) {
+LanguageModule LanguageModule::load(const std::filesystem::path& path, std::uint32_t languageId) {
     std::ifstream file(path, std::ios::binary);
     std::ostringstream content;
     if (!file || !(content << file.rdbuf())) {
         throw MapsService::Exception("cannot read language module " + path.string(),
                                      MapsService::kResultDiskError);
     }
-    return parse(content.str());
+    return parse(content.str(), languageId);
 }
 
-LanguageModule LanguageModule::parse(std::string_view content) {
+LanguageModule LanguageModule::parse(std::string_view content, std::uint32_t languageId) {
     if (content.starts_with("\xEF\xBB\xBF")) {
         content.remove_prefix(3);
     }
     LanguageModule module;
+    module.m_language = languageId;
     int lineNumber = 0;
     while (!content.empty()) {
         const auto end = content.find('\n');
