@@ -70,6 +70,7 @@ LanguageModule LanguageModule::parse(std::string_view content, std::uint32_t lan
         if (equals == std::string_view::npos || error != std::errc() ||
             rest != key.data() + key.size() || key.empty()) {
             MapsService::TraceWarning(L"language module: line %d is not \"id=text\"", lineNumber);
+            module.m_skippedLines.push_back(lineNumber);
             continue;
         }
         module.m_texts[id] = MapsService::to_wide(unescape(line.substr(equals + 1)));
@@ -80,6 +81,15 @@ LanguageModule LanguageModule::parse(std::string_view content, std::uint32_t lan
 const std::wstring* LanguageModule::find(TextId id) const {
     const auto found = m_texts.find(id);
     return found != m_texts.end() ? &found->second : nullptr;
+}
+
+std::vector<TextId> LanguageModule::ids() const {
+    std::vector<TextId> ids;
+    ids.reserve(m_texts.size());
+    for (const auto& [id, text] : m_texts) {
+        ids.push_back(id);
+    }
+    return ids;
 }
 
 }  // namespace atlasync::ui

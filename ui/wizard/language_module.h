@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "ui/wizard/string_table.h"
 
@@ -24,10 +25,15 @@ public:
     // Null when the module does not replace this id.
     const std::wstring* find(TextId id) const;
     std::size_t size() const { return m_texts.size(); }
+    // The ids the module replaces, ascending.
+    std::vector<TextId> ids() const;
+    // The numbers (from 1) of the lines skipped as not "id=text".
+    const std::vector<int>& skipped_lines() const { return m_skippedLines; }
 
 private:
     std::uint32_t m_language = 0;
     std::map<TextId, std::wstring> m_texts;
+    std::vector<int> m_skippedLines;
 };
 
 }  // namespace atlasync::ui

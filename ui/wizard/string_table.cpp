@@ -214,6 +214,15 @@ const wchar_t* builtin_text(TextId id) {
     return row != end && row->id == id ? row->text : nullptr;
 }
 
+std::vector<TextId> builtin_text_ids() {
+    std::vector<TextId> ids;
+    ids.reserve(std::size(kBuiltinTexts));
+    for (const BuiltinText& row : kBuiltinTexts) {
+        ids.push_back(row.id);
+    }
+    return ids;
+}
+
 std::wstring text(TextId id) {
     return text_in(current_module().get(), id);
 }

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace atlasync::ui {
 
@@ -68,6 +69,8 @@ constexpr TextId dialog_text_id(std::uint32_t templateId, std::uint32_t controlI
 
 // The built-in English text of an id; null when the id has none.
 const wchar_t* builtin_text(TextId id);
+// The ids of the built-in texts, ascending.
+std::vector<TextId> builtin_text_ids();
 
 // The text of an id in the language in use: the module's text when the loaded
 // module has one, else the built-in text, else empty.
