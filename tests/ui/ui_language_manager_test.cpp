@@ -131,4 +131,21 @@ TEST(WindowsLocaleIds, PosixLocaleNamesMapToLanguageIds) {
     EXPECT_EQ(primary_language(0x0807), primary_language(0x0407));
 }
 
+TEST(WindowsLocaleIds, LanguageIdsMapBackToPosixLocaleNames) {
+    const std::pair<std::uint32_t, const char*> cases[] = {
+        {0x0407, "de"},
+        {0x0409, "en"},
+        {0x040c, "fr"},
+        {0x0c0a, "es_ES"},
+        {0x0809, "en_GB"},
+        {0x0814, "nn_NO"},
+        // A variant we do not know is its language; a language we do not know is none.
+        {0x1407, "de"},
+        {0x0436, ""},
+    };
+    for (const auto& [id, name] : cases) {
+        EXPECT_EQ(posix_locale_name(id), name) << std::hex << id;
+    }
+}
+
 }  // namespace
