@@ -64,6 +64,8 @@ protected:
     ScopedVariable m_tmpdir{"TMPDIR", (m_tmp.path() / "tmp").string()};
     ScopedVariable m_config{"XDG_CONFIG_HOME", (m_tmp.path() / "config").string()};
     ScopedVariable m_guardName{"ATLASYNC_INSTANCE_GUARD", m_guard};
+    // The texts looked for are English: the program's folder has other languages too.
+    ScopedVariable m_locale{"LC_ALL", "C.UTF-8"};
 };
 
 TEST_F(DemoRun, TheDemoUpdatesItsPhoneAndASecondRunInTheSameFolderFindsNothingNew) {

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <QDialogButtonBox>
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 
@@ -12,6 +14,7 @@
 #include "ui/controls/bundled_fonts.h"
 #include "ui/controls/markup_label.h"
 #include "ui/controls/skin.h"
+#include "ui/messaging/ui_language_manager.h"
 #include "ui/pages/about_dlg.h"
 #include "ui/pages/confirm_cancel_dlg.h"
 #include "ui/pages/splash_dlg.h"
@@ -43,6 +46,28 @@ TEST(ConfirmCancel, YesConfirmsAndNoOrClosingDoesNot) {
     confirm.show();
     confirm.close();
     EXPECT_EQ(confirm.result(), CConfirmCancelDlg::kClosed);
+}
+
+TEST(QtTexts, StandardButtonsOfQtsDialogsFollowTheLanguageInUse) {
+    gui_application();
+    const auto cancel = [] {
+        const QDialogButtonBox box(QDialogButtonBox::Cancel);
+        return box.button(QDialogButtonBox::Cancel)->text();
+    };
+    EXPECT_EQ(cancel(), QStringLiteral("Cancel"));
+    {
+        CUILanguageManager languages({ATLASYNC_TEST_LANGUAGES, ATLASYNC_LANGUAGES_DIR});
+        ASSERT_TRUE(languages.switch_language(0x0407));
+        EXPECT_EQ(cancel(), QStringLiteral("Abbrechen"));
+        ASSERT_TRUE(languages.switch_language(0x040c));
+        EXPECT_EQ(cancel(), QStringLiteral("Annuler"));
+        ASSERT_TRUE(languages.switch_language(0x0409));
+        EXPECT_EQ(cancel(), QStringLiteral("Cancel"));
+        ASSERT_TRUE(languages.switch_language(0x0c0a));
+        EXPECT_EQ(cancel(), QStringLiteral("Cancelar"));
+    }
+    // The manager's end takes Qt's translation with it.
+    EXPECT_EQ(cancel(), QStringLiteral("Cancel"));
 }
 
 TEST(OtherInstance, PromptShowsTheTextWithRetryAndCancel) {

@@ -372,19 +372,34 @@ TEST_F(MainDlgTest, LanguagePageListsTheLanguagesAndHandsOverTheChosenOne) {
     auto* list = control<QListWidget>(1004);
     ASSERT_NE(list, nullptr);
     ASSERT_EQ(list->count(), 3);
-    EXPECT_EQ(list->currentItem()->text(), QStringLiteral("American English (English)"));
-    EXPECT_EQ(list->item(1)->text(), QStringLiteral("Deutsch (German)"));
-    EXPECT_EQ(list->item(2)->text(), QStringLiteral("Français (French)"));
+    EXPECT_EQ(list->currentItem()->text(), QStringLiteral("English"));
+    EXPECT_EQ(list->item(1)->text(), QStringLiteral("Deutsch"));
+    EXPECT_EQ(list->item(2)->text(), QStringLiteral("Fran\u00E7ais"));
     EXPECT_EQ(dialog.chosen_language(), 1033u);
-
-    // The built-in texts (no module loaded) are US English.
-    EXPECT_EQ(language_display_name(CUILanguageManager::kNoLanguage),
-              QStringLiteral("American English (English)"));
 
     list->setCurrentRow(2);
     QTest::mouseClick(button(1005), Qt::LeftButton);
     EXPECT_EQ(recorder.signals_, std::vector<std::uint16_t>{SIG_NEXT});
     EXPECT_EQ(dialog.chosen_language(), 0x040cu);
+}
+
+TEST(LanguageNames, EachLanguageGoesByItsOwnNameAndItsTerritoryOnlyWhereTwoShareIt) {
+    const std::pair<std::vector<std::uint32_t>, QStringList> cases[] = {
+        {{0x0407, 0x0409, 0x040c, 0x0c0a},
+         {QStringLiteral("Deutsch"), QStringLiteral("English"), QStringLiteral("Fran\u00E7ais"),
+          QStringLiteral("Espa\u00F1ol")}},
+        // The built-in texts (no module loaded) are US English.
+        {{CUILanguageManager::kNoLanguage}, {QStringLiteral("English")}},
+        {{0x0409, 0x0809, 0x0407},
+         {QStringLiteral("English (United States)"), QStringLiteral("English (United Kingdom)"),
+          QStringLiteral("Deutsch")}},
+        {{0x0807, 0x0c07},
+         {QStringLiteral("Deutsch (Schweiz)"), QStringLiteral("Deutsch (\u00D6sterreich)")}},
+        {{0x0436}, {QStringLiteral("0x0436")}},
+    };
+    for (const auto& [ids, names] : cases) {
+        EXPECT_EQ(language_display_names(ids), names) << names.join(QLatin1Char('|')).toStdString();
+    }
 }
 
 // The title, the About item and the final page's note kept the texts read

@@ -80,6 +80,31 @@ TEST_F(LanguageManagerTest, SwitchingReplacesTextsAndAFailedSwitchKeepsTheLangua
     EXPECT_EQ(text(125), L"Update was successful!");
 }
 
+TEST(ShippedLanguages, EveryShippedModuleIsOfferedAndEnglishKeepsTheBuiltInTexts) {
+    CUILanguageManager manager({ATLASYNC_LANGUAGES_DIR});
+    EXPECT_EQ(manager.available_languages(),
+              (std::vector<std::uint32_t>{0x0407, 0x0409, 0x040c, 0x0c0a}));
+    struct Case {
+        const char* locale;
+        std::uint32_t chosen;
+        const wchar_t* success;
+    };
+    const Case cases[] = {
+        {"de_AT.UTF-8", 0x0407, L"Aktualisierung erfolgreich!"},
+        {"fr_CA.UTF-8", 0x040c, L"Mise \u00E0 jour r\u00E9ussie\u00A0!"},
+        {"es_ES.UTF-8", 0x0c0a, L"\u00A1Actualizaci\u00F3n completada!"},
+        {"en_GB.UTF-8", 0x0409, L"Update was successful!"},
+        // A language without a module of its own, or none at all: English.
+        {"ja_JP.UTF-8", 0x0409, L"Update was successful!"},
+        {"C.UTF-8", 0x0409, L"Update was successful!"},
+    };
+    for (const Case& c : cases) {
+        manager.choose_initial(0, windows_locale_id(c.locale));
+        EXPECT_EQ(manager.current_language(), c.chosen) << c.locale;
+        EXPECT_EQ(text(125), c.success) << c.locale;
+    }
+}
+
 TEST_F(LanguageManagerTest, ProfileLocaleIsReadFromTheApplicationProfile) {
     qt_application();
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
@@ -104,6 +129,23 @@ TEST(WindowsLocaleIds, PosixLocaleNamesMapToLanguageIds) {
     EXPECT_EQ(windows_locale_id("C"), 0u);
     EXPECT_EQ(windows_locale_id(""), 0u);
     EXPECT_EQ(primary_language(0x0807), primary_language(0x0407));
+}
+
+TEST(WindowsLocaleIds, LanguageIdsMapBackToPosixLocaleNames) {
+    const std::pair<std::uint32_t, const char*> cases[] = {
+        {0x0407, "de"},
+        {0x0409, "en"},
+        {0x040c, "fr"},
+        {0x0c0a, "es_ES"},
+        {0x0809, "en_GB"},
+        {0x0814, "nn_NO"},
+        // A variant we do not know is its language; a language we do not know is none.
+        {0x1407, "de"},
+        {0x0436, ""},
+    };
+    for (const auto& [id, name] : cases) {
+        EXPECT_EQ(posix_locale_name(id), name) << std::hex << id;
+    }
 }
 
 }  // namespace

@@ -130,8 +130,9 @@ int run_on_terminal(int argc, char** argv) {
     if (std::find(ids.begin(), ids.end(), languages->current_language()) == ids.end()) {
         ids.insert(ids.begin(), languages->current_language());
     }
-    for (const std::uint32_t id : ids) {
-        options.languages.push_back({id, language_display_name(id).toStdWString()});
+    const QStringList names = language_display_names(ids);
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+        options.languages.push_back({ids[i], names[static_cast<qsizetype>(i)].toStdWString()});
     }
     int result = 0;
     {

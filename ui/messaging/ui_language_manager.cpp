@@ -1,7 +1,10 @@
 #include "ui/messaging/ui_language_manager.h"
 
+#include <QCoreApplication>
+#include <QLibraryInfo>
 #include <QLocale>
 #include <QSettings>
+#include <QTranslator>
 #include <cstdio>
 #include <mutex>
 
@@ -104,13 +107,37 @@ bool CUILanguageManager::switch_language(std::uint32_t languageId) {
         return false;
     }
     try {
-        set_language_module(std::make_shared<LanguageModule>(LanguageModule::load(path)));
+        set_language_module(
+            std::make_shared<LanguageModule>(LanguageModule::load(path, languageId)));
     } catch (const MapsService::Exception&) {
         MapsService::TraceWarning(L"language module %d not loaded", static_cast<int>(languageId));
         return false;
     }
     m_current = languageId;
+    translate_qt_texts(languageId);
     return true;
+}
+
+void CUILanguageManager::translate_qt_texts(std::uint32_t languageId) {
+    // A translator's end takes it out of the application.
+    m_qtTranslation.reset();
+    // Qt's own texts are English already; without an application Qt shows none.
+    if (primary_language(languageId) == primary_language(kUsEnglish) ||
+        QCoreApplication::instance() == nullptr) {
+        return;
+    }
+    auto translation = std::make_unique<QTranslator>();
+    const QLocale locale(QString::fromStdString(posix_locale_name(languageId)));
+    // Tries qtbase_de_DE.qm, then qtbase_de.qm.
+    if (!translation->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"),
+                           QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        MapsService::TraceWarning(L"no Qt translation for language %d",
+                                  static_cast<int>(languageId));
+        return;
+    }
+    if (QCoreApplication::installTranslator(translation.get())) {
+        m_qtTranslation = std::move(translation);
+    }
 }
 
 void CUILanguageManager::choose_initial(std::uint32_t profileLanguage,

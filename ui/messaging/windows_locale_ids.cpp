@@ -64,4 +64,18 @@ std::uint32_t windows_locale_id(std::string_view localeName) {
     return variant << 10 | primary;
 }
 
+std::string posix_locale_name(std::uint32_t languageId) {
+    for (const auto& r : kRegions) {
+        if (windows_locale_id(r.name) == languageId) {
+            return std::string(r.name);
+        }
+    }
+    for (const auto& l : kLanguages) {
+        if (l.primary == primary_language(languageId)) {
+            return std::string(l.code);
+        }
+    }
+    return {};
+}
+
 }  // namespace atlasync::ui

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace atlasync::ui {
@@ -10,6 +11,11 @@ namespace atlasync::ui {
 // regional variant. Maps a POSIX locale name ("de_DE", "pt_BR.UTF-8",
 // "en_GB@euro") to such an id; 0 when the language is not known.
 std::uint32_t windows_locale_id(std::string_view localeName);
+
+// The POSIX locale name of a language id: "en_GB" for a regional variant, the
+// language alone ("de") for its default variant or one we do not know; empty
+// when the language is not known.
+std::string posix_locale_name(std::uint32_t languageId);
 
 constexpr std::uint32_t primary_language(std::uint32_t languageId) {
     return languageId & 0x3FF;

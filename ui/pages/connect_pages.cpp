@@ -77,9 +77,10 @@ void CSelectLanguagePage::build(QWidget& window, QVBoxLayout& content) {
     if (m_preselected != 0 && std::find(ids.begin(), ids.end(), m_preselected) == ids.end()) {
         ids.insert(ids.begin(), m_preselected);
     }
-    for (const std::uint32_t id : ids) {
-        auto* item = new QListWidgetItem(language_display_name(id), list);
-        item->setData(Qt::UserRole, id);
+    const QStringList names = language_display_names(ids);
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+        auto* item = new QListWidgetItem(names[static_cast<qsizetype>(i)], list);
+        item->setData(Qt::UserRole, ids[i]);
     }
     select_entry(*list, m_preselected);
     add_button(window, kIdNext);

@@ -2,7 +2,7 @@
 
 #include <QLocale>
 #include <algorithm>
-#include <map>
+#include <optional>
 
 #include "ui/messaging/ui_language_manager.h"
 #include "ui/messaging/windows_locale_ids.h"
@@ -11,46 +11,73 @@ namespace atlasync::ui {
 
 namespace {
 
-// Every locale Qt knows, by its numeric language id; the first locale of an id wins.
-const std::map<std::uint32_t, QLocale>& locales_by_id() {
-    static const std::map<std::uint32_t, QLocale> locales = [] {
-        std::map<std::uint32_t, QLocale> byId;
-        for (const QLocale& locale : QLocale::matchingLocales(
-                 QLocale::AnyLanguage, QLocale::AnyScript, QLocale::AnyTerritory)) {
-            const std::uint32_t id = windows_locale_id(locale.name().toStdString());
-            if (id != 0) {
-                byId.try_emplace(id, locale);
-            }
-        }
-        return byId;
-    }();
-    return locales;
+std::optional<QLocale> locale_of(std::uint32_t languageId) {
+    const std::string name = posix_locale_name(languageId);
+    if (name.empty()) {
+        return std::nullopt;
+    }
+    const QLocale locale(QString::fromStdString(name));
+    if (locale.language() == QLocale::C) {
+        return std::nullopt;
+    }
+    return locale;
 }
 
-}  // namespace
+// Qt names some locales by their dialect ("American English", "español de
+// España"); the language's own name is the shortest name of one of its locales
+// that the dialect's name contains ("English", "español").
+QString language_name(const QLocale& locale) {
+    const QString own = locale.nativeLanguageName();
+    QString name = own;
+    for (const QLocale& other :
+         QLocale::matchingLocales(locale.language(), locale.script(), QLocale::AnyTerritory)) {
+        const QString candidate = other.nativeLanguageName();
+        if (!candidate.isEmpty() && candidate.size() < name.size() &&
+            own.contains(candidate, Qt::CaseInsensitive)) {
+            name = candidate;
+        }
+    }
+    if (name.isEmpty()) {
+        name = QLocale::languageToString(locale.language());
+    }
+    name[0] = name[0].toUpper();
+    return name;
+}
 
-QString language_display_name(std::uint32_t languageId) {
+struct Entry {
+    QString language;
+    QString territory;
+};
+
+Entry entry_of(std::uint32_t languageId) {
     // Without a language module the built-in texts are in use: US English.
     if (languageId == CUILanguageManager::kNoLanguage) {
         languageId = CUILanguageManager::kUsEnglish;
     }
-    const auto& locales = locales_by_id();
-    auto found = locales.find(languageId);
-    if (found == locales.end()) {
-        // A regional variant we do not know: its language's first variant names it.
-        found = std::find_if(locales.begin(), locales.end(), [languageId](const auto& entry) {
-            return primary_language(entry.first) == primary_language(languageId);
+    if (const auto locale = locale_of(languageId)) {
+        return {language_name(*locale), locale->nativeTerritoryName()};
+    }
+    return {QStringLiteral("0x%1").arg(languageId, 4, 16, QLatin1Char('0')), {}};
+}
+
+}  // namespace
+
+QStringList language_display_names(const std::vector<std::uint32_t>& languageIds) {
+    std::vector<Entry> entries;
+    entries.reserve(languageIds.size());
+    for (const std::uint32_t id : languageIds) {
+        entries.push_back(entry_of(id));
+    }
+    QStringList names;
+    for (const Entry& entry : entries) {
+        const auto namesakes = std::count_if(entries.begin(), entries.end(), [&](const Entry& e) {
+            return e.language == entry.language;
         });
+        names.push_back(namesakes > 1 && !entry.territory.isEmpty()
+                            ? QStringLiteral("%1 (%2)").arg(entry.language, entry.territory)
+                            : entry.language);
     }
-    if (found == locales.end()) {
-        return QStringLiteral("0x%1").arg(languageId, 4, 16, QLatin1Char('0'));
-    }
-    const QLocale& locale = found->second;
-    QString native = locale.nativeLanguageName();
-    if (!native.isEmpty()) {
-        native[0] = native[0].toUpper();
-    }
-    return QStringLiteral("%1 (%2)").arg(native, QLocale::languageToString(locale.language()));
+    return names;
 }
 
 }  // namespace atlasync::ui

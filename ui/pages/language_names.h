@@ -1,13 +1,16 @@
 #pragma once
 
-#include <QString>
+#include <QStringList>
 #include <cstdint>
+#include <vector>
 
 namespace atlasync::ui {
 
-// A language list entry: the language's own name, then its English name in
-// parentheses ("Deutsch (German)"); the id in hexadecimal for an id no locale
-// of the system knows.
-QString language_display_name(std::uint32_t languageId);
+// The entries of a language list, in the order of the ids: each language by
+// its own name ("Deutsch", "Français"), with its territory's own name in
+// parentheses only when another entry has the same name ("English (United
+// Kingdom)"); the id in hexadecimal for a language no locale of the system
+// knows. CUILanguageManager::kNoLanguage stands for the built-in US English.
+QStringList language_display_names(const std::vector<std::uint32_t>& languageIds);
 
 }  // namespace atlasync::ui

@@ -25,9 +25,9 @@ std::wstring compose_download_text(std::uint64_t remainingSeconds,
     }
     if (remainingSeconds > 90) {
         const std::uint64_t minutes = (remainingSeconds + 30) / 60;
-        result += format_text(text(kTextEstimatedMinutes), {std::to_wstring(minutes)});
+        result += count_text(minutes, kTextEstimatedMinute, kTextEstimatedMinutes);
     } else if (remainingSeconds > 0) {
-        result += format_text(text(kTextEstimatedSeconds), {std::to_wstring(remainingSeconds)});
+        result += count_text(remainingSeconds, kTextEstimatedSecond, kTextEstimatedSeconds);
     }
     return result;
 }

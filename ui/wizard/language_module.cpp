@@ -35,21 +35,22 @@ std::string unescape(std::string_view value) {
 
 }  // namespace
 
-LanguageModule LanguageModule::load(const std::filesystem::path& path) {
+LanguageModule LanguageModule::load(const std::filesystem::path& path, std::uint32_t languageId) {
     std::ifstream file(path, std::ios::binary);
     std::ostringstream content;
     if (!file || !(content << file.rdbuf())) {
         throw MapsService::Exception("cannot read language module " + path.string(),
                                      MapsService::kResultDiskError);
     }
-    return parse(content.str());
+    return parse(content.str(), languageId);
 }
 
-LanguageModule LanguageModule::parse(std::string_view content) {
+LanguageModule LanguageModule::parse(std::string_view content, std::uint32_t languageId) {
     if (content.starts_with("\xEF\xBB\xBF")) {
         content.remove_prefix(3);
     }
     LanguageModule module;
+    module.m_language = languageId;
     int lineNumber = 0;
     while (!content.empty()) {
         const auto end = content.find('\n');
@@ -69,6 +70,7 @@ LanguageModule LanguageModule::parse(std::string_view content) {
         if (equals == std::string_view::npos || error != std::errc() ||
             rest != key.data() + key.size() || key.empty()) {
             MapsService::TraceWarning(L"language module: line %d is not \"id=text\"", lineNumber);
+            module.m_skippedLines.push_back(lineNumber);
             continue;
         }
         module.m_texts[id] = MapsService::to_wide(unescape(line.substr(equals + 1)));
@@ -79,6 +81,15 @@ LanguageModule LanguageModule::parse(std::string_view content) {
 const std::wstring* LanguageModule::find(TextId id) const {
     const auto found = m_texts.find(id);
     return found != m_texts.end() ? &found->second : nullptr;
+}
+
+std::vector<TextId> LanguageModule::ids() const {
+    std::vector<TextId> ids;
+    ids.reserve(m_texts.size());
+    for (const auto& [id, text] : m_texts) {
+        ids.push_back(id);
+    }
+    return ids;
 }
 
 }  // namespace atlasync::ui

@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "ui/wizard/language_module.h"
+#include "ui/wizard/plural_forms.h"
 
 namespace atlasync::ui {
 
@@ -194,6 +195,16 @@ std::shared_ptr<const LanguageModule> current_module() {
     return g_module;
 }
 
+std::wstring text_in(const LanguageModule* module, TextId id) {
+    if (module != nullptr) {
+        if (const std::wstring* replaced = module->find(id)) {
+            return *replaced;
+        }
+    }
+    const wchar_t* builtin = builtin_text(id);
+    return builtin != nullptr ? builtin : L"";
+}
+
 }  // namespace
 
 const wchar_t* builtin_text(TextId id) {
@@ -203,14 +214,25 @@ const wchar_t* builtin_text(TextId id) {
     return row != end && row->id == id ? row->text : nullptr;
 }
 
-std::wstring text(TextId id) {
-    if (const auto module = current_module()) {
-        if (const std::wstring* replaced = module->find(id)) {
-            return *replaced;
-        }
+std::vector<TextId> builtin_text_ids() {
+    std::vector<TextId> ids;
+    ids.reserve(std::size(kBuiltinTexts));
+    for (const BuiltinText& row : kBuiltinTexts) {
+        ids.push_back(row.id);
     }
-    const wchar_t* builtin = builtin_text(id);
-    return builtin != nullptr ? builtin : L"";
+    return ids;
+}
+
+std::wstring text(TextId id) {
+    return text_in(current_module().get(), id);
+}
+
+std::wstring count_text(std::uint64_t count, TextId oneForm, TextId otherForm) {
+    // One module for the rule and the text: a switch in between cannot mix languages.
+    const auto module = current_module();
+    const std::uint32_t language = module ? module->language() : kBuiltinLanguage;
+    const TextId form = takes_one_form(language, count) ? oneForm : otherForm;
+    return format_text(text_in(module.get(), form), {std::to_wstring(count)});
 }
 
 void set_language_module(std::shared_ptr<const LanguageModule> module) {

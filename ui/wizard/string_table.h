@@ -5,12 +5,16 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace atlasync::ui {
 
 class LanguageModule;
 
 using TextId = std::uint32_t;
+
+// The built-in texts are US English (language id 1033).
+inline constexpr std::uint32_t kBuiltinLanguage = 1033;
 
 // Ids the code names; the error table's rows name theirs by number, beside
 // the codes they explain.
@@ -65,10 +69,17 @@ constexpr TextId dialog_text_id(std::uint32_t templateId, std::uint32_t controlI
 
 // The built-in English text of an id; null when the id has none.
 const wchar_t* builtin_text(TextId id);
+// The ids of the built-in texts, ascending.
+std::vector<TextId> builtin_text_ids();
 
 // The text of an id in the language in use: the module's text when the loaded
 // module has one, else the built-in text, else empty.
 std::wstring text(TextId id);
+
+// The text of a count in the language in use, its %1 replaced by the count:
+// oneForm or otherForm, as the plural rule of the module's language picks
+// (of US English without a module).
+std::wstring count_text(std::uint64_t count, TextId oneForm, TextId otherForm);
 
 // Makes a module the source of texts; null returns to the built-in texts.
 void set_language_module(std::shared_ptr<const LanguageModule> module);
