@@ -39,6 +39,23 @@ function(atlasync_uses_simulator target)
   target_link_options(${target} PRIVATE -Wl,--disable-new-dtags)
 endfunction()
 
+# atlasync_copies_language_modules(target)
+# The wizard's language modules beside the program in the build tree, copied
+# whenever one changes, not only when the program links.
+function(atlasync_copies_language_modules target)
+  set(copies)
+  get_target_property(folder ${target} BINARY_DIR)
+  foreach(module IN LISTS ATLASYNC_LANGUAGE_MODULES)
+    add_custom_command(OUTPUT ${folder}/${module}
+      COMMAND ${CMAKE_COMMAND} -E copy ${ATLASYNC_LANGUAGES_DIR}/${module} ${folder}/${module}
+      DEPENDS ${ATLASYNC_LANGUAGES_DIR}/${module}
+      VERBATIM)
+    list(APPEND copies ${folder}/${module})
+  endforeach()
+  add_custom_target(${target}_language_modules DEPENDS ${copies})
+  add_dependencies(${target} ${target}_language_modules)
+endfunction()
+
 # atlasync_executable(name SOURCES ... [DEPS ...])
 function(atlasync_executable name)
   cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
