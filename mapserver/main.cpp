@@ -22,9 +22,12 @@ using namespace atlasync::mapserver;
 constexpr const char* kUsage =
     "usage:\n"
     "  atlasync-mapserver serve --content DIR [--bind ADDRESS] [--port N]\n"
+    "                           [--cert FILE --key FILE]\n"
     "                           [--fault PATTERN=ACTION[,ACTION...]]...\n"
     "      Serves a content folder. Port 0 (the default) picks a free port; the first\n"
-    "      line printed is \"listening on PORT\". Fault actions: hold (until SIGUSR1),\n"
+    "      line printed is \"listening on PORT\". With --cert and --key (PEM files of\n"
+    "      the certificate and its private key) it serves https instead of http.\n"
+    "      Fault actions: hold (until SIGUSR1),\n"
     "      delay:MS, stall-after:BYTES, close-after:BYTES, content-type:TYPE, status:CODE,\n"
     "      damage-at:BYTE, endless, no-range, rate:BYTES_PER_SECOND, times:N.\n"
     "  atlasync-mapserver generate DIR [--seed S] [--regions N] [--tiles-per-region M]\n"
@@ -93,6 +96,10 @@ int serve(Arguments args) {
             if (options.port < 0 || options.port > 65535) {
                 throw UsageError("--port must be 0 to 65535");
             }
+        } else if (option == "--cert") {
+            options.certificate = args.value(option);
+        } else if (option == "--key") {
+            options.key = args.value(option);
         } else if (option == "--fault") {
             try {
                 faults.push_back(parse_fault(args.value(option)));
@@ -105,6 +112,9 @@ int serve(Arguments args) {
     }
     if (options.content.empty()) {
         throw UsageError("serve needs --content DIR");
+    }
+    if (options.certificate.empty() != options.key.empty()) {
+        throw UsageError("--cert and --key go together");
     }
 
     // Every thread inherits the blocked signals, so only sigwait below sees them.

@@ -108,6 +108,22 @@ private:
     std::optional<std::chrono::steady_clock::time_point> m_start;
 };
 
+std::unique_ptr<httplib::Server> make_server(const ServerOptions& options) {
+    if (options.certificate.empty() != options.key.empty()) {
+        throw std::invalid_argument("a certificate needs its key, and a key its certificate");
+    }
+    if (options.certificate.empty()) {
+        return std::make_unique<httplib::Server>();
+    }
+    auto server =
+        std::make_unique<httplib::SSLServer>(options.certificate.c_str(), options.key.c_str());
+    if (!server->is_valid()) {
+        throw std::runtime_error("cannot serve TLS with certificate " +
+                                 options.certificate.string() + " and key " + options.key.string());
+    }
+    return server;
+}
+
 // This request's log record; answers are produced and sent on one worker thread.
 thread_local RequestRecord t_record;
 thread_local bool t_handled = false;
@@ -117,7 +133,10 @@ thread_local bool t_handled = false;
 class MapServer::Impl {
 public:
     explicit Impl(ServerOptions options)
-        : m_options(std::move(options)), m_content(Content::load(m_options.content)) {
+        : m_options(std::move(options)),
+          m_content(Content::load(m_options.content)),
+          m_server(make_server(m_options)),
+          m_http(*m_server) {
         if (!m_options.log) {
             m_options.log = stderr_log();
         }
@@ -186,13 +205,16 @@ public:
 
     std::string root() const {
         const bool v6 = m_options.bind.find(':') != std::string::npos;
-        return "http://" + (v6 ? "[" + m_options.bind + "]" : m_options.bind) + ":" +
+        return scheme() + (v6 ? "[" + m_options.bind + "]" : m_options.bind) + ":" +
                std::to_string(m_port);
     }
 
     FaultPlan& faults() { return m_faults; }
 
 private:
+    // Catalogs name files by the scheme the client came by.
+    std::string scheme() const { return m_options.certificate.empty() ? "http://" : "https://"; }
+
     void handle(const httplib::Request& request, httplib::Response& response) {
         t_handled = true;
         t_record = RequestRecord();
@@ -307,7 +329,7 @@ private:
         const std::string host = request.get_header_value("Host");
         if (!host.empty() && host.size() < 256 &&
             std::all_of(host.begin(), host.end(), is_host_character)) {
-            return "http://" + host;
+            return scheme() + host;
         }
         return root();
     }
@@ -484,7 +506,8 @@ private:
     ServerOptions m_options;
     Content m_content;
     FaultPlan m_faults;
-    httplib::Server m_http;
+    std::unique_ptr<httplib::Server> m_server;  // an httplib::SSLServer with a certificate
+    httplib::Server& m_http;
     std::thread m_thread;
     std::atomic<bool> m_stopping{false};
     std::atomic<bool> m_listenEnded{false};

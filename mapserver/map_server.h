@@ -14,6 +14,10 @@ struct ServerOptions {
     std::string bind = "127.0.0.1";
     int port = 0;  // 0 picks a free port
     LogSink log;   // one line per request; standard error when empty
+    // PEM files of the certificate (its chain may follow it) and its private
+    // key: with both, the server speaks https only. Neither: http.
+    std::filesystem::path certificate;
+    std::filesystem::path key;
 };
 
 // The reference map server: catalogs, version services and file downloads
@@ -21,7 +25,8 @@ struct ServerOptions {
 // destruction, so tests can hold one in-process.
 class MapServer {
 public:
-    // Reads the content folder; throws ContentError when it cannot be served.
+    // Reads the content folder; throws ContentError when it cannot be served,
+    // std::runtime_error when the certificate and key cannot be used.
     explicit MapServer(ServerOptions options);
     ~MapServer();
     MapServer(const MapServer&) = delete;
@@ -34,7 +39,7 @@ public:
     void stop();
 
     int port() const;
-    // "http://ADDRESS:PORT", the root clients name the server by.
+    // "http[s]://ADDRESS:PORT", the root clients name the server by.
     std::string root() const;
     FaultPlan& faults();
 

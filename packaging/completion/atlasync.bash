@@ -19,6 +19,11 @@ _atlasync() {
             _atlasync_complete_folders "$cur"
             return
             ;;
+        --ca-file)
+            compopt -o filenames 2>/dev/null
+            mapfile -t COMPREPLY < <(compgen -f -- "$cur")
+            return
+            ;;
         --server-root) return ;;
     esac
     mapfile -t COMPREPLY < <(compgen -W \

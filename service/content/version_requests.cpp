@@ -6,6 +6,7 @@
 #include "service/core/text.h"
 #include "service/core/trace.h"
 #include "service/protocol/curl_downloader.h"
+#include "service/protocol/server_url.h"
 #include "service/protocol/tlv_decode.h"
 #include "service/protocol/tlv_encode.h"
 #include "service/protocol/tlv_tags.h"
@@ -118,31 +119,37 @@ VersionInfo with_part(const VersionInfo& version, std::size_t index, std::uint32
 
 }  // namespace
 
-std::string version_server_host(const std::wstring& serverUrl) {
-    std::string host = to_narrow(serverUrl);
-    if (const auto scheme = host.find("://"); scheme != std::string::npos) {
-        host.erase(0, scheme + 3);
+VersionServer version_server(const std::wstring& serverUrl) {
+    std::string why;
+    const auto url = parse_server_url(to_narrow(serverUrl), why);
+    if (!url) {
+        return {};
     }
-    host = host.substr(0, host.find('/'));
-    const auto dot = host.find('.');
-    if (dot != std::string::npos && dot < host.find(':')) {
-        host.erase(0, dot + 1);
+    VersionServer server{url->scheme, url->authority(), true};
+    const auto dot = url->host.find('.');
+    if (url->host_is_address() || dot == std::string::npos) {
+        // An address or a one-label name serves every service itself.
+        server.labelled = false;
+        server.host += url->path;
+    } else {
+        server.host.erase(0, dot + 1);
     }
-    return host;
+    return server;
 }
 
-bool build_version_request_url(VersionRequest request, const std::string& host,
+bool build_version_request_url(VersionRequest request, const VersionServer& server,
                                const VersionInfo& clientVersion, const VersionInfo& mapVersion,
                                std::string& url) {
-    if (host.empty()) {
+    if (server.host.empty()) {
         TraceError("no map server known for the version service");
         return false;
     }
     const RequestShape shape = shape_of(request);
-    const std::string fixed =
-        std::string("http://") + shape.label + "." + host + "/" + shape.path + "?";
+    const std::string fixed = server.scheme + "://" +
+                              (server.labelled ? std::string(shape.label) + "." : std::string()) +
+                              server.host + "/" + shape.path + "?";
     if (fixed.size() + kUrlSlack > kUrlBufferSize) {
-        TraceError("version server host too long: %s", host.c_str());
+        TraceError("version server host too long: %s", server.host.c_str());
         return false;
     }
     std::array<char, kUrlBufferSize> buffer{};
@@ -160,8 +167,8 @@ Result fetch_version_request(const std::wstring& serverUrl, VersionRequest reque
                              const VersionInfo& clientVersion, const VersionInfo& mapVersion,
                              std::vector<std::uint8_t>& answer) {
     std::string url;
-    if (!build_version_request_url(request, version_server_host(serverUrl), clientVersion,
-                                   mapVersion, url)) {
+    if (!build_version_request_url(request, version_server(serverUrl), clientVersion, mapVersion,
+                                   url)) {
         return kResultFailed;
     }
     answer.clear();

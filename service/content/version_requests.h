@@ -13,14 +13,24 @@ namespace MapsService {
 // services, and the decoding of their answers.
 enum class VersionRequest { ServerVersion, VersionList, CategoryTree, CachedatHeader };
 
-// The version-server host: the map server's host from the server URL with its
-// first label left off ("maps.localhost:8080" gives "localhost:8080"). Empty
-// while no server URL is known.
-std::string version_server_host(const std::wstring& serverUrl);
+// Where the version, category and cache-header services of a map server are.
+struct VersionServer {
+    std::string scheme = "http";  // the map server's
+    // "host[:port]", empty while no server URL is known. Labelled: the map
+    // server's host with its first label left off, each service's label goes
+    // in front ("maps.localhost:8080" gives "localhost:8080", asked as
+    // "ver.localhost:8080"). Otherwise the map server itself, with its path.
+    std::string host;
+    bool labelled = true;
+};
+// An address or a one-label name ("localhost") is asked itself: "ver.127.0.0.1"
+// names nothing, and a certificate for "localhost" does not cover
+// "ver.localhost".
+VersionServer version_server(const std::wstring& serverUrl);
 
 // Builds the request's URL in the fixed 256-byte buffer. False when no host is
 // known or the URL does not fit.
-bool build_version_request_url(VersionRequest request, const std::string& host,
+bool build_version_request_url(VersionRequest request, const VersionServer& server,
                                const VersionInfo& clientVersion, const VersionInfo& mapVersion,
                                std::string& url);
 

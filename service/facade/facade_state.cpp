@@ -18,7 +18,9 @@
 #include "service/facade/maps_service.h"
 #include "service/phones/phone_manager.h"
 #include "service/phones/phone_platform.h"
+#include "service/protocol/curl_downloader.h"
 #include "service/protocol/server_package.h"
+#include "service/protocol/server_url.h"
 
 namespace MapsService {
 
@@ -30,6 +32,7 @@ struct FacadeState {
     std::mutex mutex;
     PhoneDrive* currentDrive = nullptr;  // owned by the phone manager
     std::string serverRoot = kDefaultServerRoot;
+    std::string caFile;  // empty: the system's trust store
 };
 
 FacadeState& state() {
@@ -37,8 +40,17 @@ FacadeState& state() {
     return *instance;
 }
 
+// Only roots that set_server_root took are kept, so every one has a URL.
 std::wstring url_of_root(const std::string& root) {
-    return kServerUrlPrefix + to_wide(root);
+    std::string why;
+    return to_wide(server_url_of_root(root, why).value_or(std::string()));
+}
+
+// Transfers use the scheme of the server in use and the trusted certificates.
+void secure_transfers(const std::string& root, const std::string& caFile) {
+    std::string why;
+    const auto url = parse_server_url(server_url_of_root(root, why).value_or(std::string()), why);
+    set_transport_security({caFile, url && url->scheme == "https"});
 }
 
 }  // namespace
@@ -115,15 +127,28 @@ Result finalize() {
 
 Result set_server_root(const std::wstring& root) {
     return guarded("set_server_root", [&]() -> Result {
-        if (root.empty()) {
+        std::string why;
+        if (!server_url_of_root(to_narrow(root), why)) {
+            TraceError("server root refused: %s", why.c_str());
             return kResultFailed;
         }
         TraceInfo(L"setting server root to %s", root.c_str());
         std::lock_guard lock(state().mutex);
         state().serverRoot = to_narrow(root);
+        secure_transfers(state().serverRoot, state().caFile);
         if (state().currentDrive != nullptr) {
             state().currentDrive->set_server_url(url_of_root(state().serverRoot));
         }
+        return kResultOk;
+    });
+}
+
+Result set_ca_file(const std::wstring& path) {
+    return guarded("set_ca_file", [&]() -> Result {
+        TraceInfo(L"trusting the certificates of %s", path.empty() ? L"the system" : path.c_str());
+        std::lock_guard lock(state().mutex);
+        state().caFile = to_narrow(path);
+        secure_transfers(state().serverRoot, state().caFile);
         return kResultOk;
     });
 }

@@ -11,14 +11,14 @@
 #include "service/core/message.h"
 #include "service/core/result_codes.h"
 #include "service/protocol/server_record.h"
+#include "service/protocol/server_url.h"
 
 namespace MapsService {
 
 class PhoneDrive;
 
-// The compiled-in map server: the URL is kServerUrlPrefix followed by the root.
+// The compiled-in map server's root; server_url_of_root gives its URL.
 inline constexpr const char* kDefaultServerRoot = "atlasync-maps.net";
-inline constexpr const wchar_t* kServerUrlPrefix = L"http://mapdata.";
 
 // One entry of what get_download_size would fetch, nested under its parent item.
 struct DownloadItemInfo {
@@ -84,7 +84,11 @@ struct CurrentDriveVersions {
 // another thread while one runs.
 [[nodiscard]] Result initialize(std::int32_t driveFlags);
 Result finalize();
+// 1 for a root server_url_of_root refuses; the root in use stays.
 [[nodiscard]] Result set_server_root(const std::wstring& root);
+// The PEM certificates that an https server's must chain to, instead of the
+// system's trust store; empty: the store. The caller has checked the file.
+[[nodiscard]] Result set_ca_file(const std::wstring& path);
 std::wstring get_server_url();
 [[nodiscard]] Result get_mapsapp_catalog();
 [[nodiscard]] Result select_phone_drive(std::int32_t id);

@@ -23,6 +23,11 @@ TransferLimits& current_limits() {
     return limits;
 }
 
+TransportSecurity& current_security() {
+    static TransportSecurity security;
+    return security;
+}
+
 std::string lower_case(std::string text) {
     for (char& c : text) {
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -46,6 +51,16 @@ TransferLimits transfer_limits() {
     return current_limits();
 }
 
+void set_transport_security(const TransportSecurity& security) {
+    std::lock_guard lock(limits_mutex());
+    current_security() = security;
+}
+
+TransportSecurity transport_security() {
+    std::lock_guard lock(limits_mutex());
+    return current_security();
+}
+
 CurlDownloader::CurlDownloader(std::wstring url)
     : m_url(std::move(url)), m_handle(curl_easy_init()) {
     TraceDebug("==>curl_easy_init() returned with %d", handle_number(m_handle));
@@ -64,6 +79,12 @@ CURLcode CurlDownloader::perform() {
         const CURLcode code = perform_once(limits);
         const char* cause = m_cancelled ? nullptr : passing_failure(code);
         if (cause == nullptr || retry >= limits.retryPauses.size()) {
+            // Our own aborts and refused writes are reported by the caller.
+            if (code != CURLE_OK && !m_cancelled && code != CURLE_WRITE_ERROR &&
+                code != CURLE_ABORTED_BY_CALLBACK) {
+                TraceError("transfer of %s failed: %s", to_narrow(m_url).c_str(),
+                           m_errorText[0] != '\0' ? m_errorText : curl_easy_strerror(code));
+            }
             return code;
         }
         const std::chrono::milliseconds wait = limits.retryPauses[retry];
@@ -82,6 +103,7 @@ CURLcode CurlDownloader::perform_once(const TransferLimits& limits) {
     if (m_handle == nullptr) {
         return CURLE_FAILED_INIT;
     }
+    const TransportSecurity security = transport_security();
     const std::string url = to_narrow(m_url);
     std::wstring proxy;
     (void)proxy_lookup(m_url, proxy);
@@ -104,6 +126,21 @@ CURLcode CurlDownloader::perform_once(const TransferLimits& limits) {
     curl_easy_setopt(m_handle, CURLOPT_NOPROGRESS, 0L);
     // Signals cannot interrupt name resolution in a threaded program.
     curl_easy_setopt(m_handle, CURLOPT_NOSIGNAL, 1L);
+
+    // Verification stays on whatever the build's defaults: a server that
+    // cannot prove who it is gets no request.
+    curl_easy_setopt(m_handle, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(m_handle, CURLOPT_SSL_VERIFYHOST, 2L);
+    if (!security.caFile.empty()) {
+        curl_easy_setopt(m_handle, CURLOPT_CAINFO, security.caFile.c_str());
+    }
+    // A catalog of an https server that links to http would move the archives
+    // out of the session; such a link fails instead of being fetched in clear.
+    const char* protocols = security.httpsOnly ? "https" : "http,https";
+    curl_easy_setopt(m_handle, CURLOPT_PROTOCOLS_STR, protocols);
+    curl_easy_setopt(m_handle, CURLOPT_REDIR_PROTOCOLS_STR, protocols);
+    m_errorText[0] = '\0';
+    curl_easy_setopt(m_handle, CURLOPT_ERRORBUFFER, m_errorText);
 
     m_stallLimit = limits.stall;
     m_stalled = false;

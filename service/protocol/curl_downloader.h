@@ -35,6 +35,18 @@ struct TransferLimits {
 void set_transfer_limits(const TransferLimits& limits);
 TransferLimits transfer_limits();
 
+// Whom a transfer trusts and which schemes it may use. The certificate and the
+// host name of an https server are always verified; a transfer that fails
+// verification fails with libcurl's reason and is not tried again.
+struct TransportSecurity {
+    std::string caFile;  // PEM certificates trusted instead of the system's store; empty: the store
+    bool httpsOnly = false;  // the server was named by https: a link to plain http is refused
+};
+// Process-wide, set by the facade with the server root; every transfer started
+// afterwards uses it.
+void set_transport_security(const TransportSecurity& security);
+TransportSecurity transport_security();
+
 // Fetches a URL into a file on this computer and reports progress to a job.
 class FileDownloader {
 public:
@@ -120,7 +132,8 @@ private:
     bool m_stalled = false;
     bool m_cancelled = false;
     bool m_callbackFailed = false;
-    const char* m_retryCause = nullptr;  // a static text
+    const char* m_retryCause = nullptr;      // a static text
+    char m_errorText[CURL_ERROR_SIZE] = {};  // libcurl's reason for the last failure
 };
 
 }  // namespace MapsService

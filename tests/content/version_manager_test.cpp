@@ -69,12 +69,8 @@ std::string served_index(const ServedWorld& world, const std::string& name) {
 }
 
 TEST(VersionRequests, UrlCarriesLabelHostPathAndHexElements) {
-    EXPECT_EQ(version_server_host(L"http://maps.localhost:8080"), "localhost:8080");
-    EXPECT_EQ(version_server_host(L"http://localhost:8080/"), "localhost:8080");
-    EXPECT_EQ(version_server_host(L""), "");
-
     std::string url;
-    ASSERT_TRUE(build_version_request_url(VersionRequest::VersionList, "localhost:1",
+    ASSERT_TRUE(build_version_request_url(VersionRequest::VersionList, {"http", "localhost:1"},
                                           VersionInfo(1, 3, 0, 0), VersionInfo(2, 0, 5, 0), url));
     const std::string prefix = "http://ver.localhost:1/vt?";
     ASSERT_EQ(url.rfind(prefix, 0), 0u) << url;
@@ -90,18 +86,45 @@ TEST(VersionRequests, UrlCarriesLabelHostPathAndHexElements) {
     EXPECT_EQ(items, (std::vector<std::pair<int, std::uint32_t>>{
                          {1, 4}, {23, 2}, {26, 5}, {72, 1}, {73, 3}, {3, 64}}));
     const VersionInfo zero(0, 0, 0, 0);
-    ASSERT_TRUE(build_version_request_url(VersionRequest::CachedatHeader, "h", zero, zero, url));
+    ASSERT_TRUE(
+        build_version_request_url(VersionRequest::CachedatHeader, {"http", "h"}, zero, zero, url));
     EXPECT_EQ(url.rfind("http://map.h/qb?010200000016", 0), 0u) << url;
-    ASSERT_TRUE(build_version_request_url(VersionRequest::CategoryTree, "h", zero, zero, url));
+    ASSERT_TRUE(
+        build_version_request_url(VersionRequest::CategoryTree, {"http", "h"}, zero, zero, url));
     EXPECT_EQ(url.rfind("http://cat.h/ct?01020007006301", 0), 0u);
 
     // Without a host, or with one that leaves no room, nothing is asked.
-    EXPECT_FALSE(build_version_request_url(VersionRequest::ServerVersion, "", VersionInfo(),
+    EXPECT_FALSE(build_version_request_url(VersionRequest::ServerVersion, {}, VersionInfo(),
                                            VersionInfo(), url));
-    EXPECT_FALSE(build_version_request_url(VersionRequest::ServerVersion, std::string(236, 'h'),
-                                           VersionInfo(), VersionInfo(), url));
-    EXPECT_FALSE(build_version_request_url(VersionRequest::CachedatHeader, std::string(150, 'h'),
-                                           VersionInfo(2, 1, 3, 4), VersionInfo(1, 3, 15, 9), url));
+    EXPECT_FALSE(build_version_request_url(VersionRequest::ServerVersion,
+                                           {"http", std::string(236, 'h')}, VersionInfo(),
+                                           VersionInfo(), url));
+    EXPECT_FALSE(build_version_request_url(VersionRequest::CachedatHeader,
+                                           {"http", std::string(150, 'h')}, VersionInfo(2, 1, 3, 4),
+                                           VersionInfo(1, 3, 15, 9), url));
+}
+
+// A server named by an address was asked as "ver.127.0.0.1", which names nothing.
+TEST(VersionRequests, ServicesAreAskedBesideANamedServerAndAtAnAddressOrLocalhostItself) {
+    const struct {
+        const wchar_t* serverUrl;
+        const char* expected;  // the server-version request's URL up to its query
+    } cases[] = {
+        {L"http://mapdata.atlasync-maps.net", "http://ver.atlasync-maps.net/vt?"},
+        {L"https://maps.localhost:8443/base", "https://ver.localhost:8443/vt?"},
+        {L"http://127.0.0.1:18080", "http://127.0.0.1:18080/vt?"},
+        {L"https://[::1]:8443/maps/", "https://[::1]:8443/maps/vt?"},
+        {L"https://localhost:8443", "https://localhost:8443/vt?"},
+    };
+    for (const auto& c : cases) {
+        std::string url;
+        ASSERT_TRUE(build_version_request_url(VersionRequest::ServerVersion,
+                                              version_server(c.serverUrl), VersionInfo(),
+                                              VersionInfo(), url));
+        EXPECT_EQ(url.substr(0, url.find('?') + 1), c.expected);
+    }
+    EXPECT_TRUE(version_server(L"").host.empty());
+    EXPECT_TRUE(version_server(L"mapdata.example.org").host.empty());
 }
 
 TEST(VersionManager, BehindOnMinorIsOfferedTheNewestFeatureReleaseOfItsOwnMinor) {

@@ -38,7 +38,7 @@ protected:
 };
 
 TEST_F(Facade, ServerRootComposesTheUrlAndAnEmptyRootKeepsThePreviousOne) {
-    EXPECT_EQ(get_server_url(), std::wstring(kServerUrlPrefix) + to_wide(kDefaultServerRoot));
+    EXPECT_EQ(get_server_url(), L"http://mapdata.atlasync-maps.net");
     ASSERT_EQ(set_server_root(L"maps.example.org"), kResultOk);
     EXPECT_EQ(set_server_root(L""), kResultFailed);
     EXPECT_EQ(server_root(), "maps.example.org");

@@ -137,8 +137,7 @@ TEST_F(ToolEndToEnd, TheDriveCommandAsksTheServerThatCheckAndUpdateAsk) {
               0)
         << read;
     EXPECT_EQ(server_named(read), server_named(checked)) << read << checked;
-    EXPECT_EQ(server_named(read),
-              to_narrow(kServerUrlPrefix) + "localhost:" + std::to_string(world_port()));
+    EXPECT_EQ(server_named(read), "http://localhost:" + std::to_string(world_port()));
     EXPECT_NE(read.find("regions:         2"), std::string::npos) << read;
 }
 
@@ -188,7 +187,7 @@ TEST_F(ToolEndToEnd, ASecondUpdateOfAVolumeBeingUpdatedEndsWithNineteenAndChange
 TEST_F(ToolEndToEnd, CheckAsJsonIsOneDocumentOfDriveVersionsSizeAndSteps) {
     const nlohmann::json document = run_json("check", 0);
     EXPECT_EQ(document.at("result"), 0);
-    EXPECT_EQ(document.at("server"), "http://mapdata.localhost:" + std::to_string(world_port()));
+    EXPECT_EQ(document.at("server"), "http://localhost:" + std::to_string(world_port()));
     EXPECT_TRUE(document.at("drive").at("maps_need_update").get<bool>());
     EXPECT_EQ(document.at("drive").at("name"), m_volume.string());
     EXPECT_EQ(document.at("map_data").at("installed_version"), "1.1.6.0");

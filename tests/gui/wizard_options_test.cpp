@@ -20,6 +20,13 @@ TEST(WizardOptions, VolumesServerRootAndLanguageAreRead) {
     EXPECT_TRUE(parsed.options.language);
     EXPECT_FALSE(parsed.options.help);
 
+    testing::write_file(card.path() / "ca.pem", "certificates");
+    const auto trusted = parse_wizard_options({"--server-root", "https://[::1]:8443/atlas",
+                                               "--ca-file", (card.path() / "ca.pem").string()});
+    ASSERT_EQ(trusted.error, "");
+    EXPECT_EQ(trusted.options.serverRoot, L"https://[::1]:8443/atlas");
+    EXPECT_EQ(trusted.options.caFile, card.path() / "ca.pem");
+
     EXPECT_TRUE(parse_wizard_options({"--help"}).options.help);
     EXPECT_TRUE(parse_wizard_options({"--version"}).options.version);
     const auto none = parse_wizard_options({});
@@ -36,6 +43,10 @@ TEST(WizardOptions, BadCommandLinesSayWhatIsWrong) {
               "--volume: '" + file.string() + "' is not a folder");
     EXPECT_EQ(parse_wizard_options({"--volume"}).error, "--volume needs a value");
     EXPECT_EQ(parse_wizard_options({"--server-root", ""}).error, "--server-root needs a name");
+    EXPECT_EQ(parse_wizard_options({"--server-root", "gopher://maps.example.org"}).error,
+              "--server-root: the scheme must be http or https, not \"gopher\"");
+    EXPECT_EQ(parse_wizard_options({"--ca-file", folder.path().string()}).error,
+              "--ca-file: '" + folder.path().string() + "' is not a readable file");
     EXPECT_EQ(parse_wizard_options({"--language=yes"}).error, "--language takes no value");
     EXPECT_EQ(parse_wizard_options({"--colour"}).error, "unknown option '--colour'");
     EXPECT_EQ(parse_wizard_options({"stray"}).error, "unknown option 'stray'");
@@ -43,8 +54,8 @@ TEST(WizardOptions, BadCommandLinesSayWhatIsWrong) {
 
 TEST(WizardOptions, UsageNamesEveryOption) {
     const std::string usage = wizard_usage("atlasync");
-    for (const char* option :
-         {"--volume PATH", "--server-root ROOT", "--language", "--help", "--version"}) {
+    for (const char* option : {"--volume PATH", "--server-root ROOT", "--ca-file FILE",
+                               "--language", "--help", "--version"}) {
         EXPECT_NE(usage.find(option), std::string::npos) << option;
     }
 }

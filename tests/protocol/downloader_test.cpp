@@ -160,6 +160,27 @@ TEST_F(Downloaders, TargetsThatCannotBeWrittenGive5) {
     EXPECT_EQ(fetch_file("/files/full", L"application/zip"), kResultDiskError);
 }
 
+// A catalog of an https server could lead its archives out of the session,
+// and a catalog of any server to a file of this computer.
+TEST_F(Downloaders, AnHttpsSessionRefusesPlainHttpAndNoSessionFetchesFiles) {
+    const struct {
+        bool httpsOnly;
+        std::wstring url;
+        Result result;
+    } cases[] = {
+        {false, server.wide_url("/files/param.xml"), kResultOk},
+        {true, server.wide_url("/files/param.xml"), kResultServerError},
+        {false, L"file://" + (folder.path() / "local.txt").wstring(), kResultServerError},
+    };
+    atlasync::testing::write_file(folder.path() / "local.txt", "a file of this computer");
+    for (const auto& c : cases) {
+        set_transport_security({"", c.httpsOnly});
+        std::vector<std::uint8_t> buffer;
+        EXPECT_EQ(MemoryCurlDownloader(c.url).Download(buffer, L""), c.result);
+    }
+    set_transport_security({});
+}
+
 TEST_F(Downloaders, TargetPathJoinsFolderAndTheUrlsLastPart) {
     EXPECT_EQ(target_file_path(L"/tmp/a", L"http://h/x/y.zip"), "/tmp/a/y.zip");
     EXPECT_EQ(target_file_path(L"/tmp/a/", L"http://h/x\\y.zip"), "/tmp/a/y.zip");

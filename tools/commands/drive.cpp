@@ -8,6 +8,7 @@
 #include "service/core/text.h"
 #include "service/facade/maps_service.h"
 #include "tools/command.h"
+#include "tools/commands/server_options.h"
 #include "tools/options.h"
 
 namespace atlasync::tool {
@@ -29,15 +30,15 @@ void print_settings(const DriveSummary& drive) {
 
 int run(const std::vector<std::string>& args) {
     std::vector<std::string> path;
-    std::string serverRoot;
-    Options parser("drive", "PATH [--server-root ROOT]");
-    parser.text("--server-root", serverRoot);
+    ServerChoice server;
+    Options parser("drive", std::string("PATH ") + kServerSynopsis);
+    add_server_options(parser, server);
     parser.words(path, 1, 1);
     if (!parser.parse(args)) {
         return kResultFailed;
     }
-    const bool regions = !serverRoot.empty();
-    if (regions && set_server_root(to_wide(serverRoot)) != kResultOk) {
+    const bool regions = !server.root.empty();
+    if (regions && apply_server_choice(server) != kResultOk) {
         return kResultFailed;
     }
     DriveSummary drive;
@@ -71,7 +72,7 @@ int run(const std::vector<std::string>& args) {
 
 const CommandRegistration kRegistration({
     "drive",
-    "PATH [--server-root ROOT]",
+    "PATH [--server-root ROOT] [--ca-file FILE]",
     "read a local folder as a maps drive: settings, complete regions (with a server), voices",
     run,
 });

@@ -14,6 +14,7 @@
 #include "service/facade/maps_service.h"
 #include "tools/command.h"
 #include "tools/commands/json_output.h"
+#include "tools/commands/server_options.h"
 #include "tools/interrupt.h"
 #include "tools/options.h"
 
@@ -24,7 +25,7 @@ namespace {
 using namespace MapsService;
 
 struct PhonesOptions {
-    std::wstring serverRoot;  // where the device table comes from; empty: the default
+    ServerChoice server;  // where the device table comes from; empty: the default
     std::vector<std::filesystem::path> volumes;
     bool watch = false;
     bool json = false;            // the list as one JSON document, then each message as a JSON line
@@ -33,7 +34,6 @@ struct PhonesOptions {
 
 bool parse(const std::vector<std::string>& args, PhonesOptions& options) {
     Options parser("phones", "");
-    std::string serverRoot;
     parser.flag("--watch", options.watch);
     parser.flag("--json", options.json);
     parser.each("--volume", [&options](const std::string& value) {
@@ -41,12 +41,8 @@ bool parse(const std::vector<std::string>& args, PhonesOptions& options) {
         return std::string();
     });
     parser.number("--drive-flags", options.driveFlags);
-    parser.text("--server-root", serverRoot);
-    if (!parser.parse(args)) {
-        return false;
-    }
-    options.serverRoot = to_wide(serverRoot);
-    return true;
+    add_server_options(parser, options.server);
+    return parser.parse(args);
 }
 
 void list_phones(bool json) {
@@ -108,9 +104,8 @@ int run_phones(const std::vector<std::string>& args) {
             return 1;
         }
     }
-    if (!options.serverRoot.empty()) {
-        (void)set_server_root(options.serverRoot);
-    }
+    // The device table is a nicety of the listing: without it phones are still listed.
+    (void)apply_server_choice(options.server);
     const Result started = initialize(options.driveFlags);
     if (started != kResultOk) {
         std::fprintf(stderr, "atlasync-tool: the phone side could not be started (%d)\n", started);
@@ -139,7 +134,8 @@ int run_phones(const std::vector<std::string>& args) {
 }
 
 const CommandRegistration kPhones{Command{
-    "phones", "[--server-root ROOT] [--volume PATH]... [--drive-flags N] [--watch] [--json]",
+    "phones",
+    "[--server-root ROOT] [--ca-file FILE] [--volume PATH]... [--drive-flags N] [--watch] [--json]",
     "list the connected phones and their drives; take folders as volumes; watch them come and go",
     run_phones}};
 

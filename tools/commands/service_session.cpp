@@ -37,8 +37,7 @@ void print_items(const std::vector<DownloadItemInfo>& items, int depth) {
 bool parse_session_options(const char* command, const std::vector<std::string>& args, bool allowApp,
                            SessionOptions& options) {
     Options parser(command, "");
-    std::string serverRoot;
-    parser.text("--server-root", serverRoot);
+    add_server_options(parser, options.server);
     parser.number("--drive", options.driveId, 1);
     parser.number("--drive-flags", options.driveFlags);
     parser.each("--volume", [&options](const std::string& value) {
@@ -57,7 +56,6 @@ bool parse_session_options(const char* command, const std::vector<std::string>& 
     if (!parser.parse(args)) {
         return false;
     }
-    options.serverRoot = to_wide(serverRoot);
     return true;
 }
 
@@ -97,8 +95,12 @@ bool ServiceSession::report(const char* step, Result result) {
 }
 
 bool ServiceSession::check() {
-    if (!m_options.serverRoot.empty() &&
-        !report("set_server_root", set_server_root(m_options.serverRoot))) {
+    if (!m_options.server.root.empty() &&
+        !report("set_server_root", set_server_root(m_options.server.root))) {
+        return false;
+    }
+    if (!m_options.server.caFile.empty() &&
+        !report("set_ca_file", set_ca_file(m_options.server.caFile))) {
         return false;
     }
     m_report.server = to_narrow(get_server_url());

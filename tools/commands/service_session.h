@@ -8,12 +8,13 @@
 #include "service/core/result_codes.h"
 #include "service/facade/maps_service.h"
 #include "tools/commands/progress_printer.h"
+#include "tools/commands/server_options.h"
 #include "tools/commands/session_report.h"
 
 namespace atlasync::tool {
 
 struct SessionOptions {
-    std::wstring serverRoot;           // empty: the compiled-in root
+    ServerChoice server;               // the map server and whom to trust as it
     std::int32_t driveId = 0;          // 0: the first maps drive found
     std::vector<std::string> volumes;  // folders handed in as USB volumes
     std::int32_t driveFlags = 0;

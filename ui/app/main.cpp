@@ -56,6 +56,7 @@ std::optional<atlasync::ui::WizardSettings> settings_for(
     std::unique_ptr<atlasync::ui::DemoEnvironment>& demo) {
     atlasync::ui::WizardSettings settings;
     settings.serverRoot = MapsService::to_narrow(options.serverRoot);
+    settings.caFile = options.caFile;
     settings.volumes = options.volumes;
     settings.languagePage = options.language;
     // Runs side by side under one user (tests) each name a guard of their own.

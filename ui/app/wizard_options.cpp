@@ -1,10 +1,12 @@
 #include "ui/app/wizard_options.h"
 
+#include <fstream>
 #include <functional>
 #include <map>
 #include <system_error>
 
 #include "service/core/text.h"
+#include "service/facade/maps_service.h"
 
 namespace atlasync::ui {
 
@@ -37,7 +39,22 @@ const std::map<std::string, OptionRule>& option_rules() {
               if (value.empty()) {
                   return "--server-root needs a name";
               }
+              if (std::string why; !MapsService::server_url_of_root(value, why)) {
+                  return "--server-root: " + why;
+              }
               options.serverRoot = MapsService::to_wide(value);
+              return {};
+          }}},
+        {"--ca-file",
+         {true,
+          [](WizardOptions& options, const std::string& value) -> std::string {
+              std::error_code error;
+              // Refused here rather than as a vaguer failure of every transfer later.
+              if (value.empty() || !fs::is_regular_file(value, error) ||
+                  !std::ifstream(value).is_open()) {
+                  return "--ca-file: '" + value + "' is not a readable file";
+              }
+              options.caFile = fs::absolute(value, error).lexically_normal();
               return {};
           }}},
         {"--language",
@@ -137,8 +154,12 @@ std::string wizard_usage(const std::string& program) {
            "Options:\n"
            "  --volume PATH        take a mounted folder (a card reader, a phone's USB\n"
            "                       storage) as a USB volume that just arrived; may be repeated\n"
-           "  --server-root ROOT   use the map server at http://mapdata.ROOT (for example\n"
-           "                       localhost:8080) instead of the built-in one\n"
+           "  --server-root ROOT   use another map server than the built-in one: a name\n"
+           "                       (the server is http://mapdata.ROOT), an address or\n"
+           "                       localhost with a port (127.0.0.1:8080, [::1]:8080), or\n"
+           "                       a URL (https://maps.example.org:8443/atlas)\n"
+           "  --ca-file FILE       trust the PEM certificates in FILE for an https server\n"
+           "                       instead of the system's certificate store\n"
            "  --language           show the language page first, to pick the language of\n"
            "                       the wizard (also: press L while the splash is shown)\n"
            "  --text               run on the terminal instead of in a window (the default\n"

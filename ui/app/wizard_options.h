@@ -10,8 +10,12 @@ namespace atlasync::ui {
 struct WizardOptions {
     // Mounted folders taken as USB volumes that just arrived, absolute.
     std::vector<std::filesystem::path> volumes;
-    // The map server's root instead of the compiled-in one; empty: unchanged.
+    // The map server's root instead of the compiled-in one, one that
+    // server_url_of_root takes; empty: unchanged.
     std::wstring serverRoot;
+    // PEM certificates an https server's must chain to instead of the
+    // system's trust store, absolute; empty: the store.
+    std::filesystem::path caFile;
     // The language page first, as if asked for during the splash.
     bool language = false;
     // The text front end instead of the window.

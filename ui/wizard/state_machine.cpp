@@ -144,15 +144,19 @@ void CStateMachine::op_initialize() {
     const std::string root = !m_settings.serverRoot.empty()
                                  ? m_settings.serverRoot
                                  : m_simulation.read_string("ServerRoot");
+    // A root that cannot be used is reported instead of quietly going to
+    // the compiled-in server.
+    Result chosen = MapsService::kResultOk;
     if (!root.empty()) {
-        // A root that cannot be used is reported instead of quietly going to
-        // the compiled-in server.
-        if (const Result result = MapsService::set_server_root(MapsService::to_wide(root));
-            result != MapsService::kResultOk) {
-            m_initResult = result;
-            post_result(SIG_SERVICE_INIT_FAILED);
-            return;
-        }
+        chosen = MapsService::set_server_root(MapsService::to_wide(root));
+    }
+    if (chosen == MapsService::kResultOk && !m_settings.caFile.empty()) {
+        chosen = MapsService::set_ca_file(MapsService::to_wide(m_settings.caFile.string()));
+    }
+    if (chosen != MapsService::kResultOk) {
+        m_initResult = chosen;
+        post_result(SIG_SERVICE_INIT_FAILED);
+        return;
     }
     (void)MapsService::get_mapsapp_catalog();
     Result result = MapsService::initialize(0);

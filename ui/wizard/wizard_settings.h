@@ -13,6 +13,8 @@ struct WizardSettings {
     // Map server root; when not empty it wins over "ServerRoot" of the
     // simulation profile.
     std::string serverRoot;
+    // PEM certificates an https server's must chain to; empty: the system's store.
+    std::filesystem::path caFile;
     // Mounted folders the service treats as USB volumes once it is initialised.
     std::vector<std::filesystem::path> volumes;
     // Show the language page after the splash, as if asked during the splash.
