@@ -12,6 +12,7 @@
 #include "service/content/map_settings.h"
 #include "service/core/text.h"
 #include "service/devices/file_system_win.h"
+#include "service/facade/maps_service.h"
 #include "tests/ui/qt_test_support.h"
 #include "tests/ui/wizard_flow_fixture.h"
 #include "ui/messaging/call_gate.h"
@@ -96,6 +97,23 @@ TEST_F(WizardFlow, NoPhoneShowsTheNoPhonePageAndPluggingOneInMovesOnWithoutTryAg
     ASSERT_TRUE(wait_for_page(WizardPage::CheckingForUpdates));
     EXPECT_NE(m_machine->selected_phone(), 0u);
     EXPECT_TRUE(wait_for_page(WizardPage::UpdateAvailable));
+}
+
+// What a folder named with --volume is exempt from: a phone that cannot
+// install applications is not offered.
+TEST_F(WizardFlow, APhoneThatCannotInstallApplicationsIsNotOffered) {
+    const fs::path card = create_phone("p", "SN-1", {"--features", "0x200"});
+    const auto before = snapshot(card);
+    start_machine();
+    ASSERT_TRUE(wait_for_page(WizardPage::ErrorRetry));
+    EXPECT_EQ(m_host.heading(WizardPage::ErrorRetry), ui::text(104));
+    // The service holds its maps drive; the wizard refused it.
+    const auto phones = MapsService::connected_phones();
+    ASSERT_EQ(phones.size(), 1u);
+    EXPECT_TRUE(std::any_of(phones[0].drives.begin(), phones[0].drives.end(),
+                            [](const MapsService::DriveInfo& drive) { return drive.valid; }));
+    EXPECT_EQ(m_machine->phone_count(), 0u);
+    EXPECT_EQ(snapshot(card), before);
 }
 
 TEST_F(WizardFlow, TwoPhonesShowTheListAndTheChosenOneIsChecked) {

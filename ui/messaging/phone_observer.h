@@ -25,8 +25,9 @@ public:
         return m_drives;
     }
 
-    // Whether the wizard can use the drive: the version query answers true and
-    // the drive is reached through the connectivity library (kinds 0, 1, 3).
+    // Whether the wizard can use the drive: a folder the user named, or a
+    // drive whose version query answers true and that is reached through the
+    // connectivity library (kinds 0, 1, 3).
     bool qualifies(const MapsService::MessageDrive& drive) const;
 
 protected:

@@ -328,7 +328,19 @@ QState CStateMachine::StGetRegionList(const HsmEvent& e) {
             }
             TraceLine((regions + " }").c_str());
             TraceLine((voices + " }").c_str());
-            WIZARD_TRANSITION(StGetMapsAppVersions);
+            // A folder the user named has no phone behind it to install on:
+            // its map data is all there is to check.
+            MapsService::MessageDrive* drive = selected_drive();
+            if (drive == nullptr || !m_devices.named_by_user(*drive)) {
+                WIZARD_TRANSITION(StGetMapsAppVersions);
+                return Handled();
+            }
+            TraceLine("Drive named by the user: no maps application step");
+            if (m_mapsNeedUpdate) {
+                WIZARD_TRANSITION(StMapDataUpdateAvailable);
+            } else {
+                WIZARD_TRANSITION(StNoUpdates);
+            }
             return Handled();
         }
         default:
