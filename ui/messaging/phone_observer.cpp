@@ -42,6 +42,11 @@ void CPhoneObserver::on_message(const Message& message, std::uint32_t /*tick*/) 
                 drive_lost(*message.drive);
             }
             break;
+        case MapsService::MSG_MAPS_INCOMPLETE:
+            if (message.drive != nullptr) {
+                m_incompleteDrives.insert(m_devices.drive_id(*message.drive));
+            }
+            break;
         default:
             break;
     }

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <map>
+#include <set>
 
 #include "ui/messaging/device_view.h"
 #include "ui/messaging/maps_message_thread.h"
@@ -30,6 +31,13 @@ public:
     // connectivity library (kinds 0, 1, 3).
     bool qualifies(const MapsService::MessageDrive& drive) const;
 
+    // Whether the service told that the drive's maps are incomplete: an update
+    // began changing it, or found it left so by an earlier run. Never taken
+    // back, since the wizard's run ends with the update that completes them.
+    bool maps_incomplete(std::uint32_t driveId) const {
+        return m_incompleteDrives.count(driveId) != 0;
+    }
+
 protected:
     virtual void phone_found(MapsService::MessagePhone& /*phone*/) {}
     virtual void phone_lost(MapsService::MessagePhone& /*phone*/) {}
@@ -46,6 +54,7 @@ private:
     std::map<std::uint32_t, MapsService::MessagePhone*> m_phones;
     std::map<std::uint32_t, MapsService::MessageDrive*> m_drives;  // by drive id
     PhoneMap m_phoneMap;
+    std::set<std::uint32_t> m_incompleteDrives;  // drive ids
 };
 
 }  // namespace atlasync::ui
