@@ -67,6 +67,10 @@ Result DeletePackage::remove_file(const std::wstring& path, std::uint64_t size) 
     if (result != kResultOk) {
         return result;
     }
+    if (!m_changedDrive) {
+        m_changedDrive = true;
+        OnMapsIncomplete(&m_drive);
+    }
     m_done += size;
     OnDeleteProgress(ITEM_PROGRESS, kResultOk, m_done, percent());
     return kResultOk;

@@ -20,7 +20,9 @@ enum class DeleteKind : std::int32_t {
 };
 
 // Removes folders and files from one drive with byte-based progress messages
-// (MSG_DELETE_PROGRESS). Built for one operation.
+// (MSG_DELETE_PROGRESS). What it removes are the drive's maps and voices: with
+// the first file gone they are incomplete, which it reports once
+// (MSG_MAPS_INCOMPLETE). Built for one operation.
 class DeletePackage {
 public:
     struct Item {
@@ -62,6 +64,7 @@ private:
     std::vector<Item> m_items;
     std::uint64_t m_total = 0;
     std::uint64_t m_done = 0;
+    bool m_changedDrive = false;  // a file was removed
 };
 
 }  // namespace MapsService

@@ -73,6 +73,11 @@ public:
     void set_valid(bool value) { m_valid = value; }
     bool vendor_device() const { return m_vendorDevice; }
     void set_vendor_device(bool value) { m_vendorDevice = value; }
+    // A folder the user handed in by name (add_volume): the wizard offers it
+    // as a drive of its own, though no phone behind it installs applications.
+    // Once named it stays so for the run, also when the volume is seen again.
+    bool named_by_user() const { return m_namedByUser; }
+    void set_named_by_user() { m_namedByUser = true; }
     // Still a connected, valid maps drive: what long operations ask before going on.
     bool usable() const { return m_valid && m_connected; }
 
@@ -142,6 +147,7 @@ private:
     std::atomic<bool> m_connected{false};
     std::atomic<bool> m_valid;
     std::atomic<bool> m_vendorDevice{false};
+    std::atomic<bool> m_namedByUser{false};
     std::unique_ptr<MapsBucket> m_bucket;
     std::unique_ptr<MapContainer> m_mapContainer;
     std::unique_ptr<VoiceContainer> m_voiceContainer;

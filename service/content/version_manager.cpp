@@ -11,6 +11,7 @@
 #include "service/content/update_plan.h"
 #include "service/content/version_requests.h"
 #include "service/core/exceptions.h"
+#include "service/core/message_queue.h"
 #include "service/core/trace.h"
 #include "service/devices/file_system.h"
 #include "service/devices/path_helpers.h"
@@ -143,6 +144,9 @@ Result VersionManager::Check_version(bool force_update) {
     // An update that was cut short left the drive without all of its maps.
     UpdateRecord record;
     const bool unfinished = read_update_record(m_drive, record) != PendingUpdate::None;
+    if (unfinished) {
+        OnMapsIncomplete(&m_drive);
+    }
     if (m_mapVersion < target || unfinished) {
         return force_update ? UpdateMapsVersion(target) : kResultMapsNeedUpdate;
     }

@@ -27,6 +27,7 @@ constexpr CodeName kMessageTypes[] = {
     {MSG_QUERYING_SERVER, "MSG_QUERYING_SERVER"},
     {MSG_INSTALL_PROGRESS, "MSG_INSTALL_PROGRESS"},
     {MSG_INSTALL_USER_ACTION_NEEDED, "MSG_INSTALL_USER_ACTION_NEEDED"},
+    {MSG_MAPS_INCOMPLETE, "MSG_MAPS_INCOMPLETE"},
 };
 
 constexpr CodeName kProgressKinds[] = {
@@ -89,6 +90,7 @@ std::wstring describe_message(const Message& message) {
         case MSG_DRIVE_FOUND:
         case MSG_DRIVE_LOST:
         case MSG_QUERYING_SERVER:
+        case MSG_MAPS_INCOMPLETE:
             text << (message.drive != nullptr ? message.drive->message_text() : L"null");
             break;
         case MSG_DOWNLOAD_PROGRESS:

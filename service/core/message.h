@@ -37,6 +37,9 @@ enum MessageType : std::int32_t {
     MSG_QUERYING_SERVER = 10,
     MSG_INSTALL_PROGRESS = 11,
     MSG_INSTALL_USER_ACTION_NEEDED = 12,
+    // The drive's maps are incomplete until an update completes them: one
+    // began changing the drive, or found it left so by an earlier one.
+    MSG_MAPS_INCOMPLETE = 13,
 };
 
 enum ProgressKind : std::int32_t {

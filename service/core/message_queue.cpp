@@ -88,6 +88,9 @@ void OnDriveLost(MessageDrive* drive) {
 void OnQueryingServer(MessageDrive* drive) {
     message_queue().add_message(Message(MSG_QUERYING_SERVER, drive));
 }
+void OnMapsIncomplete(MessageDrive* drive) {
+    message_queue().add_message(Message(MSG_MAPS_INCOMPLETE, drive));
+}
 
 void OnDownloadProgress(std::int32_t kind, std::int32_t result, std::int32_t id,
                         std::uint64_t bytes1, double percent1, std::uint64_t bytes2,

@@ -41,6 +41,7 @@ void OnPhoneLost(MessagePhone* phone);
 void OnDriveFound(MessageDrive* drive);  // null marks the end of the first enumeration
 void OnDriveLost(MessageDrive* drive);
 void OnQueryingServer(MessageDrive* drive);
+void OnMapsIncomplete(MessageDrive* drive);
 void OnDownloadProgress(std::int32_t kind, std::int32_t result, std::int32_t id,
                         std::uint64_t bytes1, double percent1, std::uint64_t bytes2,
                         double percent2);

@@ -127,4 +127,8 @@ std::wstring map_package_version_text(const MessageDrive& drive) {
     return as_drive(drive).map_package_version_text();
 }
 
+bool drive_named_by_user(const MessageDrive& drive) {
+    return as_drive(drive).named_by_user();
+}
+
 }  // namespace MapsService

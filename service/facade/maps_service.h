@@ -120,7 +120,8 @@ Result cancel_operation();
                                         DriveSummary& summary);
 
 // Hands a mounted folder to the running service as a USB volume just plugged
-// in; returns once its phone and drive are known. 1 before initialize.
+// in, its drive marked as named by the user; returns once its phone and drive
+// are known. 1 before initialize.
 [[nodiscard]] Result add_volume(const std::wstring& root);
 // The connected phones, in the order they were found.
 std::vector<PhoneInfo> connected_phones();
@@ -144,6 +145,9 @@ std::int32_t drive_connection_kind(const MessageDrive& drive);
 bool installed_mapsapp_version(const MessageDrive& drive, MapsappVersionInfo& version);
 // The version text of the drive's map data; empty without maps settings.
 std::wstring map_package_version_text(const MessageDrive& drive);
+// A folder handed in with add_volume: a maps drive of its own, with no phone
+// behind it that installs applications.
+bool drive_named_by_user(const MessageDrive& drive);
 
 // The drive chosen by the last select_phone_drive; null before or after an unknown id.
 PhoneDrive* current_drive();

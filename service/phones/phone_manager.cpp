@@ -99,7 +99,7 @@ Phone* PhoneManager::AddPhone(const std::wstring& name, const std::wstring& seri
 }
 
 PhoneDrive* PhoneManager::AddPhoneDrive(Phone* phone, std::unique_ptr<FileSystem> fileSystem,
-                                        bool vendorDevice) {
+                                        bool vendorDevice, bool namedByUser) {
     if (phone == nullptr || fileSystem == nullptr) {
         TraceError("PhoneManager::AddPhoneDrive(): invalid parameter (NULL)");
         return nullptr;
@@ -154,6 +154,9 @@ PhoneDrive* PhoneManager::AddPhoneDrive(Phone* phone, std::unique_ptr<FileSystem
     phone->add_drive(drive);
     drive->set_connected(true);
     drive->set_vendor_device(vendorDevice);
+    if (namedByUser) {
+        drive->set_named_by_user();
+    }
     if (drive->valid()) {
         OnDriveFound(drive);
     }

@@ -27,9 +27,10 @@ public:
     // Takes the file system. A known drive (same phone, same root) is reused
     // and keeps its own file system, which takes the new one's connection
     // details and reloads its settings; the new one is released. Null only when
-    // a new drive could not be made.
+    // a new drive could not be made. namedByUser marks a folder handed in by
+    // name before its drive is announced.
     static PhoneDrive* AddPhoneDrive(Phone* phone, std::unique_ptr<FileSystem> fileSystem,
-                                     bool vendorDevice);
+                                     bool vendorDevice, bool namedByUser = false);
     static void OnDriveLost(PhoneDrive* drive);
     static void RemovePhone(Phone* phone);
 

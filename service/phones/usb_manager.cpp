@@ -239,7 +239,7 @@ void UsbManager::handle_arrival(const Arrival& arrival) {
             const bool vendor = m_source->is_vendor_device(arrival.root);
             Phone* phone = PhoneManager::AddPhone(*label, std::wstring());
             PhoneManager::AddPhoneDrive(phone, std::make_unique<FileSystemWin>(arrival.root),
-                                        vendor);
+                                        vendor, arrival.handled != nullptr);
         } else {
             TraceWarning(L"volume %s ignored: it cannot be read", arrival.root.c_str());
         }

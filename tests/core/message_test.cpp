@@ -62,6 +62,8 @@ TEST(Message, DescriptionNamesTheTypeAndWhatItCarries) {
               L"MSG_QUERYING_SERVER E:\\ memory card");
     EXPECT_EQ(describe_message(Message(MSG_DRIVE_FOUND, static_cast<MessageDrive*>(nullptr))),
               L"MSG_DRIVE_FOUND null");
+    EXPECT_EQ(describe_message(Message(MSG_MAPS_INCOMPLETE, static_cast<MessageDrive*>(&drive))),
+              L"MSG_MAPS_INCOMPLETE E:\\ memory card");
     EXPECT_EQ(describe_message(
                   Message(MSG_DOWNLOAD_PROGRESS, ITEM_PROGRESS, 0, 7, 51200, 12.5, 102400, 0.25)),
               L"MSG_DOWNLOAD_PROGRESS type: ITEM_PROGRESS id: 7 result: 0 bytes1: 51200 "
@@ -70,5 +72,5 @@ TEST(Message, DescriptionNamesTheTypeAndWhatItCarries) {
               L"MSG_DELETE_PROGRESS type: ??? id: 0 result: 0 bytes1: 0 percent1: 0 bytes2: 0 "
               L"percent2: 0");
     EXPECT_EQ(describe_message(Message(MSG_FINISH)), L"MSG_FINISH ");
-    EXPECT_EQ(describe_message(Message(13)), L"unknown ");
+    EXPECT_EQ(describe_message(Message(14)), L"unknown ");
 }

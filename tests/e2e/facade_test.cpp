@@ -153,6 +153,46 @@ TEST_F(Facade, AnOutdatedDriveNeedsAnUpdateAndACurrentOneDoesNot) {
     EXPECT_EQ(select_phone_drive(current->id()), kResultOk);
 }
 
+// What the wizard tells after an update broke off rests on this report: the
+// drive is named with its first deletion, and by every later check while the
+// update is unfinished, never while its maps are whole.
+TEST_F(Facade, MapsAreReportedIncompleteFromTheFirstDeletionUntilTheUpdateIsDone) {
+    serve();
+    DriveOptions outdated;
+    outdated.mapVersion = "1.1.6.0";
+    outdated.regions = {"all"};
+    PhoneDrive* old = add_volume_drive(world().make_drive(outdated));
+    PhoneDrive* current = add_volume_drive(world().make_drive(DriveOptions{}));
+    ASSERT_NE(old, nullptr);
+    ASSERT_NE(current, nullptr);
+    // The index of the first message of the type (and kind), or -1.
+    auto first = [](const std::vector<Message>& messages, std::int32_t type,
+                    std::int32_t kind = -1) {
+        const auto found = std::find_if(messages.begin(), messages.end(), [&](const Message& m) {
+            return m.type == type && (kind < 0 || m.kind == kind);
+        });
+        return found == messages.end() ? -1 : static_cast<int>(found - messages.begin());
+    };
+    atlasync::testing::drain_messages();
+    ASSERT_EQ(select_phone_drive(current->id()), kResultOk);
+    ASSERT_EQ(update_maps_version(), kResultOk);
+    ASSERT_EQ(select_phone_drive(old->id()), kResultMapsNeedUpdate);
+    EXPECT_EQ(first(atlasync::testing::take_messages(), MSG_MAPS_INCOMPLETE), -1);
+
+    ASSERT_EQ(update_maps_version(), kResultOk);
+    const auto update = atlasync::testing::take_messages();
+    const int reported = first(update, MSG_MAPS_INCOMPLETE);
+    ASSERT_GE(reported, 0);
+    EXPECT_EQ(update[static_cast<std::size_t>(reported)].drive, old);
+    EXPECT_GT(reported, first(update, MSG_DELETE_PROGRESS, PACKAGE_STARTED));
+    EXPECT_LT(reported, first(update, MSG_DELETE_PROGRESS, ITEM_PROGRESS));
+
+    ASSERT_EQ(select_phone_drive(old->id()), kResultMapsNeedUpdate);
+    const auto check = atlasync::testing::take_messages();
+    ASSERT_GE(first(check, MSG_MAPS_INCOMPLETE), 0);
+    EXPECT_EQ(check[static_cast<std::size_t>(first(check, MSG_MAPS_INCOMPLETE))].drive, old);
+}
+
 TEST_F(Facade, DownloadSizeSumsEveryRegionAndVoiceItemOnce) {
     serve();
     DriveOptions options;

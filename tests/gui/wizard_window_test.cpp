@@ -113,7 +113,7 @@ TEST_P(WindowTryAgain, OnTheRetryPageEndsCompleteOnlyWithTheWholeNewDriveOnTheCa
     click(ui::kIdNext);
     ASSERT_TRUE(wait_for_shown(WizardPage::ErrorRetry));
     EXPECT_EQ(label(ui::kIdHeading), ui::text(126));
-    EXPECT_EQ(label(ui::kIdDescription), ui::error_text(9));
+    EXPECT_EQ(label(ui::kIdDescription), with_incomplete_note(ui::error_text(9)));
     click(ui::kIdRetry);
     ASSERT_TRUE(wait_for_shown(WizardPage::Download));
     ASSERT_TRUE(wait_for_shown(WizardPage::Complete));
@@ -154,14 +154,18 @@ TEST_F(WizardWindow, AFailedApplicationInstallShowsInstallingThenTheExitPageAndE
     EXPECT_EQ(m_dialog->outcome(), 108);
 }
 
-TEST_F(WizardWindow, EscapeOrClosingDuringTheDownloadAsksAndOnlyYesEndsTheWizard) {
-    create_phone("p", "SN-1");
+// Yes closed the window over a card whose old maps were gone, and the user
+// never learnt it.
+TEST_F(WizardWindow, EscapeOrClosingDuringTheDownloadAsksAndOnlyYesEndsTheWizardAfterTheMapsNote) {
+    const fs::path card = create_phone("p", "SN-1");
+    ASSERT_GT(tiles_on(card, 2), 0u);
     write_simulation_profile("UpdateVers=0.0.0.1\n");
     region_fault(2, "hold");
     start_wizard(settings());
     ASSERT_TRUE(wait_for_shown(WizardPage::UpdateAvailable));
     click(ui::kIdNext);
     ASSERT_TRUE(wait_for_shown(WizardPage::Download));
+    ASSERT_TRUE(wait_until_held(1));  // the old maps are gone: the download has begun
 
     int answers = 0;
     answer_next_modal(QStringLiteral("1020"), &answers);  // "No"
@@ -178,9 +182,14 @@ TEST_F(WizardWindow, EscapeOrClosingDuringTheDownloadAsksAndOnlyYesEndsTheWizard
 
     answer_next_modal(QStringLiteral("1021"));  // "Yes"
     QTest::keyClick(m_dialog.get(), Qt::Key_Escape);
+    ASSERT_TRUE(wait_for_shown(WizardPage::ErrorExit));
+    EXPECT_EQ(label(ui::kIdDescription), with_incomplete_note(ui::error_text(2)));
+    EXPECT_TRUE(m_dialog->isVisible());
+    click(ui::kIdNext);  // "Exit"
     ASSERT_TRUE(wait_until_ended());
     EXPECT_EQ(m_dialog->outcome(), 2);
     EXPECT_FALSE(m_dialog->isVisible());
+    expect_incomplete(card);
 }
 
 // "Yes" after the update had finished beneath the question ended the wizard as

@@ -114,6 +114,13 @@ TEST_F(UsbWatcher, AVolumeOfAnotherVendorIsStillADriveWithoutTheVendorFlag) {
     EXPECT_EQ(drive_at(other)->file_system().connection_kind(), 4);
     EXPECT_EQ(drive_at(other)->phone()->name(), L"OTHER");
     EXPECT_EQ(drive_at(other)->phone()->serial_number(), L"");
+    // Named by the user only once handed in by name; the same drive then.
+    PhoneDrive* arrived = drive_at(other);
+    EXPECT_FALSE(arrived->named_by_user());
+    ASSERT_TRUE(m_manager->add_volume(other));
+    EXPECT_EQ(drive_at(other), arrived);
+    EXPECT_TRUE(arrived->named_by_user());
+    EXPECT_FALSE(drive_at(ours)->named_by_user());
 }
 
 TEST_F(UsbWatcher, TwoVolumesWithOneLabelAreOnePhoneWithTwoDrives) {
@@ -194,6 +201,7 @@ TEST_F(UsbWatcher, AHandedInFolderTakesTheArrivalPathWhateverItsBus) {
     ASSERT_TRUE(m_manager->add_volume(card));
     ASSERT_TRUE(connected_at(card));  // handled before add_volume returned
     EXPECT_TRUE(drive_at(card)->valid());
+    EXPECT_TRUE(drive_at(card)->named_by_user());
     EXPECT_EQ(types_of(take_messages()),
               (std::vector<std::int32_t>{MSG_PHONE_FOUND, MSG_DRIVE_FOUND}));
 }

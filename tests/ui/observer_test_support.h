@@ -32,6 +32,7 @@ struct TestDrive : MapsService::MessageDrive {
     std::int32_t connectionKind = 0;
     bool versionAnswer = true;  // what the version query answers
     bool versionValid = true;   // whether it found a valid maps application
+    bool namedByUser = false;   // a folder handed in with --volume
 };
 
 class TestDevices : public ui::DeviceView {
@@ -56,6 +57,9 @@ public:
         const auto& d = static_cast<const TestDrive&>(drive);
         versionValid = d.versionAnswer && d.versionValid;
         return d.versionAnswer;
+    }
+    bool named_by_user(const MapsService::MessageDrive& drive) const override {
+        return static_cast<const TestDrive&>(drive).namedByUser;
     }
 };
 

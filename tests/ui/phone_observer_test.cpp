@@ -100,6 +100,20 @@ TEST_F(PhoneObserverTest, DrivesWhoseVersionQueryAnswersFalseAreNeverListed) {
     EXPECT_EQ(machine.take(), std::vector<std::string>{}) << "a drive never listed is not lost";
 }
 
+TEST_F(PhoneObserverTest, AFolderNamedByTheUserIsListedThoughNoPhoneBehindItInstallsAnything) {
+    auto& named = drive(1, &phone1, L"MMC");
+    auto& plugged = drive(2, &phone2, L"MMC");  // the same kind of volume, not named
+    for (TestDrive* d : {&named, &plugged}) {
+        d->connectionKind = 4;
+        d->versionAnswer = false;
+    }
+    named.namedByUser = true;
+    OnDriveFound(&named);
+    OnDriveFound(&plugged);
+    fixture.deliver();
+    EXPECT_EQ(observer.phone_map(), (CPhoneObserver::PhoneMap{{1, &named}}));
+}
+
 TEST_F(PhoneObserverTest, LostDriveLeavesTheMapEvenWhenItNoLongerAnswersItsQuery) {
     // Regression: a drive that had gone answered its version query with false,
     // was taken for a drive that never qualified, and stayed listed.

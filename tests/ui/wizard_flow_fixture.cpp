@@ -14,6 +14,7 @@
 #include "service/core/trace.h"
 #include "service/devices/file_system_win.h"
 #include "tests/ui/qt_test_support.h"
+#include "ui/wizard/string_table.h"
 
 namespace atlasync::testing {
 
@@ -159,6 +160,33 @@ bool WizardFlow::wait_until_stopped(std::chrono::milliseconds timeout) {
 std::wstring WizardFlow::map_version_on(const std::filesystem::path& card) {
     MapsService::FileSystemWin files(MapsService::to_wide(card.string()));
     return MapsService::MapSettings(files).map_version().to_text();
+}
+
+std::size_t WizardFlow::tiles_on(const std::filesystem::path& card, std::size_t region) {
+    std::size_t found = 0;
+    for (const std::string& tile : world().world.regions[region].tiles) {
+        found += fs::exists(card / "cities" / "diskcache" / tile.substr(0, 1) / tile.substr(1, 1) /
+                            (tile + ".cdt"))
+                     ? 1
+                     : 0;
+    }
+    return found;
+}
+
+void WizardFlow::expect_incomplete(const std::filesystem::path& card) {
+    std::size_t found = 0;
+    std::size_t whole = 0;
+    for (std::size_t i : kCardRegions) {
+        found += tiles_on(card, i);
+        whole += world().world.regions[i].tiles.size();
+    }
+    EXPECT_LT(found, whole);
+    EXPECT_TRUE(fs::exists(card / "cities" / "diskcache" / "update.pending"));
+    EXPECT_EQ(map_version_on(card), L"1.1.6.0");  // it claims nothing new
+}
+
+std::wstring WizardFlow::with_incomplete_note(const std::wstring& description) {
+    return description + L"<br><br>" + ui::text(ui::kTextMapsIncomplete);
 }
 
 std::vector<std::string> WizardFlow::state_trace() const {

@@ -49,6 +49,13 @@ protected:
     void write_card(const std::filesystem::path& folder, const std::string& mapVersion);
     // The map version the maps drive in the folder says it holds.
     static std::wstring map_version_on(const std::filesystem::path& card);
+    // Tiles of the world's region found on the card.
+    std::size_t tiles_on(const std::filesystem::path& card, std::size_t region);
+    // An update of create_phone's card cut short after it changed the card: the
+    // card lacks tiles of its regions and records the update still to finish.
+    void expect_incomplete(const std::filesystem::path& card);
+    // An error page's description with the note that the maps are incomplete.
+    static std::wstring with_incomplete_note(const std::wstring& description);
 
     // Splash (kept short), main window, then the flow runs.
     void start_machine(const ui::WizardSettings& settings);

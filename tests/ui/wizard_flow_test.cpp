@@ -12,6 +12,7 @@
 #include "service/content/map_settings.h"
 #include "service/core/text.h"
 #include "service/devices/file_system_win.h"
+#include "service/facade/maps_service.h"
 #include "tests/ui/qt_test_support.h"
 #include "tests/ui/wizard_flow_fixture.h"
 #include "ui/messaging/call_gate.h"
@@ -98,6 +99,23 @@ TEST_F(WizardFlow, NoPhoneShowsTheNoPhonePageAndPluggingOneInMovesOnWithoutTryAg
     EXPECT_TRUE(wait_for_page(WizardPage::UpdateAvailable));
 }
 
+// What a folder named with --volume is exempt from: a phone that cannot
+// install applications is not offered.
+TEST_F(WizardFlow, APhoneThatCannotInstallApplicationsIsNotOffered) {
+    const fs::path card = create_phone("p", "SN-1", {"--features", "0x200"});
+    const auto before = snapshot(card);
+    start_machine();
+    ASSERT_TRUE(wait_for_page(WizardPage::ErrorRetry));
+    EXPECT_EQ(m_host.heading(WizardPage::ErrorRetry), ui::text(104));
+    // The service holds its maps drive; the wizard refused it.
+    const auto phones = MapsService::connected_phones();
+    ASSERT_EQ(phones.size(), 1u);
+    EXPECT_TRUE(std::any_of(phones[0].drives.begin(), phones[0].drives.end(),
+                            [](const MapsService::DriveInfo& drive) { return drive.valid; }));
+    EXPECT_EQ(m_machine->phone_count(), 0u);
+    EXPECT_EQ(snapshot(card), before);
+}
+
 TEST_F(WizardFlow, TwoPhonesShowTheListAndTheChosenOneIsChecked) {
     create_phone("p", "SN-1");
     create_phone("q", "SN-2");
@@ -144,8 +162,11 @@ TEST_F(WizardFlow, CodeSixMeansMapsNeedUpdateUnlessTheSimulationProfileSaysZero)
     EXPECT_EQ(m_machine->outcome(), 0);
 }
 
-TEST_F(WizardFlow, CancelDuringTheDownloadAsksNoLetsItRunAndYesEndsTheWizard) {
+// The old maps were gone and not every new one had come, yet the run ended on
+// nothing more than its cancel.
+TEST_F(WizardFlow, CancelDuringTheDownloadAsksNoLetsItRunAndYesEndsOnTheIncompleteMapsNote) {
     const fs::path card = create_phone("p", "SN-1");
+    ASSERT_GT(tiles_on(card, 3), 0u);
     write_simulation_profile("UpdateVers=0.0.0.1\n");
     // One at a time: the first held answer is let go after "No", the second
     // keeps the download running until "Yes".
@@ -174,14 +195,38 @@ TEST_F(WizardFlow, CancelDuringTheDownloadAsksNoLetsItRunAndYesEndsTheWizard) {
 
     m_host.confirmAnswer = true;
     press(ui::SIG_CANCEL_REQUEST);
+    ASSERT_TRUE(wait_for_page(WizardPage::ErrorExit));
+    EXPECT_EQ(m_host.heading(WizardPage::ErrorExit), ui::text(ui::kTextMapDataUpdateFailed));
+    EXPECT_EQ(m_host.description(WizardPage::ErrorExit), with_incomplete_note(ui::error_text(2)));
+    expect_incomplete(card);
+    EXPECT_FALSE(m_machine->stopped());
+    press(ui::SIG_NEXT);
     ASSERT_TRUE(wait_until_stopped());
     EXPECT_EQ(m_host.confirmations(), 2);
     EXPECT_EQ(m_machine->outcome(), 2);
     EXPECT_EQ(m_host.end_result(), 2);
     EXPECT_FALSE(m_host.was_shown(WizardPage::Complete));
     EXPECT_FALSE(m_host.was_shown(WizardPage::ErrorRetry));
-    EXPECT_FALSE(m_host.was_shown(WizardPage::ErrorExit));
     EXPECT_EQ(m_host.current_page(), WizardPage::Shutdown);
+}
+
+// Nothing on the card had changed: the run ends at once, as it always did.
+TEST_F(WizardFlow, ACancelOnTheUpdateOfferEndsAtOnceAndSaysNothingOfTheMaps) {
+    const fs::path card = create_phone("p", "SN-1");
+    write_simulation_profile("UpdateVers=0.0.0.1\n");
+    const auto before = snapshot(card);
+    start_machine();
+    ASSERT_TRUE(wait_for_page(WizardPage::UpdateAvailable));
+    press(ui::SIG_CANCEL_REQUEST);
+    ASSERT_TRUE(wait_until_stopped());
+    EXPECT_EQ(m_machine->outcome(), 2);
+    EXPECT_EQ(m_host.confirmations(), 0);
+    EXPECT_FALSE(m_host.was_shown(WizardPage::ErrorExit));
+    for (const RecordingHost::Call& call : m_host.calls()) {
+        EXPECT_EQ(call.text.find(ui::text(ui::kTextMapsIncomplete)), std::wstring::npos)
+            << call.name;
+    }
+    EXPECT_EQ(snapshot(card), before);
 }
 
 // The machine's clock steps 400 ms at each reading and the host records that
@@ -240,7 +285,7 @@ TEST_F(WizardFlow, TryAgainAfterThePhoneWasRepluggedGoesBackThroughPhoneChoice) 
     press(ui::SIG_NEXT);
     ASSERT_TRUE(wait_for_page(WizardPage::ErrorRetry));
     EXPECT_EQ(m_host.heading(WizardPage::ErrorRetry), ui::text(126));
-    EXPECT_EQ(m_host.description(WizardPage::ErrorRetry), ui::error_text(9));
+    EXPECT_EQ(m_host.description(WizardPage::ErrorRetry), with_incomplete_note(ui::error_text(9)));
 
     m_farm.remove("p");
     ASSERT_TRUE(process_events_until([&] { return m_machine->selected_phone() == 0; }));

@@ -7,11 +7,9 @@
 #include <QTimer>
 #include <algorithm>
 
-#include "service/content/phone_drive.h"
 #include "service/core/shared_mem.h"
 #include "service/core/text.h"
 #include "service/facade/maps_service.h"
-#include "service/phones/phone_manager.h"
 #include "tests/ui/qt_test_support.h"
 #include "tests/ui/wizard_flow_fixture.h"
 #include "ui/wizard/error_table.h"
@@ -130,25 +128,34 @@ TEST_F(WizardFlow, ALanguageRequestDuringTheSplashEndsItAndLeadsToTheLanguagePag
     EXPECT_EQ(m_host.current_page(), WizardPage::SelectLanguage);
 }
 
-TEST_F(WizardFlow, AGivenVolumeIsAddedToTheServiceAsAUsbVolume) {
-    mapserver::DriveOptions drive;
-    drive.content = world().content();
-    const std::filesystem::path volume = world().make_drive(drive);
+// A folder named with --volume holds a maps drive but no phone that installs
+// applications: the wizard ended on "No supported phone connected!".
+TEST_F(WizardFlow, AFolderNamedWithVolumeIsUpdatedByItselfAndIsCurrentOnTheNextRun) {
+    const std::filesystem::path volume = m_tmp.path() / "volume";
+    write_card(volume, "1.1.6.0");
+    const std::filesystem::path fresh = fresh_drive();
     ui::WizardSettings wizardSettings = settings();
     wizardSettings.volumes = {volume};
     start_machine(wizardSettings);
-    // The wizard offers phones reached through the connectivity library only.
-    ASSERT_TRUE(wait_for_page(WizardPage::ErrorRetry));
-    ASSERT_TRUE(process_events_until([&] { return m_machine->initialization_result() != -1; }));
-    EXPECT_EQ(m_machine->initialization_result(), MapsService::kResultOk);
-    std::vector<MapsService::PhoneDrive*> drives;
-    ASSERT_TRUE(process_events_until([&] {
-        drives.clear();
-        return MapsService::PhoneManager::GetConnectedDrives(drives) == MapsService::kResultOk &&
-               !drives.empty();
-    }));
-    ASSERT_EQ(drives.size(), 1u);
-    EXPECT_EQ(drives[0]->name(), MapsService::to_wide(volume.string()));
+    ASSERT_TRUE(wait_for_page(WizardPage::UpdateAvailable));
+    EXPECT_EQ(m_host.heading(WizardPage::UpdateAvailable), ui::text(129));
+    press(ui::SIG_NEXT);
+    ASSERT_TRUE(wait_for_page(WizardPage::Complete));
+    EXPECT_EQ(m_host.heading(WizardPage::Complete), ui::text(125));
+    press(ui::SIG_NEXT);
+    ASSERT_TRUE(wait_until_stopped());
+    EXPECT_EQ(m_machine->outcome(), 0);
+    const auto states = state_trace();
+    EXPECT_EQ(std::count(states.begin(), states.end(), "Enter CStateMachine::StGetMapsAppVersions"),
+              0);
+    EXPECT_EQ(differences(volume, fresh), "");
+    EXPECT_EQ(map_version_on(volume), L"1.1.7.0");
+
+    m_machine.reset();
+    start_machine(wizardSettings);
+    ASSERT_TRUE(wait_for_page(WizardPage::Complete));
+    EXPECT_EQ(m_host.heading(WizardPage::Complete), ui::text(127));
+    EXPECT_EQ(differences(volume, fresh), "");
 }
 
 TEST_F(WizardFlow, TheServerRootOfTheSimulationProfileIsUsedWhenNoneIsGiven) {

@@ -32,6 +32,8 @@ public:
     // and in versionValid whether a valid version was read.
     virtual bool installed_mapsapp_version(const MapsService::MessageDrive& drive,
                                            bool& versionValid) const = 0;
+    // A folder the user named (--volume), offered as a drive by itself.
+    virtual bool named_by_user(const MapsService::MessageDrive& drive) const = 0;
 };
 
 // What the observers ask of the wizard's state machine; called on the

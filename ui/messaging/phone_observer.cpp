@@ -42,12 +42,22 @@ void CPhoneObserver::on_message(const Message& message, std::uint32_t /*tick*/) 
                 drive_lost(*message.drive);
             }
             break;
+        case MapsService::MSG_MAPS_INCOMPLETE:
+            if (message.drive != nullptr) {
+                m_incompleteDrives.insert(m_devices.drive_id(*message.drive));
+            }
+            break;
         default:
             break;
     }
 }
 
 bool CPhoneObserver::qualifies(const MessageDrive& drive) const {
+    // The user asked for this folder: what phone, if any, is behind it does
+    // not matter, since no application goes onto it.
+    if (m_devices.named_by_user(drive)) {
+        return true;
+    }
     bool versionValid = false;
     if (!m_devices.installed_mapsapp_version(drive, versionValid)) {
         return false;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <map>
+#include <set>
 
 #include "ui/messaging/device_view.h"
 #include "ui/messaging/maps_message_thread.h"
@@ -25,9 +26,17 @@ public:
         return m_drives;
     }
 
-    // Whether the wizard can use the drive: the version query answers true and
-    // the drive is reached through the connectivity library (kinds 0, 1, 3).
+    // Whether the wizard can use the drive: a folder the user named, or a
+    // drive whose version query answers true and that is reached through the
+    // connectivity library (kinds 0, 1, 3).
     bool qualifies(const MapsService::MessageDrive& drive) const;
+
+    // Whether the service told that the drive's maps are incomplete: an update
+    // began changing it, or found it left so by an earlier run. Never taken
+    // back, since the wizard's run ends with the update that completes them.
+    bool maps_incomplete(std::uint32_t driveId) const {
+        return m_incompleteDrives.count(driveId) != 0;
+    }
 
 protected:
     virtual void phone_found(MapsService::MessagePhone& /*phone*/) {}
@@ -45,6 +54,7 @@ private:
     std::map<std::uint32_t, MapsService::MessagePhone*> m_phones;
     std::map<std::uint32_t, MapsService::MessageDrive*> m_drives;  // by drive id
     PhoneMap m_phoneMap;
+    std::set<std::uint32_t> m_incompleteDrives;  // drive ids
 };
 
 }  // namespace atlasync::ui

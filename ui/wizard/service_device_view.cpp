@@ -32,6 +32,10 @@ bool ServiceDeviceView::installed_mapsapp_version(const MapsService::MessageDriv
     return answer;
 }
 
+bool ServiceDeviceView::named_by_user(const MapsService::MessageDrive& drive) const {
+    return MapsService::drive_named_by_user(drive);
+}
+
 MapsService::MapsappVersionInfo ServiceDeviceView::installed_version(
     const MapsService::MessageDrive& drive) const {
     MapsService::MapsappVersionInfo version;

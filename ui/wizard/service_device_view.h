@@ -18,6 +18,7 @@ public:
     std::int32_t connection_kind(const MapsService::MessageDrive& drive) const override;
     bool installed_mapsapp_version(const MapsService::MessageDrive& drive,
                                    bool& versionValid) const override;
+    bool named_by_user(const MapsService::MessageDrive& drive) const override;
 
     // The maps application on the drive; not valid when none was read.
     MapsService::MapsappVersionInfo installed_version(const MapsService::MessageDrive& drive) const;

@@ -301,10 +301,11 @@ void CStateMachine::choose_phone(std::uint32_t preferredPhone) {
     }
 }
 
-void CStateMachine::show_error(TextId heading, StateHandler retryState) {
+void CStateMachine::show_error(TextId heading, StateHandler retryState, bool mapsIncomplete) {
     m_errorHeading = heading;
     m_errorCode = m_operationResult.load();
     m_retryState = retryState;
+    m_errorMapsIncomplete = mapsIncomplete;
     TransitionDynamic(&CStateMachine::StShowServiceApiError);
 }
 

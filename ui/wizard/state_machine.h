@@ -130,7 +130,9 @@ private:
 
     // State helpers, user-interface thread.
     void choose_phone(std::uint32_t preferredPhone);
-    void show_error(TextId heading, StateHandler retryState);
+    // mapsIncomplete: the page also tells that the phone's maps are incomplete,
+    // and stays up even after a confirmed exit.
+    void show_error(TextId heading, StateHandler retryState, bool mapsIncomplete = false);
     void fill_phone_list();
     MapsService::MessageDrive* selected_drive() const;
     std::wstring selected_phone_name() const;
@@ -180,6 +182,8 @@ private:
     TextId m_errorHeading = 0;
     MapsService::Result m_errorCode = 0;
     StateHandler m_retryState = nullptr;
+    bool m_errorMapsIncomplete = false;
+    std::uint32_t m_updateDriveId = 0;  // the drive the map-data update runs on
     std::uint32_t m_selectedPhone = 0;
     ProgressPresenter m_progress;
 

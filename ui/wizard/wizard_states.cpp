@@ -84,6 +84,7 @@ QState CStateMachine::StRunning(const HsmEvent& e) {
             m_errorHeading = kTextServiceStartFailed;
             m_errorCode = m_initResult.load();
             m_retryState = nullptr;
+            m_errorMapsIncomplete = false;
             TransitionDynamic(&CStateMachine::StShowServiceApiError);
             return Handled();
         case SIG_SELECTED_PHONE_LOST:
@@ -328,7 +329,19 @@ QState CStateMachine::StGetRegionList(const HsmEvent& e) {
             }
             TraceLine((regions + " }").c_str());
             TraceLine((voices + " }").c_str());
-            WIZARD_TRANSITION(StGetMapsAppVersions);
+            // A folder the user named has no phone behind it to install on:
+            // its map data is all there is to check.
+            MapsService::MessageDrive* drive = selected_drive();
+            if (drive == nullptr || !m_devices.named_by_user(*drive)) {
+                WIZARD_TRANSITION(StGetMapsAppVersions);
+                return Handled();
+            }
+            TraceLine("Drive named by the user: no maps application step");
+            if (m_mapsNeedUpdate) {
+                WIZARD_TRANSITION(StMapDataUpdateAvailable);
+            } else {
+                WIZARD_TRANSITION(StNoUpdates);
+            }
             return Handled();
         }
         default:
@@ -546,6 +559,8 @@ QState CStateMachine::StUpdateMapData(const HsmEvent& e) {
         case SignalEntry: {
             m_cancelMode = 1;
             m_cancelRequested = false;
+            MapsService::MessageDrive* drive = selected_drive();
+            m_updateDriveId = drive != nullptr ? m_devices.drive_id(*drive) : 0;
             show_download_page(text(kTextUpdatingMapData));
             m_host->set_download_text(text(kTextDeletingOldMaps));
             std::vector<std::int32_t> regions;
@@ -567,7 +582,15 @@ QState CStateMachine::StUpdateMapData(const HsmEvent& e) {
             return Handled();
         case SIG_MAP_UPDATE_DONE: {
             const Result result = m_operationResult.load();
-            if (result == kResultCancelled) {
+            if (!is_success(result) && m_phoneObserver->maps_incomplete(m_updateDriveId)) {
+                // Even the exit a confirmed cancel promised waits for this
+                // page: the window must not close before the user learns that
+                // the phone's maps are incomplete. Having asked to leave, the
+                // user is offered no retry.
+                const bool leaving = m_exitConfirmed || result == kResultCancelled;
+                show_error(kTextMapDataUpdateFailed,
+                           leaving ? nullptr : state(&CStateMachine::StUpdateMapData), true);
+            } else if (result == kResultCancelled) {
                 WIZARD_TRANSITION(StStopped);
             } else if (!is_success(result)) {
                 show_error(kTextMapDataUpdateFailed, state(&CStateMachine::StUpdateMapData));
@@ -629,10 +652,16 @@ QState CStateMachine::StShowServiceApiError(const HsmEvent& e) {
             const WizardPage page = m_retryState != nullptr && retryable(m_errorCode)
                                         ? WizardPage::ErrorRetry
                                         : WizardPage::ErrorExit;
+            std::wstring description = error_text(m_errorCode);
+            if (m_errorMapsIncomplete) {
+                description += L"<br><br>" + text(kTextMapsIncomplete);
+            }
             m_host->set_heading(page, text(m_errorHeading));
-            m_host->set_description(page, error_text(m_errorCode));
+            m_host->set_description(page, description);
             m_host->show_page(page);
-            leave_if_exit_confirmed();
+            if (!m_errorMapsIncomplete) {
+                leave_if_exit_confirmed();
+            }
             return Handled();
         }
         case SIG_CANCEL_REQUEST:  // "Exit" of the retry page
