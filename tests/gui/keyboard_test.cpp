@@ -10,8 +10,8 @@
 #include <QTimer>
 #include <filesystem>
 #include <functional>
-#include <map>
 
+#include "tests/e2e/facade_fixture.h"
 #include "tests/gui/wizard_window_fixture.h"
 #include "ui/wizard/string_table.h"
 
@@ -19,17 +19,6 @@ namespace atlasync::testing {
 namespace {
 
 namespace fs = std::filesystem;
-
-// Every file below the folder with its size: what a cancelled offer must leave.
-std::map<fs::path, std::uintmax_t> files_below(const fs::path& folder) {
-    std::map<fs::path, std::uintmax_t> files;
-    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-        if (entry.is_regular_file()) {
-            files[entry.path()] = entry.file_size();
-        }
-    }
-    return files;
-}
 
 QString name_of(QObject* object) {
     QAccessibleInterface* face = object ? QAccessible::queryAccessibleInterface(object) : nullptr;
@@ -151,12 +140,12 @@ TEST_F(Keyboard, EnterOnTheFocusedCancelOfTheOfferEndsWithTheDriveUntouched) {
     write_simulation_profile("UpdateVers=0.0.0.1\n");
     start_active(settings());
     ASSERT_TRUE(wait_for_shown(WizardPage::UpdateAvailable));
-    const auto before = files_below(card);
+    const auto before = snapshot(card);
     ASSERT_EQ(tab_to(kCancel, QAccessible::Button), 1);
     key(Qt::Key_Return);
     ASSERT_TRUE(wait_until_ended());
     EXPECT_EQ(m_dialog->outcome(), 2);
-    EXPECT_EQ(files_below(card), before);
+    EXPECT_EQ(snapshot(card), before);
 }
 
 TEST_F(Keyboard, TheWholeDemoRunsOnKeysAloneWithEveryControlNamed) {
