@@ -19,12 +19,16 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Runs the program on a terminal of its own, to its end.
-int run_on_terminal(const std::vector<std::string>& args, std::string& output) {
+// Runs the program on a terminal of its own, of the width given (0: unknown), to its end.
+int run_on_terminal(const std::vector<std::string>& args, unsigned short columns,
+                    std::string& output) {
     termios raw{};
     ::cfmakeraw(&raw);  // no "\r" added to each "\n"
+    winsize size{};
+    size.ws_col = columns;
+    size.ws_row = 24;
     int terminal = -1;
-    const pid_t child = ::forkpty(&terminal, nullptr, &raw, nullptr);
+    const pid_t child = ::forkpty(&terminal, nullptr, &raw, &size);
     if (child == 0) {
         std::vector<char*> argv{const_cast<char*>(ATLASYNC_TOOL_PATH)};
         for (const std::string& arg : args) {
@@ -75,25 +79,36 @@ protected:
 // The update's download jumped back at every item and its bar glued onto the
 // next line ("...100%download: 0").
 TEST_F(ToolProgress, EachPhaseRisesInMebibytesOnATerminalLineOfItsOwnOrInTenthsInAPipe) {
+    const std::regex drawn(R"(\x1b\[2K(\w+) +\[[# ]*\] +(\d+) %  ([0-9.]+) of ([0-9.]+) MiB)");
     struct Row {
         bool terminal;
-        std::regex figures;  // one phase's progress: title, percent, done, total
+        unsigned short columns;  // of the terminal; 0: unknown
+        std::regex figures;      // one phase's progress: title, percent, done, total
     };
     const Row rows[] = {
-        {true, std::regex(R"(\x1b\[2K(\w+) +\[[# ]*\] +(\d+) %  ([0-9.]+) of ([0-9.]+) MiB)")},
-        {false, std::regex(R"((?:^|\n)(\w+) (\d+) %: ([0-9.]+) of ([0-9.]+) MiB)")},
+        {true, 0, drawn},
+        // Narrower than a whole line: a wrapped line would break the redraw.
+        {true, 72, drawn},
+        {false, 0, std::regex(R"((?:^|\n)(\w+) (\d+) %: ([0-9.]+) of ([0-9.]+) MiB)")},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.terminal ? "terminal" : "pipe");
-        const std::vector<std::string> args = update(row.terminal ? "terminal" : "pipe");
+        const std::string name =
+            row.terminal ? "terminal" + std::to_string(row.columns) : std::string("pipe");
+        SCOPED_TRACE(name);
+        const std::vector<std::string> args = update(name);
         std::string output;
-        const int status = row.terminal ? run_on_terminal(args, output)
+        const int status = row.terminal ? run_on_terminal(args, row.columns, output)
                                         : run_program(ATLASYNC_TOOL_PATH, args, &output);
         ASSERT_EQ(status, 0) << output;
         EXPECT_EQ(output.find('\r') != std::string::npos, row.terminal) << output;
         // What follows the progress starts a line of its own.
         EXPECT_NE(output.find("\ndownload: 0\n"), std::string::npos) << output;
         EXPECT_FALSE(std::regex_search(output, std::regex(R"(MiB[^\n]*[a-z_]+: \d)"))) << output;
+        const std::regex line("\x1b\\[2K([^\r\n]*)");
+        for (std::sregex_iterator at(output.begin(), output.end(), line), end;
+             row.columns > 0 && at != end; ++at) {
+            EXPECT_LT((*at)[1].length(), row.columns) << (*at)[1];
+        }
         std::map<std::string, std::pair<int, int>> shown;  // percent, lines, by phase
         for (std::sregex_iterator at(output.begin(), output.end(), row.figures), end; at != end;
              ++at) {

@@ -2,6 +2,7 @@
 
 #include "tools/commands/progress_printer.h"
 
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -233,22 +234,27 @@ void ProgressPrinter::redraw(bool force) {
     if (!force && m_linesDrawn > 0 && now - m_lastDraw < std::chrono::milliseconds(100)) {
         return;
     }
+    // A line wider than the terminal would wrap, and the cursor would go up
+    // too few lines at the next redraw.
+    winsize size{};
+    const std::size_t width = ::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 1
+                                  ? size.ws_col - 1u
+                                  : std::string::npos;
     std::string lines;
-    for (const Phase& phase : m_phases) {
-        lines += bar_line(phase) + "\n";
+    for (std::size_t i = 0; i < m_phases.size(); ++i) {
+        lines +=
+            (i == 0 ? "" : "\n") + std::string("\x1b[2K") + bar_line(m_phases[i]).substr(0, width);
     }
     if (m_linesDrawn == static_cast<int>(m_phases.size()) && lines == m_drawn) {
         return;  // a redraw of the same would only flicker
     }
-    m_drawn = lines;
-    m_lastDraw = now;
     std::string out = "\r";
     if (m_linesDrawn > 1) {
         out += "\x1b[" + std::to_string(m_linesDrawn - 1) + "A";
     }
-    for (std::size_t i = 0; i < m_phases.size(); ++i) {
-        out += (i == 0 ? "" : "\n") + std::string("\x1b[2K") + bar_line(m_phases[i]);
-    }
+    out += lines;
+    m_drawn = std::move(lines);
+    m_lastDraw = now;
     m_linesDrawn = static_cast<int>(m_phases.size());
     std::fputs(out.c_str(), stdout);
     std::fflush(stdout);
