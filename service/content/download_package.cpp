@@ -34,13 +34,6 @@ namespace {
 // The longest span between two notes of placed items while archives keep coming.
 constexpr auto kNoteInterval = std::chrono::seconds(1);
 
-double percent_of(std::uint64_t done, std::uint64_t total) {
-    if (total == 0) {
-        return 100.0;
-    }
-    return std::min(100.0, static_cast<double>(done) * 100.0 / static_cast<double>(total));
-}
-
 // Removes a work file of this computer; false when it stays.
 bool remove_local_file(const std::wstring& path) {
     std::string native = to_narrow(path);
@@ -182,9 +175,9 @@ void DownloadPackage::progress(std::uint64_t currentBytes) {
     // A second fetch of a damaged file counts from 0 again; what was shown stays.
     currentBytes = std::max(currentBytes, m_fetchReported);
     m_fetchReported = currentBytes;
-    OnDownloadProgress(ITEM_PROGRESS, kResultOk, m_fetching->id, currentBytes,
-                       percent_of(currentBytes, m_fetching->byteSize), m_fetchBase + currentBytes,
-                       percent_of(m_fetchBase + currentBytes, m_totalBytes));
+    m_downloadFigures.post(ITEM_PROGRESS, kResultOk, m_fetching->id, currentBytes,
+                           percent_of(currentBytes, m_fetching->byteSize),
+                           m_fetchBase + currentBytes, m_totalBytes);
 }
 
 void DownloadPackage::on_unzip_progress(std::uint64_t bytesWritten) {
@@ -192,9 +185,8 @@ void DownloadPackage::on_unzip_progress(std::uint64_t bytesWritten) {
         return;
     }
     const std::uint64_t written = m_itemWriteStart + bytesWritten;
-    OnUnzipProgress(ITEM_PROGRESS, kResultOk, m_current->id, bytesWritten,
-                    percent_of(bytesWritten, m_current->contentSize), written,
-                    percent_of(written, m_totalWrite));
+    m_unzipFigures.post(ITEM_PROGRESS, kResultOk, m_current->id, bytesWritten,
+                        percent_of(bytesWritten, m_current->contentSize), written, m_totalWrite);
 }
 
 std::wstring DownloadPackage::target_folder(DownloadItemType type,
@@ -379,8 +371,7 @@ Result DownloadPackage::unpack_archive(const URLInfo& item, const std::wstring& 
     if (item.contentSize == 0) {
         m_totalWrite += uncompressed_size(archive);
     }
-    OnUnzipProgress(ITEM_STARTED, kResultOk, item.id, 0, 0.0, m_written,
-                    percent_of(m_written, m_totalWrite));
+    m_unzipFigures.post(ITEM_STARTED, kResultOk, item.id, 0, 0.0, m_written, m_totalWrite);
     m_itemWriteStart = m_written;
     std::uint64_t bytesWritten = 0;
     // The archive tells each file's size: a drive without the room ends the
@@ -390,9 +381,8 @@ Result DownloadPackage::unpack_archive(const URLInfo& item, const std::wstring& 
         result = unpack(archive, bytesWritten);
     }
     m_written += bytesWritten;
-    OnUnzipProgress(ITEM_FINISHED, result, item.id, bytesWritten,
-                    percent_of(bytesWritten, item.contentSize), m_written,
-                    percent_of(m_written, m_totalWrite));
+    m_unzipFigures.post(ITEM_FINISHED, result, item.id, bytesWritten,
+                        percent_of(bytesWritten, item.contentSize), m_written, m_totalWrite);
     return result;
 }
 
@@ -400,15 +390,13 @@ Result DownloadPackage::copy_plain_file(const URLInfo& item, const std::wstring&
     if (item.contentSize == 0) {
         m_totalWrite += item.byteSize;
     }
-    OnUnzipProgress(ITEM_STARTED, kResultOk, item.id, 0, 0.0, m_written,
-                    percent_of(m_written, m_totalWrite));
+    m_unzipFigures.post(ITEM_STARTED, kResultOk, item.id, 0, 0.0, m_written, m_totalWrite);
     const Result result = copy_file(file_part(item.url), localFile);
     std::uint64_t size = 0;
     if (platform_get_file_size(localFile, size) == kResultOk && result == kResultOk) {
         m_written += size;
     }
-    OnUnzipProgress(ITEM_FINISHED, result, item.id, size, 100.0, m_written,
-                    percent_of(m_written, m_totalWrite));
+    m_unzipFigures.post(ITEM_FINISHED, result, item.id, size, 100.0, m_written, m_totalWrite);
     return result;
 }
 
@@ -420,8 +408,7 @@ Result DownloadPackage::place_file(const URLInfo& item, const std::wstring& loca
 Result DownloadPackage::fetch_item(const URLInfo& item, Fetched& fetched) {
     const std::wstring contentType = expected_content_type(item.url);
     if (fetched.fetches == 0) {
-        OnDownloadProgress(ITEM_STARTED, kResultOk, item.id, 0, 0.0, m_fetchBase,
-                           percent_of(m_fetchBase, m_totalBytes));
+        m_downloadFigures.post(ITEM_STARTED, kResultOk, item.id, 0, 0.0, m_fetchBase, m_totalBytes);
         TraceInfo(L"current download:%s file-type:%s content-type:%s", item.url.c_str(),
                   item.type.c_str(), contentType.c_str());
     }
@@ -543,9 +530,11 @@ Result DownloadPackage::download_items() {
                     noted = now;
                 }
             }
-            OnDownloadProgress(ITEM_FINISHED, result, item.id, fetched.received,
-                               percent_of(fetched.received, item.byteSize), m_bytesDone,
-                               percent_of(m_bytesDone, m_totalBytes));
+            // Posted after the next item's download began: it carries the
+            // package's bytes that download already showed.
+            m_downloadFigures.post(ITEM_FINISHED, result, item.id, fetched.received,
+                                   percent_of(fetched.received, item.byteSize), m_bytesDone,
+                                   m_totalBytes);
         }
     } catch (...) {
         m_stopFetch = true;
@@ -577,6 +566,8 @@ Result DownloadPackage::download() {
     }
     TraceInfo(L"start download: %s", m_drive.name().c_str());
     OnDownloadProgress(PACKAGE_STARTED, kResultOk, 0, m_totalBytes, 0.0, m_totalWrite, 0.0);
+    m_downloadFigures.restart();
+    m_unzipFigures.restart();
     m_stopFetch = false;
     const Result result = download_items();
     if (delete_tree(m_unzipFolder) != kResultOk) {

@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "service/content/package_figures.h"
 #include "service/core/background_job.h"
+#include "service/core/message_queue.h"
 #include "service/core/result_codes.h"
 #include "service/protocol/downloader.h"
 #include "service/protocol/server_record.h"
@@ -160,6 +162,9 @@ private:
     Fetched m_fetched;
     // Set when the current item failed: the download ahead is not wanted.
     std::atomic<bool> m_stopFetch{false};
+    // What the item messages of each type showed of the package.
+    PackageFigures m_downloadFigures{&OnDownloadProgress};
+    PackageFigures m_unzipFigures{&OnUnzipProgress};
 };
 
 }  // namespace MapsService

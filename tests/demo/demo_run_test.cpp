@@ -8,6 +8,8 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 
 #include "service/core/shared_mem.h"
 #include "tests/support/child_process.h"
@@ -132,6 +134,58 @@ TEST_F(DemoRun, AGuardThatCannotBeMadeEndsTheRunWithOneAndALineThatSaysWhy) {
               "Atlasync cannot start: Fehler beim Erzeugen des FileMappings in CSharedMem ctor: " +
                   mapping + ": not a block of this program")
         << output;
+}
+
+// A display number no X server of this machine listens on, in the file
+// system or in the abstract namespace.
+std::string unused_display() {
+    std::ifstream sockets("/proc/net/unix");
+    const std::string listening((std::istreambuf_iterator<char>(sockets)),
+                                std::istreambuf_iterator<char>());
+    for (int number = 7000 + ::getpid() % 2000;; ++number) {
+        const std::string socket = "/tmp/.X11-unix/X" + std::to_string(number);
+        if (!fs::exists(socket) && listening.find(socket + "\n") == std::string::npos) {
+            return ":" + std::to_string(number);
+        }
+    }
+}
+
+// Qt aborted with 134 on a display that was named but not there.
+TEST_F(DemoRun, ADisplayThatCannotBeOpenedLeavesTheRunToTheTextFrontEnd) {
+    struct Row {
+        std::string display;  // empty: none named
+        std::string said;     // on stderr
+    };
+    const std::string display = unused_display();
+    const Row rows[] = {
+        {display,
+         "atlasync: cannot open the display '" + display + "'; using the text front end\n"},
+        {"", ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE("DISPLAY=" + row.display);
+        const fs::path folder = m_tmp.path() / ("run" + row.display);
+        const fs::path errors = m_tmp.path() / "stderr.txt";
+        std::vector<std::string> args = {
+            "-c",
+            "exec env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM -u DISPLAY ${1:+DISPLAY=\"$1\"} "
+            "\"$0\" --demo --yes --demo-dir \"$2\" 2>\"$3\"",
+            ATLASYNC_PATH,
+            row.display,
+            (folder / "demo").string(),
+            errors.string()};
+        std::string output;
+        EXPECT_EQ(run_program("/bin/sh", args, &output, m_tmp.path()), 0) << output;
+        EXPECT_EQ(last_line(output), "Update was successful!") << output;
+        std::ifstream in(errors);
+        const std::string said((std::istreambuf_iterator<char>(in)),
+                               std::istreambuf_iterator<char>());
+        EXPECT_EQ(said.find("cannot open the display") != std::string::npos, !row.said.empty())
+            << said;
+        if (!row.said.empty()) {
+            EXPECT_NE(said.find(row.said), std::string::npos) << said;
+        }
+    }
 }
 
 TEST_F(DemoRun, HelpNamesTheTextAndDemoOptions) {

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
+#include <regex>
 
 #include "service/core/message_queue.h"
 #include "tests/ui/observer_test_support.h"
@@ -38,7 +40,24 @@ protected:
             const ProgressFigures figures = presenter.map_data_transfer(observer);
             EXPECT_EQ(shown(figures), steps[i].text) << "step " << i;
             EXPECT_NEAR(figures.percent, steps[i].percent, 0.01) << "step " << i;
+            if (shown(figures) == Shown::Figures) {
+                EXPECT_NEAR(percent_written(*figures.text), figures.percent, 0.5) << "step " << i;
+            }
         }
+    }
+    // The share the text's "<done> MB of <total> MB" names; -1 without one.
+    static double percent_written(const std::wstring& text) {
+        static const std::wregex kFigures(LR"(([0-9]+[.,][0-9]+) MB[^0-9]*([0-9]+[.,][0-9]+) MB)");
+        std::wsmatch match;
+        if (!std::regex_search(text, match, kFigures)) {
+            return -1;
+        }
+        const auto number = [](std::wstring figure) {
+            std::replace(figure.begin(), figure.end(), L',', L'.');
+            return std::stod(figure);
+        };
+        const double total = number(match[2].str());
+        return total == 0 ? 100.0 : number(match[1].str()) * 100.0 / total;
     }
     static Shown shown(const ProgressFigures& figures) {
         if (!figures.text) {

@@ -2,11 +2,14 @@
 
 #include "tools/commands/progress_printer.h"
 
+#include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <string>
 
 #include "service/core/message_queue.h"
 #include "service/core/text.h"
@@ -41,9 +44,44 @@ bool is_progress(std::int32_t type) {
            type == MSG_DELETE_PROGRESS || type == MSG_INSTALL_PROGRESS;
 }
 
-// Install messages carry the phone's figure first; the others the package's last.
+// Download and unpack messages carry the package's figures second; delete
+// and install messages have only their first.
+bool package_figures_second(std::int32_t type) {
+    return type == MSG_DOWNLOAD_PROGRESS || type == MSG_UNZIP_PROGRESS;
+}
+
 double shown_percent(const Message& message) {
-    return message.type == MSG_INSTALL_PROGRESS ? message.percent1 : message.percent2;
+    return package_figures_second(message.type) ? message.percent2 : message.percent1;
+}
+
+constexpr double kMebibyte = 1024.0 * 1024.0;
+
+double percent_of_bytes(std::uint64_t done, std::uint64_t total) {
+    return total == 0
+               ? 100.0
+               : std::min(100.0, static_cast<double>(done) * 100.0 / static_cast<double>(total));
+}
+
+std::string mebibytes(std::uint64_t bytes) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f", static_cast<double>(bytes) / kMebibyte);
+    return text;
+}
+
+// "1:05" or "2:01:05".
+std::string clock_time(std::uint64_t seconds) {
+    char text[32];
+    if (seconds >= 3600) {
+        std::snprintf(text, sizeof text, "%llu:%02llu:%02llu",
+                      static_cast<unsigned long long>(seconds / 3600),
+                      static_cast<unsigned long long>(seconds / 60 % 60),
+                      static_cast<unsigned long long>(seconds % 60));
+    } else {
+        std::snprintf(text, sizeof text, "%llu:%02llu",
+                      static_cast<unsigned long long>(seconds / 60),
+                      static_cast<unsigned long long>(seconds % 60));
+    }
+    return text;
 }
 
 }  // namespace
@@ -96,6 +134,8 @@ void ProgressPrinter::run() {
             return;
         }
         if (message.type == kFlushMarker) {
+            // Whoever waits for the flush prints next: on a line of its own.
+            end_bar();
             ++m_printed;
             continue;
         }
@@ -124,25 +164,180 @@ void ProgressPrinter::print(const Message& message) {
     std::fflush(stdout);
 }
 
-void ProgressPrinter::print_progress(const Message& message) {
-    const int whole = static_cast<int>(shown_percent(message));
+ProgressPrinter::Phase& ProgressPrinter::phase_of(std::int32_t type) {
+    for (Phase& phase : m_phases) {
+        if (phase.type == type) {
+            return phase;
+        }
+    }
+    Phase& phase = m_phases.emplace_back();
+    phase.type = type;
+    phase.started = phase.lastTime = Clock::now();
+    if (type == MSG_UNZIP_PROGRESS) {
+        phase.total = m_unpackTotal;
+    }
+    return phase;
+}
+
+void ProgressPrinter::advance(Phase& phase, std::uint64_t done, double percent) {
+    const auto now = Clock::now();
+    const auto elapsed =
+        std::chrono::duration_cast<std::chrono::milliseconds>(now - phase.lastTime).count();
+    if (done > phase.lastDone && elapsed > 0) {
+        phase.rates.add(static_cast<double>(done - phase.lastDone) / static_cast<double>(elapsed));
+        phase.lastDone = done;
+        phase.lastTime = now;
+    }
+    // The service's figures never go back; a late message changes nothing shown.
+    phase.done = std::max(phase.done, done);
+    phase.percent = std::clamp(std::max(phase.percent, percent), 0.0, 100.0);
+}
+
+std::string ProgressPrinter::figures(const Phase& phase) const {
+    std::string text = mebibytes(phase.done);
+    if (phase.total > 0) {
+        text += " of " + mebibytes(phase.total);
+    }
+    text += " MiB";
+    const double seconds = std::chrono::duration<double>(phase.lastTime - phase.started).count();
+    if (seconds > 0.0 && phase.lastDone > 0) {
+        char rate[32];
+        std::snprintf(rate, sizeof rate, ", %.2f MiB/s",
+                      static_cast<double>(phase.lastDone) / kMebibyte / seconds);
+        text += rate;
+    }
+    if (phase.finished) {
+        return text;
+    }
+    const auto left = phase.total > phase.done
+                          ? phase.rates.remaining_milliseconds(phase.total - phase.done)
+                          : std::nullopt;
+    if (left) {
+        text += ", " + clock_time((*left + 999) / 1000) + " left";
+    }
+    return text;
+}
+
+std::string ProgressPrinter::bar_line(const Phase& phase) const {
+    constexpr int kWidth = 30;
+    const int whole = static_cast<int>(phase.percent);
+    const int filled = whole * kWidth / 100;
+    char head[96];
+    std::snprintf(head, sizeof head, "%-8s [%s%*s] %3d %%  ", progress_title(phase.type),
+                  std::string(static_cast<std::size_t>(filled), '#').c_str(), kWidth - filled, "",
+                  whole);
+    return head + figures(phase);
+}
+
+void ProgressPrinter::redraw(bool force) {
+    const auto now = Clock::now();
+    if (!force && m_linesDrawn > 0 && now - m_lastDraw < std::chrono::milliseconds(100)) {
+        return;
+    }
+    // A line wider than the terminal would wrap, and the cursor would go up
+    // too few lines at the next redraw.
+    winsize size{};
+    const std::size_t width = ::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 1
+                                  ? size.ws_col - 1u
+                                  : std::string::npos;
+    std::string lines;
+    for (std::size_t i = 0; i < m_phases.size(); ++i) {
+        lines +=
+            (i == 0 ? "" : "\n") + std::string("\x1b[2K") + bar_line(m_phases[i]).substr(0, width);
+    }
+    if (m_linesDrawn == static_cast<int>(m_phases.size()) && lines == m_drawn) {
+        return;  // a redraw of the same would only flicker
+    }
+    std::string out = "\r";
+    if (m_linesDrawn > 1) {
+        out += "\x1b[" + std::to_string(m_linesDrawn - 1) + "A";
+    }
+    out += lines;
+    m_drawn = std::move(lines);
+    m_lastDraw = now;
+    m_linesDrawn = static_cast<int>(m_phases.size());
+    std::fputs(out.c_str(), stdout);
+    std::fflush(stdout);
+}
+
+void ProgressPrinter::print_step_line(const Message& message, const Phase& phase) {
     const char* title = progress_title(message.type);
+    if (message.type == MSG_INSTALL_PROGRESS) {
+        std::printf("%s step %d: %s\n", title, message.kind, figures(phase).c_str());
+    } else if (message.kind == PACKAGE_STARTED || message.kind == PACKAGE_FINISHED) {
+        std::printf("%s %s: %s, result %d\n", title, progress_kind_name(message.kind),
+                    figures(phase).c_str(), message.result);
+    } else {
+        std::printf("%s %s id %d: item %s MiB, package %s\n", title,
+                    progress_kind_name(message.kind), message.id, mebibytes(message.bytes1).c_str(),
+                    figures(phase).c_str());
+    }
+}
+
+void ProgressPrinter::print_progress(const Message& message) {
+    if (message.kind == PACKAGE_STARTED) {
+        end_bar();
+        // A new package: the download's comes with its unpacking.
+        std::erase_if(m_phases, [&](const Phase& phase) {
+            return phase.type == message.type ||
+                   (message.type == MSG_DOWNLOAD_PROGRESS && phase.type == MSG_UNZIP_PROGRESS);
+        });
+        if (message.type == MSG_DOWNLOAD_PROGRESS) {
+            m_unpackTotal = message.bytes2;
+        }
+    }
+    Phase& phase = phase_of(message.type);
+    const bool second = package_figures_second(message.type);
+    if (message.kind == PACKAGE_STARTED) {
+        phase.total = message.bytes1;
+    } else if (message.type == MSG_DOWNLOAD_PROGRESS && message.kind == PACKAGE_FINISHED) {
+        // The download's end carries both totals done: it ends the unpacking too.
+        advance(phase, message.bytes1, percent_of_bytes(message.bytes1, phase.total));
+        for (Phase& other : m_phases) {
+            if (other.type == MSG_UNZIP_PROGRESS) {
+                advance(other, message.bytes2, message.percent2);
+                other.finished = true;
+            }
+        }
+    } else if (message.type == MSG_INSTALL_PROGRESS) {
+        if (message.bytes2 > 0) {
+            phase.total = message.bytes2;
+        }
+        advance(phase, message.bytes1, message.percent1);
+    } else {
+        advance(phase, second ? message.bytes2 : message.bytes1,
+                second ? message.percent2 : message.percent1);
+    }
+    phase.finished = phase.finished || message.kind == PACKAGE_FINISHED;
+    const bool step = message.kind != ITEM_PROGRESS;
+
     if (m_terminal) {
-        constexpr int kWidth = 40;
-        const int filled = whole * kWidth / 100;
-        std::printf("\r%-8s [%.*s%*s] %3d%%", title, filled,
-                    "########################################", kWidth - filled, "", whole);
-        m_barShown = true;
-        std::fflush(stdout);
+        redraw(step);
+        if (message.kind == PACKAGE_FINISHED) {
+            end_bar();
+            m_phases.clear();
+        }
         return;
     }
-    // Lines: every step, and running progress once per whole percent.
-    if (already_shown(message, whole)) {
-        return;
+    // Lines: every step, and running progress once every tenth.
+    const int tenth = static_cast<int>(phase.percent) / 10;
+    if (step) {
+        print_step_line(message, phase);
+        phase.linesShown = std::max(phase.linesShown, tenth);
+    } else if (tenth > phase.linesShown) {
+        phase.linesShown = tenth;
+        std::printf("%s %d %%: %s\n", progress_title(message.type), tenth * 10,
+                    figures(phase).c_str());
     }
-    std::printf("%s %s id %d: item %.0f%%, package %d%% (%llu bytes)\n", title,
-                progress_kind_name(message.kind), message.id, message.percent1, whole,
-                static_cast<unsigned long long>(message.bytes2));
+    if (message.kind == PACKAGE_FINISHED) {
+        for (const Phase& other : m_phases) {
+            if (other.type != message.type && other.finished) {
+                std::printf("%s finished: %s\n", progress_title(other.type),
+                            figures(other).c_str());
+            }
+        }
+        m_phases.clear();
+    }
     std::fflush(stdout);
 }
 
@@ -156,10 +351,13 @@ bool ProgressPrinter::already_shown(const Message& message, int whole) {
 }
 
 void ProgressPrinter::end_bar() {
-    if (m_barShown) {
+    if (m_terminal && m_linesDrawn > 0) {
+        redraw(true);
         std::printf("\n");
-        m_barShown = false;
+        std::fflush(stdout);
     }
+    // The phases go on in a block of their own below what comes now.
+    m_linesDrawn = 0;
 }
 
 }  // namespace atlasync::tool

@@ -209,7 +209,7 @@ bool ServiceSession::print_download_size() {
     m_report.downloadBytes = download;
     m_report.unpackedBytes = unpacked;
     m_report.items = items;
-    say("download size: %.1f MB (%llu bytes), %.1f MB unpacked\n", megabytes(download),
+    say("download size: %.1f MiB (%llu bytes), %.1f MiB unpacked\n", megabytes(download),
         static_cast<unsigned long long>(download), megabytes(unpacked));
     if (!m_options.json) {
         print_items(items, 0);

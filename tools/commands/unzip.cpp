@@ -29,7 +29,7 @@ class ProgressLine {
 public:
     void show(std::uint64_t bytesWritten) {
         if (m_showProgress && bytesWritten >= m_nextReport) {
-            std::fprintf(stderr, "\r%" PRIu64 " MB written", bytesWritten / (1024 * 1024));
+            std::fprintf(stderr, "\r%" PRIu64 " MiB written", bytesWritten / (1024 * 1024));
             m_nextReport = bytesWritten + kProgressStep;
         }
     }

@@ -15,6 +15,7 @@
 
 #include "service/core/text.h"
 #include "ui/app/atlasync_app.h"
+#include "ui/app/display_probe.h"
 #include "ui/app/state_machine_dlg.h"
 #include "ui/app/wizard_options.h"
 #include "ui/demo/demo_environment.h"
@@ -35,18 +36,30 @@ bool asks_for(int argc, char** argv, std::string_view option) {
     return false;
 }
 
-// A window needs a display: X11, Wayland, or a platform named outright.
-bool display_available(int argc, char** argv) {
-    if (asks_for(argc, argv, "-platform")) {
-        return true;
-    }
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
-        const char* value = std::getenv(name);
-        if (value != nullptr && *value != '\0') {
-            return true;
+// The platform named outright with -platform or QT_QPA_PLATFORM; empty when none.
+std::string named_platform(int argc, char** argv) {
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (std::string_view(argv[i]) == "-platform") {
+            return argv[i + 1];
         }
     }
-    return false;
+    const char* platform = std::getenv("QT_QPA_PLATFORM");
+    return platform != nullptr ? platform : "";
+}
+
+// A window needs a display: X11 or Wayland that answers, or another platform
+// named outright. A display named but not there is said, and the terminal serves.
+bool display_available(int argc, char** argv) {
+    const std::string platform = named_platform(argc, argv);
+    if (!platform.empty() && !platform.starts_with("xcb") && !platform.starts_with("wayland")) {
+        return true;
+    }
+    const atlasync::ui::DisplayProbe probe = atlasync::ui::probe_display();
+    if (probe.named && !probe.reachable) {
+        std::fprintf(stderr, "atlasync: cannot open the display '%s'; using the text front end\n",
+                     probe.display.c_str());
+    }
+    return probe.reachable;
 }
 
 // The settings of a run from its options; with --demo, the demo's world and

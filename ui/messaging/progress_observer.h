@@ -3,12 +3,14 @@
 #include <cstdint>
 #include <optional>
 
+#include "service/core/rate_estimator.h"
 #include "service/core/result_codes.h"
 #include "ui/messaging/device_view.h"
 #include "ui/messaging/maps_message_thread.h"
-#include "ui/messaging/rate_estimator.h"
 
 namespace atlasync::ui {
+
+using MapsService::RateEstimator;
 
 enum class PhaseState : std::int32_t {
     Idle = 0,

@@ -72,6 +72,10 @@ ProgressFigures ProgressPresenter::map_data_transfer(const CProgressObserver& pr
     const ProgressRecord& download = progress.download_record();
     const ProgressRecord& unzip = progress.unzip_record();
     const bool downloadFinished = finished(download);
+    // The bar and the figures beside it count the same bytes, those to fetch
+    // and those to write: each is part of the wait.
+    const MegabytePair work{to_megabytes(download.done) + to_megabytes(unzip.done),
+                            to_megabytes(download.total) + to_megabytes(unzip.total)};
     ProgressFigures figures;
     if (text_due(downloadFinished)) {
         const auto downloadLeft = progress.download_remaining();
@@ -84,14 +88,12 @@ ProgressFigures ProgressPresenter::map_data_transfer(const CProgressObserver& pr
         // Megabytes while any are still to come; then only the transfer remains.
         const bool onlyTransferLeft =
             progress.unzip_in_progress() && download.done >= download.total && !downloadFinished;
-        figures.text =
-            onlyTransferLeft
-                ? compose_download_text(rounded_seconds(remaining), std::nullopt,
-                                        text(kTextTransferringToPhone))
-                : compose_download_text(rounded_seconds(remaining), megabytes_of(download));
+        figures.text = onlyTransferLeft
+                           ? compose_download_text(rounded_seconds(remaining), std::nullopt,
+                                                   text(kTextTransferringToPhone))
+                           : compose_download_text(rounded_seconds(remaining), work);
     }
-    figures.percent = percent_of(to_megabytes(download.done) + to_megabytes(unzip.done),
-                                 to_megabytes(download.total) + to_megabytes(unzip.total));
+    figures.percent = percent_of(work.done, work.total);
     return figures;
 }
 

@@ -5,7 +5,7 @@
 #include <deque>
 #include <optional>
 
-namespace atlasync::ui {
+namespace MapsService {
 
 // The latest transfer rates of one phase, in bytes per millisecond, bounded:
 // the oldest rate goes when a new one would exceed the capacity.
@@ -26,4 +26,4 @@ private:
     std::deque<double> m_rates;
 };
 
-}  // namespace atlasync::ui
+}  // namespace MapsService

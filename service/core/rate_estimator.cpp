@@ -1,11 +1,11 @@
-#include "ui/messaging/rate_estimator.h"
+#include "service/core/rate_estimator.h"
 
 #include <algorithm>
 #include <cmath>
 #include <numeric>
 #include <vector>
 
-namespace atlasync::ui {
+namespace MapsService {
 
 void RateEstimator::add(double bytesPerMillisecond) {
     m_rates.push_back(bytesPerMillisecond);
@@ -31,4 +31,4 @@ std::optional<std::uint64_t> RateEstimator::remaining_milliseconds(
     return static_cast<std::uint64_t>(std::llround(static_cast<double>(remainingBytes) / mean));
 }
 
-}  // namespace atlasync::ui
+}  // namespace MapsService
