@@ -81,6 +81,12 @@ const std::map<std::string, OptionRule>& option_rules() {
               options.help = true;
               return {};
           }}},
+        {"-h",
+         {false,
+          [](WizardOptions& options, const std::string&) -> std::string {
+              options.help = true;
+              return {};
+          }}},
         {"--version",
          {false,
           [](WizardOptions& options, const std::string&) -> std::string {
@@ -112,7 +118,8 @@ ParsedOptions parse_wizard_options(const std::vector<std::string>& args) {
             return parsed;
         }
         if (rule->second.takesValue && !hasValue) {
-            if (i + 1 >= args.size()) {
+            // "--server-root --text" lacks its value; "--name=--x" gives one.
+            if (i + 1 >= args.size() || args[i + 1].starts_with("--")) {
                 parsed.error = name + " needs a value";
                 return parsed;
             }
@@ -136,7 +143,8 @@ std::string wizard_usage(const std::string& program) {
            "\n"
            "Options:\n"
            "  --volume PATH        take a mounted folder (a card reader, a phone's USB\n"
-           "                       storage) as a USB volume that just arrived; may be repeated\n"
+           "                       storage) as a USB volume that just arrived; may be\n"
+           "                       repeated\n"
            "  --server-root ROOT   use the map server at http://mapdata.ROOT (for example\n"
            "                       localhost:8080) instead of the built-in one\n"
            "  --language           show the language page first, to pick the language of\n"
@@ -149,7 +157,7 @@ std::string wizard_usage(const std::string& program) {
            "                       simulated phone whose memory card holds old maps\n"
            "  --demo-dir DIR       keep the demo's world and phone in DIR and reuse them\n"
            "                       when run again (implies --demo)\n"
-           "  --help               show this text and exit\n"
+           "  -h, --help           show this text and exit\n"
            "  --version            show the program's version and exit\n";
 }
 
