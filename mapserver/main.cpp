@@ -2,12 +2,14 @@
 
 #include <signal.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <iostream>
 #include <string>
 #include <vector>
 
+#include "exit_codes/exit_codes.h"
 #include "mapserver/content.h"
 #include "mapserver/drive/drive_writer.h"
 #include "mapserver/map_server.h"
@@ -19,26 +21,43 @@ namespace {
 
 using namespace atlasync::mapserver;
 
-constexpr const char* kUsage =
-    "usage:\n"
-    "  atlasync-mapserver serve --content DIR [--bind ADDRESS] [--port N]\n"
-    "                           [--cert FILE --key FILE]\n"
-    "                           [--fault PATTERN=ACTION[,ACTION...]]...\n"
-    "      Serves a content folder. Port 0 (the default) picks a free port; the first\n"
-    "      line printed is \"listening on PORT\". With --cert and --key (PEM files of\n"
-    "      the certificate and its private key) it serves https instead of http.\n"
-    "      Fault actions: hold (until SIGUSR1),\n"
-    "      delay:MS, stall-after:BYTES, close-after:BYTES, content-type:TYPE, status:CODE,\n"
-    "      damage-at:BYTE, endless, no-range, rate:BYTES_PER_SECOND, times:N.\n"
-    "  atlasync-mapserver generate DIR [--seed S] [--regions N] [--tiles-per-region M]\n"
-    "                           [--tile-bytes MIN-MAX] [--map-version a.b.c.d]\n"
-    "                           [--version-list V,V,...] [--voices N] [--encoding mixed|raw|hex]\n"
-    "      Writes a deterministic sample world into DIR, which must be absent or empty.\n"
-    "  atlasync-mapserver generate-drive DIR --content CONTENT [--map-version a.b.c.d]\n"
-    "                           [--client-id ID] [--regions all|ID,...] [--voices all|NAME,...]\n"
-    "                           [--layout root|private|legacy]\n"
-    "      Writes a maps drive into DIR with the regions and voices of CONTENT.\n"
-    "  atlasync-mapserver --help | --version\n";
+// Each command's usage, shown alone by "COMMAND --help" and together by --help.
+struct CommandUsage {
+    const char* name;
+    const char* text;
+};
+
+constexpr CommandUsage kCommandUsages[] = {
+    {"serve",
+     "  atlasync-mapserver serve --content DIR [--bind ADDRESS] [--port N]\n"
+     "                           [--fault PATTERN=ACTION[,ACTION...]]...\n"
+     "      Serves a content folder. Port 0 (the default) picks a free port; the\n"
+     "      first line printed is \"listening on PORT\". Fault actions: hold (until\n"
+     "      SIGUSR1), delay:MS, stall-after:BYTES, close-after:BYTES,\n"
+     "      content-type:TYPE, status:CODE, damage-at:BYTE, endless, no-range,\n"
+     "      rate:BYTES_PER_SECOND, times:N.\n"},
+    {"generate",
+     "  atlasync-mapserver generate DIR [--seed S] [--regions N]\n"
+     "                           [--tiles-per-region M] [--tile-bytes MIN-MAX]\n"
+     "                           [--map-version a.b.c.d] [--version-list V,V,...]\n"
+     "                           [--voices N] [--encoding mixed|raw|hex]\n"
+     "      Writes a deterministic sample world into DIR, which must be absent or\n"
+     "      empty.\n"},
+    {"generate-drive",
+     "  atlasync-mapserver generate-drive DIR --content CONTENT\n"
+     "                           [--map-version a.b.c.d] [--client-id ID]\n"
+     "                           [--regions all|ID,...] [--voices all|NAME,...]\n"
+     "                           [--layout root|private|legacy]\n"
+     "      Writes a maps drive into DIR with the regions and voices of CONTENT.\n"},
+};
+
+std::string usage() {
+    std::string text = "usage:\n";
+    for (const CommandUsage& command : kCommandUsages) {
+        text += command.text;
+    }
+    return text + "  atlasync-mapserver -h | --help | --version\n";
+}
 
 class UsageError : public std::invalid_argument {
 public:
@@ -70,8 +89,9 @@ public:
 
     bool done() const { return m_index >= m_args.size(); }
     const std::string& next() { return m_args[m_index++]; }
+    // "--content --port" lacks its value rather than serving a folder "--port".
     std::string value(const std::string& option) {
-        if (done()) {
+        if (done() || m_args[m_index].rfind("--", 0) == 0) {
             throw UsageError(option + " needs a value");
         }
         return next();
@@ -269,8 +289,16 @@ int generate_drive(Arguments args) {
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty() || args[0] == "--help" || args[0] == "-h") {
-        std::fputs(kUsage, args.empty() ? stderr : stdout);
-        return args.empty() ? 2 : 0;
+        std::fputs(usage().c_str(), args.empty() ? stderr : stdout);
+        return args.empty() ? atlasync::kExitUsage : atlasync::kExitOk;
+    }
+    for (const CommandUsage& command : kCommandUsages) {
+        if (args[0] == command.name &&
+            std::any_of(args.begin() + 1, args.end(),
+                        [](const std::string& arg) { return arg == "--help" || arg == "-h"; })) {
+            std::printf("usage:\n%s", command.text);
+            return atlasync::kExitOk;
+        }
     }
     if (args[0] == "--version") {
         std::printf("%s %s\n", atlasync::kProductName, atlasync::kProductVersion);
@@ -289,10 +317,10 @@ int main(int argc, char** argv) {
         }
         throw UsageError("unknown command " + args[0]);
     } catch (const UsageError& error) {
-        std::fprintf(stderr, "atlasync-mapserver: %s\n%s", error.what(), kUsage);
-        return 2;
+        std::fprintf(stderr, "atlasync-mapserver: %s\n%s", error.what(), usage().c_str());
+        return atlasync::kExitUsage;
     } catch (const std::exception& error) {
         std::fprintf(stderr, "atlasync-mapserver: %s\n", error.what());
-        return 1;
+        return atlasync::kExitFailed;
     }
 }

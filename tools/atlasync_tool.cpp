@@ -5,8 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "exit_codes/exit_codes.h"
 #include "service/core/text.h"
 #include "tools/command.h"
+#include "tools/options.h"
 #include "tools/version.h"
 
 namespace atlasync::tool {
@@ -26,14 +28,41 @@ void print_usage(std::FILE* out) {
                  "\n"
                  "Commands:\n");
     for (const Command& command : commands()) {
-        std::fprintf(out, "  %s %s\n      %s\n", command.name.c_str(), command.synopsis.c_str(),
-                     command.description.c_str());
+        const std::string lead = "  " + command.name + " ";
+        std::fputs(wrap_help(lead, command.synopsis, lead.size()).c_str(), out);
+        std::fputs(wrap_help("      ", command.description, 6).c_str(), out);
     }
     std::fprintf(out,
                  "\n"
                  "Options:\n"
-                 "  --help       show this help and exit\n"
-                 "  --version    show the version and exit\n");
+                 "  -h, --help   show this help and exit\n"
+                 "  --version    show the version and exit\n"
+                 "\n"
+                 "COMMAND --help shows the command's own help.\n");
+}
+
+void print_command_help(const Command& command) {
+    const std::string lead = "Usage: atlasync-tool " + command.name + " ";
+    std::fputs(wrap_help(lead, command.synopsis, lead.size()).c_str(), stdout);
+    std::fputs(("\n" + wrap_help("", command.description, 0)).c_str(), stdout);
+    std::fputs(
+        "\n"
+        "Options:\n"
+        "  -h, --help   show this help and exit\n",
+        stdout);
+}
+
+// Help is asked for anywhere among the options, before "--".
+bool asks_for_help(const std::vector<std::string>& args) {
+    for (const std::string& arg : args) {
+        if (arg == "--") {
+            return false;
+        }
+        if (arg == "--help" || arg == "-h") {
+            return true;
+        }
+    }
+    return false;
 }
 
 }  // namespace
@@ -56,7 +85,7 @@ int main(int argc, char** argv) {
     MapsService::set_locale_from_environment();
     if (argc < 2) {
         print_usage(stderr);
-        return 1;
+        return atlasync::kExitUsage;
     }
     const std::string name = argv[1];
     if (name == "--help" || name == "-h" || name == "help") {
@@ -68,10 +97,16 @@ int main(int argc, char** argv) {
         return 0;
     }
     for (const Command& command : commands()) {
-        if (command.name == name) {
-            return command.run(std::vector<std::string>(argv + 2, argv + argc));
+        if (command.name != name) {
+            continue;
         }
+        const std::vector<std::string> args(argv + 2, argv + argc);
+        if (asks_for_help(args)) {
+            print_command_help(command);
+            return 0;
+        }
+        return command.run(args);
     }
     std::fprintf(stderr, "atlasync-tool: unknown command '%s' (see --help)\n", name.c_str());
-    return 1;
+    return atlasync::kExitUsage;
 }

@@ -16,6 +16,41 @@ bool parse_whole_number(const std::string& text, std::int32_t& value) {
     return true;
 }
 
+std::string wrap_help(const std::string& lead, const std::string& text, std::size_t indent,
+                      std::size_t width) {
+    // Pieces end at blanks outside brackets.
+    std::vector<std::string> pieces;
+    std::string piece;
+    int depth = 0;
+    for (const char c : text) {
+        depth += c == '[' ? 1 : c == ']' ? -1 : 0;
+        if (c == ' ' && depth == 0) {
+            if (!piece.empty()) {
+                pieces.push_back(std::move(piece));
+            }
+            piece.clear();
+        } else {
+            piece.push_back(c);
+        }
+    }
+    if (!piece.empty()) {
+        pieces.push_back(std::move(piece));
+    }
+    std::string wrapped;
+    std::string line = lead;
+    bool lineHasPiece = false;
+    for (const std::string& next : pieces) {
+        if (lineHasPiece && line.size() + 1 + next.size() > width) {
+            wrapped += line + "\n";
+            line.assign(indent, ' ');
+            lineHasPiece = false;
+        }
+        line += (lineHasPiece ? " " : "") + next;
+        lineHasPiece = true;
+    }
+    return wrapped + line + "\n";
+}
+
 Options::Options(std::string command, std::string usage)
     : m_command(std::move(command)), m_usage(std::move(usage)) {}
 
@@ -97,7 +132,7 @@ bool Options::parse(const std::vector<std::string>& args) const {
         if (option->takesValue) {
             if (equals != std::string::npos) {
                 value = arg.substr(equals + 1);
-            } else if (i + 1 < args.size()) {
+            } else if (i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0) {
                 value = args[++i];
             } else {
                 return fail(name + " needs a value");

@@ -50,6 +50,15 @@ private:
     std::size_t m_mostWords = 0;
 };
 
+// Help texts fit a terminal of this width.
+inline constexpr std::size_t kHelpWidth = 80;
+
+// `text` in lines of at most `width` columns, the first begun by `lead`, the
+// others by `indent` blanks; a bracketed group ("[--drive ID]") stays whole.
+// Each line ends with a line feed.
+std::string wrap_help(const std::string& lead, const std::string& text, std::size_t indent,
+                      std::size_t width = kHelpWidth);
+
 // The whole of `text` as a number of the range; false for "12abc", "", " 1" or too large a value.
 bool parse_whole_number(const std::string& text, std::int32_t& value);
 

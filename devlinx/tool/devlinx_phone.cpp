@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <filesystem>
@@ -13,6 +14,7 @@
 
 #include "devlinx/sim/farm.h"
 #include "devlinx/sim/ini.h"
+#include "exit_codes/exit_codes.h"
 #include "tools/version.h"
 #include "utf8/utf8.h"
 
@@ -22,31 +24,45 @@ namespace fs = std::filesystem;
 using devlinx::sim::parse_number;
 using devlinx::sim::parse_size;
 
-const char kUsage[] =
-    "Usage:\n"
-    "  devlinx-phone create FARM NAME [options]\n"
-    "      --serial S          serial number (default: NAME)\n"
-    "      --name N            the phone's name (default: NAME)\n"
-    "      --model M           model name\n"
-    "      --extra X           free text of the device record\n"
-    "      --imsi I            subscriber identity (default: none)\n"
-    "      --type CODE         type code, e.g. 0x2000020\n"
-    "      --features BITS     feature bits (0x20 installs, 0x200 lists applications)\n"
-    "      --generation G      product generation number\n"
-    "      --media KIND        usb, bluetooth, serial or irda\n"
-    "      --memories LIST     memories and types, default C:DEV,E:MMC\n"
-    "      --capacity L:SIZE   capacity of memory L, e.g. E:2G (repeatable)\n"
-    "      --label L:TEXT      label of memory L (repeatable)\n"
-    "      --applications A,B  applications already installed\n"
-    "      --install-status S  status every installation ends with\n"
-    "      --user-action       installations ask the user to act on the phone\n"
-    "      --user-actions N    installations ask the user N times\n"
-    "      --no-marker         installations leave no marker file\n"
-    "      --step-ms N         pause per installation progress step\n"
-    "      --fail CALL=STATUS  the call answers STATUS (repeatable)\n"
-    "  devlinx-phone remove FARM NAME\n"
-    "  devlinx-phone list FARM\n"
-    "  devlinx-phone --help | --version\n";
+// Each command's usage, shown alone by "COMMAND --help" and together by --help.
+struct CommandUsage {
+    const char* name;
+    const char* text;
+};
+
+constexpr CommandUsage kCommandUsages[] = {
+    {"create",
+     "  devlinx-phone create FARM NAME [options]\n"
+     "      --serial S          serial number (default: NAME)\n"
+     "      --name N            the phone's name (default: NAME)\n"
+     "      --model M           model name\n"
+     "      --extra X           free text of the device record\n"
+     "      --imsi I            subscriber identity (default: none)\n"
+     "      --type CODE         type code, e.g. 0x2000020\n"
+     "      --features BITS     feature bits (0x20 installs, 0x200 lists applications)\n"
+     "      --generation G      product generation number\n"
+     "      --media KIND        usb, bluetooth, serial or irda\n"
+     "      --memories LIST     memories and types, default C:DEV,E:MMC\n"
+     "      --capacity L:SIZE   capacity of memory L, e.g. E:2G (repeatable)\n"
+     "      --label L:TEXT      label of memory L (repeatable)\n"
+     "      --applications A,B  applications already installed\n"
+     "      --install-status S  status every installation ends with\n"
+     "      --user-action       installations ask the user to act on the phone\n"
+     "      --user-actions N    installations ask the user N times\n"
+     "      --no-marker         installations leave no marker file\n"
+     "      --step-ms N         pause per installation progress step\n"
+     "      --fail CALL=STATUS  the call answers STATUS (repeatable)\n"},
+    {"remove", "  devlinx-phone remove FARM NAME\n"},
+    {"list", "  devlinx-phone list FARM\n"},
+};
+
+std::string usage() {
+    std::string text = "Usage:\n";
+    for (const CommandUsage& command : kCommandUsages) {
+        text += command.text;
+    }
+    return text + "  devlinx-phone -h | --help | --version\n";
+}
 
 struct Memory {
     std::string type;
@@ -56,7 +72,13 @@ struct Memory {
 
 int fail(const std::string& message) {
     std::fprintf(stderr, "devlinx-phone: %s\n", message.c_str());
-    return 1;
+    return atlasync::kExitFailed;
+}
+
+// What is wrong with the command line, as against the farm.
+int usage_error(const std::string& message) {
+    std::fprintf(stderr, "devlinx-phone: %s\n", message.c_str());
+    return atlasync::kExitUsage;
 }
 
 bool plain_name(const std::string& name) {
@@ -80,14 +102,7 @@ bool write_text(const fs::path& file, const std::string& text) {
 }
 
 int create(const std::vector<std::string>& args) {
-    if (args.size() < 2) {
-        return fail("create needs FARM and NAME");
-    }
-    const fs::path farm = args[0];
-    const std::string name = args[1];
-    if (!plain_name(name)) {
-        return fail("invalid phone name '" + name + "'");
-    }
+    std::vector<std::string> words;
     std::string ini = "; simulated phone, made by devlinx-phone\n";
     std::map<char, Memory> memories = {{'C', {"DEV", "", ""}}, {'E', {"MMC", "", ""}}};
     static const std::map<std::string, std::string> kKeys = {
@@ -107,8 +122,12 @@ int create(const std::vector<std::string>& args) {
     };
     std::vector<std::pair<char, std::string>> capacities;
     std::vector<std::pair<char, std::string>> labels;
-    for (std::size_t i = 2; i < args.size(); ++i) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& option = args[i];
+        if (option.rfind("--", 0) != 0) {
+            words.push_back(option);
+            continue;
+        }
         if (option == "--user-action") {
             ini += "install_user_action=1\n";
             continue;
@@ -117,8 +136,12 @@ int create(const std::vector<std::string>& args) {
             ini += "install_marker=0\n";
             continue;
         }
-        if (i + 1 == args.size()) {
-            return fail("option " + option + " needs a value");
+        if (kKeys.count(option) == 0 && option != "--memories" && option != "--capacity" &&
+            option != "--label" && option != "--fail") {
+            return usage_error("unknown option " + option);
+        }
+        if (i + 1 == args.size() || args[i + 1].rfind("--", 0) == 0) {
+            return usage_error(option + " needs a value");
         }
         const std::string& value = args[++i];
         char letter = 0;
@@ -128,7 +151,7 @@ int create(const std::vector<std::string>& args) {
                                  option == "--generation" || option == "--install-status" ||
                                  option == "--step-ms" || option == "--user-actions";
             if (numeric && !parse_number(value)) {
-                return fail("option " + option + " needs a number, not '" + value + "'");
+                return usage_error("option " + option + " needs a number, not '" + value + "'");
             }
             ini += kKeys.at(option) + "=" + value + "\n";
         } else if (option == "--memories") {
@@ -138,7 +161,7 @@ int create(const std::vector<std::string>& args) {
                 if (p == value.size() || value[p] == ',') {
                     if (!split_memory_value(item, letter, rest) ||
                         (rest != "DEV" && rest != "MMC")) {
-                        return fail("invalid memory '" + item + "' (expected e.g. E:MMC)");
+                        return usage_error("invalid memory '" + item + "' (expected e.g. E:MMC)");
                     }
                     memories[letter].type = rest;
                     item.clear();
@@ -148,33 +171,39 @@ int create(const std::vector<std::string>& args) {
             }
         } else if (option == "--capacity") {
             if (!split_memory_value(value, letter, rest) || !parse_size(rest)) {
-                return fail("invalid capacity '" + value + "' (expected e.g. E:2G)");
+                return usage_error("invalid capacity '" + value + "' (expected e.g. E:2G)");
             }
             capacities.emplace_back(letter, rest);
         } else if (option == "--label") {
             if (!split_memory_value(value, letter, rest)) {
-                return fail("invalid label '" + value + "' (expected e.g. E:Card)");
+                return usage_error("invalid label '" + value + "' (expected e.g. E:Card)");
             }
             labels.emplace_back(letter, rest);
         } else if (option == "--fail") {
             const auto equals = value.find('=');
             if (equals == std::string::npos || !parse_number(value.substr(equals + 1))) {
-                return fail("invalid fault '" + value + "' (expected CALL=STATUS)");
+                return usage_error("invalid fault '" + value + "' (expected CALL=STATUS)");
             }
             ini += "fail." + value.substr(0, equals) + "=" + value.substr(equals + 1) + "\n";
-        } else {
-            return fail("unknown option " + option);
         }
+    }
+    if (words.size() != 2) {
+        return usage_error("create needs FARM and NAME");
+    }
+    const fs::path farm = words[0];
+    const std::string name = words[1];
+    if (!plain_name(name)) {
+        return usage_error("invalid phone name '" + name + "'");
     }
     for (const auto& [letter, capacity] : capacities) {
         if (memories.count(letter) == 0) {
-            return fail(std::string("no memory ") + letter + ": for --capacity");
+            return usage_error(std::string("no memory ") + letter + ": for --capacity");
         }
         memories[letter].capacity = capacity;
     }
     for (const auto& [letter, label] : labels) {
         if (memories.count(letter) == 0) {
-            return fail(std::string("no memory ") + letter + ": for --label");
+            return usage_error(std::string("no memory ") + letter + ": for --label");
         }
         memories[letter].label = label;
     }
@@ -214,7 +243,7 @@ int create(const std::vector<std::string>& args) {
 
 int remove(const std::vector<std::string>& args) {
     if (args.size() != 2 || !plain_name(args[1])) {
-        return fail("remove needs FARM and a phone NAME");
+        return usage_error("remove needs FARM and a phone NAME");
     }
     const fs::path folder = fs::path(args[0]) / args[1];
     std::error_code error;
@@ -234,7 +263,7 @@ int remove(const std::vector<std::string>& args) {
 
 int list(const std::vector<std::string>& args) {
     if (args.size() != 1) {
-        return fail("list needs FARM");
+        return usage_error("list needs FARM");
     }
     using atlasync::utf8::to_narrow;
     for (const auto& phone : devlinx::sim::connected_phones(args[0])) {
@@ -254,9 +283,9 @@ int list(const std::vector<std::string>& args) {
 
 int main(int argc, char** argv) {
     atlasync::utf8::set_locale_from_environment();
-    if (argc < 2 || std::string(argv[1]) == "--help") {
-        std::fputs(kUsage, argc < 2 ? stderr : stdout);
-        return argc < 2 ? 1 : 0;
+    if (argc < 2 || std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h") {
+        std::fputs(usage().c_str(), argc < 2 ? stderr : stdout);
+        return argc < 2 ? atlasync::kExitUsage : atlasync::kExitOk;
     }
     if (std::string(argv[1]) == "--version") {
         std::printf("%s %s\n", atlasync::kProductName, atlasync::kProductVersion);
@@ -264,6 +293,14 @@ int main(int argc, char** argv) {
     }
     const std::string command = argv[1];
     const std::vector<std::string> args(argv + 2, argv + argc);
+    for (const CommandUsage& usage : kCommandUsages) {
+        if (command == usage.name && std::any_of(args.begin(), args.end(), [](const auto& arg) {
+                return arg == "--help" || arg == "-h";
+            })) {
+            std::printf("Usage:\n%s", usage.text);
+            return atlasync::kExitOk;
+        }
+    }
     if (command == "create") {
         return create(args);
     }
@@ -273,6 +310,7 @@ int main(int argc, char** argv) {
     if (command == "list") {
         return list(args);
     }
-    std::fprintf(stderr, "devlinx-phone: unknown command '%s'\n%s", command.c_str(), kUsage);
-    return 1;
+    std::fprintf(stderr, "devlinx-phone: unknown command '%s'\n%s", command.c_str(),
+                 usage().c_str());
+    return atlasync::kExitUsage;
 }

@@ -57,7 +57,7 @@ _atlasync_tool() {
     esac
     if [[ $cur == -* ]]; then
         mapfile -t COMPREPLY < <(compgen -W \
-            "$(grep -- "^  $command " <<<"$help" | _atlasync_options_in)" -- "$cur")
+            "$("${COMP_WORDS[0]}" "$command" --help 2>/dev/null | _atlasync_options_in)" -- "$cur")
     else
         compopt -o filenames 2>/dev/null
         mapfile -t COMPREPLY < <(compgen -f -- "$cur")

@@ -67,17 +67,18 @@ TEST(GenerateDrive, BadArgumentsAndMissingContentAreRefused) {
     TempDir dir;
     std::string output;
     EXPECT_EQ(
-        run_program(ATLASYNC_MAPSERVER_PATH, {"generate-drive", (dir / "d").string()}, &output), 2);
+        run_program(ATLASYNC_MAPSERVER_PATH, {"generate-drive", (dir / "d").string()}, &output),
+        64);
     EXPECT_EQ(run_program(ATLASYNC_MAPSERVER_PATH,
                           {"generate-drive", (dir / "d").string(), "--content",
                            world.content().string(), "--regions", "999"},
                           &output),
-              2);
+              64);
     EXPECT_EQ(run_program(ATLASYNC_MAPSERVER_PATH,
                           {"generate-drive", (dir / "d").string(), "--content",
                            world.content().string(), "--layout", "sideways"},
                           &output),
-              2);
+              64);
     // A folder without maps settings is no maps drive: result 4.
     EXPECT_EQ(run_program(ATLASYNC_TOOL_PATH, {"drive", dir.path().string()}, &output), 4);
     EXPECT_FALSE(fs::exists(dir / "d/qf"));

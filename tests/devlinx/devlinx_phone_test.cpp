@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "devlinx/sim/farm.h"
+#include "exit_codes/exit_codes.h"
 #include "tests/devlinx/phone_farm.h"
 #include "tests/support/child_process.h"
 
@@ -30,18 +31,23 @@ TEST(DevlinxPhone, CreatesAPhoneWithItsMemoriesCapacitiesAndInstallBehaviour) {
 TEST(DevlinxPhone, RefusesBadInputAndLeavesTheFarmAsItWas) {
     PhoneFarm farm;
     farm.create("alpha");
-    const std::vector<std::vector<std::string>> bad = {
-        {"create", farm.folder().string(), "alpha"},  // exists
-        {"create", farm.folder().string(), "../escape"},
-        {"create", farm.folder().string(), "beta", "--capacity", "E:lots"},
-        {"create", farm.folder().string(), "beta", "--memories", "C:RAM"},
-        {"create", farm.folder().string(), "beta", "--generation", "new"},
-        {"create", farm.folder().string(), "beta", "--capacity", "G:1G"},
-        {"remove", farm.folder().string(), "nobody"},
+    // A bad command line is told from a farm that refuses the change.
+    const struct {
+        std::vector<std::string> args;
+        int status;
+    } bad[] = {
+        {{"create", farm.folder().string(), "alpha"}, kExitFailed},  // exists
+        {{"create", farm.folder().string(), "../escape"}, kExitUsage},
+        {{"create", farm.folder().string(), "beta", "--capacity", "E:lots"}, kExitUsage},
+        {{"create", farm.folder().string(), "beta", "--memories", "C:RAM"}, kExitUsage},
+        {{"create", farm.folder().string(), "beta", "--generation", "new"}, kExitUsage},
+        {{"create", farm.folder().string(), "beta", "--capacity", "G:1G"}, kExitUsage},
+        {{"create", farm.folder().string(), "beta", "--serial"}, kExitUsage},
+        {{"remove", farm.folder().string(), "nobody"}, kExitFailed},
     };
-    for (const auto& args : bad) {
+    for (const auto& c : bad) {
         std::string output;
-        EXPECT_NE(run_program(DEVLINX_PHONE_PATH, args, &output), 0) << args[2];
+        EXPECT_EQ(run_program(DEVLINX_PHONE_PATH, c.args, &output), c.status) << c.args[2];
     }
     std::vector<std::string> entries;
     for (const auto& entry : std::filesystem::directory_iterator(farm.folder())) {

@@ -10,6 +10,7 @@
 #include <regex>
 #include <sstream>
 
+#include "exit_codes/exit_codes.h"
 #include "mapserver/drive/drive_writer.h"
 #include "service/content/map_settings.h"
 #include "service/core/text.h"
@@ -111,7 +112,8 @@ TEST_F(ToolEndToEnd, CheckAgainstTheCompiledInServerFailsWithNine) {
 TEST_F(ToolEndToEnd, CheckReportsTheOutdatedVolumeAndItsDownloadSizeWithoutChangingIt) {
     const auto before = snapshot(m_volume);
     std::string output;
-    EXPECT_EQ(run_program(ATLASYNC_TOOL_PATH, arguments("check"), &output), 0) << output;
+    EXPECT_EQ(run_program(ATLASYNC_TOOL_PATH, arguments("check"), &output), kExitUpdateOffered)
+        << output;
     EXPECT_NE(output.find("select_phone_drive: 6"), std::string::npos) << output;
     EXPECT_NE(output.find("maps need an update"), std::string::npos) << output;
     EXPECT_NE(output.find("download size: "), std::string::npos) << output;
@@ -126,9 +128,24 @@ std::string server_named(const std::string& output) {
                                                                                   : std::string();
 }
 
+// Check ended with 0 whether or not an update was offered: a script could not ask.
+TEST_F(ToolEndToEnd, CheckEndsWithNinetyNineWhileAnUpdateIsOfferedAndZeroOnceTheDriveIsCurrent) {
+    const struct {
+        const char* command;
+        int status;
+    } steps[] = {{"check", kExitUpdateOffered}, {"update", kExitOk}, {"check", kExitOk}};
+    for (const auto& step : steps) {
+        std::string output;
+        EXPECT_EQ(run_program(ATLASYNC_TOOL_PATH, arguments(step.command), &output), step.status)
+            << step.command << ": " << output;
+    }
+    EXPECT_EQ(volume_version(), L"1.1.7.0");
+}
+
 TEST_F(ToolEndToEnd, TheDriveCommandAsksTheServerThatCheckAndUpdateAsk) {
     std::string checked;
-    ASSERT_EQ(run_program(ATLASYNC_TOOL_PATH, arguments("check"), &checked), 0) << checked;
+    ASSERT_EQ(run_program(ATLASYNC_TOOL_PATH, arguments("check"), &checked), kExitUpdateOffered)
+        << checked;
     std::string read;
     ASSERT_EQ(run_program(ATLASYNC_TOOL_PATH,
                           {"drive", m_volume.string(), "--server-root",
@@ -185,7 +202,7 @@ TEST_F(ToolEndToEnd, ASecondUpdateOfAVolumeBeingUpdatedEndsWithNineteenAndChange
 }
 
 TEST_F(ToolEndToEnd, CheckAsJsonIsOneDocumentOfDriveVersionsSizeAndSteps) {
-    const nlohmann::json document = run_json("check", 0);
+    const nlohmann::json document = run_json("check", kExitUpdateOffered);
     EXPECT_EQ(document.at("result"), 0);
     EXPECT_EQ(document.at("server"), "http://localhost:" + std::to_string(world_port()));
     EXPECT_TRUE(document.at("drive").at("maps_need_update").get<bool>());

@@ -4,6 +4,7 @@
 #include <map>
 #include <set>
 
+#include "exit_codes/exit_codes.h"
 #include "mapserver/content.h"
 #include "mapserver/world/digest.h"
 #include "mapserver/world/world.h"
@@ -293,7 +294,7 @@ TEST(WorldGenerator, BadArgumentsAndNonEmptyFoldersAreRefusedWithoutTouchingAnyt
           {"serve", "--content", dir.path().string(), "--fault", "/pg=wobble:1"},
           {"serve", "--content", dir.path().string(), "--port", "70000"},
           {"dance"}}) {
-        EXPECT_EQ(run_program(program, args, &output), 2) << args.back();
+        EXPECT_EQ(run_program(program, args, &output), atlasync::kExitUsage) << args.back();
     }
     EXPECT_FALSE(fs::exists(dir / "a"));
     // A folder without a manifest cannot be served.

@@ -206,6 +206,16 @@ TEST_F(TextWizardFlow, ExitTypedOnTheErrorPageEndsWithTheFailingCode) {
     EXPECT_EQ(last_line().rfind("Error downloading and installing files. ", 0), 0u) << last_line();
 }
 
+// Leaving the no-phone page ended "Cancelled." with 2, as if the user had stopped a run.
+TEST_F(TextWizardFlow, NoPhoneEndsWithFourAndItsPageTextWithOrWithoutYes) {
+    EXPECT_EQ(run_text({{"[t] Try Again   [x] Exit", "x"}}), MapsService::kResultInvalidDrive);
+    EXPECT_EQ(last_line().rfind("No supported phone connected! ", 0), 0u) << last_line();
+
+    close_input();  // --yes needs no input at all
+    EXPECT_EQ(run_text({}, true), MapsService::kResultInvalidDrive);
+    EXPECT_EQ(last_line().rfind("No supported phone connected! ", 0), 0u) << last_line();
+}
+
 TEST_F(TextWizardFlow, TheEndOfInputCancelsAndYesRunsToTheEndWithoutAnyInput) {
     create_phone("p", "SN-1");
     EXPECT_EQ(run_text({{"[Enter] Download", std::nullopt}}), 2);

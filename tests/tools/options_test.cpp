@@ -54,6 +54,9 @@ TEST(ToolOptions, WhatIsWrongIsRefusedInOneLineNamingTheCommand) {
          "--drive-flags needs a whole number, not '99999999999'"},
         {{"w", "--drive-flags", ""}, "--drive-flags needs a whole number, not ''"},
         {{"w", "--drive"}, "--drive needs a value"},
+        // Took "--json" for the server's name.
+        {{"w", "--server-root", "--json"}, "--server-root needs a value"},
+        {{"w", "--volume", "--drive", "3"}, "--volume needs a value"},
         {{"w", "--server-root", ""}, "--server-root needs a value"},
         {{"w", "--server-root="}, "--server-root needs a value"},
         {{"w", "--json=1"}, "unexpected argument '--json=1'"},
@@ -79,7 +82,7 @@ TEST(ToolOptions, TooFewOrTooManyWordsShowTheUsage) {
 TEST(ToolOptions, ValuesAreTakenInEitherSpellingAndRepeatedOptionsInOrder) {
     const Parsed parsed = parse({"first", "--drive=3", "--drive-flags", "-1", "--server-root",
                                  "localhost:80", "--volume", "a", "--json", "--volume=b", "-",
-                                 "--volume", "--odd", "-x", "--", "--drive"});
+                                 "--volume=--odd", "-x", "--", "--drive"});
     ASSERT_TRUE(parsed.ok) << parsed.said;
     EXPECT_EQ(parsed.said, "");
     EXPECT_EQ(parsed.drive, 3);
@@ -89,6 +92,26 @@ TEST(ToolOptions, ValuesAreTakenInEitherSpellingAndRepeatedOptionsInOrder) {
     EXPECT_EQ(parsed.volumes, (std::vector<std::string>{"a", "b", "--odd"}));
     // Words may begin with one dash; after "--" everything is a word.
     EXPECT_EQ(parsed.words, (std::vector<std::string>{"first", "-", "-x", "--drive"}));
+}
+
+TEST(ToolOptions, HelpIsWrappedAtBlanksOutsideBracketsWithinItsWidth) {
+    using atlasync::tool::wrap_help;
+    const struct {
+        const char* lead;
+        const char* text;
+        std::size_t indent;
+        std::size_t width;
+        const char* wrapped;
+    } cases[] = {
+        {"  check ", "[--a A] [--b B]", 8, 80, "  check [--a A] [--b B]\n"},
+        {"  check ", "[--a A] [--bb B] [--c]", 8, 24, "  check [--a A] [--bb B]\n        [--c]\n"},
+        {"", "one two three", 2, 8, "one two\n  three\n"},
+        // A piece longer than the width stands alone rather than being cut.
+        {"> ", "[--very-long-option VALUE] x", 2, 10, "> [--very-long-option VALUE]\n  x\n"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(wrap_help(c.lead, c.text, c.indent, c.width), c.wrapped) << c.text;
+    }
 }
 
 }  // namespace

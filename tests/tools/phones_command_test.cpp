@@ -2,6 +2,8 @@
 
 #include <csignal>
 
+#include "exit_codes/exit_codes.h"
+#include "service/core/result_codes.h"
 #include "tests/devlinx/phone_farm.h"
 #include "tests/support/child_process.h"
 
@@ -41,7 +43,9 @@ TEST(PhonesCommand, SaysSoWhenNoPhoneIsConnectedAndFailsWithoutTheLibrary) {
         << output;
     EXPECT_EQ(output, "No phones connected.\n");
     farm.configure("DIAPI=" DEVLINX_API_PATH "\nOptions=1\n");  // no DIAPI entry there
-    EXPECT_EQ(run_program(ATLASYNC_TOOL_PATH, {"phones", "--server-root", kNoServer}, &output), 1);
+    // The service's own code, as check and update end with.
+    EXPECT_EQ(run_program(ATLASYNC_TOOL_PATH, {"phones", "--server-root", kNoServer}, &output),
+              MapsService::kResultConnectivity);
     EXPECT_EQ(output, "");
 }
 
@@ -65,15 +69,15 @@ TEST(PhonesCommand, TakesAHandedInFolderAsAVolumeAndRefusesWhatIsNoFolder) {
                           {"phones", "--server-root", kNoServer, "--volume",
                            (farm.outside() / "missing").string()},
                           &output),
-              1);
+              kExitUsage);
     EXPECT_EQ(run_program(ATLASYNC_TOOL_PATH, {"phones", "--server-root", kNoServer, "--colour"},
                           &output),
-              1);
+              kExitUsage);
     // Not read as 12.
     EXPECT_EQ(
         run_program(ATLASYNC_TOOL_PATH,
                     {"phones", "--server-root", kNoServer, "--drive-flags", "12abc"}, &output),
-        1);
+        kExitUsage);
 }
 
 TEST(PhonesCommand, WatchPrintsPhonesComingAndGoingUntilInterrupted) {

@@ -1,5 +1,6 @@
 // atlasync-tool check: asks the service what the wizard asks before an update.
 
+#include "exit_codes/exit_codes.h"
 #include "tools/command.h"
 #include "tools/commands/service_session.h"
 
@@ -10,18 +11,21 @@ namespace {
 int run_check(const std::vector<std::string>& args) {
     SessionOptions options;
     if (!parse_session_options("check", args, false, options)) {
-        return 1;
+        return kExitUsage;
     }
     ServiceSession session(std::move(options));
-    (void)session.check();
-    return session.finish();
+    const bool checked = session.check();
+    const int status = session.finish();
+    // A script asks whether there is an update by the status alone.
+    return checked && status == kExitOk && session.update_offered() ? kExitUpdateOffered : status;
 }
 
 const CommandRegistration kCheck{Command{
     "check",
     "[--server-root ROOT] [--ca-file FILE] [--drive ID] [--volume PATH]... [--drive-flags N] "
     "[--json]",
-    "run the wizard's checks: map server, phones and drives, map version, regions, download size",
+    "run the wizard's checks: map server, phones and drives, map version, regions, download "
+    "size; ends with 0 when the drive is current, 99 when an update is offered",
     run_check}};
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "exit_codes/exit_codes.h"
 #include "service/core/text.h"
 #include "service/facade/maps_service.h"
 #include "tools/command.h"
@@ -35,18 +36,19 @@ int run(const std::vector<std::string>& args) {
     add_server_options(parser, server);
     parser.words(path, 1, 1);
     if (!parser.parse(args)) {
-        return kResultFailed;
+        return kExitUsage;
     }
     const bool regions = !server.root.empty();
-    if (regions && apply_server_choice(server) != kResultOk) {
-        return kResultFailed;
+    if (const Result rooted = regions ? apply_server_choice(server) : kResultOk;
+        rooted != kResultOk) {
+        return exit_status_for(rooted);
     }
     DriveSummary drive;
     const Result result =
         read_drive_summary(to_wide(std::filesystem::absolute(path[0]).string()), regions, drive);
     if (result == kResultInvalidDrive) {
         std::fprintf(stderr, "atlasync-tool drive: %s is not a maps drive\n", path[0].c_str());
-        return result;
+        return exit_status_for(result);
     }
     print_settings(drive);
     if (regions) {
@@ -67,7 +69,7 @@ int run(const std::vector<std::string>& args) {
     if (result != kResultOk) {
         std::fprintf(stderr, "atlasync-tool drive: not read whole (result %d)\n", result);
     }
-    return result;
+    return exit_status_for(result);
 }
 
 const CommandRegistration kRegistration({

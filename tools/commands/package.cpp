@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "exit_codes/exit_codes.h"
 #include "service/core/text.h"
 #include "service/facade/maps_service.h"
 #include "tools/command.h"
@@ -24,7 +25,7 @@ int run(const std::vector<std::string>& args) {
     parser.text("--os", operatingSystem);
     parser.words(positional, 2, 2);
     if (!parser.parse(args)) {
-        return MapsService::kResultFailed;
+        return kExitUsage;
     }
     std::vector<MapsService::ServerRecord> records;
     using MapsService::to_wide;
@@ -42,7 +43,7 @@ int run(const std::vector<std::string>& args) {
     if (result != MapsService::kResultOk) {
         std::fprintf(stderr, "atlasync-tool package: result %d\n", result);
     }
-    return result;
+    return exit_status_for(result);
 }
 
 const CommandRegistration kRegistration({

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "exit_codes/exit_codes.h"
 #include "service/core/message_queue.h"
 #include "service/core/text.h"
 #include "service/facade/maps_service.h"
@@ -94,14 +95,14 @@ void drain_messages() {
 int run_phones(const std::vector<std::string>& args) {
     PhonesOptions options;
     if (!parse(args, options)) {
-        return 1;
+        return kExitUsage;
     }
     for (const std::filesystem::path& volume : options.volumes) {
         std::error_code error;
         if (!std::filesystem::is_directory(volume, error)) {
             std::fprintf(stderr, "atlasync-tool: phones: '%s' is not a folder\n",
                          volume.string().c_str());
-            return 1;
+            return kExitUsage;
         }
     }
     // The device table is a nicety of the listing: without it phones are still listed.
@@ -109,7 +110,7 @@ int run_phones(const std::vector<std::string>& args) {
     const Result started = initialize(options.driveFlags);
     if (started != kResultOk) {
         std::fprintf(stderr, "atlasync-tool: the phone side could not be started (%d)\n", started);
-        return 1;
+        return exit_status_for(started);
     }
     int exitStatus = 0;
     for (const std::filesystem::path& volume : options.volumes) {

@@ -156,6 +156,7 @@ void ServiceSession::read_versions(const CurrentDriveVersions& versions) {
     m_report.installedMapVersion = to_narrow(versions.installedMaps.to_text());
     m_report.offeredMapVersion = to_narrow(versions.offeredMaps.to_text());
     m_report.installedAppVersion = to_narrow(versions.installedApplication.to_text());
+    m_installedApp = versions.installedApplication;
     if (!m_report.installedMapVersion.empty()) {
         say("map data: %s installed, %s on the server\n", m_report.installedMapVersion.c_str(),
             m_report.offeredMapVersion.empty() ? "unknown" : m_report.offeredMapVersion.c_str());
@@ -215,6 +216,12 @@ bool ServiceSession::print_download_size() {
         print_items(items, 0);
     }
     return true;
+}
+
+bool ServiceSession::update_offered() const {
+    const bool newerApp = m_offer && (!m_installedApp.is_valid() ||
+                                      m_installedApp.is_older_than(m_updateInfo.newVersion));
+    return m_report.mapsNeedUpdate || newerApp;
 }
 
 bool ServiceSession::update() {

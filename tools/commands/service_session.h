@@ -44,6 +44,9 @@ public:
     // Stops the message pump, then finalises a started service; answers the
     // exit status. In JSON the document is printed here, once.
     int finish();
+    // After a check: the drive's maps need an update, or the server offers a
+    // maps application newer than the phone's (as the wizard decides).
+    bool update_offered() const;
 
 private:
     // A line of the text output; nothing in JSON.
@@ -69,6 +72,7 @@ private:
     std::vector<std::int32_t> m_regions;
     std::vector<MapsService::VoiceInfo> m_voices;
     bool m_offer = false;
+    MapsService::MapsappVersionInfo m_installedApp;
     MapsService::MapsUpdateInfo m_updateInfo;
 };
 

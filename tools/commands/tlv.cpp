@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "exit_codes/exit_codes.h"
 #include "service/facade/diagnostics.h"
 #include "tools/command.h"
 #include "tools/options.h"
@@ -23,11 +24,11 @@ int run(const std::vector<std::string>& args) {
     parser.flag("--raw", raw);
     parser.words(files, 1, 1);
     if (!parser.parse(args)) {
-        return 2;
+        return kExitUsage;
     }
     if (hex && raw) {
         std::fprintf(stderr, "atlasync-tool: tlv: --hex and --raw exclude each other\n");
-        return 2;
+        return kExitUsage;
     }
     const MapsService::TlvForm form = hex   ? MapsService::TlvForm::Hex
                                       : raw ? MapsService::TlvForm::Raw

@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "exit_codes/exit_codes.h"
 #include "service/core/result_codes.h"
 #include "service/core/text.h"
 #include "service/facade/diagnostics.h"
@@ -66,7 +67,7 @@ int run_unzip(const std::vector<std::string>& arguments) {
     Options parser("unzip", "ARCHIVE DIR");
     parser.words(args, 2, 2);
     if (!parser.parse(arguments)) {
-        return MapsService::kResultFailed;
+        return kExitUsage;
     }
     cancel_on_interrupt();
     ProgressLine progress;
@@ -77,7 +78,7 @@ int run_unzip(const std::vector<std::string>& arguments) {
     progress.end();
     std::printf("%" PRIu64 " files, %" PRIu64 " bytes extracted, result %d\n", done.files,
                 done.bytesWritten, result);
-    return result;
+    return exit_status_for(result);
 }
 
 int run_unzip_size(const std::vector<std::string>& arguments) {
@@ -85,7 +86,7 @@ int run_unzip_size(const std::vector<std::string>& arguments) {
     Options parser("unzip-size", "ARCHIVE");
     parser.words(args, 1, 1);
     if (!parser.parse(arguments)) {
-        return MapsService::kResultFailed;
+        return kExitUsage;
     }
     std::printf("%" PRIu64 "\n",
                 MapsService::archive_uncompressed_size(MapsService::to_wide(args[0])));

@@ -1,5 +1,6 @@
 // atlasync-tool update: the check, then the update of the maps on the drive.
 
+#include "exit_codes/exit_codes.h"
 #include "tools/command.h"
 #include "tools/commands/service_session.h"
 
@@ -10,7 +11,7 @@ namespace {
 int run_update(const std::vector<std::string>& args) {
     SessionOptions options;
     if (!parse_session_options("update", args, true, options)) {
-        return 1;
+        return kExitUsage;
     }
     ServiceSession session(std::move(options));
     if (session.check()) {

@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "exit_codes/exit_codes.h"
 #include "service/core/text.h"
 #include "ui/app/atlasync_app.h"
 #include "ui/app/display_probe.h"
@@ -95,17 +96,19 @@ std::optional<atlasync::ui::WizardSettings> settings_for(
 }
 
 // Reads the command line and prepares the run; an unusable command line or
-// demo is reported, and no settings come back.
+// demo is reported, no settings come back and `failure` is the exit status.
 std::optional<atlasync::ui::WizardSettings> settings_from_command_line(
     const std::vector<std::string>& args, atlasync::ui::WizardOptions& options,
-    std::unique_ptr<atlasync::ui::DemoEnvironment>& demo) {
+    std::unique_ptr<atlasync::ui::DemoEnvironment>& demo, int& failure) {
     const atlasync::ui::ParsedOptions parsed = atlasync::ui::parse_wizard_options(args);
     if (!parsed.error.empty()) {
         std::fprintf(stderr, "atlasync: %s\n%s", parsed.error.c_str(),
                      atlasync::ui::wizard_usage("atlasync").c_str());
+        failure = atlasync::kExitUsage;
         return std::nullopt;
     }
     options = parsed.options;
+    failure = atlasync::kExitFailed;
     return settings_for(options, demo);
 }
 
@@ -129,10 +132,11 @@ int run_on_terminal(int argc, char** argv) {
     QCoreApplication::setApplicationName(QString::fromLatin1(atlasync::kProgramProductName));
     WizardOptions commandLine;
     std::unique_ptr<DemoEnvironment> demo;
+    int failure = 0;
     const std::optional<WizardSettings> settings =
-        settings_from_command_line(arguments_after_program(argc, argv), commandLine, demo);
+        settings_from_command_line(arguments_after_program(argc, argv), commandLine, demo, failure);
     if (!settings) {
-        return 1;
+        return failure;
     }
     TerminalOutput out(stdout, detect_terminal(STDOUT_FILENO));
     CTextWizard::Options options;
@@ -155,7 +159,7 @@ int run_on_terminal(int argc, char** argv) {
     }
     std::fflush(stdout);
     name_demo_folder(demo);
-    return result;
+    return atlasync::exit_status_for(result);
 }
 
 }  // namespace
@@ -164,7 +168,7 @@ int main(int argc, char** argv) {
     using namespace atlasync::ui;
     MapsService::set_locale_from_environment();
     // Answered without a window, so that they work on any terminal.
-    if (asks_for(argc, argv, "--help")) {
+    if (asks_for(argc, argv, "--help") || asks_for(argc, argv, "-h")) {
         std::fputs(wizard_usage("atlasync").c_str(), stdout);
         return 0;
     }
@@ -184,10 +188,11 @@ int main(int argc, char** argv) {
     }
     WizardOptions commandLine;
     std::unique_ptr<DemoEnvironment> demo;
+    int failure = 0;
     const std::optional<WizardSettings> settings =
-        settings_from_command_line(args, commandLine, demo);
+        settings_from_command_line(args, commandLine, demo, failure);
     if (!settings) {
-        return 1;
+        return failure;
     }
     const int result = app.run([&] {
         CStateMachineDlg dialog(*settings);
@@ -197,5 +202,5 @@ int main(int argc, char** argv) {
         return dialogResult;
     });
     name_demo_folder(demo);
-    return result;
+    return atlasync::exit_status_for(result);
 }

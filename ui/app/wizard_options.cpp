@@ -98,6 +98,12 @@ const std::map<std::string, OptionRule>& option_rules() {
               options.help = true;
               return {};
           }}},
+        {"-h",
+         {false,
+          [](WizardOptions& options, const std::string&) -> std::string {
+              options.help = true;
+              return {};
+          }}},
         {"--version",
          {false,
           [](WizardOptions& options, const std::string&) -> std::string {
@@ -129,7 +135,8 @@ ParsedOptions parse_wizard_options(const std::vector<std::string>& args) {
             return parsed;
         }
         if (rule->second.takesValue && !hasValue) {
-            if (i + 1 >= args.size()) {
+            // "--server-root --text" lacks its value; "--name=--x" gives one.
+            if (i + 1 >= args.size() || args[i + 1].starts_with("--")) {
                 parsed.error = name + " needs a value";
                 return parsed;
             }
@@ -153,7 +160,8 @@ std::string wizard_usage(const std::string& program) {
            "\n"
            "Options:\n"
            "  --volume PATH        take a mounted folder (a card reader, a phone's USB\n"
-           "                       storage) as a USB volume that just arrived; may be repeated\n"
+           "                       storage) as a USB volume that just arrived; may be\n"
+           "                       repeated\n"
            "  --server-root ROOT   use another map server than the built-in one: a name\n"
            "                       (the server is http://mapdata.ROOT), an address or\n"
            "                       localhost with a port (127.0.0.1:8080, [::1]:8080), or\n"
@@ -170,7 +178,7 @@ std::string wizard_usage(const std::string& program) {
            "                       simulated phone whose memory card holds old maps\n"
            "  --demo-dir DIR       keep the demo's world and phone in DIR and reuse them\n"
            "                       when run again (implies --demo)\n"
-           "  --help               show this text and exit\n"
+           "  -h, --help           show this text and exit\n"
            "  --version            show the program's version and exit\n";
 }
 

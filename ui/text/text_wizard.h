@@ -37,8 +37,9 @@ public:
     CTextWizard& operator=(const CTextWizard&) = delete;
 
     // The whole run; answers its exit status: 0 after "Update was successful!"
-    // or "There are no new updates for your phone!", 2 when cancelled, else the
-    // failing result code. The last line printed says what the run came to.
+    // or "There are no new updates for your phone!", 2 when cancelled, 4 when
+    // left from the no-phone page, else the failing result code. The last line
+    // printed says what the run came to.
     int run();
 
     CTextPageHost& host() { return m_host; }

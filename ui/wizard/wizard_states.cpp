@@ -227,6 +227,12 @@ QState CStateMachine::StNoPhoneConnected(const HsmEvent& e) {
             m_host->set_description(WizardPage::ErrorRetry, text(kTextNoPhoneDescription));
             m_host->show_page(WizardPage::ErrorRetry);
             return Handled();
+        // Leaving this page ends the run as the service answers a missing
+        // drive, not as a cancel: a script tells "no phone" from "stopped".
+        case SIG_CANCEL_REQUEST:
+        case SIG_CANCEL_CONFIRMED:
+            m_outcome = MapsService::kResultInvalidDrive;
+            break;
         case SIG_RETRY:
             WIZARD_TRANSITION(StSearchingForPhonesRetry);
             return Handled();
