@@ -30,12 +30,14 @@ struct CommandUsage {
 constexpr CommandUsage kCommandUsages[] = {
     {"serve",
      "  atlasync-mapserver serve --content DIR [--bind ADDRESS] [--port N]\n"
+     "                           [--cert FILE --key FILE]\n"
      "                           [--fault PATTERN=ACTION[,ACTION...]]...\n"
      "      Serves a content folder. Port 0 (the default) picks a free port; the\n"
-     "      first line printed is \"listening on PORT\". Fault actions: hold (until\n"
-     "      SIGUSR1), delay:MS, stall-after:BYTES, close-after:BYTES,\n"
-     "      content-type:TYPE, status:CODE, damage-at:BYTE, endless, no-range,\n"
-     "      rate:BYTES_PER_SECOND, times:N.\n"},
+     "      first line printed is \"listening on PORT\". With --cert and --key (PEM\n"
+     "      files of the certificate and its private key) it serves https instead\n"
+     "      of http. Fault actions: hold (until SIGUSR1), delay:MS,\n"
+     "      stall-after:BYTES, close-after:BYTES, content-type:TYPE, status:CODE,\n"
+     "      damage-at:BYTE, endless, no-range, rate:BYTES_PER_SECOND, times:N.\n"},
     {"generate",
      "  atlasync-mapserver generate DIR [--seed S] [--regions N]\n"
      "                           [--tiles-per-region M] [--tile-bytes MIN-MAX]\n"
