@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <csignal>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <regex>
@@ -105,13 +107,17 @@ protected:
     void SetUp() override {
         FacadeTest::SetUp();
         serve();
+        m_volume = m_work.path() / "volume";
+        write_outdated_drive(m_volume);
+    }
+
+    void write_outdated_drive(const fs::path& folder) {
         mapserver::DriveOptions options;
         options.content = world().content();
         options.mapVersion = "1.1.6.0";
         options.regions = {std::to_string(world().world.regions[1].idid)};
         options.voices = {"all"};
-        m_volume = m_work.path() / "volume";
-        mapserver::write_drive(options, m_volume);
+        mapserver::write_drive(options, folder);
     }
 
     std::vector<std::string> served(std::vector<std::string> args) const {
@@ -222,24 +228,90 @@ TEST_F(ToolJson, AFailureCarriesItsStepCodeAndTheErrorPagesText) {
 
 // The document after an update told of the drive as it was before the update.
 TEST_F(ToolJson, UpdateEndsWithTheDocumentAFreshCheckPrints) {
-    Output updated = run(on_volume("update"));
-    ASSERT_EQ(updated.status, 0) << updated.document.dump(2);
-    Output checked = run(on_volume("check"));
-    ASSERT_EQ(checked.status, 0) << checked.document.dump(2);
-    EXPECT_FALSE(updated.document.at("drive").at("maps_need_update").get<bool>());
-    EXPECT_EQ(updated.document.at("map_data").at("installed_version"), "1.1.7.0");
-    // What must differ: which command ran and the calls it made; and the free
-    // space of a folder on a disk that others write to as well.
-    for (const char* differs : {"command", "steps"}) {
-        EXPECT_NE(updated.document.at(differs), checked.document.at(differs));
-        updated.document.erase(differs);
-        checked.document.erase(differs);
+    // The volume first, alone; then a phone the device table offers the maps application.
+    for (const bool phone : {false, true}) {
+        SCOPED_TRACE(phone ? "phone" : "volume");
+        if (phone) {
+            m_farm.create("p", {"--serial", "SN-J", "--model", "VX-335N", "--generation", "305"});
+            write_outdated_drive(m_farm.memory("p", 'E'));
+        }
+        const std::vector<std::string> check =
+            phone ? served({"check", "--drive-flags", "1"}) : on_volume("check");
+        std::vector<std::string> update = check;
+        update[0] = "update";
+        if (phone) {
+            update.push_back("--app");
+        }
+        Output updated = run(update);
+        ASSERT_EQ(updated.status, 0) << updated.document.dump(2);
+        Output checked = run(check);
+        ASSERT_EQ(checked.status, 0) << checked.document.dump(2);
+        EXPECT_EQ(updated.document.at("drive").at("name"), phone ? "E:" : m_volume.string());
+        EXPECT_EQ(m_schema.errors(updated.document, "session"), "") << updated.document.dump(2);
+        EXPECT_FALSE(updated.document.at("drive").at("maps_need_update").get<bool>());
+        EXPECT_EQ(updated.document.at("map_data").at("installed_version"), "1.1.7.0");
+        if (phone) {
+            // The version alone, its build apart; installed by --app.
+            const json& application = updated.document.at("maps_application");
+            EXPECT_EQ(application.at("offered_version"), "1.4.2.0");
+            EXPECT_EQ(application.at("installed_version"), "1.4.2.0");
+            EXPECT_EQ(application.at("offered_build"),
+                      (json{{"year", 11}, {"week", 5}, {"build", 7}}));
+        }
+        // What must differ: which command ran and the calls it made. What may:
+        // free space, which others change on the temporary folder's disk and
+        // the phone's installer changes behind a reading that stands a second.
+        for (const char* differs : {"command", "steps"}) {
+            EXPECT_NE(updated.document.at(differs), checked.document.at(differs));
+            updated.document.erase(differs);
+            checked.document.erase(differs);
+        }
+        for (json* document : {&updated.document, &checked.document}) {
+            for (json& owner : document->at("phones")) {
+                for (json& drive : owner.at("drives")) {
+                    drive.erase("free_bytes");
+                }
+            }
+        }
+        EXPECT_EQ(updated.document, checked.document) << updated.document.dump(2) << "\n"
+                                                      << checked.document.dump(2);
     }
-    for (json* document : {&updated.document, &checked.document}) {
-        document->at("phones").at(0).at("drives").at(0).erase("free_bytes");
+}
+
+// Ctrl-C during a JSON update: a line says so, and the document still comes,
+// naming the cancelled step.
+TEST_F(ToolJson, AnInterruptedUpdateSaysSoInALineAndEndsWithItsDocument) {
+    world().served().server().faults().add(mapserver::parse_fault(
+        "*/R" + std::to_string(world().world.regions[1].idid) + ".zip=hold,times:1"));
+    std::vector<std::string> args = {"-c", "exec \"$0\" \"$@\" 2>&1", ATLASYNC_TOOL_PATH};
+    const std::vector<std::string> update = on_volume("update");
+    args.insert(args.end(), update.begin(), update.end());
+    ChildProcess tool("/bin/sh", args);
+    std::string line;
+    do {
+        line = tool.read_line();
+    } while (!line.empty() && (line.find("\"MSG_DOWNLOAD_PROGRESS\"") == std::string::npos ||
+                               line.find("\"PACKAGE_STARTED\"") == std::string::npos));
+    ASSERT_FALSE(line.empty()) << "the update ended before its download started";
+    tool.kill(SIGINT);
+    // The held archive goes on once the cancel reached the download.
+    std::vector<json> lines;
+    for (line = tool.read_line(); !line.empty() && line != "{"; line = tool.read_line()) {
+        lines.push_back(json::parse(line));
+        if (lines.back().at("event") == "interrupted") {
+            world().served().server().faults().release_held();
+        }
     }
-    EXPECT_EQ(updated.document, checked.document) << updated.document.dump(2) << "\n"
-                                                  << checked.document.dump(2);
+    const json document = json::parse(line + tool.read_all());
+    EXPECT_EQ(tool.wait(), 2);
+    const auto interrupted = std::find_if(lines.begin(), lines.end(), [](const json& each) {
+        return each.at("event") == "interrupted";
+    });
+    ASSERT_NE(interrupted, lines.end());
+    EXPECT_EQ(m_schema.errors(*interrupted, "interrupted_line"), "");
+    EXPECT_EQ(m_schema.errors(document, "session"), "") << document.dump(2);
+    EXPECT_EQ(document.at("error").at("step"), "download");
+    EXPECT_EQ(document.at("error").at("text"), "Action was cancelled by the user (2).");
 }
 
 }  // namespace
