@@ -241,6 +241,7 @@ bool ServiceSession::update() {
     // What the check found before is stale whatever the update came to; the
     // text lines said each step as it went and need no second reading.
     if (m_options.json) {
+        m_report.forget_drive();
         m_report.phones = connected_phones();
         (void)describe_drive();
     }

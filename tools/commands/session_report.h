@@ -47,6 +47,18 @@ struct SessionReport {
     std::vector<StepReport> steps;
     std::size_t failedStep = SIZE_MAX;  // the step whose code is the exit status; none: SIZE_MAX
     MapsService::Result result = MapsService::kResultOk;  // the exit status
+
+    // Drops what was read of the drive, before it is read again: what a
+    // failed reading leaves out must not stand from the reading before.
+    void forget_drive() {
+        const SessionReport kept = *this;
+        *this = {};
+        server = kept.server;
+        phonesLookedFor = kept.phonesLookedFor;
+        phones = kept.phones;
+        steps = kept.steps;
+        failedStep = kept.failedStep;
+    }
 };
 
 }  // namespace atlasync::tool
