@@ -5,6 +5,7 @@
 #include "service/content/content_text.h"
 #include "service/content/delete_package.h"
 #include "service/content/map_settings.h"
+#include "service/content/package_container.h"
 #include "service/content/phone_drive.h"
 #include "service/content/region_qnr_map.h"
 #include "service/content/voice_packages.h"
@@ -178,6 +179,13 @@ Result MapsBucket::load_voices() {
         TraceInfo(L"  %s", voice.path.c_str());
     }
     m_voices = std::move(voices);
+    // The catalog links the voices it finds when it loads, once: voices read
+    // again after an update or a wipe would lose their items, and the next
+    // download would leave them out.
+    if (const VoiceBasePackage* catalog = m_drive.voice_container().voice_package();
+        catalog != nullptr) {
+        link_voices(*catalog);
+    }
     return kResultOk;
 }
 

@@ -148,6 +148,13 @@ TEST(VoiceContainer, ClientVersionChoosesTheCatalogAndLinksInstalledVoices) {
         EXPECT_NE(voice.id, 0) << std::string(voice.path.begin(), voice.path.end());
         EXPECT_EQ(voice.version.to_text(), L"2.1");
     }
+    // Voices read again after an update lost their items, and the next download left them out.
+    newer.drive->maps_bucket().invalidate();
+    ASSERT_EQ(newer.drive->maps_bucket().GetVoicesList(voices), kResultOk);
+    ASSERT_EQ(voices.size(), 3u);
+    for (const VoiceInfo& voice : voices) {
+        EXPECT_NE(voice.id, 0) << "read again";
+    }
 
     options.clientId = "qtvmaps2.0";
     options.mapVersion = "1.0.7.0";  // b = 0: the 2.0 layout

@@ -46,10 +46,11 @@ bool parse(const std::vector<std::string>& args, PhonesOptions& options) {
     return parser.parse(args);
 }
 
-void list_phones(bool json) {
+// `failure`: the first step that failed, named in the JSON document.
+void list_phones(bool json, const StepReport* failure) {
     const std::vector<PhoneInfo> phones = connected_phones();
     if (json) {
-        std::printf("%s\n", phones_json(phones).c_str());
+        std::printf("%s\n", phones_json(phones, failure).c_str());
         std::fflush(stdout);
         return;
     }
@@ -110,19 +111,27 @@ int run_phones(const std::vector<std::string>& args) {
     const Result started = initialize(options.driveFlags);
     if (started != kResultOk) {
         std::fprintf(stderr, "atlasync-tool: the phone side could not be started (%d)\n", started);
+        if (options.json) {
+            std::printf("%s\n", failure_json({"initialize", {}, started, {}}).c_str());
+        }
         return exit_status_for(started);
     }
     int exitStatus = 0;
+    StepReport failure;
     for (const std::filesystem::path& volume : options.volumes) {
         const std::string root = std::filesystem::absolute(volume).lexically_normal().string();
-        if (add_volume(to_wide(root)) != kResultOk) {
+        const Result taken = add_volume(to_wide(root));
+        if (taken != kResultOk) {
             std::fprintf(stderr, "atlasync-tool: phones: '%s' was not taken\n", root.c_str());
+            if (exitStatus == 0) {
+                failure = {"add_volume", root, taken, {}};
+            }
             exitStatus = 1;
         }
     }
     // The listing shows what the start announced.
     drain_messages();
-    list_phones(options.json);
+    list_phones(options.json, exitStatus != 0 ? &failure : nullptr);
     if (options.watch) {
         watch(options.json);
     }

@@ -36,6 +36,7 @@ void print_items(const std::vector<DownloadItemInfo>& items, int depth) {
 
 bool parse_session_options(const char* command, const std::vector<std::string>& args, bool allowApp,
                            SessionOptions& options) {
+    options.command = command;
     Options parser(command, "");
     add_server_options(parser, options.server);
     parser.number("--drive", options.driveId, 1);
@@ -78,18 +79,24 @@ void ServiceSession::say(const char* format, ...) const {
     va_end(args);
 }
 
-bool ServiceSession::report(const char* step, Result result) {
-    m_report.steps.push_back({step, result});
-    say("%s: %d\n", step, result);
+bool ServiceSession::report(const char* step, Result result, const std::string& volume) {
+    m_report.steps.push_back({step, volume, result, {}});
+    if (volume.empty()) {
+        say("%s: %d\n", step, result);
+    } else {
+        say("volume %s: %d\n", volume.c_str(), result);
+    }
     std::fflush(stdout);
     if (is_success(result)) {
         return true;
     }
     if (result == kResultDriveBusy) {
-        std::fprintf(stderr, "atlasync-tool: %s: another update of this drive is running\n", step);
+        m_report.steps.back().cause = "another update of this drive is running";
+        std::fprintf(stderr, "atlasync-tool: %s: %s\n", step, m_report.steps.back().cause.c_str());
     }
     if (m_firstFailure == kResultOk) {
         m_firstFailure = result;
+        m_report.failedStep = m_report.steps.size() - 1;
     }
     return false;
 }
@@ -106,7 +113,7 @@ bool ServiceSession::check() {
     m_report.server = to_narrow(get_server_url());
     say("server: %s\n", m_report.server.c_str());
     return report("get_mapsapp_catalog", get_mapsapp_catalog()) && start_service() &&
-           choose_drive() && read_application_offer() && print_download_size();
+           choose_drive() && describe_drive();
 }
 
 bool ServiceSession::start_service() {
@@ -115,10 +122,11 @@ bool ServiceSession::start_service() {
     }
     m_started = true;
     for (const std::string& volume : m_options.volumes) {
-        if (!report(("volume " + volume).c_str(), add_volume(to_wide(volume)))) {
+        if (!report("add_volume", add_volume(to_wide(volume)), volume)) {
             return false;
         }
     }
+    m_report.phonesLookedFor = true;
     m_report.phones = connected_phones();
     return true;
 }
@@ -129,9 +137,15 @@ bool ServiceSession::choose_drive() {
         m_driveId = first_maps_drive_id();
         if (m_driveId == 0) {
             say("no maps drive found\n");
-            return report("select_phone_drive", kResultInvalidDrive);
+            const bool found = report("select_phone_drive", kResultInvalidDrive);
+            m_report.steps.back().cause = "no maps drive found";
+            return found;
         }
     }
+    return true;
+}
+
+bool ServiceSession::describe_drive() {
     m_versionCheck = select_phone_drive(m_driveId);
     if (!report("select_phone_drive", m_versionCheck)) {
         return false;
@@ -149,13 +163,13 @@ bool ServiceSession::choose_drive() {
         return false;
     }
     print_regions_and_voices();
-    return true;
+    return read_application_offer() && print_download_size();
 }
 
 void ServiceSession::read_versions(const CurrentDriveVersions& versions) {
     m_report.installedMapVersion = to_narrow(versions.installedMaps.to_text());
     m_report.offeredMapVersion = to_narrow(versions.offeredMaps.to_text());
-    m_report.installedAppVersion = to_narrow(versions.installedApplication.to_text());
+    m_report.installedAppVersion = versions.installedApplication;
     m_installedApp = versions.installedApplication;
     if (!m_report.installedMapVersion.empty()) {
         say("map data: %s installed, %s on the server\n", m_report.installedMapVersion.c_str(),
@@ -165,6 +179,7 @@ void ServiceSession::read_versions(const CurrentDriveVersions& versions) {
 
 void ServiceSession::print_regions_and_voices() {
     m_report.regions = m_regions;
+    m_report.voices.clear();
     say("regions:");
     for (std::int32_t region : m_regions) {
         say(" %d", region);
@@ -178,10 +193,12 @@ void ServiceSession::print_regions_and_voices() {
 }
 
 bool ServiceSession::read_application_offer() {
+    m_offer = false;
+    m_report.appOffered = false;
     const Result result = get_mapsapp_update_info(m_updateInfo);
     // No offer for this phone is an answer, not a failure.
     if (result == kResultNoUpdateInfo || result == kResultInvalidDrive) {
-        m_report.steps.push_back({"get_mapsapp_update_info", result});
+        m_report.steps.push_back({"get_mapsapp_update_info", {}, result, {}});
         say("get_mapsapp_update_info: %d (no maps application offered)\n", result);
         return true;
     }
@@ -189,11 +206,12 @@ bool ServiceSession::read_application_offer() {
         return false;
     }
     m_offer = true;
+    m_report.appOffered = true;
     m_report.offeredAppTitle = to_narrow(m_updateInfo.title);
-    m_report.offeredAppVersion = to_narrow(m_updateInfo.newVersion.to_text());
+    m_report.offeredAppVersion = m_updateInfo.newVersion;
     m_report.offeredAppBytes = m_updateInfo.contentSize;
     say("maps application offered: %s %s, %llu bytes\n", m_report.offeredAppTitle.c_str(),
-        m_report.offeredAppVersion.c_str(),
+        to_narrow(m_updateInfo.newVersion.to_text()).c_str(),
         static_cast<unsigned long long>(m_updateInfo.contentSize));
     return true;
 }
@@ -225,11 +243,18 @@ bool ServiceSession::update_offered() const {
 }
 
 bool ServiceSession::update() {
-    if (m_options.app && m_offer && !report("update_mapsapp", update_mapsapp(m_updateInfo))) {
-        return false;
+    const bool updated =
+        (!m_options.app || !m_offer || report("update_mapsapp", update_mapsapp(m_updateInfo))) &&
+        report("update_maps_version", update_maps_version()) &&
+        report("download", download(m_regions, m_voices));
+    // What the check found before is stale whatever the update came to; the
+    // text lines said each step as it went and need no second reading.
+    if (m_options.json) {
+        m_report.forget_drive();
+        m_report.phones = connected_phones();
+        (void)describe_drive();
     }
-    return report("update_maps_version", update_maps_version()) &&
-           report("download", download(m_regions, m_voices));
+    return updated;
 }
 
 int ServiceSession::finish() {
@@ -248,7 +273,7 @@ int ServiceSession::finish() {
     if (m_options.json && !m_finished) {
         m_finished = true;
         m_report.result = m_firstFailure;
-        std::printf("%s\n", session_json(m_report).c_str());
+        std::printf("%s\n", session_json(m_options.command, m_report).c_str());
         std::fflush(stdout);
     }
     return m_firstFailure;

@@ -14,6 +14,7 @@
 namespace atlasync::tool {
 
 struct SessionOptions {
+    std::string command;               // "check" or "update", as the documents name it
     ServerChoice server;               // the map server and whom to trust as it
     std::int32_t driveId = 0;          // 0: the first maps drive found
     std::vector<std::string> volumes;  // folders handed in as USB volumes
@@ -39,7 +40,9 @@ public:
     // Server root, catalog, start, drive, regions and voices, application
     // offer, download size. False when a step failed.
     bool check();
-    // The maps application (with --app), the map version and the download.
+    // The maps application (with --app), the map version and the download;
+    // in JSON the drive is read again, so that the document tells what the
+    // update left on it.
     bool update();
     // Stops the message pump, then finalises a started service; answers the
     // exit status. In JSON the document is printed here, once.
@@ -52,9 +55,12 @@ private:
     // A line of the text output; nothing in JSON.
     void say(const char* format, ...) const __attribute__((format(printf, 2, 3)));
     // Prints the step's result; false (and the code kept) when it failed.
-    bool report(const char* step, MapsService::Result result);
+    bool report(const char* step, MapsService::Result result, const std::string& volume = {});
     bool start_service();
     bool choose_drive();
+    // The chosen drive's versions, regions, voices, application offer and
+    // download size, as a check reads them.
+    bool describe_drive();
     void print_regions_and_voices();
     void read_versions(const MapsService::CurrentDriveVersions& versions);
     bool read_application_offer();
