@@ -177,7 +177,7 @@ TEST_F(ToolJson, EveryDocumentAndLineIsWhatTheSchemaDescribes) {
         bool lines;            // messages on stderr, each a message line
     };
     const Case cases[] = {
-        {on_volume("check"), 0, "session", true},
+        {on_volume("check"), 99, "session", true},
         {on_volume("update"), 0, "session", true},
         {{"check", "--server-root", "localhost:1", "--json"}, 9, "session", false},
         {served({"phones", "--drive-flags", "1"}), 0, "phones", false},
@@ -187,6 +187,9 @@ TEST_F(ToolJson, EveryDocumentAndLineIsWhatTheSchemaDescribes) {
         const Output output = run(c.args);
         EXPECT_EQ(output.status, c.status);
         EXPECT_EQ(m_schema.errors(output.document, c.document), "") << output.document.dump(2);
+        if (std::string(c.document) == "session") {
+            EXPECT_EQ(output.document.value("result", -1), c.status) << "the document's status";
+        }
         EXPECT_EQ(output.lines.empty(), !c.lines);
         for (const json& line : output.lines) {
             EXPECT_EQ(m_schema.errors(line, "message_line"), "") << line.dump();
@@ -221,7 +224,7 @@ TEST_F(ToolJson, AFailureCarriesItsStepCodeAndTheErrorPagesText) {
     // Nothing here can start the phone side: the document is the error alone.
     m_farm.configure("DIAPI=" DEVLINX_API_PATH "\nOptions=1\n");
     const Output unstarted = run(served({"phones"}));
-    EXPECT_EQ(unstarted.status, 1);
+    EXPECT_EQ(unstarted.status, 12);  // the service's own code
     EXPECT_EQ(m_schema.errors(unstarted.document, "failure"), "") << unstarted.document;
     EXPECT_EQ(unstarted.document.at("error").at("step"), "initialize");
 }

@@ -15,9 +15,8 @@ int run_check(const std::vector<std::string>& args) {
     }
     ServiceSession session(std::move(options));
     const bool checked = session.check();
-    const int status = session.finish();
     // A script asks whether there is an update by the status alone.
-    return checked && status == kExitOk && session.update_offered() ? kExitUpdateOffered : status;
+    return session.finish(checked && session.update_offered() ? kExitUpdateOffered : kExitOk);
 }
 
 const CommandRegistration kCheck{Command{

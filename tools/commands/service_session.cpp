@@ -257,7 +257,7 @@ bool ServiceSession::update() {
     return updated;
 }
 
-int ServiceSession::finish() {
+int ServiceSession::finish(int successStatus) {
     if (m_printer) {
         m_printer->flush();
         m_printer.reset();
@@ -270,13 +270,14 @@ int ServiceSession::finish() {
         while (get_message(message, 1) == kResultOk && message.type != MSG_NOTHING) {
         }
     }
+    const int status = m_firstFailure != kResultOk ? m_firstFailure : successStatus;
     if (m_options.json && !m_finished) {
         m_finished = true;
-        m_report.result = m_firstFailure;
+        m_report.result = status;
         std::printf("%s\n", session_json(m_options.command, m_report).c_str());
         std::fflush(stdout);
     }
-    return m_firstFailure;
+    return status;
 }
 
 }  // namespace atlasync::tool

@@ -45,8 +45,9 @@ public:
     // update left on it.
     bool update();
     // Stops the message pump, then finalises a started service; answers the
-    // exit status. In JSON the document is printed here, once.
-    int finish();
+    // exit status: the first failing step's code, else the given status. In
+    // JSON the document is printed here, once, with that status.
+    int finish(int successStatus = 0);
     // After a check: the drive's maps need an update, or the server offers a
     // maps application newer than the phone's (as the wizard decides).
     bool update_offered() const;
