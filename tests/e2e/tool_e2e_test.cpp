@@ -203,7 +203,7 @@ TEST_F(ToolEndToEnd, ASecondUpdateOfAVolumeBeingUpdatedEndsWithNineteenAndChange
 
 TEST_F(ToolEndToEnd, CheckAsJsonIsOneDocumentOfDriveVersionsSizeAndSteps) {
     const nlohmann::json document = run_json("check", kExitUpdateOffered);
-    EXPECT_EQ(document.at("result"), 0);
+    EXPECT_EQ(document.at("result"), kExitUpdateOffered);  // the status it ends with
     EXPECT_EQ(document.at("server"), "http://localhost:" + std::to_string(world_port()));
     EXPECT_TRUE(document.at("drive").at("maps_need_update").get<bool>());
     EXPECT_EQ(document.at("drive").at("name"), m_volume.string());
