@@ -228,6 +228,53 @@ TEST_F(WizardWindow, YesAfterTheUpdateFinishedBeneathTheQuestionClosesWithItsSuc
     EXPECT_EQ(map_version_on(card), L"1.1.7.0");
 }
 
+// The update failed beneath the question after the old maps went: "Yes" closed
+// the window over the page that says the maps are incomplete.
+TEST_F(WizardWindow,
+       YesAfterTheUpdateFailedBeneathTheQuestionKeepsThePageThatSaysTheMapsAreIncomplete) {
+    const fs::path card = create_phone("p", "SN-1");
+    write_simulation_profile("UpdateVers=0.0.0.1\n");
+    region_fault(2, "hold");
+    region_fault(3, "status:404");
+    start_wizard(settings());
+    ASSERT_TRUE(wait_for_shown(WizardPage::UpdateAvailable));
+    click(ui::kIdNext);
+    ASSERT_TRUE(wait_until_held(1));
+
+    const auto on_error_page = [this] {
+        return current() == WizardPage::ErrorRetry || current() == WizardPage::ErrorExit;
+    };
+    bool released = false;
+    bool answered = false;
+    QTimer whileAsked;
+    QObject::connect(&whileAsked, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal == nullptr || !modal->isVisible()) {
+            return;
+        }
+        if (!released) {
+            released = true;
+            release_held();
+        } else if (on_error_page()) {
+            whileAsked.stop();
+            answered = true;
+            click_modal_button(modal, QStringLiteral("1021"));
+        }
+    });
+    whileAsked.start(10);
+    QTest::keyClick(m_dialog.get(), Qt::Key_Escape);
+    ASSERT_TRUE(process_events_until([&] { return answered; }));
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(m_dialog->stopped());
+    ASSERT_TRUE(on_error_page());
+    EXPECT_NE(label(ui::kIdDescription).find(ui::text(ui::kTextMapsIncomplete)), std::wstring::npos)
+        << MapsService::to_narrow(label(ui::kIdDescription));
+    click(current() == WizardPage::ErrorRetry ? ui::kIdCancel : ui::kIdNext);
+    ASSERT_TRUE(wait_until_ended());
+    EXPECT_NE(m_dialog->outcome(), 0);
+    EXPECT_EQ(map_version_on(card), L"1.1.6.0");
+}
+
 TEST_F(WizardWindow, PhoneListKeepsTheChosenPhoneWhenAnotherIsPluggedIn) {
     create_phone("p", "SN-1");
     create_phone("q", "SN-2");

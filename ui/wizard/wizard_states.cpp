@@ -670,8 +670,15 @@ QState CStateMachine::StShowServiceApiError(const HsmEvent& e) {
             }
             return Handled();
         }
-        case SIG_CANCEL_REQUEST:  // "Exit" of the retry page
         case SIG_CANCEL_CONFIRMED:
+            // A "Yes" asked before the update failed beneath the question: the
+            // page that says the maps are incomplete stays until the user leaves it.
+            m_outcome = m_errorCode;
+            if (m_errorMapsIncomplete) {
+                return Handled();
+            }
+            break;
+        case SIG_CANCEL_REQUEST:  // "Exit" of the retry page
             m_outcome = m_errorCode;
             break;
         case SIG_NEXT:
