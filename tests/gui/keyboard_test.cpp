@@ -91,7 +91,8 @@ protected:
     // Keys for the question that the next key opens, typed from inside its
     // own event loop.
     void in_next_question(std::function<void()> keys) {
-        auto* timer = new QTimer;
+        // Goes with the window, should the question never come.
+        auto* timer = new QTimer(m_dialog.get());
         timer->setInterval(10);
         QObject::connect(timer, &QTimer::timeout, [this, timer, keys] {
             if (QApplication::activeModalWidget() == nullptr ||

@@ -173,6 +173,8 @@ void CMainDlg::show_page(WizardPage kind, const std::wstring& header) {
     QWidget* window = next.create(*this);
     // A longer translation or a larger font: the window grows until it fits.
     if (const int more = next.missing_height(); more > 0) {
+        // Also the least the user may shrink it to, or the text is clipped again.
+        setMinimumHeight(height() + more);
         resize(width(), height() + more);
         next.relayout(*this);
     }
@@ -203,6 +205,8 @@ void CMainDlg::show_header_icon(WizardPage kind) {
     }
     if (icon != nullptr) {
         m_headerPicture->setPixmap(QPixmap(QString::fromLatin1(icon)));
+        // The icon tells an error from success: named as the page is.
+        m_headerPicture->setAccessibleName(m_header->plain_text());
         m_headerPicture->show();
     }
 }
@@ -342,17 +346,23 @@ void CMainDlg::paintEvent(QPaintEvent*) {
     if (m_background.isNull()) {
         return;
     }
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    const int band = scaled(kPageTop);
     if (palette().color(QPalette::Window).lightness() >= 128) {
-        painter.setRenderHint(QPainter::SmoothPixmapTransform);
-        painter.drawPixmap(rect(), m_background);
+        // The page's art keeps its shape: drawn at the user's scale against
+        // the bottom, the room a page added above it in the art's top colour.
+        const QRect art(0, kPageTop, m_background.width(), m_background.height() - kPageTop);
+        const int artHeight = scaled(art.height());
+        painter.fillRect(QRect(0, band, width(), height() - band),
+                         m_background.toImage().pixelColor(0, kPageTop + 4));
+        painter.drawPixmap(QRect(0, height() - artHeight, width(), artHeight), m_background, art);
     } else {
-        // On a dark theme the pale page would put light text on light: only the
-        // header band is drawn, the page is the theme's.
+        // On a dark theme the pale page would put light text on light: the page
+        // is the theme's.
         painter.fillRect(rect(), palette().color(QPalette::Window));
-        painter.setRenderHint(QPainter::SmoothPixmapTransform);
-        painter.drawPixmap(QRect(0, 0, width(), scaled(kPageTop)), m_background,
-                           QRect(0, 0, m_background.width(), kPageTop));
     }
+    painter.drawPixmap(QRect(0, 0, width(), band), m_background,
+                       QRect(0, 0, m_background.width(), kPageTop));
 }
 
 }  // namespace atlasync::ui

@@ -1,5 +1,6 @@
 #include "ui/pages/about_dlg.h"
 
+#include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -9,6 +10,8 @@
 #include "ui/controls/bundled_fonts.h"
 #include "ui/controls/resources.h"
 #include "ui/pages/version_info.h"
+#include "ui/pages/wiz_page.h"
+#include "ui/wizard/string_table.h"
 
 namespace atlasync::ui {
 
@@ -16,7 +19,12 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     use_resources();
     setObjectName(QStringLiteral("about"));
     const QString product = QString::fromUtf8(kProgramProductName);
-    setWindowTitle(QStringLiteral("About %1").arg(product));
+    // The menu's own words name the box, in the language in use.
+    QString title = accessible_text(QString::fromStdWString(text(kTextAboutMenu)));
+    if (title.endsWith(QStringLiteral("..."))) {
+        title.chop(3);
+    }
+    setWindowTitle(title);
 
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(20, 20, 20, 16);
@@ -38,12 +46,14 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     notice->setObjectName(QStringLiteral("legalNotice"));
     notice->setWordWrap(true);
     texts->addWidget(notice);
-    auto* ok = new QPushButton(QStringLiteral("OK"));
+    // Qt's own button: its text follows the language's Qt translation.
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok);
+    QPushButton* ok = buttons->button(QDialogButtonBox::Ok);
     ok->setDefault(true);
-    ok->setAccessibleName(ok->text());
+    ok->setAccessibleName(accessible_text(ok->text()));
     ok->setMinimumSize(scaled(80), scaled(29));
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-    texts->addWidget(ok, 0, Qt::AlignRight);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    texts->addWidget(buttons, 0, Qt::AlignRight);
     layout->addLayout(texts, 1);
     setFixedSize(std::max(scaled(420), sizeHint().width()), sizeHint().height());
 }

@@ -44,13 +44,12 @@ CConfirmCancelDlg::CConfirmCancelDlg(QWidget* parent) : QDialog(parent) {
         // Enter presses the focused button; "No", the safe answer, has the focus first.
         button->setAutoDefault(true);
         button->setDefault(id == kNo);
-        if (id == kNo) {
-            button->setFocus(Qt::OtherFocusReason);
-        }
         connect(button, &QPushButton::clicked, this, [this, id] { done(id); });
         buttons->addWidget(button);
     }
     layout->addLayout(buttons);
+    findChild<QPushButton*>(control_name(static_cast<std::uint32_t>(kNo)))
+        ->setFocus(Qt::OtherFocusReason);
     setFixedSize(sizeHint());
 }
 
