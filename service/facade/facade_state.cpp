@@ -71,7 +71,7 @@ std::string server_root() {
 }
 
 Result initialize(std::int32_t driveFlags) {
-    return guarded("initialize", [&]() -> Result {
+    return run_operation("initialize", [&]() -> Result {
         ScopeTrace scope("MapsService::initialize");
         IniFile& settings = service_settings();
         if (settings.load()) {
@@ -114,7 +114,7 @@ Result finalize() {
 }
 
 Result set_server_root(const std::wstring& root) {
-    return guarded("set_server_root", [&]() -> Result {
+    return run_operation("set_server_root", [&]() -> Result {
         if (root.empty()) {
             return kResultFailed;
         }
@@ -137,7 +137,7 @@ std::wstring get_server_url() {
 Result GetPackage(const std::wstring& server, const std::wstring& package,
                   const std::wstring& language, const std::wstring& version,
                   const std::wstring& operatingSystem, std::vector<ServerRecord>& records) {
-    return guarded("GetPackage", [&]() -> Result {
+    return run_operation("GetPackage", [&]() -> Result {
         TraceInfo(L"GetPackage( ) called: server=%s package=%s", server.c_str(), package.c_str());
         const TransferLibraryUse transfers;
         ServerPackage fetched(server, package, language, version, operatingSystem);
@@ -151,6 +151,10 @@ Result cancel_operation() {
     TraceInfo(L"cancel_operation( ) called");
     service_cancel_flag().set();
     return kResultOk;
+}
+
+std::wstring last_failure_cause() {
+    return to_wide(failure_cause());
 }
 
 }  // namespace MapsService
