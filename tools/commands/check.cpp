@@ -18,7 +18,9 @@ int run_check(const std::vector<std::string>& args) {
 }
 
 const CommandRegistration kCheck{Command{
-    "check", "[--server-root ROOT] [--drive ID] [--volume PATH]... [--drive-flags N] [--json]",
+    "check",
+    "[--server-root ROOT] [--drive ID] [--volume PATH]... [--drive-flags N] [--json] [--verbose] "
+    "[--log FILE]",
     "run the wizard's checks: map server, phones and drives, map version, regions, download size",
     run_check}};
 

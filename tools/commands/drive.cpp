@@ -8,6 +8,7 @@
 #include "service/core/text.h"
 #include "service/facade/maps_service.h"
 #include "tools/command.h"
+#include "tools/commands/trace_options.h"
 #include "tools/options.h"
 
 namespace atlasync::tool {
@@ -30,10 +31,12 @@ void print_settings(const DriveSummary& drive) {
 int run(const std::vector<std::string>& args) {
     std::vector<std::string> path;
     std::string serverRoot;
-    Options parser("drive", "PATH [--server-root ROOT]");
+    TraceOptions trace;
+    Options parser("drive", "PATH [--server-root ROOT] [--verbose] [--log FILE]");
     parser.text("--server-root", serverRoot);
+    add_trace_options(parser, trace);
     parser.words(path, 1, 1);
-    if (!parser.parse(args)) {
+    if (!parser.parse(args) || !apply_trace_options("drive", trace)) {
         return kResultFailed;
     }
     const bool regions = !serverRoot.empty();
@@ -65,13 +68,14 @@ int run(const std::vector<std::string>& args) {
     }
     if (result != kResultOk) {
         std::fprintf(stderr, "atlasync-tool drive: not read whole (result %d)\n", result);
+        (void)print_failure_cause("drive");
     }
     return result;
 }
 
 const CommandRegistration kRegistration({
     "drive",
-    "PATH [--server-root ROOT]",
+    "PATH [--server-root ROOT] [--verbose] [--log FILE]",
     "read a local folder as a maps drive: settings, complete regions (with a server), voices",
     run,
 });

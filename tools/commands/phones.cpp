@@ -14,6 +14,7 @@
 #include "service/facade/maps_service.h"
 #include "tools/command.h"
 #include "tools/commands/json_output.h"
+#include "tools/commands/trace_options.h"
 #include "tools/interrupt.h"
 #include "tools/options.h"
 
@@ -29,6 +30,7 @@ struct PhonesOptions {
     bool watch = false;
     bool json = false;            // the list as one JSON document, then each message as a JSON line
     std::int32_t driveFlags = 0;  // 1: empty memory cards are maps drives; 2: phone memories too
+    TraceOptions trace;
 };
 
 bool parse(const std::vector<std::string>& args, PhonesOptions& options) {
@@ -42,7 +44,8 @@ bool parse(const std::vector<std::string>& args, PhonesOptions& options) {
     });
     parser.number("--drive-flags", options.driveFlags);
     parser.text("--server-root", serverRoot);
-    if (!parser.parse(args)) {
+    add_trace_options(parser, options.trace);
+    if (!parser.parse(args) || !apply_trace_options("phones", options.trace)) {
         return false;
     }
     options.serverRoot = to_wide(serverRoot);
@@ -114,6 +117,7 @@ int run_phones(const std::vector<std::string>& args) {
     const Result started = initialize(options.driveFlags);
     if (started != kResultOk) {
         std::fprintf(stderr, "atlasync-tool: the phone side could not be started (%d)\n", started);
+        (void)print_failure_cause("phones");
         return 1;
     }
     int exitStatus = 0;
@@ -139,7 +143,9 @@ int run_phones(const std::vector<std::string>& args) {
 }
 
 const CommandRegistration kPhones{Command{
-    "phones", "[--server-root ROOT] [--volume PATH]... [--drive-flags N] [--watch] [--json]",
+    "phones",
+    "[--server-root ROOT] [--volume PATH]... [--drive-flags N] [--watch] [--json] [--verbose] "
+    "[--log FILE]",
     "list the connected phones and their drives; take folders as volumes; watch them come and go",
     run_phones}};
 

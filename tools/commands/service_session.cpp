@@ -54,10 +54,12 @@ bool parse_session_options(const char* command, const std::vector<std::string>& 
         parser.flag("--app", options.app);
     }
     parser.flag("--json", options.json);
-    if (!parser.parse(args)) {
+    add_trace_options(parser, options.trace);
+    if (!parser.parse(args) || !apply_trace_options(command, options.trace)) {
         return false;
     }
     options.serverRoot = to_wide(serverRoot);
+    options.command = command;
     return true;
 }
 
@@ -92,6 +94,7 @@ bool ServiceSession::report(const char* step, Result result) {
     }
     if (m_firstFailure == kResultOk) {
         m_firstFailure = result;
+        (void)print_failure_cause(m_options.command.c_str());
     }
     return false;
 }

@@ -21,7 +21,8 @@ int run_update(const std::vector<std::string>& args) {
 
 const CommandRegistration kUpdate{Command{
     "update",
-    "[--server-root ROOT] [--drive ID] [--volume PATH]... [--drive-flags N] [--app] [--json]",
+    "[--server-root ROOT] [--drive ID] [--volume PATH]... [--drive-flags N] [--app] [--json] "
+    "[--verbose] [--log FILE]",
     "check, then bring the drive's maps (and with --app the maps application) up to date; "
     "Ctrl-C cancels",
     run_update}};
