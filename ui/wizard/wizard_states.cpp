@@ -83,6 +83,7 @@ QState CStateMachine::StRunning(const HsmEvent& e) {
         case SIG_SERVICE_INIT_FAILED:
             m_errorHeading = kTextServiceStartFailed;
             m_errorCode = m_initResult.load();
+            take_failure_cause();
             m_retryState = nullptr;
             TransitionDynamic(&CStateMachine::StShowServiceApiError);
             return Handled();
@@ -630,7 +631,7 @@ QState CStateMachine::StShowServiceApiError(const HsmEvent& e) {
                                         ? WizardPage::ErrorRetry
                                         : WizardPage::ErrorExit;
             m_host->set_heading(page, text(m_errorHeading));
-            m_host->set_description(page, error_text(m_errorCode));
+            m_host->set_description(page, error_description());
             m_host->show_page(page);
             leave_if_exit_confirmed();
             return Handled();
