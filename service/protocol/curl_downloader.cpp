@@ -276,7 +276,10 @@ Result CurlDownloader::check_content_type(const std::wstring& expected) {
     if (lower_case(expectedText) != lower_case(received)) {
         TraceError("expected content-type (%s) doesn't match with received (%s)",
                    expectedText.c_str(), received);
-        note_server_failure("sent " + std::string(received) + " instead of " + expectedText);
+        // An error status, noted already, says more than the type of its page.
+        if (http_status() < 400) {
+            note_server_failure("sent " + std::string(received) + " instead of " + expectedText);
+        }
         return kResultServerError;
     }
     return kResultOk;
