@@ -1,12 +1,17 @@
 #include "service/core/trace.h"
 
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <cwchar>
+#include <iostream>
 #include <stdexcept>
 
 #include "service/core/core_globals.h"
@@ -34,6 +39,7 @@ constexpr LevelTag kLevelTags[] = {
 struct TracerSlot {
     std::unique_ptr<Tracer> tracer;
     bool tried = false;
+    TraceTarget target;
 };
 
 // Never destroyed, so that tracing from static destructors at exit stays safe.
@@ -49,7 +55,7 @@ Tracer* acquire_tracer() {
     if (!slot.tried) {
         slot.tried = true;
         try {
-            slot.tracer = std::make_unique<Tracer>(service_settings());
+            slot.tracer = std::make_unique<Tracer>(service_settings(), slot.target);
         } catch (const std::exception&) {
             slot.tracer.reset();
         }
@@ -101,6 +107,17 @@ int thread_id() {
     return static_cast<int>(syscall(SYS_gettid));
 }
 
+std::filesystem::path environment_path(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? std::filesystem::path(value) : std::filesystem::path();
+}
+
+std::unique_ptr<std::ofstream> open_log(const std::filesystem::path& name, bool clear) {
+    auto stream = std::make_unique<std::ofstream>(
+        name, std::ios::out | (clear ? std::ios::trunc : std::ios::app));
+    return *stream ? std::move(stream) : nullptr;
+}
+
 }  // namespace
 
 const char* trace_level_tag(std::int32_t level) {
@@ -112,29 +129,42 @@ const char* trace_level_tag(std::int32_t level) {
     return " [???]     ";
 }
 
-Tracer::Tracer(IniFile& settings) {
-    if (settings.load()) {
-        const std::int32_t level = settings.get_int(L"tracelevel", 1);
+Tracer::Tracer(IniFile& settings, const TraceTarget& target) {
+    const bool loaded = settings.load();
+    if (target.active()) {
+        m_level = static_cast<std::int32_t>(TraceLevel::Debug);
+    }
+    if (loaded) {
+        const std::int32_t level = settings.get_int(L"tracelevel", m_level);
         if (level >= 0 && level <= 4) {
             m_level = level;
         }
         m_logFileName = to_narrow(settings.get_string(L"logfile", L""));
         m_clearLog = settings.get_int(L"clearlog", 1) == 1;
-        if (!m_logFileName.empty()) {
-            const auto mode = std::ios::out | (m_clearLog ? std::ios::trunc : std::ios::app);
-            m_stream = std::make_unique<std::ofstream>(m_logFileName, mode);
-            if (!*m_stream) {
-                m_stream.reset();
-            }
-        }
     }
-    if (!m_stream) {
+    if (target.active()) {
+        m_logFileName = target.file;
+    } else if (!m_logFileName.empty() && std::filesystem::path(m_logFileName).is_relative()) {
+        const std::filesystem::path folder = state_folder();
+        m_logFileName = folder.empty() ? std::string() : (folder / m_logFileName).string();
+    }
+    if (!m_logFileName.empty()) {
+        m_file = open_log(m_logFileName, m_clearLog || target.active());
+        if (!m_file) {
+            throw std::runtime_error("unable to create tracer");
+        }
+        m_sinks.push_back(m_file.get());
+    }
+    if (target.standardError) {
+        m_sinks.push_back(&std::cerr);
+    }
+    if (m_sinks.empty()) {
         throw std::runtime_error("unable to create tracer");
     }
 }
 
 void Tracer::write_line(std::int32_t level, const std::string& message) {
-    if (!m_stream || m_level < level) {
+    if (m_sinks.empty() || m_level < level) {
         return;
     }
     using namespace std::chrono;
@@ -147,8 +177,10 @@ void Tracer::write_line(std::int32_t level, const std::string& message) {
     std::snprintf(stamp, sizeof stamp, "%d.%d.%d %02d:%02d:%02d.%03d (%d)", local.tm_mday,
                   local.tm_mon + 1, local.tm_year + 1900, local.tm_hour, local.tm_min, local.tm_sec,
                   static_cast<int>(millis), thread_id());
-    *m_stream << stamp << trace_level_tag(level) << ' ' << message << '\n';
-    m_stream->flush();
+    for (std::ostream* sink : m_sinks) {
+        *sink << stamp << trace_level_tag(level) << ' ' << message << '\n';
+        sink->flush();
+    }
 }
 
 std::string format_trace_message(const char* format, va_list args) {
@@ -217,6 +249,50 @@ void close_tracer() {
         slot.tracer.reset();
         slot.tried = false;
     }
+}
+
+bool set_trace_target(const TraceTarget& target, std::string& error) {
+    ScopedLock lock(tracer_lock());
+    TracerSlot& slot = tracer_slot();
+    slot.tracer.reset();
+    slot.tried = false;
+    slot.target = target;
+    if (!target.active()) {
+        return true;
+    }
+    errno = 0;
+    if (acquire_tracer() == nullptr) {
+        error = errno != 0 ? std::strerror(errno) : "cannot be opened";
+        return false;
+    }
+    return true;
+}
+
+std::filesystem::path state_folder(const std::filesystem::path& stateHome,
+                                   const std::filesystem::path& home) {
+    // A relative XDG_STATE_HOME is invalid and ignored.
+    std::filesystem::path base = stateHome.is_absolute() ? stateHome : std::filesystem::path();
+    if (base.empty() && home.is_absolute()) {
+        base = home / ".local" / "state";
+    }
+    if (base.empty()) {
+        return {};
+    }
+    std::error_code ignored;
+    std::filesystem::create_directories(base, ignored);
+    const std::filesystem::path folder = base / "atlasync";
+    if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+        return {};
+    }
+    struct stat info {};
+    if (lstat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+        return {};
+    }
+    return folder;
+}
+
+std::filesystem::path state_folder() {
+    return state_folder(environment_path("XDG_STATE_HOME"), environment_path("HOME"));
 }
 
 ScopeTrace::ScopeTrace(const char* name) : m_name(name) {

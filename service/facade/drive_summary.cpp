@@ -49,7 +49,7 @@ Result read_regions(PhoneDrive& drive, DriveSummary& summary) {
 }  // namespace
 
 Result read_drive_summary(const std::wstring& root, bool regions, DriveSummary& summary) {
-    return guarded("read_drive_summary", [&]() -> Result {
+    return run_operation("read_drive_summary", [&]() -> Result {
         ScopeTrace scope("MapsService::read_drive_summary");
         summary = DriveSummary();
         Phone phone(L"local folder", L"");

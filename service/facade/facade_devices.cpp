@@ -37,7 +37,7 @@ DriveInfo drive_info(PhoneDrive& drive) {
 }  // namespace
 
 Result add_volume(const std::wstring& root) {
-    return guarded("add_volume", [&] { return add_usb_volume(root); });
+    return run_operation("add_volume", [&] { return add_usb_volume(root); });
 }
 
 std::vector<PhoneInfo> connected_phones() {

@@ -50,7 +50,7 @@ void add_package_sizes(const DownloadPackage& package, std::uint64_t& count1, st
 Result get_download_size(const std::vector<std::int32_t>& regions,
                          const std::vector<VoiceInfo>& voices, std::uint64_t& count1,
                          std::uint64_t& count2, std::vector<DownloadItemInfo>& items) {
-    return guarded("get_download_size", [&]() -> Result {
+    return run_operation("get_download_size", [&]() -> Result {
         ScopeTrace scope("MapsService::get_download_size");
         PhoneDrive* drive = nullptr;
         Result result =
@@ -81,7 +81,7 @@ Result get_download_size(const std::vector<std::int32_t>& regions,
 }
 
 Result download(const std::vector<std::int32_t>& regions, const std::vector<VoiceInfo>& voices) {
-    return guarded("download", [&]() -> Result {
+    return run_operation("download", [&]() -> Result {
         ScopeTrace scope("MapsService::download");
         TraceInfo(L"download of %d items started", static_cast<int>(regions.size()));
         PhoneDrive* drive = nullptr;

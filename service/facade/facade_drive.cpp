@@ -117,7 +117,7 @@ Result wipe_current_drive(const char* skipText, const std::function<Result(Phone
 }  // namespace
 
 Result select_phone_drive(std::int32_t id) {
-    return guarded("select_phone_drive", [&]() -> Result {
+    return run_operation("select_phone_drive", [&]() -> Result {
         ScopeTrace scope("MapsService::select_phone_drive");
         TraceInfo("select phone drive with id %d", id);
         PhoneDrive* drive = PhoneManager::FindDrive(id);
@@ -140,7 +140,7 @@ Result select_phone_drive(std::int32_t id) {
 }
 
 Result GetRegionList(std::vector<std::int32_t>& regions) {
-    return guarded("GetRegionList", [&]() -> Result {
+    return run_operation("GetRegionList", [&]() -> Result {
         return read_from_bucket(
             "skipping GetRegionList() without mapsettings",
             [&](MapsBucket& bucket) { return bucket.GetRegionList(regions); },
@@ -149,7 +149,7 @@ Result GetRegionList(std::vector<std::int32_t>& regions) {
 }
 
 Result GetVoicesList(std::vector<VoiceInfo>& voices) {
-    return guarded("GetVoicesList", [&]() -> Result {
+    return run_operation("GetVoicesList", [&]() -> Result {
         return read_from_bucket(
             "skipping GetVoicesList() without mapsettings",
             [&](MapsBucket& bucket) { return bucket.GetVoicesList(voices); },
@@ -160,7 +160,7 @@ Result GetVoicesList(std::vector<VoiceInfo>& voices) {
 }
 
 Result update_maps_version() {
-    return guarded("update_maps_version", [&]() -> Result {
+    return run_operation("update_maps_version", [&]() -> Result {
         ScopeTrace scope("MapsService::update_maps_version");
         PhoneDrive* drive = current_drive();
         if (drive == nullptr) {
@@ -201,7 +201,7 @@ Result update_maps_version() {
 }
 
 Result delete_all_maps() {
-    return guarded("delete_all_maps", [&] {
+    return run_operation("delete_all_maps", [&] {
         ScopeTrace scope("MapsService::delete_all_maps");
         return wipe_current_drive("skipping delete_all_maps() without mapsettings",
                                   [](PhoneDrive& drive) {
@@ -218,7 +218,7 @@ Result delete_all_maps() {
 }
 
 Result delete_all_voices() {
-    return guarded("delete_all_voices", [&] {
+    return run_operation("delete_all_voices", [&] {
         ScopeTrace scope("MapsService::delete_all_voices");
         return wipe_current_drive(
             "skipping delete_all_voices() without mapsettings",

@@ -2,9 +2,11 @@
 
 #include <exception>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "service/core/exceptions.h"
+#include "service/core/failure_cause.h"
 #include "service/core/result_codes.h"
 #include "service/core/trace.h"
 #include "service/facade/maps_service.h"
@@ -42,6 +44,14 @@ Result guarded(const char* name, Body&& body) {
         TraceError("exception in MapsService::%s", name);
     }
     return kResultFailed;
+}
+
+// A step of the wizard's: guarded, and starting without the failure cause of
+// the one before, so that last_failure_cause() speaks of this one only.
+template <typename Body>
+Result run_operation(const char* name, Body&& body) {
+    clear_failure_cause();
+    return guarded(name, std::forward<Body>(body));
 }
 
 // The common preconditions of the operations on the current drive: 3 (traced)

@@ -12,7 +12,7 @@
 namespace MapsService {
 
 Result get_mapsapp_catalog() {
-    return guarded("get_mapsapp_catalog", [&]() -> Result {
+    return run_operation("get_mapsapp_catalog", [&]() -> Result {
         ScopeTrace scope("MapsService::get_mapsapp_catalog");
         return maps_app_package().Load(get_server_url());
     });
@@ -23,7 +23,7 @@ void release_mapsapp_catalog() {
 }
 
 Result get_mapsapp_update_info(MapsUpdateInfo& info) {
-    return guarded("get_mapsapp_update_info", [&]() -> Result {
+    return run_operation("get_mapsapp_update_info", [&]() -> Result {
         ScopeTrace scope("MapsService::get_mapsapp_update_info");
         PhoneDrive* drive = current_drive();
         if (drive == nullptr) {
@@ -34,7 +34,7 @@ Result get_mapsapp_update_info(MapsUpdateInfo& info) {
 }
 
 Result update_mapsapp(const MapsUpdateInfo& info) {
-    return guarded("update_mapsapp", [&]() -> Result {
+    return run_operation("update_mapsapp", [&]() -> Result {
         ScopeTrace scope("MapsService::update_mapsapp");
         const CancellableOperation operation;
         PhoneDrive* drive = current_drive();

@@ -83,7 +83,7 @@ std::string server_root() {
 }
 
 Result initialize(std::int32_t driveFlags) {
-    return guarded("initialize", [&]() -> Result {
+    return run_operation("initialize", [&]() -> Result {
         ScopeTrace scope("MapsService::initialize");
         IniFile& settings = service_settings();
         if (settings.load()) {
@@ -126,7 +126,7 @@ Result finalize() {
 }
 
 Result set_server_root(const std::wstring& root) {
-    return guarded("set_server_root", [&]() -> Result {
+    return run_operation("set_server_root", [&]() -> Result {
         std::string why;
         if (!server_url_of_root(to_narrow(root), why)) {
             TraceError("server root refused: %s", why.c_str());
@@ -162,7 +162,7 @@ std::wstring get_server_url() {
 Result GetPackage(const std::wstring& server, const std::wstring& package,
                   const std::wstring& language, const std::wstring& version,
                   const std::wstring& operatingSystem, std::vector<ServerRecord>& records) {
-    return guarded("GetPackage", [&]() -> Result {
+    return run_operation("GetPackage", [&]() -> Result {
         TraceInfo(L"GetPackage( ) called: server=%s package=%s", server.c_str(), package.c_str());
         const TransferLibraryUse transfers;
         ServerPackage fetched(server, package, language, version, operatingSystem);
@@ -176,6 +176,10 @@ Result cancel_operation() {
     TraceInfo(L"cancel_operation( ) called");
     service_cancel_flag().set();
     return kResultOk;
+}
+
+std::wstring last_failure_cause() {
+    return to_wide(failure_cause());
 }
 
 }  // namespace MapsService

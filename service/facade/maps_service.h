@@ -111,6 +111,10 @@ std::wstring get_server_url();
                                 const std::wstring& operatingSystem,
                                 std::vector<ServerRecord>& records);
 Result cancel_operation();
+// Why the last of the operations above failed, in a line a user can act on
+// ("cannot reach the map server mapdata.example: Couldn't resolve host name");
+// empty when it gave no cause beyond its code.
+std::wstring last_failure_cause();
 
 // Reads the maps drive in the folder `root` without starting the service: 4
 // when it holds no maps drive. With `regions`, its complete regions are read

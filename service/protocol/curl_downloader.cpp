@@ -5,6 +5,7 @@
 #include <mutex>
 #include <thread>
 
+#include "service/core/failure_cause.h"
 #include "service/core/text.h"
 #include "service/core/trace.h"
 #include "service/protocol/proxy_lookup.h"
@@ -37,6 +38,21 @@ std::string lower_case(std::string text) {
 
 int handle_number(CURL* handle) {
     return static_cast<int>(reinterpret_cast<std::intptr_t>(handle));
+}
+
+// The host part of a URL as libcurl reads it; the whole URL when it has none.
+std::string url_host(const std::string& url) {
+    std::string host = url;
+    if (CURLU* parts = curl_url()) {
+        char* part = nullptr;
+        if (curl_url_set(parts, CURLUPART_URL, url.c_str(), 0) == CURLUE_OK &&
+            curl_url_get(parts, CURLUPART_HOST, &part, 0) == CURLUE_OK && part != nullptr) {
+            host = part;
+        }
+        curl_free(part);
+        curl_url_cleanup(parts);
+    }
+    return host;
 }
 
 }  // namespace
@@ -79,12 +95,7 @@ CURLcode CurlDownloader::perform() {
         const CURLcode code = perform_once(limits);
         const char* cause = m_cancelled ? nullptr : passing_failure(code);
         if (cause == nullptr || retry >= limits.retryPauses.size()) {
-            // Our own aborts and refused writes are reported by the caller.
-            if (code != CURLE_OK && !m_cancelled && code != CURLE_WRITE_ERROR &&
-                code != CURLE_ABORTED_BY_CALLBACK) {
-                TraceError("transfer of %s failed: %s", to_narrow(m_url).c_str(),
-                           m_errorText[0] != '\0' ? m_errorText : curl_easy_strerror(code));
-            }
+            report_transfer_failure(code);
             return code;
         }
         const std::chrono::milliseconds wait = limits.retryPauses[retry];
@@ -147,11 +158,39 @@ CURLcode CurlDownloader::perform_once(const TransferLimits& limits) {
     m_retryCause = nullptr;
     m_lastDownloaded = 0;
     m_lastData = std::chrono::steady_clock::now();
+    m_errorText[0] = '\0';
+    curl_easy_setopt(m_handle, CURLOPT_ERRORBUFFER, m_errorText);
     const CURLcode code = curl_easy_perform(m_handle);
     if (code != CURLE_OK) {
-        TraceDebug("curl_easy_perform: %s", curl_easy_strerror(code));
+        TraceDebug("curl_easy_perform: %s (%s)", curl_easy_strerror(code), m_errorText);
     }
     return code;
+}
+
+void CurlDownloader::report_transfer_failure(CURLcode code) const {
+    // A cancel, our own disk or a limit of ours is no fault of the server's.
+    if (m_cancelled || m_callbackFailed || !attempt_may_be_repeated()) {
+        return;
+    }
+    const long status = http_status();
+    if (m_stalled) {
+        note_server_failure("sent no data for " + std::to_string(m_stallLimit.count()) + " ms");
+    } else if (code != CURLE_OK && code != CURLE_WRITE_ERROR) {
+        note_server_failure(curl_easy_strerror(code));
+    } else if (status >= 400) {
+        note_server_failure("answered HTTP status " + std::to_string(status));
+    }
+}
+
+void CurlDownloader::note_server_failure(const std::string& reason) const {
+    const std::string url = to_narrow(m_url);
+    const std::string host = url_host(url);
+    const std::string cause = http_status() == 0 && !m_stalled
+                                  ? "cannot reach the map server " + host + ": " + reason
+                                  : "the map server " + host + " " + reason;
+    TraceError("transfer of %s failed: %s%s%s", url.c_str(), cause.c_str(),
+               m_errorText[0] != '\0' ? "; libcurl: " : "", m_errorText);
+    note_failure_cause(cause);
 }
 
 std::size_t CurlDownloader::on_write(char* data, std::size_t size, std::size_t count, void* self) {
@@ -261,12 +300,17 @@ Result CurlDownloader::check_content_type(const std::wstring& expected) {
         curl_easy_getinfo(m_handle, CURLINFO_CONTENT_TYPE, &received) != CURLE_OK ||
         received == nullptr) {
         TraceError(L"unable to get content-type. %s was expected", expected.c_str());
+        note_server_failure("sent no content type, " + to_narrow(expected) + " expected");
         return kResultServerError;
     }
     const std::string expectedText = to_narrow(expected);
     if (lower_case(expectedText) != lower_case(received)) {
         TraceError("expected content-type (%s) doesn't match with received (%s)",
                    expectedText.c_str(), received);
+        // An error status, noted already, says more than the type of its page.
+        if (http_status() < 400) {
+            note_server_failure("sent " + std::string(received) + " instead of " + expectedText);
+        }
         return kResultServerError;
     }
     return kResultOk;

@@ -111,6 +111,10 @@ protected:
     // Makes the current attempt's failure one worth another attempt, for this cause.
     void set_retry_cause(const char* cause) { m_retryCause = cause; }
     [[nodiscard]] Result check_content_type(const std::wstring& expected);
+    // Traces and notes as the operation's failure cause that the map server
+    // of this URL failed us: "cannot reach the map server HOST: REASON" when
+    // it never answered, else "the map server HOST REASON".
+    void note_server_failure(const std::string& reason) const;
 
     std::wstring m_url;
     CURL* m_handle = nullptr;
@@ -125,6 +129,8 @@ private:
     const char* passing_failure(CURLcode code) const;
     // False when the caller aborted meanwhile.
     bool pause(std::chrono::milliseconds duration);
+    // After the last attempt: why it failed, when the server or the way to it is to blame.
+    void report_transfer_failure(CURLcode code) const;
 
     curl_off_t m_lastDownloaded = 0;
     std::chrono::steady_clock::time_point m_lastData;
@@ -132,8 +138,10 @@ private:
     bool m_stalled = false;
     bool m_cancelled = false;
     bool m_callbackFailed = false;
-    const char* m_retryCause = nullptr;      // a static text
-    char m_errorText[CURL_ERROR_SIZE] = {};  // libcurl's reason for the last failure
+    const char* m_retryCause = nullptr;  // a static text
+    // libcurl's own words on the last failure, which name what it tried ("Could
+    // not resolve host: mapdata.example"); curl_easy_strerror only names the code.
+    char m_errorText[CURL_ERROR_SIZE] = {};
 };
 
 }  // namespace MapsService

@@ -1,6 +1,7 @@
 #include "service/protocol/memory_curl_downloader.h"
 
 #include <algorithm>
+#include <string>
 
 #include "service/core/sync.h"
 #include "service/core/trace.h"
@@ -31,6 +32,7 @@ Result MemoryCurlDownloader::Download(std::vector<std::uint8_t>& buffer,
     if (m_tooLarge) {
         TraceError(L"memory download from %s stopped at %llu bytes", m_url.c_str(),
                    static_cast<unsigned long long>(kMemoryDownloadLimit));
+        note_server_failure("sent more than " + std::to_string(kMemoryDownloadLimit) + " bytes");
         buffer.resize(m_bufferStart);
         return kResultServerError;
     }

@@ -1,5 +1,7 @@
 // Runs service-core features in a process of its own for the tests.
 //   core_probe trace            writes a fixed set of trace lines (msapi.ini in the cwd)
+//   core_probe trace verbose    the same on standard error, as --verbose asks
+//   core_probe trace log FILE   the same into FILE, as --log asks; 3 when it cannot be written
 //   core_probe instance BASE    registers an instance, prints its number, waits for
 //                               its standard input to close, then unregisters
 
@@ -18,6 +20,16 @@ using namespace MapsService;
 namespace {
 
 int trace_probe(int argc, char** argv) {
+    const std::string mode = argc > 2 ? argv[2] : "";
+    if (mode == "verbose" || (mode == "log" && argc > 3)) {
+        TraceTarget target;
+        target.standardError = mode == "verbose";
+        target.file = mode == "log" ? argv[3] : "";
+        if (std::string error; !set_trace_target(target, error)) {
+            std::printf("cannot write the log: %s\n", error.c_str());
+            return 3;
+        }
+    }
     TraceError("error line %d", 1);
     TraceWarning(L"warning line %d", 2);
     TraceInfo("select phone drive with id %d", 3);

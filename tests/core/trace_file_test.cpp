@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <cstdlib>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -15,22 +18,28 @@ using atlasync::testing::write_file;
 
 namespace {
 
-// Runs the probe in a folder holding the given msapi.ini (none when empty).
+std::vector<std::string> split_lines(const std::string& text) {
+    std::istringstream log(text);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(log, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// Runs the probe in a folder holding the given msapi.ini (none when empty),
+// with the folder as its state home, where a relative log file goes.
 std::vector<std::string> trace_lines(const TempDir& dir, const std::string& ini,
                                      const std::string& logName = "trace.log",
                                      const std::vector<std::string>& extra = {}) {
     if (!ini.empty()) {
         write_file(dir / "msapi.ini", ini);
     }
+    setenv("XDG_STATE_HOME", dir.path().c_str(), 1);
     std::vector<std::string> args{"trace"};
     args.insert(args.end(), extra.begin(), extra.end());
     EXPECT_EQ(run_program(CORE_PROBE_PATH, args, nullptr, dir.path()), 0);
-    std::istringstream log(read_file(dir / logName));
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(log, line);) {
-        lines.push_back(line);
-    }
-    return lines;
+    return split_lines(read_file(dir / "atlasync" / logName));
 }
 
 // The message part of each line: everything after the level tag and its blank.
@@ -137,7 +146,7 @@ TEST(TraceFile, QuotedFileNameMayHoldBlanksUnquotedEndsAtTheFirstBlank) {
     EXPECT_FALSE(trace_lines(quoted, "logfile=\"my trace.log\"\n", "my trace.log").empty());
     TempDir unquoted;
     EXPECT_FALSE(trace_lines(unquoted, "logfile=my trace.log\n", "my").empty());
-    EXPECT_FALSE(std::filesystem::exists(unquoted / "my trace.log"));
+    EXPECT_FALSE(std::filesystem::exists(unquoted / "atlasync" / "my trace.log"));
 }
 
 TEST(TraceFile, LogIsTruncatedEachRunUnlessClearlogIsZero) {
@@ -188,4 +197,55 @@ TEST(TraceFile, SettingsDumpListsEveryEntryInKeyOrder) {
         }
     }
     EXPECT_EQ(dumped, expected);
+}
+
+TEST(TraceFile, RelativeLogGoesToTheUsersPrivateStateFolderNotTheWorkingDirectory) {
+    TempDir dir;
+    EXPECT_FALSE(trace_lines(dir, "logfile=trace.log\n").empty());
+    EXPECT_FALSE(std::filesystem::exists(dir / "trace.log"));
+    struct stat info {};
+    ASSERT_EQ(stat((dir / "atlasync").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+}
+
+TEST(TraceTarget, CommandLineSendsEveryLevelToStandardErrorOrAFileInsteadOfTheSettingsLog) {
+    struct Case {
+        std::string ini;
+        std::vector<std::string> args;
+        std::string where;  // "stderr" or the file, in the working directory
+        bool debugLines;
+    };
+    const Case cases[] = {
+        {"logfile=trace.log\n", {"verbose"}, "stderr", true},
+        {"", {"verbose"}, "stderr", true},
+        {"logfile=trace.log\n", {"log", "mine.log"}, "mine.log", true},
+        {"tracelevel=1\n", {"log", "mine.log"}, "mine.log", false},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        if (!c.ini.empty()) {
+            write_file(dir / "msapi.ini", c.ini);
+        }
+        setenv("XDG_STATE_HOME", dir.path().c_str(), 1);
+        std::string args = std::string(CORE_PROBE_PATH) + " trace";
+        for (const std::string& arg : c.args) {
+            args += " " + arg;
+        }
+        std::string output;
+        ASSERT_EQ(run_program("/bin/sh", {"-c", args + " 2>&1"}, &output, dir.path()), 0);
+        const auto got = split_lines(c.where == "stderr" ? output : read_file(dir / c.where));
+        EXPECT_TRUE(contains(got, "error line 1")) << args;
+        EXPECT_EQ(contains(got, ">> enter MapsService::probe"), c.debugLines) << args;
+        // The settings' own log is not written beside the chosen target.
+        EXPECT_FALSE(std::filesystem::exists(dir / "atlasync" / "trace.log")) << args;
+    }
+}
+
+TEST(TraceTarget, LogThatCannotBeWrittenIsRefusedAtOnce) {
+    TempDir dir;
+    std::string output;
+    EXPECT_EQ(run_program(CORE_PROBE_PATH, {"trace", "log", (dir / "no" / "such.log").string()},
+                          &output, dir.path()),
+              3);
+    EXPECT_NE(output.find("No such file or directory"), std::string::npos) << output;
 }

@@ -103,10 +103,70 @@ protected:
     fs::path m_volume;
 };
 
-TEST_F(ToolEndToEnd, CheckAgainstTheCompiledInServerFailsWithNine) {
-    std::string output;
-    EXPECT_EQ(run_program(ATLASYNC_TOOL_PATH, {"check"}, &output), 9) << output;
-    EXPECT_NE(output.find("get_mapsapp_catalog: 9"), std::string::npos) << output;
+// Without a network of its own (only a loopback that is down), a name's lookup
+// fails at once and no query leaves the machine. False when the kernel refuses.
+bool network_namespaces_work() {
+    return run_program("/usr/bin/unshare", {"--net", "/bin/true"}) == 0;
+}
+
+// The check's exit status, with its standard error in `errors`.
+int check_errors(const std::vector<std::string>& prefix, const std::vector<std::string>& args,
+                 std::string& errors) {
+    std::vector<std::string> command = prefix;
+    command.push_back(ATLASYNC_TOOL_PATH);
+    command.insert(command.end(), args.begin(), args.end());
+    std::vector<std::string> shell = {"-c", "exec \"$@\" 2>&1 >/dev/null", "sh"};
+    shell.insert(shell.end(), command.begin(), command.end());
+    return run_program("/bin/sh", shell, &errors);
+}
+
+// The map server's failure used to be told as a code alone; the host and
+// libcurl's reason were only in a trace that nobody had asked for.
+TEST_F(ToolEndToEnd, ACheckThatCannotReachTheServerNamesTheHostAndTheReasonOnStandardError) {
+    struct Case {
+        std::vector<std::string> args;
+        bool isolated;  // in a network namespace of its own
+        std::string line;
+    };
+    const std::string local = "localhost:" + std::to_string(world_port());
+    const Case cases[] = {
+        {{"check"},
+         true,
+         "atlasync-tool: check: cannot reach the map server mapdata.atlasync-maps.net: Couldn't "
+         "resolve host name\n"},
+        {{"check", "--server-root", "example.invalid"},
+         true,
+         "atlasync-tool: check: cannot reach the map server mapdata.example.invalid: Couldn't "
+         "resolve host name\n"},
+        {{"check", "--server-root", local},
+         false,
+         "atlasync-tool: check: the map server mapdata.localhost answered HTTP status 404\n"},
+    };
+    if (!network_namespaces_work()) {
+        GTEST_SKIP() << "no network namespace (unshare --net): a name lookup would leave loopback";
+    }
+    world().served().server().faults().add(mapserver::parse_fault("/pg*=status:404"));
+    for (const Case& c : cases) {
+        std::string errors;
+        const std::vector<std::string> prefix =
+            c.isolated ? std::vector<std::string>{"/usr/bin/unshare", "--net"}
+                       : std::vector<std::string>{};
+        EXPECT_EQ(check_errors(prefix, c.args, errors), 9) << errors;
+        EXPECT_EQ(errors, c.line);
+    }
+    // --log: the trace names the URL and libcurl's own words, and only there.
+    const fs::path log = m_work.path() / "check.log";
+    std::string errors;
+    EXPECT_EQ(
+        check_errors({"/usr/bin/unshare", "--net"},
+                     {"check", "--server-root", "example.invalid", "--log", log.string()}, errors),
+        9);
+    EXPECT_EQ(errors, cases[1].line);
+    const std::string trace = read_file(log);
+    EXPECT_NE(trace.find("transfer of http://mapdata.example.invalid/"), std::string::npos);
+    EXPECT_NE(trace.find("; libcurl: Could not resolve host: mapdata.example.invalid"),
+              std::string::npos)
+        << trace;
 }
 
 TEST_F(ToolEndToEnd, CheckReportsTheOutdatedVolumeAndItsDownloadSizeWithoutChangingIt) {

@@ -80,17 +80,21 @@ TEST(PhoneMsgLogger, TimeStampHasUnpaddedDayAndMonth) {
     EXPECT_EQ(log_time_stamp(when), "7.3.2026 09:05:03.042");
 }
 
-TEST(ProgramFolders, WrittenFilesGoBesideTheProgramOrIntoTheStateFolder) {
+TEST(ProgramFolders, WrittenFilesGoIntoThePrivateStateFolderNeverBesideTheProgram) {
+    // Run as root, the message log used to land beside the program, in /usr/bin.
     TempDir dir;
-    EXPECT_EQ(program_write_path("PhoneMsg.log", dir.path(), "", ""), dir / "PhoneMsg.log");
-
-    const auto missing = dir / "not-there";
-    EXPECT_EQ(program_write_path("PhoneMsg.log", missing, dir / "state", dir / "home"),
+    EXPECT_EQ(program_write_path("PhoneMsg.log", dir / "state", dir / "home"),
               dir / "state" / "atlasync" / "PhoneMsg.log");
-    EXPECT_TRUE(std::filesystem::is_directory(dir / "state" / "atlasync"));
-    EXPECT_EQ(program_write_path("PhoneMsg.log", missing, "relative/state", dir / "home"),
+    struct stat info {};
+    ASSERT_EQ(stat((dir / "state" / "atlasync").c_str(), &info), 0);
+    EXPECT_TRUE(S_ISDIR(info.st_mode));
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+    EXPECT_EQ(program_write_path("PhoneMsg.log", "relative/state", dir / "home"),
               dir / "home" / ".local" / "state" / "atlasync" / "PhoneMsg.log");
-    EXPECT_EQ(program_write_path("PhoneMsg.log", missing, "", ""), std::filesystem::path());
+    EXPECT_EQ(program_write_path("PhoneMsg.log", "", ""), std::filesystem::path());
+    // A file where the folder should be is no folder to write into.
+    write_file(dir / "taken" / "atlasync", "");
+    EXPECT_EQ(program_write_path("PhoneMsg.log", dir / "taken", ""), std::filesystem::path());
 }
 
 }  // namespace

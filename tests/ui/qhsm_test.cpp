@@ -385,7 +385,8 @@ private:
 
 TEST(QHsmTrace, NamedStatesAreTracedOnEveryEntryAndExitWhileTheSwitchIsOn) {
     atlasync::testing::TempDir dir;
-    atlasync::testing::write_file(dir / "msapi.ini", "logfile=trace.log\ntracelevel=4\n");
+    atlasync::testing::write_file(
+        dir / "msapi.ini", "logfile=\"" + (dir / "trace.log").string() + "\"\ntracelevel=4\n");
     {
         atlasync::testing::ScopedWorkingDirectory cwd(dir.path());
         MapsService::close_tracer();

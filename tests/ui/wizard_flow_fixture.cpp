@@ -28,7 +28,9 @@ void WizardFlow::SetUp() {
     m_configHome.emplace("XDG_CONFIG_HOME", (m_tmp.path() / "config").string());
     // Information level: the states' lines without the queue's debug lines,
     // which would describe the messages finalising leaves about released phones.
-    write_file(m_tmp.path() / "work" / "msapi.ini", "TraceLevel=3\nlogfile=trace.log\n");
+    write_file(
+        m_tmp.path() / "work" / "msapi.ini",
+        "TraceLevel=3\nlogfile=\"" + (m_tmp.path() / "work" / "trace.log").string() + "\"\n");
     m_workingDirectory = std::make_unique<ScopedWorkingDirectory>(m_tmp.path() / "work");
     // The trace follows the msapi.ini of this test's folder.
     MapsService::close_tracer();

@@ -276,6 +276,10 @@ TEST_F(WizardFlow, ProgressTextIsRewrittenAtMostOnceASecondWhileTheBarFollowsEve
     EXPECT_NEAR(bar.back().value, 100.0, 0.01);
 }
 
+// What the service says of a region archive served as a web page.
+constexpr const wchar_t* kWrongTypeCause =
+    L"the map server mapdata.localhost sent text/html instead of application/zip";
+
 TEST_F(WizardFlow, TryAgainAfterThePhoneWasRepluggedGoesBackThroughPhoneChoice) {
     create_phone("p", "SN-1");
     write_simulation_profile("UpdateVers=0.0.0.1\n");
@@ -285,7 +289,10 @@ TEST_F(WizardFlow, TryAgainAfterThePhoneWasRepluggedGoesBackThroughPhoneChoice) 
     press(ui::SIG_NEXT);
     ASSERT_TRUE(wait_for_page(WizardPage::ErrorRetry));
     EXPECT_EQ(m_host.heading(WizardPage::ErrorRetry), ui::text(126));
-    EXPECT_EQ(m_host.description(WizardPage::ErrorRetry), with_incomplete_note(ui::error_text(9)));
+    // The code's text, what the server did beneath it, and that the maps are incomplete.
+    EXPECT_EQ(m_host.description(WizardPage::ErrorRetry),
+              with_incomplete_note(ui::error_text(9) + L"<br>" +
+                                   ui::format_text(ui::text(ui::kTextErrorDetails), {kWrongTypeCause})));
 
     m_farm.remove("p");
     ASSERT_TRUE(process_events_until([&] { return m_machine->selected_phone() == 0; }));
@@ -346,6 +353,7 @@ TEST_F(WizardFlow, ExitFromAnErrorPageEndsWithItsCode) {
     press(ui::SIG_CANCEL_REQUEST);  // "Exit" of the retry page
     ASSERT_TRUE(wait_until_stopped());
     EXPECT_EQ(m_machine->outcome(), 9);
+    EXPECT_EQ(m_machine->failure_cause(), kWrongTypeCause);
     EXPECT_EQ(m_host.confirmations(), 0);
 }
 

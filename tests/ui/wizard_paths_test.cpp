@@ -110,7 +110,11 @@ TEST_P(WizardStepFailure, ShowsItsHeadingAndTryAgainSelectsTheDriveAgain) {
     start_machine();
     ASSERT_TRUE(wait_for_page(WizardPage::ErrorRetry));
     EXPECT_EQ(m_host.heading(WizardPage::ErrorRetry), ui::text(GetParam().heading));
-    EXPECT_EQ(m_host.description(WizardPage::ErrorRetry), ui::error_text(9));
+    // The code's text, and beneath it which server sent what.
+    const std::wstring description = m_host.description(WizardPage::ErrorRetry);
+    EXPECT_EQ(description.rfind(ui::error_text(9) + L"<br>Details: the map server ", 0), 0u)
+        << MapsService::to_narrow(description);
+    EXPECT_NE(description.find(L" sent text/html instead of "), std::wstring::npos);
     press(ui::SIG_RETRY);
     ASSERT_TRUE(wait_for_page(WizardPage::CheckingForUpdates));
     ASSERT_TRUE(wait_for_page(WizardPage::UpdateAvailable));

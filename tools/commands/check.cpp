@@ -22,7 +22,7 @@ int run_check(const std::vector<std::string>& args) {
 const CommandRegistration kCheck{Command{
     "check",
     "[--server-root ROOT] [--ca-file FILE] [--drive ID] [--volume PATH]... [--drive-flags N] "
-    "[--json]",
+    "[--json] [--verbose] [--log FILE]",
     "run the wizard's checks: map server, phones and drives, map version, regions, download "
     "size; ends with 0 when the drive is current, 99 when an update is offered",
     run_check}};

@@ -10,6 +10,7 @@
 #include "service/facade/maps_service.h"
 #include "tools/command.h"
 #include "tools/commands/server_options.h"
+#include "tools/commands/trace_options.h"
 #include "tools/options.h"
 
 namespace atlasync::tool {
@@ -32,10 +33,12 @@ void print_settings(const DriveSummary& drive) {
 int run(const std::vector<std::string>& args) {
     std::vector<std::string> path;
     ServerChoice server;
-    Options parser("drive", std::string("PATH ") + kServerSynopsis);
+    TraceOptions trace;
+    Options parser("drive", std::string("PATH ") + kServerSynopsis + " [--verbose] [--log FILE]");
     add_server_options(parser, server);
+    add_trace_options(parser, trace);
     parser.words(path, 1, 1);
-    if (!parser.parse(args)) {
+    if (!parser.parse(args) || !apply_trace_options("drive", trace)) {
         return kExitUsage;
     }
     const bool regions = !server.root.empty();
@@ -68,13 +71,14 @@ int run(const std::vector<std::string>& args) {
     }
     if (result != kResultOk) {
         std::fprintf(stderr, "atlasync-tool drive: not read whole (result %d)\n", result);
+        (void)print_failure_cause("drive");
     }
     return exit_status_for(result);
 }
 
 const CommandRegistration kRegistration({
     "drive",
-    "PATH [--server-root ROOT] [--ca-file FILE]",
+    "PATH [--server-root ROOT] [--ca-file FILE] [--verbose] [--log FILE]",
     "read a local folder as a maps drive: settings, complete regions (with a server), voices",
     run,
 });

@@ -8,6 +8,7 @@
 #include "service/core/text.h"
 #include "service/facade/maps_service.h"
 #include "tools/command.h"
+#include "tools/commands/trace_options.h"
 #include "tools/options.h"
 
 namespace atlasync::tool {
@@ -19,12 +20,15 @@ int run(const std::vector<std::string>& args) {
     std::string language;
     std::string version;
     std::string operatingSystem;
-    Options parser("package", "URL NAME [--lang L] [--version V] [--os O]");
+    TraceOptions trace;
+    Options parser("package",
+                   "URL NAME [--lang L] [--version V] [--os O] [--verbose] [--log FILE]");
     parser.text("--lang", language);
     parser.text("--version", version);
     parser.text("--os", operatingSystem);
+    add_trace_options(parser, trace);
     parser.words(positional, 2, 2);
-    if (!parser.parse(args)) {
+    if (!parser.parse(args) || !apply_trace_options("package", trace)) {
         return kExitUsage;
     }
     std::vector<MapsService::ServerRecord> records;
@@ -42,13 +46,14 @@ int run(const std::vector<std::string>& args) {
     }
     if (result != MapsService::kResultOk) {
         std::fprintf(stderr, "atlasync-tool package: result %d\n", result);
+        (void)print_failure_cause("package");
     }
     return exit_status_for(result);
 }
 
 const CommandRegistration kRegistration({
     "package",
-    "URL NAME [--lang L] [--version V] [--os O]",
+    "URL NAME [--lang L] [--version V] [--os O] [--verbose] [--log FILE]",
     "fetch a server package and print its records (id, parent, name, attributes)",
     run,
 });

@@ -16,6 +16,7 @@
 #include "tools/command.h"
 #include "tools/commands/json_output.h"
 #include "tools/commands/server_options.h"
+#include "tools/commands/trace_options.h"
 #include "tools/interrupt.h"
 #include "tools/options.h"
 
@@ -31,6 +32,7 @@ struct PhonesOptions {
     bool watch = false;
     bool json = false;            // the list as one JSON document, then each message as a JSON line
     std::int32_t driveFlags = 0;  // 1: empty memory cards are maps drives; 2: phone memories too
+    TraceOptions trace;
 };
 
 bool parse(const std::vector<std::string>& args, PhonesOptions& options) {
@@ -43,7 +45,8 @@ bool parse(const std::vector<std::string>& args, PhonesOptions& options) {
     });
     parser.number("--drive-flags", options.driveFlags);
     add_server_options(parser, options.server);
-    return parser.parse(args);
+    add_trace_options(parser, options.trace);
+    return parser.parse(args) && apply_trace_options("phones", options.trace);
 }
 
 // `failure`: the first step that failed, named in the JSON document.
@@ -114,6 +117,7 @@ int run_phones(const std::vector<std::string>& args) {
         if (options.json) {
             std::printf("%s\n", failure_json({"initialize", {}, started, {}}).c_str());
         }
+        (void)print_failure_cause("phones");
         return exit_status_for(started);
     }
     int exitStatus = 0;
@@ -145,7 +149,8 @@ int run_phones(const std::vector<std::string>& args) {
 
 const CommandRegistration kPhones{Command{
     "phones",
-    "[--server-root ROOT] [--ca-file FILE] [--volume PATH]... [--drive-flags N] [--watch] [--json]",
+    "[--server-root ROOT] [--ca-file FILE] [--volume PATH]... [--drive-flags N] [--watch] [--json] "
+    "[--verbose] [--log FILE]",
     "list the connected phones and their drives; take folders as volumes; watch them come and go",
     run_phones}};
 

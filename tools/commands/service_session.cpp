@@ -54,7 +54,8 @@ bool parse_session_options(const char* command, const std::vector<std::string>& 
         parser.flag("--app", options.app);
     }
     parser.flag("--json", options.json);
-    if (!parser.parse(args)) {
+    add_trace_options(parser, options.trace);
+    if (!parser.parse(args) || !apply_trace_options(command, options.trace)) {
         return false;
     }
     return true;
@@ -97,6 +98,7 @@ bool ServiceSession::report(const char* step, Result result, const std::string& 
     if (m_firstFailure == kResultOk) {
         m_firstFailure = result;
         m_report.failedStep = m_report.steps.size() - 1;
+        (void)print_failure_cause(m_options.command.c_str());
     }
     return false;
 }

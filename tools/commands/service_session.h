@@ -10,6 +10,7 @@
 #include "tools/commands/progress_printer.h"
 #include "tools/commands/server_options.h"
 #include "tools/commands/session_report.h"
+#include "tools/commands/trace_options.h"
 
 namespace atlasync::tool {
 
@@ -19,8 +20,10 @@ struct SessionOptions {
     std::int32_t driveId = 0;          // 0: the first maps drive found
     std::vector<std::string> volumes;  // folders handed in as USB volumes
     std::int32_t driveFlags = 0;
-    bool app = false;   // update: install an offered maps application too
-    bool json = false;  // one JSON document on stdout, progress as JSON lines on stderr
+    bool app = false;     // update: install an offered maps application too
+    bool json = false;    // one JSON document on stdout, progress as JSON lines on stderr
+    std::string command;  // "check" or "update", for the lines on standard error
+    TraceOptions trace;
 };
 
 // Parses the options shared by check and update; false (reported) on bad input.

@@ -20,13 +20,13 @@ int run_update(const std::vector<std::string>& args) {
     return session.finish();
 }
 
-const CommandRegistration kUpdate{
-    Command{"update",
-            "[--server-root ROOT] [--ca-file FILE] [--drive ID] [--volume PATH]... [--drive-flags "
-            "N] [--app] [--json]",
-            "check, then bring the drive's maps (and with --app the maps application) up to date; "
-            "Ctrl-C cancels",
-            run_update}};
+const CommandRegistration kUpdate{Command{
+    "update",
+    "[--server-root ROOT] [--ca-file FILE] [--drive ID] [--volume PATH]... [--drive-flags N] "
+    "[--app] [--json] [--verbose] [--log FILE]",
+    "check, then bring the drive's maps (and with --app the maps application) up to date; "
+    "Ctrl-C cancels",
+    run_update}};
 
 }  // namespace
 

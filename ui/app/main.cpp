@@ -14,7 +14,9 @@
 #include <vector>
 
 #include "exit_codes/exit_codes.h"
+#include "service/core/result_codes.h"
 #include "service/core/text.h"
+#include "service/core/trace.h"
 #include "ui/app/atlasync_app.h"
 #include "ui/app/display_probe.h"
 #include "ui/app/state_machine_dlg.h"
@@ -108,6 +110,15 @@ std::optional<atlasync::ui::WizardSettings> settings_from_command_line(
         return std::nullopt;
     }
     options = parsed.options;
+    MapsService::TraceTarget trace;
+    trace.standardError = options.verbose;
+    trace.file = options.logFile.string();
+    if (std::string error; !MapsService::set_trace_target(trace, error)) {
+        std::fprintf(stderr, "atlasync: cannot write the log %s: %s\n", trace.file.c_str(),
+                     error.c_str());
+        failure = atlasync::kExitUsage;
+        return std::nullopt;
+    }
     failure = atlasync::kExitFailed;
     return settings_for(options, demo);
 }
@@ -194,13 +205,20 @@ int main(int argc, char** argv) {
     if (!settings) {
         return failure;
     }
+    std::wstring cause;
     const int result = app.run([&] {
         CStateMachineDlg dialog(*settings);
         app.set_state_machine(&dialog);
         const int dialogResult = dialog.DoModal();
         app.set_state_machine(nullptr);
+        cause = dialog.failure_cause();
         return dialogResult;
     });
+    // The window is gone: a script or a terminal still learns what went wrong.
+    if (result != MapsService::kResultOk && result != MapsService::kResultCancelled &&
+        !cause.empty()) {
+        std::fprintf(stderr, "atlasync: %s\n", MapsService::to_narrow(cause).c_str());
+    }
     name_demo_folder(demo);
     return atlasync::exit_status_for(result);
 }

@@ -92,6 +92,21 @@ const std::map<std::string, OptionRule>& option_rules() {
               options.demo = true;
               return {};
           }}},
+        {"--verbose",
+         {false,
+          [](WizardOptions& options, const std::string&) -> std::string {
+              options.verbose = true;
+              return {};
+          }}},
+        {"--log",
+         {true,
+          [](WizardOptions& options, const std::string& value) -> std::string {
+              if (value.empty()) {
+                  return "--log needs a file";
+              }
+              options.logFile = value;
+              return {};
+          }}},
         {"--help",
          {false,
           [](WizardOptions& options, const std::string&) -> std::string {
@@ -178,6 +193,8 @@ std::string wizard_usage(const std::string& program) {
            "                       simulated phone whose memory card holds old maps\n"
            "  --demo-dir DIR       keep the demo's world and phone in DIR and reuse them\n"
            "                       when run again (implies --demo)\n"
+           "  --verbose            write the service's trace on standard error\n"
+           "  --log FILE           write the service's trace into FILE\n"
            "  -h, --help           show this text and exit\n"
            "  --version            show the program's version and exit\n";
 }

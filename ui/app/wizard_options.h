@@ -26,6 +26,10 @@ struct WizardOptions {
     std::filesystem::path demoDir;
     // Accept every offered download without asking (text front end).
     bool yes = false;
+    // The service's trace on standard error.
+    bool verbose = false;
+    // The service's trace into this file; empty: none.
+    std::filesystem::path logFile;
     bool help = false;
     bool version = false;
 };

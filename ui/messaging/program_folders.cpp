@@ -1,9 +1,9 @@
 #include "ui/messaging/program_folders.h"
 
-#include <unistd.h>
-
 #include <cstdlib>
 #include <system_error>
+
+#include "service/core/trace.h"
 
 namespace atlasync::ui {
 
@@ -29,31 +29,15 @@ std::vector<fs::path> program_read_folders() {
     return {folder, folder.parent_path() / "share" / "atlasync"};
 }
 
-fs::path program_write_path(const std::string& fileName, const fs::path& executableFolder,
-                            const fs::path& stateHome, const fs::path& home) {
-    if (!executableFolder.empty() && access(executableFolder.c_str(), W_OK) == 0) {
-        return executableFolder / fileName;
-    }
-    // A relative XDG_STATE_HOME is invalid and ignored.
-    fs::path base = stateHome.is_absolute() ? stateHome : fs::path();
-    if (base.empty() && home.is_absolute()) {
-        base = home / ".local" / "state";
-    }
-    if (base.empty()) {
-        return {};
-    }
-    const fs::path folder = base / "atlasync";
-    std::error_code error;
-    fs::create_directories(folder, error);
-    if (error) {
-        return {};
-    }
-    return folder / fileName;
+fs::path program_write_path(const std::string& fileName, const fs::path& stateHome,
+                            const fs::path& home) {
+    const fs::path folder = MapsService::state_folder(stateHome, home);
+    return folder.empty() ? fs::path() : folder / fileName;
 }
 
 fs::path phone_msg_log_path() {
-    return program_write_path("PhoneMsg.log", executable_folder(),
-                              environment_path("XDG_STATE_HOME"), environment_path("HOME"));
+    return program_write_path("PhoneMsg.log", environment_path("XDG_STATE_HOME"),
+                              environment_path("HOME"));
 }
 
 }  // namespace atlasync::ui

@@ -14,11 +14,11 @@ std::filesystem::path executable_folder();
 // <prefix>/share/atlasync.
 std::vector<std::filesystem::path> program_read_folders();
 
-// Where a file the program writes goes: beside the executable when that folder
-// is writable, else the user's state folder (stateHome, or ~/.local/state when
-// empty) under "atlasync", created when missing. Empty when neither is usable.
+// Where a file the program writes goes: the user's state folder (stateHome,
+// or home/.local/state when empty) under "atlasync", created with mode 0700
+// when missing. Never beside the executable: run as root, that is /usr/bin.
+// Empty when no state folder is usable.
 std::filesystem::path program_write_path(const std::string& fileName,
-                                         const std::filesystem::path& executableFolder,
                                          const std::filesystem::path& stateHome,
                                          const std::filesystem::path& home);
 

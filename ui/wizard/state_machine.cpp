@@ -14,6 +14,7 @@
 #include "service/facade/maps_service.h"
 #include "ui/messaging/program_folders.h"
 #include "ui/messaging/ui_language_manager.h"
+#include "ui/wizard/error_table.h"
 #include "ui/wizard/wizard_signals.h"
 
 namespace atlasync::ui {
@@ -136,6 +137,12 @@ void CStateMachine::post_to_worker(Function operation) {
     }
 }
 
+void CStateMachine::keep_failure_cause(Result result) {
+    std::wstring cause = is_success(result) ? std::wstring() : MapsService::last_failure_cause();
+    const std::lock_guard lock(m_dataMutex);
+    m_failureCause = std::move(cause);
+}
+
 void CStateMachine::post_result(std::uint16_t signal) {
     m_pump.post_after_queued([this, signal] { dispatch_signal(signal); });
 }
@@ -154,6 +161,7 @@ void CStateMachine::op_initialize() {
         chosen = MapsService::set_ca_file(MapsService::to_wide(m_settings.caFile.string()));
     }
     if (chosen != MapsService::kResultOk) {
+        keep_failure_cause(chosen);
         m_initResult = chosen;
         post_result(SIG_SERVICE_INIT_FAILED);
         return;
@@ -170,6 +178,7 @@ void CStateMachine::op_initialize() {
             }
         }
     }
+    keep_failure_cause(result);
     m_initResult = result;
     if (!is_success(result)) {
         post_result(SIG_SERVICE_INIT_FAILED);
@@ -179,6 +188,7 @@ void CStateMachine::op_initialize() {
 void CStateMachine::op_select_drive(std::uint32_t driveId) {
     const Result result = MapsService::select_phone_drive(static_cast<std::int32_t>(driveId));
     m_mapsNeedUpdate = result == MapsService::kResultMapsNeedUpdate;
+    keep_failure_cause(result);
     m_operationResult = result;
     post_result(SIG_DRIVE_SELECTED);
 }
@@ -195,6 +205,7 @@ void CStateMachine::op_read_regions() {
             m_voices = std::move(voices);
         }
     }
+    keep_failure_cause(result);
     m_operationResult = result;
     post_result(SIG_REGIONS_READ);
 }
@@ -208,6 +219,7 @@ void CStateMachine::op_read_update_info() {
         m_updateInfo = info;
     }
     m_updateInfoValid = is_success(result);
+    keep_failure_cause(result);
     m_operationResult = result;
     post_result(SIG_APP_VERSIONS_READ);
 }
@@ -222,13 +234,16 @@ void CStateMachine::op_read_download_size(std::vector<std::int32_t> regions,
         const std::lock_guard lock(m_dataMutex);
         m_downloadSize = is_success(result) ? size : 0;
     }
+    keep_failure_cause(result);
     m_operationResult = result;
     post_result(SIG_DOWNLOAD_SIZE_READ);
 }
 
 void CStateMachine::op_update_mapsapp(MapsService::MapsUpdateInfo info) {
-    m_operationResult =
+    const Result result =
         m_cancelRequested ? MapsService::kResultCancelled : MapsService::update_mapsapp(info);
+    keep_failure_cause(result);
+    m_operationResult = result;
     post_result(SIG_APP_UPDATE_DONE);
 }
 
@@ -248,6 +263,7 @@ void CStateMachine::op_update_map_data(std::vector<std::int32_t> regions,
             break;
         }
     }
+    keep_failure_cause(result);
     m_operationResult = m_cancelRequested && result != MapsService::kResultOk
                             ? MapsService::kResultCancelled
                             : result;
@@ -304,9 +320,41 @@ void CStateMachine::choose_phone(std::uint32_t preferredPhone) {
 void CStateMachine::show_error(TextId heading, StateHandler retryState, bool mapsIncomplete) {
     m_errorHeading = heading;
     m_errorCode = m_operationResult.load();
+    take_failure_cause();
     m_retryState = retryState;
     m_errorMapsIncomplete = mapsIncomplete;
     TransitionDynamic(&CStateMachine::StShowServiceApiError);
+}
+
+void CStateMachine::take_failure_cause() {
+    const std::lock_guard lock(m_dataMutex);
+    m_errorCause = m_failureCause;
+}
+
+std::wstring CStateMachine::error_description() const {
+    std::wstring description = error_text(m_errorCode);
+    if (!m_errorCause.empty()) {
+        // The cause comes from the network (a host name, a server's words):
+        // shown as plain text inside the page's mark-up.
+        std::wstring plain;
+        for (const wchar_t c : m_errorCause) {
+            switch (c) {
+                case L'&':
+                    plain += L"&amp;";
+                    break;
+                case L'<':
+                    plain += L"&lt;";
+                    break;
+                case L'>':
+                    plain += L"&gt;";
+                    break;
+                default:
+                    plain += c;
+            }
+        }
+        description += L"<br>" + format_text(text(kTextErrorDetails), {plain});
+    }
+    return description;
 }
 
 void CStateMachine::fill_phone_list() {

@@ -56,6 +56,9 @@ public:
     // result code when the run ended from an error page, 2 otherwise (cancelled,
     // or another instance kept the run from starting).
     int outcome() const { return m_outcome; }
+    // What the service said went wrong underneath the last error page's code
+    // ("cannot reach the map server ..."); empty when it said nothing.
+    const std::wstring& failure_cause() const { return m_errorCause; }
 
     // The steps of run(), for hosts that drive their own event loop: enter
     // the running and splash states (once), and tell that the main window exists.
@@ -124,6 +127,9 @@ private:
     void op_update_map_data(std::vector<std::int32_t> regions,
                             std::vector<MapsService::VoiceInfo> voices);
     void post_to_worker(Function operation);
+    // Worker thread, before the result is stored: keeps the service's cause
+    // of a failure, which the next operation would clear.
+    void keep_failure_cause(MapsService::Result result);
     // Worker thread: an operation's signal, dispatched once every message the
     // service sent while it ran has reached the observers.
     void post_result(std::uint16_t signal);
@@ -133,6 +139,10 @@ private:
     // mapsIncomplete: the page also tells that the phone's maps are incomplete,
     // and stays up even after a confirmed exit.
     void show_error(TextId heading, StateHandler retryState, bool mapsIncomplete = false);
+    // User-interface thread: the worker's cause becomes the error page's.
+    void take_failure_cause();
+    // The error page's text: the code's text, and the cause beneath it.
+    std::wstring error_description() const;
     void fill_phone_list();
     MapsService::MessageDrive* selected_drive() const;
     std::wstring selected_phone_name() const;
@@ -178,9 +188,11 @@ private:
     MapsService::MapsappVersionInfo m_updateVersion;
     MapsService::MapsUpdateInfo m_updateInfo;
     std::uint64_t m_downloadSize = 0;  // 0 when get_download_size failed
+    std::wstring m_failureCause;       // of the last operation; empty after a success
 
     TextId m_errorHeading = 0;
     MapsService::Result m_errorCode = 0;
+    std::wstring m_errorCause;  // m_failureCause when the error page was chosen
     StateHandler m_retryState = nullptr;
     bool m_errorMapsIncomplete = false;
     std::uint32_t m_updateDriveId = 0;  // the drive the map-data update runs on

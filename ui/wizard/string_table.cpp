@@ -128,6 +128,7 @@ constexpr BuiltinText kBuiltinTexts[] = {
     {172, L"Languages"},
     {173, L"Working"},
     {174, L"Tutorial animation"},
+    {175, L"Details: %1"},
     // Pages and dialogs, by template and control.
     {page(129, 0), L"Welcome to Atlasync"},
     {page(129, 1002), L"Select your preferred language for the Updater:"},

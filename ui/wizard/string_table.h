@@ -59,6 +59,8 @@ inline constexpr TextId kTextPhoneListName = 171;
 inline constexpr TextId kTextLanguageListName = 172;
 inline constexpr TextId kTextBusyName = 173;
 inline constexpr TextId kTextTutorialName = 174;
+// The line beneath an error page's text that says what went wrong underneath.
+inline constexpr TextId kTextErrorDetails = 175;
 
 // Texts of dialogs and pages (captions, labels, buttons) have ids made from the
 // template and the control, so a language module can replace them like any

@@ -83,6 +83,7 @@ QState CStateMachine::StRunning(const HsmEvent& e) {
         case SIG_SERVICE_INIT_FAILED:
             m_errorHeading = kTextServiceStartFailed;
             m_errorCode = m_initResult.load();
+            take_failure_cause();
             m_retryState = nullptr;
             m_errorMapsIncomplete = false;
             TransitionDynamic(&CStateMachine::StShowServiceApiError);
@@ -658,7 +659,7 @@ QState CStateMachine::StShowServiceApiError(const HsmEvent& e) {
             const WizardPage page = m_retryState != nullptr && retryable(m_errorCode)
                                         ? WizardPage::ErrorRetry
                                         : WizardPage::ErrorExit;
-            std::wstring description = error_text(m_errorCode);
+            std::wstring description = error_description();
             if (m_errorMapsIncomplete) {
                 description += L"<br><br>" + text(kTextMapsIncomplete);
             }
