@@ -28,7 +28,8 @@ protected:
         FacadeTest::SetUp();
         serve();
         // The tool traces its errors beside it.
-        write_file(m_work.path() / "msapi.ini", "tracelevel=1\nlogfile=trace.log\n");
+        write_file(m_work.path() / "msapi.ini",
+                   "tracelevel=1\nlogfile=" + (m_work.path() / "trace.log").string() + "\n");
         openssl({"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:P-256", "-nodes",
                  "-keyout", tls("ca.key"), "-out", tls("ca.pem"), "-days", "2", "-subj",
                  "/CN=Atlasync test authority", "-addext", "basicConstraints=critical,CA:TRUE",

@@ -140,7 +140,7 @@ TEST_F(ToolEndToEnd, ACheckThatCannotReachTheServerNamesTheHostAndTheReasonOnSta
          "resolve host name\n"},
         {{"check", "--server-root", local},
          false,
-         "atlasync-tool: check: the map server mapdata.localhost answered HTTP status 404\n"},
+         "atlasync-tool: check: the map server localhost answered HTTP status 404\n"},
     };
     if (!network_namespaces_work()) {
         GTEST_SKIP() << "no network namespace (unshare --net): a name lookup would leave loopback";

@@ -213,7 +213,13 @@ TEST_F(ToolJson, DrivesAreNamedAsTheirOwnerKnowsThem) {
 TEST_F(ToolJson, AFailureCarriesItsStepCodeAndTheErrorPagesText) {
     const Output refused = run({"check", "--server-root", "localhost:1", "--json"});
     EXPECT_EQ(refused.document.value("phones", json()), json()) << "phones were never looked for";
-    EXPECT_EQ(refused.document.at("error"),
+    json error = refused.document.at("error");
+    // What libcurl said of the way to the server, naming its host.
+    EXPECT_NE(error.value("cause", "").find("cannot reach the map server localhost"),
+              std::string::npos)
+        << error.dump();
+    error.erase("cause");
+    EXPECT_EQ(error,
               (json{{"step", "get_mapsapp_catalog"},
                     {"code", 9},
                     {"text",

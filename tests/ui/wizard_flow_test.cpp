@@ -278,7 +278,7 @@ TEST_F(WizardFlow, ProgressTextIsRewrittenAtMostOnceASecondWhileTheBarFollowsEve
 
 // What the service says of a region archive served as a web page.
 constexpr const wchar_t* kWrongTypeCause =
-    L"the map server mapdata.localhost sent text/html instead of application/zip";
+    L"the map server localhost sent text/html instead of application/zip";
 
 TEST_F(WizardFlow, TryAgainAfterThePhoneWasRepluggedGoesBackThroughPhoneChoice) {
     create_phone("p", "SN-1");
@@ -290,9 +290,10 @@ TEST_F(WizardFlow, TryAgainAfterThePhoneWasRepluggedGoesBackThroughPhoneChoice) 
     ASSERT_TRUE(wait_for_page(WizardPage::ErrorRetry));
     EXPECT_EQ(m_host.heading(WizardPage::ErrorRetry), ui::text(126));
     // The code's text, what the server did beneath it, and that the maps are incomplete.
-    EXPECT_EQ(m_host.description(WizardPage::ErrorRetry),
-              with_incomplete_note(ui::error_text(9) + L"<br>" +
-                                   ui::format_text(ui::text(ui::kTextErrorDetails), {kWrongTypeCause})));
+    EXPECT_EQ(
+        m_host.description(WizardPage::ErrorRetry),
+        with_incomplete_note(ui::error_text(9) + L"<br>" +
+                             ui::format_text(ui::text(ui::kTextErrorDetails), {kWrongTypeCause})));
 
     m_farm.remove("p");
     ASSERT_TRUE(process_events_until([&] { return m_machine->selected_phone() == 0; }));

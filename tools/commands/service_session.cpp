@@ -91,14 +91,23 @@ bool ServiceSession::report(const char* step, Result result, const std::string& 
     if (is_success(result)) {
         return true;
     }
+    // In JSON standard error carries JSON lines only: the cause is the document's.
+    std::string& cause = m_report.steps.back().cause;
     if (result == kResultDriveBusy) {
-        m_report.steps.back().cause = "another update of this drive is running";
-        std::fprintf(stderr, "atlasync-tool: %s: %s\n", step, m_report.steps.back().cause.c_str());
+        cause = "another update of this drive is running";
+        if (!m_options.json) {
+            std::fprintf(stderr, "atlasync-tool: %s: %s\n", step, cause.c_str());
+        }
     }
     if (m_firstFailure == kResultOk) {
         m_firstFailure = result;
         m_report.failedStep = m_report.steps.size() - 1;
-        (void)print_failure_cause(m_options.command.c_str());
+        if (cause.empty()) {
+            cause = to_narrow(last_failure_cause());
+        }
+        if (!m_options.json) {
+            (void)print_failure_cause(m_options.command.c_str());
+        }
     }
     return false;
 }

@@ -20,9 +20,8 @@ struct SessionOptions {
     std::int32_t driveId = 0;          // 0: the first maps drive found
     std::vector<std::string> volumes;  // folders handed in as USB volumes
     std::int32_t driveFlags = 0;
-    bool app = false;     // update: install an offered maps application too
-    bool json = false;    // one JSON document on stdout, progress as JSON lines on stderr
-    std::string command;  // "check" or "update", for the lines on standard error
+    bool app = false;   // update: install an offered maps application too
+    bool json = false;  // one JSON document on stdout, progress as JSON lines on stderr
     TraceOptions trace;
 };
 
