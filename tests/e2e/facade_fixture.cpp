@@ -114,6 +114,24 @@ std::string differences(const fs::path& drive, const fs::path& reference) {
     return text;
 }
 
+fs::path FacadeTest::write_old_drive(const fs::path& folder,
+                                     std::initializer_list<std::size_t> regions) {
+    mapserver::DriveOptions options;
+    options.content = world().content();
+    options.mapVersion = "1.1.6.0";
+    for (const std::size_t index : regions) {
+        options.regions.push_back(std::to_string(world().world.regions[index].idid));
+    }
+    options.voices = {"all"};
+    mapserver::write_drive(options, folder);
+    return folder;
+}
+
+std::wstring map_version_of(const fs::path& folder) {
+    FileSystemWin files(to_wide(folder.string()));
+    return MapSettings(files).map_version().to_text();
+}
+
 std::size_t entries_below(const fs::path& folder) {
     std::error_code error;
     if (!fs::exists(folder, error)) {

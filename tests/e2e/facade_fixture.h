@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <optional>
@@ -32,6 +33,11 @@ protected:
     // The service's work folders go below the folder (TMPDIR) until the test ends.
     void use_temp_folder(const std::filesystem::path& folder);
 
+    // A maps drive at 1.1.6.0 in the folder, with the world's regions of the
+    // given indexes and every voice: what the served 1.1.7.0 brings up to date.
+    std::filesystem::path write_old_drive(const std::filesystem::path& folder,
+                                          std::initializer_list<std::size_t> regions);
+
     // A drive of a phone that shows up as a local volume over the folder.
     MapsService::PhoneDrive* add_volume_drive(const std::filesystem::path& folder,
                                               bool writeProtected = false);
@@ -44,6 +50,9 @@ private:
 
 // Every file below the folder with its size and content digest.
 std::map<std::string, std::string> snapshot(const std::filesystem::path& folder);
+
+// The map version a maps drive in the folder says it holds.
+std::wstring map_version_of(const std::filesystem::path& folder);
 
 // Files and folders left below the folder (none when it does not exist).
 std::size_t entries_below(const std::filesystem::path& folder);

@@ -38,13 +38,7 @@ protected:
 
     // A fresh volume with an outdated maps drive.
     void make_volume(const std::string& name) {
-        mapserver::DriveOptions options;
-        options.content = world().content();
-        options.mapVersion = "1.1.6.0";
-        options.regions = {std::to_string(world().world.regions[1].idid)};
-        options.voices = {"all"};
-        m_volume = m_work.path() / name;
-        mapserver::write_drive(options, m_volume);
+        m_volume = write_old_drive(m_work.path() / name, {1});
     }
 
     std::string tls(const std::string& name) const { return (m_work.path() / name).string(); }
@@ -93,11 +87,6 @@ protected:
         return text.str();
     }
 
-    std::wstring volume_version() const {
-        FileSystemWin files(to_wide(m_volume.string()));
-        return MapSettings(files).map_version().to_text();
-    }
-
     PhoneFarm m_farm;  // no phones: the volume is the only drive
     TempDir m_work;
     fs::path m_volume;
@@ -130,7 +119,7 @@ TEST_F(HttpsUpdate, AVerifiedServerUpdatesTheVolumeAndAnyOtherFailsWithItsCauseC
         const auto before = snapshot(m_volume);
         std::string output;
         EXPECT_EQ(update(extra, output), c.status) << output;
-        EXPECT_EQ(volume_version(), c.versionAfter);
+        EXPECT_EQ(map_version_of(m_volume), c.versionAfter);
         if (*c.traced != '\0') {
             EXPECT_EQ(snapshot(m_volume), before);
             EXPECT_NE(trace().find(c.traced), std::string::npos) << trace();

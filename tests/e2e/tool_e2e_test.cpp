@@ -31,14 +31,7 @@ protected:
     void SetUp() override {
         FacadeTest::SetUp();
         serve();
-        mapserver::DriveOptions options;
-        options.content = world().content();
-        options.mapVersion = "1.1.6.0";
-        options.regions = {std::to_string(world().world.regions[1].idid),
-                           std::to_string(world().world.regions[4].idid)};
-        options.voices = {"all"};
-        m_volume = m_work.path() / "volume";
-        mapserver::write_drive(options, m_volume);
+        m_volume = write_old_drive(m_work.path() / "volume", {1, 4});
     }
 
     std::vector<std::string> arguments(const std::string& command) const {
@@ -91,11 +84,6 @@ protected:
         }
         ADD_FAILURE() << "no step " << step << " in " << document.dump();
         return -1;
-    }
-
-    std::wstring volume_version() const {
-        FileSystemWin files(to_wide(m_volume.string()));
-        return MapSettings(files).map_version().to_text();
     }
 
     PhoneFarm m_farm;  // no phones: the volume is the only drive
@@ -199,7 +187,7 @@ TEST_F(ToolEndToEnd, CheckEndsWithNinetyNineWhileAnUpdateIsOfferedAndZeroOnceThe
         EXPECT_EQ(run_program(ATLASYNC_TOOL_PATH, arguments(step.command), &output), step.status)
             << step.command << ": " << output;
     }
-    EXPECT_EQ(volume_version(), L"1.1.7.0");
+    EXPECT_EQ(map_version_of(m_volume), L"1.1.7.0");
 }
 
 TEST_F(ToolEndToEnd, TheDriveCommandAsksTheServerThatCheckAndUpdateAsk) {
@@ -223,7 +211,7 @@ TEST_F(ToolEndToEnd, UpdateBringsTheVolumeToTheServersVersionPrintingProgressLin
     EXPECT_EQ(run_program(ATLASYNC_TOOL_PATH, arguments("update"), &output), 0) << output;
     EXPECT_NE(output.find("download: 0"), std::string::npos) << output;
     EXPECT_NE(output.find("download PACKAGE_FINISHED"), std::string::npos) << output;
-    EXPECT_EQ(volume_version(), L"1.1.7.0");
+    EXPECT_EQ(map_version_of(m_volume), L"1.1.7.0");
 }
 
 TEST_F(ToolEndToEnd, AnInterruptCancelsTheUpdateWithTwo) {
@@ -258,7 +246,7 @@ TEST_F(ToolEndToEnd, ASecondUpdateOfAVolumeBeingUpdatedEndsWithNineteenAndChange
     world().served().server().faults().release_held();
     const std::string rest = first->read_all();
     EXPECT_EQ(first->wait(), 0) << rest;
-    EXPECT_EQ(volume_version(), L"1.1.7.0");
+    EXPECT_EQ(map_version_of(m_volume), L"1.1.7.0");
 }
 
 TEST_F(ToolEndToEnd, CheckAsJsonIsOneDocumentOfDriveVersionsSizeAndSteps) {
@@ -288,7 +276,7 @@ TEST_F(ToolEndToEnd, UpdateAsJsonPrintsProgressLinesOnStderrAndTheOutcomeOnStdou
                line.at("kind") == "PACKAGE_FINISHED";
     });
     EXPECT_NE(finished, progress.end());
-    EXPECT_EQ(volume_version(), L"1.1.7.0");
+    EXPECT_EQ(map_version_of(m_volume), L"1.1.7.0");
 }
 
 TEST_F(ToolEndToEnd, AFailedCheckAsJsonStillPrintsItsDocumentWithTheFailingCode) {
@@ -317,7 +305,7 @@ TEST_F(ToolEndToEnd, UpdateOfAVolumeWithLinksOffItLeavesEveryFileOffItUntouched)
 
     std::string output;
     EXPECT_EQ(run_program(ATLASYNC_TOOL_PATH, arguments("update"), &output), 0) << output;
-    EXPECT_EQ(volume_version(), L"1.1.7.0");
+    EXPECT_EQ(map_version_of(m_volume), L"1.1.7.0");
     EXPECT_EQ(snapshot(outside.path()), before);
 }
 

@@ -111,14 +111,7 @@ protected:
         write_outdated_drive(m_volume);
     }
 
-    void write_outdated_drive(const fs::path& folder) {
-        mapserver::DriveOptions options;
-        options.content = world().content();
-        options.mapVersion = "1.1.6.0";
-        options.regions = {std::to_string(world().world.regions[1].idid)};
-        options.voices = {"all"};
-        mapserver::write_drive(options, folder);
-    }
+    void write_outdated_drive(const fs::path& folder) { (void)write_old_drive(folder, {1}); }
 
     std::vector<std::string> served(std::vector<std::string> args) const {
         args.insert(args.end(), {"--server-root", "localhost:" + std::to_string(port()), "--json"});

@@ -60,14 +60,7 @@ protected:
 
     // The arguments of an update of a fresh volume in the folder.
     std::vector<std::string> update(const std::string& folder) {
-        mapserver::DriveOptions options;
-        options.content = world().content();
-        options.mapVersion = "1.1.6.0";
-        options.regions = {std::to_string(world().world.regions[1].idid),
-                           std::to_string(world().world.regions[4].idid)};
-        options.voices = {"all"};
-        const fs::path volume = m_work.path() / folder;
-        mapserver::write_drive(options, volume);
+        const fs::path volume = write_old_drive(m_work.path() / folder, {1, 4});
         return {"update", "--server-root", "localhost:" + std::to_string(m_world->served().port()),
                 "--volume", volume.string()};
     }

@@ -3,6 +3,7 @@
 // The real wizard in its window on the flow tests' world and farm: pages are
 // recorded as they are shown, and the test waits for them.
 
+#include <QApplication>
 #include <QPointer>
 #include <QPushButton>
 #include <QTest>
@@ -86,6 +87,32 @@ protected:
     WizardPage current() const {
         const ui::CWizPage* page = m_dialog->current_page();
         return page != nullptr ? page->kind() : WizardPage::Shutdown;
+    }
+
+    // Escape asks; inside the question's own event loop the held download is
+    // let go, and "Yes" is clicked once `ready` holds beneath the question.
+    // False when that never came.
+    bool yes_once_beneath_the_question(const std::function<bool()>& ready) {
+        bool released = false;
+        bool answered = false;
+        QTimer whileAsked;
+        QObject::connect(&whileAsked, &QTimer::timeout, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (modal == nullptr || !modal->isVisible()) {
+                return;
+            }
+            if (!released) {
+                released = true;
+                release_held();
+            } else if (ready()) {
+                whileAsked.stop();
+                answered = true;
+                click_modal_button(modal, QStringLiteral("1021"));
+            }
+        });
+        whileAsked.start(10);
+        QTest::keyClick(m_dialog.get(), Qt::Key_Escape);
+        return process_events_until([&] { return answered; });
     }
 
     QPushButton* button(std::uint32_t id) const {

@@ -211,25 +211,8 @@ TEST_F(WizardWindow, YesAfterTheUpdateFinishedBeneathTheQuestionClosesWithItsSuc
     click(ui::kIdNext);
     ASSERT_TRUE(wait_until_held(1));
 
-    // Runs inside the question's own event loop: the download is let go, and
-    // "Yes" waits until the final page is up beneath the question.
-    bool released = false;
-    QTimer whileAsked;
-    QObject::connect(&whileAsked, &QTimer::timeout, [&] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (modal == nullptr || !modal->isVisible()) {
-            return;
-        }
-        if (!released) {
-            released = true;
-            release_held();
-        } else if (current() == WizardPage::Complete) {
-            whileAsked.stop();
-            click_modal_button(modal, QStringLiteral("1021"));
-        }
-    });
-    whileAsked.start(10);
-    QTest::keyClick(m_dialog.get(), Qt::Key_Escape);
+    ASSERT_TRUE(
+        yes_once_beneath_the_question([this] { return current() == WizardPage::Complete; }));
     ASSERT_TRUE(wait_until_ended());
     EXPECT_EQ(m_dialog->outcome(), 0);
     EXPECT_FALSE(m_dialog->isVisible());
@@ -252,26 +235,7 @@ TEST_F(WizardWindow,
     const auto on_error_page = [this] {
         return current() == WizardPage::ErrorRetry || current() == WizardPage::ErrorExit;
     };
-    bool released = false;
-    bool answered = false;
-    QTimer whileAsked;
-    QObject::connect(&whileAsked, &QTimer::timeout, [&] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (modal == nullptr || !modal->isVisible()) {
-            return;
-        }
-        if (!released) {
-            released = true;
-            release_held();
-        } else if (on_error_page()) {
-            whileAsked.stop();
-            answered = true;
-            click_modal_button(modal, QStringLiteral("1021"));
-        }
-    });
-    whileAsked.start(10);
-    QTest::keyClick(m_dialog.get(), Qt::Key_Escape);
-    ASSERT_TRUE(process_events_until([&] { return answered; }));
+    ASSERT_TRUE(yes_once_beneath_the_question(on_error_page));
     QCoreApplication::processEvents();
     EXPECT_FALSE(m_dialog->stopped());
     ASSERT_TRUE(on_error_page());
