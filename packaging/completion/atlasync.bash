@@ -19,7 +19,7 @@ _atlasync() {
             _atlasync_complete_folders "$cur"
             return
             ;;
-        --ca-file)
+        --ca-file | --log)
             compopt -o filenames 2>/dev/null
             mapfile -t COMPREPLY < <(compgen -f -- "$cur")
             return
