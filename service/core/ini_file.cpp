@@ -1,6 +1,5 @@
 #include "service/core/ini_file.h"
 
-#include <cctype>
 #include <cstdlib>
 #include <cwctype>
 #include <fstream>
@@ -43,10 +42,7 @@ void IniFile::parse(const std::string& content) {
         if (equals == std::string::npos) {
             return;
         }
-        std::string key = text.substr(0, equals);
-        for (char& c : key) {
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        }
+        const std::string key = ascii_lower(text.substr(0, equals));
         std::string value = text.substr(equals + 1);
         if (!value.empty() && value.front() == '"') {
             value.erase(0, 1);

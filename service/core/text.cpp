@@ -15,4 +15,13 @@ bool same_on_a_card(std::string_view a, std::string_view b) {
            });
 }
 
+std::string ascii_lower(std::string text) {
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return text;
+}
+
 }  // namespace MapsService

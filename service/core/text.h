@@ -16,4 +16,8 @@ using atlasync::utf8::to_wide;
 // with Windows names compare them without case, so "a.txt" is "A.TXT" there.
 bool same_on_a_card(std::string_view a, std::string_view b);
 
+// ASCII letters in lower case, other bytes as they are: for keys, schemes,
+// host names and media types, which compare without case.
+std::string ascii_lower(std::string text);
+
 }  // namespace MapsService

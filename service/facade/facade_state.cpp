@@ -48,9 +48,8 @@ std::wstring url_of_root(const std::string& root) {
 
 // Transfers use the scheme of the server in use and the trusted certificates.
 void secure_transfers(const std::string& root, const std::string& caFile) {
-    std::string why;
-    const auto url = parse_server_url(server_url_of_root(root, why).value_or(std::string()), why);
-    set_transport_security({caFile, url && url->scheme == "https"});
+    // The URL's scheme is written in lower case.
+    set_transport_security({caFile, url_of_root(root).starts_with(L"https://")});
 }
 
 }  // namespace

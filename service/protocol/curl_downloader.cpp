@@ -1,6 +1,5 @@
 #include "service/protocol/curl_downloader.h"
 
-#include <cctype>
 #include <cstdint>
 #include <mutex>
 #include <thread>
@@ -27,13 +26,6 @@ TransferLimits& current_limits() {
 TransportSecurity& current_security() {
     static TransportSecurity security;
     return security;
-}
-
-std::string lower_case(std::string text) {
-    for (char& c : text) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return text;
 }
 
 int handle_number(CURL* handle) {
@@ -150,8 +142,6 @@ CURLcode CurlDownloader::perform_once(const TransferLimits& limits) {
     const char* protocols = security.httpsOnly ? "https" : "http,https";
     curl_easy_setopt(m_handle, CURLOPT_PROTOCOLS_STR, protocols);
     curl_easy_setopt(m_handle, CURLOPT_REDIR_PROTOCOLS_STR, protocols);
-    m_errorText[0] = '\0';
-    curl_easy_setopt(m_handle, CURLOPT_ERRORBUFFER, m_errorText);
 
     m_stallLimit = limits.stall;
     m_stalled = false;
@@ -304,7 +294,7 @@ Result CurlDownloader::check_content_type(const std::wstring& expected) {
         return kResultServerError;
     }
     const std::string expectedText = to_narrow(expected);
-    if (lower_case(expectedText) != lower_case(received)) {
+    if (ascii_lower(expectedText) != ascii_lower(received)) {
         TraceError("expected content-type (%s) doesn't match with received (%s)",
                    expectedText.c_str(), received);
         // An error status, noted already, says more than the type of its page.

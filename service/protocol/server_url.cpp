@@ -6,18 +6,14 @@
 #include <cctype>
 #include <charconv>
 
+#include "service/core/text.h"
+
 namespace MapsService {
 
 namespace {
 
 constexpr const char* kNamePrefix = "mapdata.";
 constexpr std::size_t kLongestName = 253;
-
-std::string lower_case(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
 
 bool is_ipv4(const std::string& host) {
     in_addr address{};
@@ -119,7 +115,7 @@ std::optional<ServerUrl> parse_server_url(const std::string& text, std::string& 
         return std::nullopt;
     }
     ServerUrl url;
-    url.scheme = lower_case(text.substr(0, separator));
+    url.scheme = ascii_lower(text.substr(0, separator));
     if (url.scheme != "http" && url.scheme != "https") {
         why = "the scheme must be http or https, not \"" + url.scheme + "\"";
         return std::nullopt;
@@ -169,7 +165,7 @@ std::optional<std::string> server_url_of_root(const std::string& root, std::stri
     }
     // An address or localhost is the server itself; a name is the domain the
     // map server lives in.
-    const bool itself = url.host_is_address() || lower_case(url.host) == "localhost";
+    const bool itself = url.host_is_address() || ascii_lower(url.host) == "localhost";
     return "http://" + std::string(itself ? "" : kNamePrefix) + root;
 }
 

@@ -12,6 +12,7 @@
 #include "ui/controls/bundled_fonts.h"
 #include "ui/controls/markup_label.h"
 #include "ui/controls/resources.h"
+#include "ui/controls/skin.h"
 #include "ui/pages/about_dlg.h"
 #include "ui/pages/confirm_cancel_dlg.h"
 #include "ui/pages/pages.h"
@@ -348,7 +349,7 @@ void CMainDlg::paintEvent(QPaintEvent*) {
     }
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     const int band = scaled(kPageTop);
-    if (palette().color(QPalette::Window).lightness() >= 128) {
+    if (light_theme(palette())) {
         // The page's art keeps its shape: drawn at the user's scale against
         // the bottom, the room a page added above it in the art's top colour.
         const QRect art(0, kPageTop, m_background.width(), m_background.height() - kPageTop);

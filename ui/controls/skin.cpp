@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QPalette>
 #include <QRegularExpression>
 
 #include "service/core/trace.h"
@@ -27,6 +28,10 @@ QString scale_pixels(const QString& sheet) {
 }
 
 }  // namespace
+
+bool light_theme(const QPalette& palette) {
+    return palette.color(QPalette::Window).lightness() >= 128;
+}
 
 CSkin::CSkin(QApplication& application)
     : m_application(application), m_previous(application.styleSheet()) {

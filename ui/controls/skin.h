@@ -3,8 +3,13 @@
 #include <QString>
 
 class QApplication;
+class QPalette;
 
 namespace atlasync::ui {
+
+// Whether a palette is a light theme's, where the skin keeps its pale page; a
+// dark one gets the theme's own.
+bool light_theme(const QPalette& palette);
 
 // The window skin: the style sheet compiled into the program, applied to the
 // whole application for the skin's lifetime and taken off again after.

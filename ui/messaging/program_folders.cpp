@@ -1,6 +1,5 @@
 #include "ui/messaging/program_folders.h"
 
-#include <cstdlib>
 #include <system_error>
 
 #include "service/core/trace.h"
@@ -8,15 +7,6 @@
 namespace atlasync::ui {
 
 namespace fs = std::filesystem;
-
-namespace {
-
-fs::path environment_path(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr ? fs::path(value) : fs::path();
-}
-
-}  // namespace
 
 fs::path executable_folder() {
     std::error_code error;
@@ -36,8 +26,8 @@ fs::path program_write_path(const std::string& fileName, const fs::path& stateHo
 }
 
 fs::path phone_msg_log_path() {
-    return program_write_path("PhoneMsg.log", environment_path("XDG_STATE_HOME"),
-                              environment_path("HOME"));
+    const fs::path folder = MapsService::state_folder();
+    return folder.empty() ? fs::path() : folder / "PhoneMsg.log";
 }
 
 }  // namespace atlasync::ui

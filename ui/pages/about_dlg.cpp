@@ -50,7 +50,6 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok);
     QPushButton* ok = buttons->button(QDialogButtonBox::Ok);
     ok->setDefault(true);
-    ok->setAccessibleName(accessible_text(ok->text()));
     ok->setMinimumSize(scaled(80), scaled(29));
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     texts->addWidget(buttons, 0, Qt::AlignRight);

@@ -39,7 +39,6 @@ CConfirmCancelDlg::CConfirmCancelDlg(QWidget* parent) : QDialog(parent) {
         auto* button = new QPushButton(QString::fromStdWString(
             text(dialog_text_id(kTemplate, static_cast<std::uint32_t>(id)))));
         button->setObjectName(control_name(static_cast<std::uint32_t>(id)));
-        button->setAccessibleName(accessible_text(button->text()));
         button->setMinimumSize(scaled(kButtonWidth), scaled(kButtonHeight));
         // Enter presses the focused button; "No", the safe answer, has the focus first.
         button->setAutoDefault(true);

@@ -9,6 +9,7 @@
 #include "ui/controls/animated_picture.h"
 #include "ui/controls/bundled_fonts.h"
 #include "ui/controls/markup_label.h"
+#include "ui/controls/skin.h"
 #include "ui/pages/pages.h"
 #include "ui/wizard/string_table.h"
 
@@ -24,9 +25,7 @@ const QColor kTextBackground(243, 243, 243);
 // The panel behind the download text: the skin's pale grey on a light page,
 // the theme's own shade on a dark one.
 QColor panel_colour(const QPalette& palette) {
-    return palette.color(QPalette::Window).lightness() >= 128
-               ? kTextBackground
-               : palette.color(QPalette::AlternateBase);
+    return light_theme(palette) ? kTextBackground : palette.color(QPalette::AlternateBase);
 }
 
 }  // namespace

@@ -201,7 +201,6 @@ CMarkupLabel* CWizPage::add_markup(QBoxLayout& layout, std::uint32_t controlId, 
 QPushButton* CWizPage::add_button(QWidget& window, std::uint32_t controlId) {
     auto* button = new QPushButton(QString::fromStdWString(control_text(controlId)), &window);
     button->setObjectName(control_name(controlId));
-    button->setAccessibleName(accessible_text(button->text()));
     // Enter presses the focused button; elsewhere on the page, the default one.
     button->setAutoDefault(true);
     if (controlId == kIdNext || controlId == kIdRetry) {

@@ -53,7 +53,7 @@ inline constexpr std::uint32_t kIdDescription = 1016;
 
 // A control's object name: its id, so tests and the skin can find it.
 QString control_name(std::uint32_t controlId);
-// A button's text as a screen reader says it: without the mnemonic's '&'.
+// A shown text with a mnemonic, as read: without the mnemonic's '&'.
 QString accessible_text(QString shown);
 
 // One wizard page. The object and its texts live as long as the main window;

@@ -318,8 +318,13 @@ void CStateMachine::choose_phone(std::uint32_t preferredPhone) {
 }
 
 void CStateMachine::show_error(TextId heading, StateHandler retryState, bool mapsIncomplete) {
+    show_error(heading, m_operationResult.load(), retryState, mapsIncomplete);
+}
+
+void CStateMachine::show_error(TextId heading, Result code, StateHandler retryState,
+                               bool mapsIncomplete) {
     m_errorHeading = heading;
-    m_errorCode = m_operationResult.load();
+    m_errorCode = code;
     take_failure_cause();
     m_retryState = retryState;
     m_errorMapsIncomplete = mapsIncomplete;

@@ -139,6 +139,9 @@ private:
     // mapsIncomplete: the page also tells that the phone's maps are incomplete,
     // and stays up even after a confirmed exit.
     void show_error(TextId heading, StateHandler retryState, bool mapsIncomplete = false);
+    // The same for a code other than the last operation's.
+    void show_error(TextId heading, MapsService::Result code, StateHandler retryState,
+                    bool mapsIncomplete);
     // User-interface thread: the worker's cause becomes the error page's.
     void take_failure_cause();
     // The error page's text: the code's text, and the cause beneath it.

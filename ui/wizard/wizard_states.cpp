@@ -81,12 +81,7 @@ QState CStateMachine::StRunning(const HsmEvent& e) {
             WIZARD_TRANSITION(StStopped);
             return Handled();
         case SIG_SERVICE_INIT_FAILED:
-            m_errorHeading = kTextServiceStartFailed;
-            m_errorCode = m_initResult.load();
-            take_failure_cause();
-            m_retryState = nullptr;
-            m_errorMapsIncomplete = false;
-            TransitionDynamic(&CStateMachine::StShowServiceApiError);
+            show_error(kTextServiceStartFailed, m_initResult.load(), nullptr, false);
             return Handled();
         case SIG_SELECTED_PHONE_LOST:
             m_mapsAppJustUpdated = false;
