@@ -43,10 +43,6 @@ bool remove_local_file(const std::wstring& path) {
     return !error;
 }
 
-bool is_archive(const std::wstring& contentType) {
-    return contentType == L"application/zip";
-}
-
 // The numbers of a work folder's name "PID-START-N" (or "PID-N", as older
 // versions named them); false for any other name.
 bool parse_work_folder(const std::string& name, std::vector<std::uint64_t>& numbers) {
@@ -68,7 +64,7 @@ bool parse_work_folder(const std::string& name, std::vector<std::uint64_t>& numb
 // Removes the work folders of processes that are gone: an update killed
 // midway leaves its archives there, and a temporary folder kept in memory
 // would hold them until reboot.
-void remove_abandoned_work_folders(const std::filesystem::path& folder) {
+void remove_abandoned_work_folders(const std::filesystem::path& folder, const KeptArchives& kept) {
     std::error_code error;
     std::vector<std::uint64_t> numbers;
     for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
@@ -80,10 +76,21 @@ void remove_abandoned_work_folders(const std::filesystem::path& folder) {
         if (gone) {
             TraceInfo("removing %s, left by an update that did not end",
                       entry.path().string().c_str());
+            kept.adopt(entry.path());
             std::error_code ignored;
             std::filesystem::remove_all(entry.path(), ignored);
         }
     }
+}
+
+// Where archives of runs cut short wait for the next one; empty when this
+// user has no temporary folder.
+std::filesystem::path kept_folder() {
+    std::string temp;
+    if (user_temp_folder(temp) != kResultOk) {
+        return {};
+    }
+    return std::filesystem::path(temp) / "download_temp" / "kept";
 }
 
 }  // namespace
@@ -104,6 +111,10 @@ DownloadItemType download_item_type(const std::wstring& type) {
     return DownloadItemType::Unknown;
 }
 
+bool is_archive_type(const std::wstring& contentType) {
+    return contentType == L"application/zip";
+}
+
 std::wstring expected_content_type(const std::wstring& url) {
     const std::wstring extension = lower_extension(url);
     if (extension == L"cdt") {
@@ -118,7 +129,8 @@ std::wstring expected_content_type(const std::wstring& url) {
 DownloadPackage::DownloadPackage(PhoneDrive& drive)
     : m_drive(drive),
       m_fileSystem(drive.file_system()),
-      m_localDrive(dynamic_cast<FileSystemWin*>(&m_fileSystem)) {
+      m_localDrive(dynamic_cast<FileSystemWin*>(&m_fileSystem)),
+      m_kept(kept_folder()) {
     TraceInfo(L"DownloadPackage constructor: %s", m_drive.name().c_str());
     // One folder per package below "download_temp": another process of ours (a
     // second tool, a test run) must not find our work files, nor we its. The
@@ -129,10 +141,18 @@ DownloadPackage::DownloadPackage(PhoneDrive& drive)
                               std::to_wstring(process_start_time(self)) + L"-" +
                               std::to_wstring(++counter);
     const Result made = create_temp_directory(name, m_tempFolder);
-    remove_abandoned_work_folders(std::filesystem::path(to_narrow(m_tempFolder)).parent_path());
-    if (made != kResultOk || platform_create_directory(fetch_folder(0)) != kResultOk ||
-        platform_create_directory(fetch_folder(1)) != kResultOk) {
+    remove_abandoned_work_folders(std::filesystem::path(to_narrow(m_tempFolder)).parent_path(),
+                                  m_kept);
+    m_kept.prune();
+    if (made != kResultOk) {
         throw DiskErrorException();
+    }
+    for (std::size_t slot = 0; slot < ItemFetcher::kHeldItems; ++slot) {
+        // Native paths: the downloader writes there as they are.
+        m_fetchFolders.push_back(m_tempFolder + L"/" + static_cast<wchar_t>(L'a' + slot));
+        if (platform_create_directory(m_fetchFolders.back()) != kResultOk) {
+            throw DiskErrorException();
+        }
     }
     m_unzipFolder = join_path(m_tempFolder, L"unzip");
 }
@@ -142,11 +162,7 @@ DownloadPackage::~DownloadPackage() {
     if (delete_tree(m_tempFolder) != kResultOk) {
         TraceWarning(L"temporary folder %s not removed", m_tempFolder.c_str());
     }
-}
-
-std::wstring DownloadPackage::fetch_folder(std::size_t index) const {
-    // A native path: the downloader writes there as it is.
-    return m_tempFolder + (index % 2 == 0 ? L"/a" : L"/b");
+    m_kept.prune();
 }
 
 void DownloadPackage::resume(UpdateRecord& record) {
@@ -164,20 +180,20 @@ void DownloadPackage::add_item(const URLInfo& item) {
     m_totalWrite += item.contentSize;
 }
 
-bool DownloadPackage::may_continue() {
-    return m_drive.usable() && !m_stopFetch;
+void DownloadPackage::fetch_started(const URLInfo& item, std::uint64_t packageBytes) {
+    m_downloadFigures.post(ITEM_STARTED, kResultOk, item.id, 0, 0.0, packageBytes, m_totalBytes);
+    TraceInfo(L"current download:%s file-type:%s content-type:%s", item.url.c_str(),
+              item.type.c_str(), expected_content_type(item.url).c_str());
 }
 
-void DownloadPackage::progress(std::uint64_t currentBytes) {
-    if (m_fetching == nullptr) {
-        return;
-    }
-    // A second fetch of a damaged file counts from 0 again; what was shown stays.
-    currentBytes = std::max(currentBytes, m_fetchReported);
-    m_fetchReported = currentBytes;
-    m_downloadFigures.post(ITEM_PROGRESS, kResultOk, m_fetching->id, currentBytes,
-                           percent_of(currentBytes, m_fetching->byteSize),
-                           m_fetchBase + currentBytes, m_totalBytes);
+void DownloadPackage::fetch_progress(const URLInfo& item, std::uint64_t itemBytes,
+                                     std::uint64_t packageBytes) {
+    m_downloadFigures.post(ITEM_PROGRESS, kResultOk, item.id, itemBytes,
+                           percent_of(itemBytes, item.byteSize), packageBytes, m_totalBytes);
+}
+
+bool DownloadPackage::may_fetch() {
+    return m_drive.usable();
 }
 
 void DownloadPackage::on_unzip_progress(std::uint64_t bytesWritten) {
@@ -401,161 +417,77 @@ Result DownloadPackage::copy_plain_file(const URLInfo& item, const std::wstring&
 }
 
 Result DownloadPackage::place_file(const URLInfo& item, const std::wstring& localFile) {
-    return is_archive(expected_content_type(item.url)) ? unpack_archive(item, localFile)
-                                                       : copy_plain_file(item, localFile);
+    return is_archive_type(expected_content_type(item.url)) ? unpack_archive(item, localFile)
+                                                            : copy_plain_file(item, localFile);
 }
 
-Result DownloadPackage::fetch_item(const URLInfo& item, Fetched& fetched) {
-    const std::wstring contentType = expected_content_type(item.url);
-    if (fetched.fetches == 0) {
-        m_downloadFigures.post(ITEM_STARTED, kResultOk, item.id, 0, 0.0, m_fetchBase, m_totalBytes);
-        TraceInfo(L"current download:%s file-type:%s content-type:%s", item.url.c_str(),
-                  item.type.c_str(), contentType.c_str());
-    }
-    fetched.localFile = to_wide(target_file_path(m_fetchFolder, item.url));
-    for (;;) {
-        ++fetched.fetches;
-        auto downloader = create_file_downloader(item.url, this);
-        Result result = downloader->Download(m_fetchFolder, contentType);
-        fetched.received = downloader->bytes_received();
-        // Checked before a byte of the item reaches the drive.
-        if (result == kResultOk && !item.checksum.empty() &&
-            to_narrow(to_lower(item.checksum)) != downloader->checksum()) {
-            TraceError(L"MD5 of %s does not match the catalog's %s", item.url.c_str(),
-                       item.checksum.c_str());
-            result = kResultCorruptArchive;
-        }
-        if (result != kResultOk && !remove_local_file(fetched.localFile)) {
-            TraceWarning(L"partial download %s not removed", fetched.localFile.c_str());
-        }
-        if (result != kResultCorruptArchive || fetched.fetches > 1) {
-            return result;
-        }
-        TraceWarning(L"%s arrived damaged: fetching it once more", item.url.c_str());
-    }
-}
-
-void DownloadPackage::start_fetch(BackgroundJob& fetcher, std::size_t index, Fetched job) {
-    // Handed to the download thread until collected.
-    m_fetching = &m_items[index];
-    m_fetchFolder = fetch_folder(index);
-    m_fetchBase = job.base;
-    m_fetchReported = job.received;  // a second fetch shows no less than the first
-    m_fetched = std::move(job);
-    fetcher.start([this] {
-        m_fetched.result = fetch_item(*m_fetching, m_fetched);
-        return m_fetched.result;
-    });
-}
-
-DownloadPackage::Fetched DownloadPackage::collect_fetch(BackgroundJob& fetcher) {
-    // A fetch that threw has not set its result: the job's code is the one to go by.
-    const Result collected = fetcher.collect();
-    Fetched fetched = std::exchange(m_fetched, Fetched{});
-    fetched.result = collected;
-    return fetched;
-}
-
-DownloadPackage::Fetched DownloadPackage::fresh_fetch(std::uint64_t base) {
-    Fetched job;
-    job.base = base;
-    return job;
-}
-
-Result DownloadPackage::place_item(BackgroundJob& fetcher, std::size_t index, Fetched& fetched,
-                                   std::optional<Fetched>& ahead) {
+Result DownloadPackage::place_item(ItemFetcher& fetcher, std::size_t index, FetchedItem& fetched) {
     const URLInfo& item = m_items[index];
     const std::uint64_t writtenBefore = m_written;
     const std::uint64_t totalWriteBefore = m_totalWrite;
     Result result = place_file(item, fetched.localFile);
     if (result == kResultCorruptArchive && fetched.fetches < 2) {
-        // Damaged on the way (CRC): fetched once more before the item fails,
-        // after the download ahead, so that one download runs at a time.
+        // Damaged on the way (CRC): fetched once more before the item fails.
         TraceWarning(L"%s arrived damaged: fetching it once more", item.url.c_str());
-        if (fetcher.pending()) {
-            ahead = collect_fetch(fetcher);
-        }
         m_written = writtenBefore;
         m_totalWrite = totalWriteBefore;
-        start_fetch(fetcher, index, fetched);
-        fetched = collect_fetch(fetcher);
+        fetched = fetcher.fetch_again(index);
         result = fetched.result;
         if (result == kResultOk) {
             result = place_file(item, fetched.localFile);
         }
     }
-    if (!remove_local_file(fetched.localFile)) {
+    if (!fetched.localFile.empty() && !remove_local_file(fetched.localFile)) {
         TraceWarning(L"downloaded file %s not removed", fetched.localFile.c_str());
     }
     return result;
 }
 
 Result DownloadPackage::download_items() {
-    BackgroundJob fetcher;
-    std::optional<Fetched> ahead;
+    ItemFetcher fetcher(m_items, m_fetchFolders, m_kept, *this, m_bytesDone);
     Result result = kResultOk;
     std::size_t unnoted = 0;  // items placed that the record does not note yet
     auto noted = std::chrono::steady_clock::now();
-    try {
-        if (!m_items.empty()) {
-            start_fetch(fetcher, 0, fresh_fetch(m_bytesDone));
+    for (std::size_t index = 0; index < m_items.size() && result == kResultOk; ++index) {
+        FetchedItem fetched = fetcher.take(index);
+        if (fetched.result != kResultOk) {
+            // Reported only now, after the item before it: in item order.
+            result = fetched.result;
+            break;
         }
-        for (std::size_t index = 0; index < m_items.size() && result == kResultOk; ++index) {
-            Fetched fetched = ahead ? *std::exchange(ahead, std::nullopt) : collect_fetch(fetcher);
-            m_bytesDone = fetched.base + fetched.received;
-            if (fetched.result != kResultOk) {
-                // Reported only now, after the item before it: in item order.
-                result = fetched.result;
-                break;
+        m_current = &m_items[index];
+        result = place_item(fetcher, index, fetched);
+        fetcher.release(index);
+        const URLInfo& item = m_items[index];
+        if (result == kResultOk && m_record != nullptr) {
+            m_record->placed.push_back(item.id);
+            ++unnoted;
+            // Each note flushes the drive, which costs a card more than
+            // placing a small item: while the next archive is already here,
+            // notes come at most kNoteInterval apart; before the update waits
+            // for the network, and at its end, always.
+            const auto now = std::chrono::steady_clock::now();
+            if (index + 1 == m_items.size() || !fetcher.fetched(index + 1) ||
+                now - noted >= kNoteInterval) {
+                result = write_update_record(m_drive, *m_record);
+                unnoted = 0;
+                noted = now;
             }
-            if (index + 1 < m_items.size()) {
-                start_fetch(fetcher, index + 1, fresh_fetch(m_bytesDone));
-            }
-            m_current = &m_items[index];
-            result = place_item(fetcher, index, fetched, ahead);
-            m_bytesDone = fetched.base + fetched.received;
-            const URLInfo& item = m_items[index];
-            if (result == kResultOk && m_record != nullptr) {
-                m_record->placed.push_back(item.id);
-                ++unnoted;
-                // Each note flushes the drive, which costs a card more than
-                // placing a small item: while the next archive is already
-                // here, notes come at most kNoteInterval apart; before the
-                // update waits for the network, and at its end, always.
-                const auto now = std::chrono::steady_clock::now();
-                if (index + 1 == m_items.size() || !fetcher.done() ||
-                    now - noted >= kNoteInterval) {
-                    result = write_update_record(m_drive, *m_record);
-                    unnoted = 0;
-                    noted = now;
-                }
-            }
-            // Posted after the next item's download began: it carries the
-            // package's bytes that download already showed.
-            m_downloadFigures.post(ITEM_FINISHED, result, item.id, fetched.received,
-                                   percent_of(fetched.received, item.byteSize), m_bytesDone,
-                                   m_totalBytes);
         }
-    } catch (...) {
-        m_stopFetch = true;
-        throw;
+        // Posted after the next items' downloads began: it carries the
+        // package's bytes that they already showed.
+        m_downloadFigures.post(ITEM_FINISHED, result, item.id, fetched.received,
+                               percent_of(fetched.received, item.byteSize), fetcher.package_bytes(),
+                               m_totalBytes);
     }
     // What was placed before a failure is noted: Try Again goes on from there.
     if (unnoted > 0 && write_update_record(m_drive, *m_record) != kResultOk) {
         TraceWarning(L"the last %d items placed on drive %s are not noted",
                      static_cast<int>(unnoted), m_drive.name().c_str());
     }
-    // After a failure the item downloaded ahead is not wanted.
-    m_stopFetch = true;
-    if (fetcher.pending()) {
-        ahead = collect_fetch(fetcher);
-    }
-    if (ahead) {
-        m_bytesDone = ahead->base + ahead->received;
-        if (!remove_local_file(ahead->localFile)) {
-            TraceWarning(L"downloaded file %s not removed", ahead->localFile.c_str());
-        }
-    }
+    // After a failure the items downloaded ahead are not wanted.
+    fetcher.stop();
+    m_bytesDone = fetcher.package_bytes();
     return result;
 }
 
@@ -568,13 +500,11 @@ Result DownloadPackage::download() {
     OnDownloadProgress(PACKAGE_STARTED, kResultOk, 0, m_totalBytes, 0.0, m_totalWrite, 0.0);
     m_downloadFigures.restart();
     m_unzipFigures.restart();
-    m_stopFetch = false;
     const Result result = download_items();
     if (delete_tree(m_unzipFolder) != kResultOk) {
         TraceWarning(L"unpack folder %s not emptied", m_unzipFolder.c_str());
     }
     m_current = nullptr;
-    m_fetching = nullptr;
     OnDownloadProgress(PACKAGE_FINISHED, result, 0, m_bytesDone,
                        percent_of(m_bytesDone, m_totalBytes), m_written,
                        percent_of(m_written, m_totalWrite));

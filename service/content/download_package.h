@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "service/content/item_fetcher.h"
 #include "service/content/package_figures.h"
-#include "service/core/background_job.h"
 #include "service/core/message_queue.h"
 #include "service/core/result_codes.h"
 #include "service/protocol/downloader.h"
@@ -37,12 +37,15 @@ enum class DownloadItemType : std::int32_t {
 DownloadItemType download_item_type(const std::wstring& type);
 // The content type the server sends for a file URL, by its extension.
 std::wstring expected_content_type(const std::wstring& url);
+// Whether files of this content type are archives to unpack.
+bool is_archive_type(const std::wstring& contentType);
 
 // Moves chosen catalog items from the map server onto one drive: each is
 // downloaded into a temporary folder, unpacked when it is an archive, and its
-// files placed in the folder its type dictates. The next item downloads on a
-// thread of its own while the current one is unpacked and copied, so at most
-// two archives are on the PC at a time. On a drive of this computer's own
+// files placed in the folder its type dictates. The next items download on a
+// thread of its own, a few at once (ItemFetcher), while the current one is
+// unpacked and copied, so at most ItemFetcher::kHeldItems archives are on the
+// PC at a time. On a drive of this computer's own
 // disks archives unpack straight onto the drive; a phone gets every file
 // through a local copy, as its connectivity library copies only local files.
 // Reports MSG_DOWNLOAD_PROGRESS and MSG_UNZIP_PROGRESS. Package messages carry
@@ -50,8 +53,11 @@ std::wstring expected_content_type(const std::wstring& url);
 // messages carry the item's bytes and percentage and the package's bytes and
 // percentage. Each item's messages keep their order (download started and
 // progress, unpack started, progress and finished, download finished); those
-// of the item downloaded ahead come in between.
-class DownloadPackage : public Downloader, public ExtractionSink, public PlacingSink {
+// of the items downloaded ahead come in between.
+class DownloadPackage : public Downloader,
+                        public ExtractionSink,
+                        public PlacingSink,
+                        private FetchObserver {
 public:
     // Throws DiskErrorException when the temporary folder cannot be made; the
     // folder goes with the package.
@@ -74,9 +80,6 @@ public:
     const std::wstring& temp_folder() const { return m_tempFolder; }
 
     [[nodiscard]] Result download() override;
-    // Called on the download thread, for the item it fetches.
-    void progress(std::uint64_t currentBytes) override;
-    bool may_continue() override;
 
     [[nodiscard]] Result on_file_extracted(const std::wstring& entryName,
                                            const std::wstring& extractedFile) override;
@@ -85,30 +88,17 @@ public:
     void on_unzip_progress(std::uint64_t bytesWritten) override;
 
 private:
-    // What fetching an item left for placing it.
-    struct Fetched {
-        Result result = kResultOk;
-        std::wstring localFile;      // the file on the PC; removed by whoever ends with it
-        std::uint64_t base = 0;      // the package's bytes downloaded before the item
-        std::uint64_t received = 0;  // bytes of the last fetch
-        int fetches = 0;             // a file that arrives damaged is fetched once more
-    };
+    // The download thread's side (FetchObserver).
+    void fetch_started(const URLInfo& item, std::uint64_t packageBytes) override;
+    void fetch_progress(const URLInfo& item, std::uint64_t itemBytes,
+                        std::uint64_t packageBytes) override;
+    bool may_fetch() override;
 
-    static Fetched fresh_fetch(std::uint64_t base);
-    // The loop over the items, one download ahead.
+    // The loop over the items, as they arrive.
     [[nodiscard]] Result download_items();
-    // Starts fetching the item on the download thread; a job that fetched
-    // before fetches again.
-    void start_fetch(BackgroundJob& fetcher, std::size_t index, Fetched job);
-    // Waits for the fetch and hands its outcome over to this thread.
-    Fetched collect_fetch(BackgroundJob& fetcher);
-    // The download thread's part: fetches the item (again when it has been
-    // fetched before) and checks it against the catalog's MD5.
-    [[nodiscard]] Result fetch_item(const URLInfo& item, Fetched& fetched);
     // Unpacks or copies a fetched item onto the drive; a file damaged on the
-    // way is fetched once more, after the download ahead.
-    [[nodiscard]] Result place_item(BackgroundJob& fetcher, std::size_t index, Fetched& fetched,
-                                    std::optional<Fetched>& ahead);
+    // way is fetched once more.
+    [[nodiscard]] Result place_item(ItemFetcher& fetcher, std::size_t index, FetchedItem& fetched);
     [[nodiscard]] Result place_file(const URLInfo& item, const std::wstring& localFile);
     [[nodiscard]] Result unpack_archive(const URLInfo& item, const std::wstring& archive);
     // 14 when the drive tells its free room and the archive's files, each in
@@ -132,15 +122,16 @@ private:
     std::wstring destination(const std::wstring& relativePath, std::uint64_t newSize);
     // The drive folder files of the current item go to; empty when none.
     std::wstring target_folder(DownloadItemType type, const std::wstring& relativePath) const;
-    // Where the download of the item with this index goes: two folders in
-    // turn, as two items may have files of one name.
-    std::wstring fetch_folder(std::size_t index) const;
 
     PhoneDrive& m_drive;
     FileSystem& m_fileSystem;
     FileSystemWin* m_localDrive;  // the file system when it is this computer's own, else null
     std::wstring m_tempFolder;
     std::wstring m_unzipFolder;
+    // Where downloads go: one folder for each item the PC may hold at once,
+    // as two items may have files of one name.
+    std::vector<std::wstring> m_fetchFolders;
+    KeptArchives m_kept;  // shared by this user's updates
     std::vector<URLInfo> m_items;
     std::vector<std::int32_t> m_wanted;
     UpdateRecord* m_record = nullptr;  // the unfinished update this package resumes
@@ -153,15 +144,6 @@ private:
     std::uint64_t m_written = 0;
     std::uint64_t m_itemWriteStart = 0;  // m_written when the current item began unpacking
 
-    // The download thread's own while a fetch runs; this thread sets them up
-    // before the fetch starts and reads them after it is collected.
-    const URLInfo* m_fetching = nullptr;
-    std::wstring m_fetchFolder;
-    std::uint64_t m_fetchBase = 0;      // package bytes downloaded before the item
-    std::uint64_t m_fetchReported = 0;  // most download progress shown for the item
-    Fetched m_fetched;
-    // Set when the current item failed: the download ahead is not wanted.
-    std::atomic<bool> m_stopFetch{false};
     // What the item messages of each type showed of the package.
     PackageFigures m_downloadFigures{&OnDownloadProgress};
     PackageFigures m_unzipFigures{&OnUnzipProgress};

@@ -29,8 +29,8 @@ bool add_recorded_items(PhoneDrive& drive, UpdateRecord& record, std::vector<std
 // Whether the update fits before anything is deleted: the drive's free space
 // plus what the wipe frees must hold the unpacked size of every item of the
 // record's target (else 14), and this computer's temporary folder must hold
-// the largest item, archive and unpacked files (else 5). Loads the target's
-// catalog; its failure is the answer.
+// the largest items it holds at once, archives and unpacked files (else 5).
+// Loads the target's catalog; its failure is the answer.
 [[nodiscard]] Result check_update_room(PhoneDrive& drive, const UpdateRecord& record,
                                        const DeletePackage& wipe);
 

@@ -80,21 +80,14 @@ CurlDownloader::~CurlDownloader() {
 }
 
 CURLcode CurlDownloader::perform() {
-    const TransferLimits limits = transfer_limits();
-    m_cancelled = false;
-    m_callbackFailed = false;
-    for (std::size_t retry = 0;; ++retry) {
-        const CURLcode code = perform_once(limits);
-        const char* cause = m_cancelled ? nullptr : passing_failure(code);
-        if (cause == nullptr || retry >= limits.retryPauses.size()) {
-            report_transfer_failure(code);
+    begin_transfer();
+    for (;;) {
+        const CURLcode code = start_attempt() ? curl_easy_perform(m_handle) : CURLE_FAILED_INIT;
+        const std::optional<std::chrono::milliseconds> wait = attempt_ended(code);
+        if (!wait) {
             return code;
         }
-        const std::chrono::milliseconds wait = limits.retryPauses[retry];
-        TraceWarning(L"transfer of %s failed (%s): retry %d of %d in %d ms", m_url.c_str(),
-                     to_wide(cause).c_str(), static_cast<int>(retry + 1),
-                     static_cast<int>(limits.retryPauses.size()), static_cast<int>(wait.count()));
-        if (!pause(wait)) {
+        if (!pause(*wait)) {
             m_cancelled = true;
             return CURLE_ABORTED_BY_CALLBACK;
         }
@@ -102,9 +95,39 @@ CURLcode CurlDownloader::perform() {
     }
 }
 
-CURLcode CurlDownloader::perform_once(const TransferLimits& limits) {
+void CurlDownloader::begin_transfer() {
+    m_limits = transfer_limits();
+    m_retries = 0;
+    m_cancelled = false;
+    m_callbackFailed = false;
+}
+
+std::optional<std::chrono::milliseconds> CurlDownloader::attempt_ended(CURLcode code) {
+    if (code != CURLE_OK) {
+        TraceDebug("curl transfer: %s (%s)", curl_easy_strerror(code), m_errorText);
+    }
+    const char* cause = m_cancelled ? nullptr : passing_failure(code);
+    if (cause == nullptr || m_retries >= m_limits.retryPauses.size()) {
+        report_transfer_failure(code);
+        return std::nullopt;
+    }
+    const std::chrono::milliseconds wait = m_limits.retryPauses[m_retries++];
+    TraceWarning(L"transfer of %s failed (%s): retry %d of %d in %d ms", m_url.c_str(),
+                 to_wide(cause).c_str(), static_cast<int>(m_retries),
+                 static_cast<int>(m_limits.retryPauses.size()), static_cast<int>(wait.count()));
+    return wait;
+}
+
+bool CurlDownloader::abort_pause() {
+    if (should_abort_pause()) {
+        m_cancelled = true;
+    }
+    return m_cancelled;
+}
+
+bool CurlDownloader::start_attempt() {
     if (m_handle == nullptr) {
-        return CURLE_FAILED_INIT;
+        return false;
     }
     const TransportSecurity security = transport_security();
     const std::string url = to_narrow(m_url);
@@ -121,7 +144,7 @@ CURLcode CurlDownloader::perform_once(const TransferLimits& limits) {
     curl_easy_setopt(m_handle, CURLOPT_WRITEDATA, this);
     curl_easy_setopt(m_handle, CURLOPT_USERAGENT, kUserAgent);
 
-    curl_easy_setopt(m_handle, CURLOPT_CONNECTTIMEOUT, limits.connectTimeoutSeconds);
+    curl_easy_setopt(m_handle, CURLOPT_CONNECTTIMEOUT, m_limits.connectTimeoutSeconds);
     // libcurl calls this at least once a second even while nothing arrives, so a
     // cancel reaches a stalled transfer too, and a stall is noticed.
     curl_easy_setopt(m_handle, CURLOPT_XFERINFOFUNCTION, &CurlDownloader::on_transfer_progress);
@@ -143,18 +166,14 @@ CURLcode CurlDownloader::perform_once(const TransferLimits& limits) {
     curl_easy_setopt(m_handle, CURLOPT_PROTOCOLS_STR, protocols);
     curl_easy_setopt(m_handle, CURLOPT_REDIR_PROTOCOLS_STR, protocols);
 
-    m_stallLimit = limits.stall;
+    m_stallLimit = m_limits.stall;
     m_stalled = false;
     m_retryCause = nullptr;
     m_lastDownloaded = 0;
     m_lastData = std::chrono::steady_clock::now();
     m_errorText[0] = '\0';
     curl_easy_setopt(m_handle, CURLOPT_ERRORBUFFER, m_errorText);
-    const CURLcode code = curl_easy_perform(m_handle);
-    if (code != CURLE_OK) {
-        TraceDebug("curl_easy_perform: %s (%s)", curl_easy_strerror(code), m_errorText);
-    }
-    return code;
+    return true;
 }
 
 void CurlDownloader::report_transfer_failure(CURLcode code) const {

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,7 +13,7 @@
 
 namespace MapsService {
 
-class Downloader;
+class TransferTarget;
 
 // Sent with every request.
 inline constexpr const char* kUserAgent = "Mapporter";
@@ -69,11 +70,13 @@ public:
 
 // The progress target is not owned and must outlive the downloader.
 std::unique_ptr<FileDownloader> create_file_downloader(const std::wstring& url,
-                                                       Downloader* progressTarget);
+                                                       TransferTarget* progressTarget);
 std::unique_ptr<MemoryDownloader> create_memory_downloader(const std::wstring& url);
 
 // One transfer over one libcurl easy handle, owned for the object's life.
 class CurlDownloader {
+    friend class TransferPool;
+
 public:
     explicit CurlDownloader(std::wstring url);
     virtual ~CurlDownloader();
@@ -88,6 +91,16 @@ protected:
     // Answers libcurl's code of the last attempt; cancelled() tells whether the
     // caller's abort ended it. The body goes to write().
     CURLcode perform();
+    // The same steps for a driver that runs several transfers at once
+    // (TransferPool): begin_transfer() once, then each attempt is readied by
+    // start_attempt() and run by the driver; attempt_ended() answers the pause
+    // before the next attempt (which prepare_retry() readies), or none once
+    // the transfer is over.
+    void begin_transfer();
+    [[nodiscard]] bool start_attempt();
+    std::optional<std::chrono::milliseconds> attempt_ended(CURLcode code);
+    // Asked during a pause: true when the caller's abort ends the transfer as cancelled.
+    bool abort_pause();
     // Takes one chunk of the body; answers the bytes taken, anything else ends
     // the transfer.
     virtual std::size_t write(const char* data, std::size_t bytes) = 0;
@@ -124,7 +137,6 @@ private:
     static int on_transfer_progress(void* self, curl_off_t, curl_off_t downloaded, curl_off_t,
                                     curl_off_t);
     static std::size_t on_write(char* data, std::size_t size, std::size_t count, void* self);
-    CURLcode perform_once(const TransferLimits& limits);
     // Why the last attempt failed when that is worth another one; null otherwise.
     const char* passing_failure(CURLcode code) const;
     // False when the caller aborted meanwhile.
@@ -132,6 +144,8 @@ private:
     // After the last attempt: why it failed, when the server or the way to it is to blame.
     void report_transfer_failure(CURLcode code) const;
 
+    TransferLimits m_limits;    // of the transfer, fixed when it begins
+    std::size_t m_retries = 0;  // attempts after the first so far
     curl_off_t m_lastDownloaded = 0;
     std::chrono::steady_clock::time_point m_lastData;
     std::chrono::milliseconds m_stallLimit{0};

@@ -5,7 +5,7 @@
 namespace MapsService {
 
 std::unique_ptr<FileDownloader> create_file_downloader(const std::wstring& url,
-                                                       Downloader* progressTarget) {
+                                                       TransferTarget* progressTarget) {
     return std::make_unique<FileCurlDownloader>(url, progressTarget);
 }
 

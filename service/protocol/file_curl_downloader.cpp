@@ -55,7 +55,14 @@ std::string target_file_path(const std::wstring& folder, const std::wstring& url
 Result FileCurlDownloader::Download(const std::wstring& targetFolder,
                                     const std::wstring& expectedContentType) {
     ScopeTrace scope("MapsService::FileCurlDownloader::Download");
+    const Result opened = open(targetFolder, expectedContentType);
+    return opened == kResultOk ? close(perform()) : opened;
+}
+
+Result FileCurlDownloader::open(const std::wstring& targetFolder,
+                                const std::wstring& expectedContentType) {
     TraceInfo(L"start download file from %s. Save in %s", m_url.c_str(), targetFolder.c_str());
+    m_expectedType = expectedContentType;
     m_targetPath = target_file_path(targetFolder, m_url);
     m_file.open(m_targetPath, std::ios::binary | std::ios::out | std::ios::trunc);
     if (!m_file.is_open()) {
@@ -72,7 +79,10 @@ Result FileCurlDownloader::Download(const std::wstring& targetFolder,
     if (m_handle != nullptr) {
         curl_easy_setopt(m_handle, CURLOPT_RANGE, nullptr);
     }
-    const CURLcode code = perform();
+    return kResultOk;
+}
+
+Result FileCurlDownloader::close(CURLcode code) {
     m_file.close();
     // A write lost on the way to the disk must not pass for a complete file.
     if (m_writeFailed || m_file.fail()) {
@@ -88,7 +98,7 @@ Result FileCurlDownloader::Download(const std::wstring& targetFolder,
     if (m_target != nullptr) {
         m_target->progress(m_bytesReceived);
     }
-    return check_content_type(expectedContentType);
+    return check_content_type(m_expectedType);
 }
 
 std::size_t FileCurlDownloader::write(const char* data, std::size_t bytes) {

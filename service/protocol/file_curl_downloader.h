@@ -16,11 +16,17 @@ namespace MapsService {
 // to do with it.
 class FileCurlDownloader : public CurlDownloader, public FileDownloader {
 public:
-    FileCurlDownloader(std::wstring url, Downloader* progressTarget)
+    FileCurlDownloader(std::wstring url, TransferTarget* progressTarget)
         : CurlDownloader(std::move(url)), m_target(progressTarget) {}
 
     [[nodiscard]] Result Download(const std::wstring& targetFolder,
                                   const std::wstring& expectedContentType) override;
+    // Download() in two halves, for a driver of several transfers at once
+    // (TransferPool): open() makes the file, close() takes the code of the
+    // transfer's last attempt and answers the download's result.
+    [[nodiscard]] Result open(const std::wstring& targetFolder,
+                              const std::wstring& expectedContentType);
+    [[nodiscard]] Result close(CURLcode code);
     std::uint64_t bytes_received() const override { return m_bytesReceived; }
     std::string checksum() const override { return m_digest.hex(); }
     const std::string& target_path() const { return m_targetPath; }
@@ -37,8 +43,9 @@ private:
     // False (and the aborted flag set) once the user cancelled or the job may not go on.
     bool may_go_on();
 
-    Downloader* m_target;  // not owned
+    TransferTarget* m_target;  // not owned
     std::string m_targetPath;
+    std::wstring m_expectedType;  // the content type the answer must have; empty: any
     std::ofstream m_file;
     Md5Digest m_digest;              // of the bytes in the file
     std::uint64_t m_lastReport = 0;  // the highest progress reported

@@ -141,6 +141,12 @@ std::size_t entries_below(const fs::path& folder) {
                                                   fs::recursive_directory_iterator()));
 }
 
+std::size_t work_entries_below(const fs::path& downloadTemp) {
+    const fs::path kept = downloadTemp / "kept";
+    const std::size_t keep = fs::exists(kept) ? entries_below(kept) + 1 : 0;
+    return entries_below(downloadTemp) - keep;
+}
+
 std::uint64_t bytes_below(const fs::path& folder) {
     std::uint64_t total = 0;
     for (const auto& entry : fs::recursive_directory_iterator(folder)) {

@@ -57,6 +57,10 @@ std::wstring map_version_of(const std::filesystem::path& folder);
 // Files and folders left below the folder (none when it does not exist).
 std::size_t entries_below(const std::filesystem::path& folder);
 
+// Entries below the folder of downloads other than the archives a run cut
+// short keeps there for the next one.
+std::size_t work_entries_below(const std::filesystem::path& downloadTemp);
+
 // Bytes of the regular files below the folder.
 std::uint64_t bytes_below(const std::filesystem::path& folder);
 

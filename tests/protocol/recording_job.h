@@ -19,11 +19,10 @@ inline std::string pattern(std::size_t size) {
     return body;
 }
 
-// A download job that records the progress it is given; it may cancel on the
+// A transfer target that records the progress it is given; it may cancel on the
 // first report, refuse to go on, or throw from its callbacks.
-class RecordingJob : public MapsService::Downloader {
+class RecordingJob : public MapsService::TransferTarget {
 public:
-    MapsService::Result download() override { return MapsService::kResultOk; }
     void progress(std::uint64_t bytes) override {
         reports.push_back(bytes);
         if (cancelOnProgress) {

@@ -112,8 +112,7 @@ void WizardFlow::fail_once(const FailsOnce& row) {
         row.archive == std::string("R") || row.archive == std::string("C")
             ? row.archive + std::to_string(world().world.regions[row.region].idid)
             : row.archive;
-    world().served().server().faults().add(
-        mapserver::parse_fault("*/" + file + ".zip=content-type:text/html,times:1"));
+    archive_fault(file, "content-type:text/html,times:1");
 }
 
 void WizardFlow::write_simulation_profile(const std::string& settings) {
@@ -224,8 +223,11 @@ bool WizardFlow::wait_until_held(std::size_t begun) {
 }
 
 void WizardFlow::region_fault(std::size_t index, const std::string& action) {
-    world().served().server().faults().add(mapserver::parse_fault(
-        "*/R" + std::to_string(world().world.regions[index].idid) + ".zip=" + action));
+    archive_fault("R" + std::to_string(world().world.regions[index].idid), action);
+}
+
+void WizardFlow::archive_fault(const std::string& name, const std::string& action) {
+    world().served().server().faults().add(mapserver::parse_fault("*/" + name + ".zip=" + action));
 }
 
 }  // namespace atlasync::testing

@@ -71,6 +71,8 @@ protected:
     std::vector<std::string> state_trace() const;
     // A region of the world held back (or failed) at the server, by rule.
     void region_fault(std::size_t index, const std::string& action);
+    // The fault for the archive of this name (without ".zip").
+    void archive_fault(const std::string& name, const std::string& action);
     // The server fails the first fetch of the row's file.
     void fail_once(const FailsOnce& row);
     // Lets the answers held by "hold" faults go on.

@@ -169,9 +169,11 @@ TEST_F(WizardFlow, CancelDuringTheDownloadAsksNoLetsItRunAndYesEndsOnTheIncomple
     ASSERT_GT(tiles_on(card, 3), 0u);
     write_simulation_profile("UpdateVers=0.0.0.1\n");
     // One at a time: the first held answer is let go after "No", the second
-    // keeps the download running until "Yes".
+    // keeps the download running until "Yes". Both are the same region's: its
+    // first answer arrives damaged once let go, and the fetch it needs again is
+    // held, while the regions after it wait to be placed.
+    region_fault(2, "hold,damage-at:100,times:1");
     region_fault(2, "hold");
-    region_fault(3, "hold");
     start_machine();
     ASSERT_TRUE(wait_for_page(WizardPage::UpdateAvailable));
     press(ui::SIG_NEXT);

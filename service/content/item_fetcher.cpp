@@ -1,0 +1,304 @@
+#include "service/content/item_fetcher.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+#include "service/content/content_text.h"
+#include "service/content/download_package.h"
+#include "service/core/text.h"
+#include "service/core/trace.h"
+#include "service/protocol/downloader.h"
+#include "service/protocol/file_curl_downloader.h"
+
+namespace MapsService {
+
+namespace {
+
+// How long the fetching thread waits on the network before it looks at what
+// the caller asked meanwhile; a wake-up ends the wait earlier.
+constexpr std::chrono::milliseconds kNetworkWait{200};
+
+void remove_work_file(const std::wstring& path) {
+    std::error_code error;
+    if (!path.empty() && !std::filesystem::remove(to_narrow(path), error) && error) {
+        TraceWarning(L"partial download %s not removed", path.c_str());
+    }
+}
+
+}  // namespace
+
+// One transfer of an item, and the target its progress goes to.
+class ItemFetcher::Fetch : public TransferTarget {
+public:
+    Fetch(ItemFetcher& owner, std::size_t item)
+        : m_owner(owner), index(item), downloader(owner.m_items[item].url, this) {}
+
+    void progress(std::uint64_t currentBytes) override { m_owner.progress(*this, currentBytes); }
+    bool may_continue() override { return m_owner.may_go_on(); }
+
+private:
+    ItemFetcher& m_owner;
+
+public:
+    const std::size_t index;
+    FileCurlDownloader downloader;
+};
+
+ItemFetcher::ItemFetcher(const std::vector<URLInfo>& items, std::vector<std::wstring> folders,
+                         const KeptArchives& kept, FetchObserver& observer,
+                         std::uint64_t packageBytes)
+    : m_items(items),
+      m_folders(std::move(folders)),
+      m_kept(kept),
+      m_observer(observer),
+      m_packageBytes(packageBytes),
+      m_slots(items.size()),
+      m_fetches(items.size()),
+      m_current(items.size(), 0),
+      m_shown(items.size(), 0),
+      m_attempts(items.size(), 0) {
+    m_job.start([this] {
+        // Whatever ends the loop, a caller waiting for an item must hear of it.
+        struct Ended {
+            ItemFetcher& fetcher;
+            ~Ended() {
+                const std::lock_guard lock(fetcher.m_mutex);
+                fetcher.m_ended = true;
+                fetcher.m_changed.notify_all();
+            }
+        } ended{*this};
+        run();
+        return kResultOk;
+    });
+}
+
+ItemFetcher::~ItemFetcher() {
+    stop();
+}
+
+void ItemFetcher::wake() {
+    m_changed.notify_all();
+    m_pool.wake();
+}
+
+bool ItemFetcher::may_go_on() {
+    return !m_stopping && m_observer.may_fetch();
+}
+
+void ItemFetcher::run() {
+    for (;;) {
+        std::vector<std::size_t> starts;
+        {
+            std::unique_lock lock(m_mutex);
+            const auto may_start = [this] {
+                return m_next < m_items.size() && m_next < m_released + kHeldItems &&
+                       m_pool.size() < kInFlight;
+            };
+            m_changed.wait(
+                lock, [&] { return m_stopping || m_again || m_pool.size() > 0 || may_start(); });
+            if (m_stopping) {
+                break;
+            }
+            if (m_again) {
+                starts.push_back(*std::exchange(m_again, std::nullopt));
+            }
+            for (; may_start() && m_pool.size() + starts.size() < kInFlight; ++m_next) {
+                starts.push_back(m_next);
+            }
+        }
+        for (const std::size_t index : starts) {
+            start(index);
+        }
+        for (const auto& [transfer, result] : m_pool.run(kNetworkWait)) {
+            const auto fetch = std::find_if(m_fetches.begin(), m_fetches.end(), [&](auto& f) {
+                return f && &f->downloader == transfer;
+            });
+            finish(**fetch, result);
+        }
+    }
+    // Stopped: the transfers in flight end, and nothing fetched stays behind.
+    for (std::unique_ptr<Fetch>& fetch : m_fetches) {
+        if (fetch) {
+            m_pool.remove(fetch->downloader);
+            const std::wstring file = to_wide(fetch->downloader.target_path());
+            fetch.reset();
+            remove_work_file(file);
+        }
+    }
+    const std::lock_guard lock(m_mutex);
+    for (std::size_t index = 0; index < m_slots.size(); ++index) {
+        Slot& slot = m_slots[index];
+        if (slot.state != State::Fetched) {
+            continue;
+        }
+        const std::filesystem::path file = to_narrow(slot.fetched.localFile);
+        const bool whole = slot.fetched.result == kResultOk &&
+                           file.filename() == KeptArchives::name_of(m_items[index].url);
+        if (!whole || !m_kept.keep(file)) {
+            remove_work_file(slot.fetched.localFile);
+        }
+        slot.state = State::Taken;
+    }
+}
+
+bool ItemFetcher::start_kept(std::size_t index) {
+    const URLInfo& item = m_items[index];
+    if (!is_archive_type(expected_content_type(item.url))) {
+        return false;
+    }
+    const std::string name = KeptArchives::name_of(item.url);
+    const std::filesystem::path target =
+        std::filesystem::path(to_narrow(m_folders[index % m_folders.size()])) / name;
+    if (!m_kept.take(item.url, to_narrow(to_lower(item.checksum)), target)) {
+        return false;
+    }
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(target, error);
+    FetchedItem fetched;
+    fetched.localFile = to_wide(target.string());
+    fetched.received = error ? 0 : size;
+    fetched.fetches = ++m_attempts[index];
+    m_observer.fetch_started(item, m_packageBytes);
+    m_packageBytes += fetched.received;
+    m_current[index] = fetched.received;
+    m_shown[index] = fetched.received;
+    m_observer.fetch_progress(item, fetched.received, m_packageBytes);
+    complete(index, std::move(fetched));
+    return true;
+}
+
+void ItemFetcher::start(std::size_t index) {
+    const URLInfo& item = m_items[index];
+    if (m_attempts[index] == 0 && start_kept(index)) {
+        return;
+    }
+    if (m_attempts[index] == 0) {
+        m_observer.fetch_started(item, m_packageBytes);
+    }
+    ++m_attempts[index];
+    {
+        const std::lock_guard lock(m_mutex);
+        m_slots[index].state = State::Fetching;
+    }
+    m_packageBytes -= std::exchange(m_current[index], 0);
+    m_fetches[index] = std::make_unique<Fetch>(*this, index);
+    Fetch& fetch = *m_fetches[index];
+    const Result opened =
+        fetch.downloader.open(m_folders[index % m_folders.size()], expected_content_type(item.url));
+    if (opened != kResultOk) {
+        finish(fetch, opened);
+        return;
+    }
+    m_pool.add(fetch.downloader);
+}
+
+void ItemFetcher::progress(Fetch& fetch, std::uint64_t bytes) {
+    const std::size_t index = fetch.index;
+    m_packageBytes += bytes - m_current[index];
+    m_current[index] = bytes;
+    // A second fetch of a damaged file counts from 0 again; what was shown stays.
+    m_shown[index] = std::max(m_shown[index], bytes);
+    m_observer.fetch_progress(m_items[index], m_shown[index], m_packageBytes);
+}
+
+void ItemFetcher::finish(Fetch& fetch, Result result) {
+    const std::size_t index = fetch.index;
+    const URLInfo& item = m_items[index];
+    FetchedItem fetched;
+    fetched.localFile = to_wide(fetch.downloader.target_path());
+    fetched.received = fetch.downloader.bytes_received();
+    fetched.fetches = m_attempts[index];
+    m_packageBytes += fetched.received - m_current[index];
+    m_current[index] = fetched.received;
+    // Checked before a byte of the item reaches the drive.
+    if (result == kResultOk && !item.checksum.empty() &&
+        to_narrow(to_lower(item.checksum)) != fetch.downloader.checksum()) {
+        TraceError(L"MD5 of %s does not match the catalog's %s", item.url.c_str(),
+                   item.checksum.c_str());
+        result = kResultCorruptArchive;
+    }
+    m_fetches[index].reset();
+    if (result != kResultOk) {
+        remove_work_file(fetched.localFile);
+    } else if (is_archive_type(expected_content_type(item.url))) {
+        // Named by its URL once whole: a run cut short keeps only such files
+        // (KeptArchives), never one half written under the URL's own name.
+        const std::filesystem::path file = to_narrow(fetched.localFile);
+        const std::filesystem::path whole = file.parent_path() / KeptArchives::name_of(item.url);
+        std::error_code error;
+        std::filesystem::rename(file, whole, error);
+        if (!error) {
+            fetched.localFile = to_wide(whole.string());
+        }
+    }
+    if (result == kResultCorruptArchive && fetched.fetches < 2) {
+        TraceWarning(L"%s arrived damaged: fetching it once more", item.url.c_str());
+        start(index);
+        return;
+    }
+    fetched.result = result;
+    complete(index, std::move(fetched));
+}
+
+void ItemFetcher::complete(std::size_t index, FetchedItem fetched) {
+    const std::lock_guard lock(m_mutex);
+    m_slots[index].fetched = std::move(fetched);
+    m_slots[index].state = State::Fetched;
+    m_changed.notify_all();
+}
+
+Result ItemFetcher::failure() {
+    if (!m_failure) {
+        const Result collected = m_job.collect();
+        m_failure = collected != kResultOk ? collected : kResultCancelled;
+    }
+    return *m_failure;
+}
+
+FetchedItem ItemFetcher::take(std::size_t index) {
+    {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [&] { return m_slots[index].state == State::Fetched || m_ended; });
+        if (m_slots[index].state == State::Fetched) {
+            m_slots[index].state = State::Taken;
+            return std::move(m_slots[index].fetched);
+        }
+    }
+    FetchedItem failed;
+    failed.result = failure();
+    return failed;
+}
+
+bool ItemFetcher::fetched(std::size_t index) {
+    const std::lock_guard lock(m_mutex);
+    return index < m_slots.size() && m_slots[index].state == State::Fetched;
+}
+
+void ItemFetcher::release(std::size_t index) {
+    {
+        const std::lock_guard lock(m_mutex);
+        m_released = std::max(m_released, index + 1);
+    }
+    wake();
+}
+
+FetchedItem ItemFetcher::fetch_again(std::size_t index) {
+    {
+        const std::lock_guard lock(m_mutex);
+        m_slots[index].state = State::Waiting;
+        m_again = index;
+    }
+    wake();
+    return take(index);
+}
+
+void ItemFetcher::stop() {
+    m_stopping = true;
+    wake();
+    if (!m_failure) {
+        (void)failure();
+    }
+}
+
+}  // namespace MapsService

@@ -1,0 +1,135 @@
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "service/content/kept_archives.h"
+#include "service/core/background_job.h"
+#include "service/core/result_codes.h"
+#include "service/protocol/server_record.h"
+#include "service/protocol/transfer_pool.h"
+
+namespace MapsService {
+
+class FileCurlDownloader;
+
+// What fetching an item left for placing it.
+struct FetchedItem {
+    Result result = kResultOk;
+    std::wstring localFile;      // the file on the PC; removed by whoever ends with it
+    std::uint64_t received = 0;  // bytes of the last fetch
+    int fetches = 0;             // a file that arrives damaged is fetched once more
+};
+
+// The package's side of its fetches, told and asked on the fetching thread.
+class FetchObserver {
+public:
+    virtual ~FetchObserver() = default;
+    // An item's first fetch begins; packageBytes: the package's bytes fetched so far.
+    virtual void fetch_started(const URLInfo& item, std::uint64_t packageBytes) = 0;
+    // Never less for an item than shown before, also when it is fetched again.
+    virtual void fetch_progress(const URLInfo& item, std::uint64_t itemBytes,
+                                std::uint64_t packageBytes) = 0;
+    // False ends every fetch (the drive went away).
+    virtual bool may_fetch() = 0;
+};
+
+// Fetches a package's items on a thread of its own, several at once over
+// kept-alive connections, so that a link's latency hides behind the bytes of
+// the fetches in flight. Items start in their order and never more than
+// kHeldItems ahead of the oldest one not yet released, each into a folder of
+// its own; the caller takes them in order. A file whose MD5 is not the
+// catalog's is fetched once more.
+class ItemFetcher {
+public:
+    // On a 20 MB/s link with 30 to 100 ms before each answer, three fetches
+    // keep the link full with the benchmark's archives of under a megabyte;
+    // more only add connections and files on the PC.
+    static constexpr std::size_t kInFlight = 3;
+    // The item being placed and the fetches in flight: the most archives on
+    // the PC at once.
+    static constexpr std::size_t kHeldItems = kInFlight + 1;
+
+    // The items and folders must outlive the fetcher; item i goes into folder
+    // i modulo their number, which must be at least kHeldItems. packageBytes:
+    // what the package counted as fetched before.
+    // Archives kept by a run cut short are taken from `kept` instead of
+    // fetched, and those fetched whole but not taken when the fetcher stops go there.
+    ItemFetcher(const std::vector<URLInfo>& items, std::vector<std::wstring> folders,
+                const KeptArchives& kept, FetchObserver& observer, std::uint64_t packageBytes);
+    // Stops, as stop() does.
+    ~ItemFetcher();
+    ItemFetcher(const ItemFetcher&) = delete;
+    ItemFetcher& operator=(const ItemFetcher&) = delete;
+
+    // Waits for the item's fetch; items are taken in order, each once.
+    FetchedItem take(std::size_t index);
+    // Whether take() would answer at once.
+    bool fetched(std::size_t index);
+    // The items up to this one are placed and their files gone: room for more.
+    void release(std::size_t index);
+    // Fetches a taken item once more, before any other, and waits for it.
+    FetchedItem fetch_again(std::size_t index);
+    // Ends every fetch and waits for the thread; the archives fetched whole
+    // and not taken are kept, other files go. Nothing may be taken afterwards.
+    void stop();
+    // The package's bytes fetched: those before, and each item's last fetch.
+    std::uint64_t package_bytes() const { return m_packageBytes; }
+
+private:
+    enum class State { Waiting, Fetching, Fetched, Taken };
+    struct Slot {
+        State state = State::Waiting;
+        FetchedItem fetched;
+    };
+    class Fetch;
+
+    // The fetching thread's loop, until stop().
+    void run();
+    void start(std::size_t index);
+    // Takes the item's archive from the keep; false when it has none that fits.
+    bool start_kept(std::size_t index);
+    void finish(Fetch& fetch, Result result);
+    void complete(std::size_t index, FetchedItem fetched);
+    // Tells the fetching thread that the caller changed something; under no lock.
+    void wake();
+    void progress(Fetch& fetch, std::uint64_t bytes);
+    bool may_go_on();
+    // The fetching thread ended without fetching the item: the job's result.
+    Result failure();
+
+    const std::vector<URLInfo>& m_items;
+    const std::vector<std::wstring> m_folders;
+    const KeptArchives& m_kept;
+    FetchObserver& m_observer;
+    std::atomic<std::uint64_t> m_packageBytes;
+
+    // Shared with the fetching thread.
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::vector<Slot> m_slots;
+    std::size_t m_released = 0;           // items before this one are placed
+    std::optional<std::size_t> m_again;   // a taken item to fetch once more
+    std::atomic<bool> m_stopping{false};  // also asked by the transfers
+    bool m_ended = false;                 // the fetching thread is through
+    std::optional<Result> m_failure;      // its job's result, once collected
+
+    // The fetching thread's own.
+    std::vector<std::unique_ptr<Fetch>> m_fetches;  // by item; null when none runs
+    std::vector<std::uint64_t> m_current;           // bytes of each item's last fetch
+    std::vector<std::uint64_t> m_shown;             // most each item's messages showed
+    std::vector<int> m_attempts;                    // fetches of each item
+    std::size_t m_next = 0;                         // the next item to start
+
+    TransferPool m_pool;  // used by the fetching thread; woken by any
+    BackgroundJob m_job;  // last: its thread uses everything above
+};
+
+}  // namespace MapsService

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <curl/curl.h>
+
+#include <chrono>
+#include <cstddef>
+#include <utility>
+#include <vector>
+
+#include "service/core/result_codes.h"
+
+namespace MapsService {
+
+class FileCurlDownloader;
+
+// Runs several file transfers at once over libcurl's multi interface, on the
+// thread that calls run(). Connections stay alive between transfers, so a
+// transfer added after another ended skips the connection set-up. Each
+// transfer retries, resumes and is cancelled as it would be on its own: its
+// pauses between attempts are kept here instead of slept.
+class TransferPool {
+public:
+    TransferPool();
+    // Ends the transfers still running, unreported.
+    ~TransferPool();
+    TransferPool(const TransferPool&) = delete;
+    TransferPool& operator=(const TransferPool&) = delete;
+
+    // Starts an opened transfer (FileCurlDownloader::open); it stays the
+    // caller's and must outlive its time here.
+    void add(FileCurlDownloader& transfer);
+    // Ends a transfer before it is over; it is not reported.
+    void remove(FileCurlDownloader& transfer);
+    // Transfers added and not yet reported or removed.
+    std::size_t size() const { return m_running.size() + m_paused.size(); }
+
+    using Ended = std::pair<FileCurlDownloader*, Result>;
+    // Moves the transfers on, waiting at most `wait` for the network (or for
+    // wake()), and answers those that are over with their results
+    // (FileCurlDownloader::close).
+    std::vector<Ended> run(std::chrono::milliseconds wait);
+    // Ends the wait of run() early; any thread may call it.
+    void wake();
+
+private:
+    struct Paused {
+        FileCurlDownloader* transfer;
+        std::chrono::steady_clock::time_point until;
+    };
+
+    // Starts the transfer's next attempt, or ends it when it cannot start.
+    void attempt(FileCurlDownloader& transfer, std::vector<Ended>& ended);
+    // A transfer whose last attempt ended with this code: over, or paused.
+    void attempt_ended(FileCurlDownloader& transfer, CURLcode code, std::vector<Ended>& ended);
+    void resume_paused(std::vector<Ended>& ended);
+
+    CURLM* m_multi;
+    std::vector<FileCurlDownloader*> m_running;  // their handles are in the multi handle
+    std::vector<Paused> m_paused;
+};
+
+}  // namespace MapsService
