@@ -31,12 +31,8 @@ TransferPool::~TransferPool() {
 
 void TransferPool::add(FileCurlDownloader& transfer) {
     transfer.begin_transfer();
-    std::vector<Ended> ended;
-    attempt(transfer, ended);
-    // A transfer that cannot even start (no handle) ends at the next run.
-    for (const Ended& end : ended) {
-        m_paused.push_back({end.first, std::chrono::steady_clock::time_point::min()});
-    }
+    // A transfer that cannot even start (no handle) is reported by the next run.
+    attempt(transfer, m_ended);
 }
 
 void TransferPool::remove(FileCurlDownloader& transfer) {
@@ -46,6 +42,7 @@ void TransferPool::remove(FileCurlDownloader& transfer) {
         m_running.erase(running);
     }
     std::erase_if(m_paused, [&](const Paused& paused) { return paused.transfer == &transfer; });
+    std::erase_if(m_ended, [&](const Ended& ended) { return ended.first == &transfer; });
 }
 
 void TransferPool::attempt(FileCurlDownloader& transfer, std::vector<Ended>& ended) {
@@ -78,9 +75,7 @@ void TransferPool::resume_paused(std::vector<Ended>& ended) {
     std::vector<Paused> paused = std::exchange(m_paused, {});
     for (const Paused& pause : paused) {
         FileCurlDownloader& transfer = *pause.transfer;
-        if (pause.until == std::chrono::steady_clock::time_point::min()) {
-            ended.emplace_back(&transfer, transfer.close(CURLE_FAILED_INIT));
-        } else if (transfer.abort_pause()) {
+        if (transfer.abort_pause()) {
             ended.emplace_back(&transfer, transfer.close(CURLE_ABORTED_BY_CALLBACK));
         } else if (now >= pause.until) {
             static_cast<CurlDownloader&>(transfer).prepare_retry();
@@ -92,7 +87,7 @@ void TransferPool::resume_paused(std::vector<Ended>& ended) {
 }
 
 std::vector<TransferPool::Ended> TransferPool::run(std::chrono::milliseconds wait) {
-    std::vector<Ended> ended;
+    std::vector<Ended> ended = std::exchange(m_ended, {});
     resume_paused(ended);
     if (!ended.empty()) {
         return ended;

@@ -32,7 +32,9 @@ public:
     // Ends a transfer before it is over; it is not reported.
     void remove(FileCurlDownloader& transfer);
     // Transfers added and not yet reported or removed.
-    std::size_t size() const { return m_running.size() + m_paused.size(); }
+    std::size_t size() const { return m_running.size() + m_paused.size() + m_ended.size(); }
+    // Of those, the ones waiting out a pause before their next attempt.
+    std::size_t paused() const { return m_paused.size(); }
 
     using Ended = std::pair<FileCurlDownloader*, Result>;
     // Moves the transfers on, waiting at most `wait` for the network (or for
@@ -57,6 +59,7 @@ private:
     CURLM* m_multi;
     std::vector<FileCurlDownloader*> m_running;  // their handles are in the multi handle
     std::vector<Paused> m_paused;
+    std::vector<Ended> m_ended;  // over before the next run could report them
 };
 
 }  // namespace MapsService

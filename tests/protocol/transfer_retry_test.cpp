@@ -15,6 +15,7 @@
 #include "service/protocol/memory_curl_downloader.h"
 #include "service/protocol/package_fetch.h"
 #include "service/protocol/tlv_tags.h"
+#include "service/protocol/transfer_pool.h"
 #include "tests/mapserver/served_content.h"
 #include "tests/protocol/http_test_server.h"
 #include "tests/protocol/package_server.h"
@@ -81,6 +82,24 @@ protected:
         checksum = downloader.checksum();
         return result;
     }
+    // The file download driven by a transfer pool, as a package's are.
+    Result fetch_pooled(RecordingJob* job = nullptr) {
+        FileCurlDownloader downloader(url(), job);
+        const Result opened = downloader.open(folder.path().wstring(), L"application/zip");
+        if (opened != kResultOk) {
+            return opened;
+        }
+        TransferPool pool;
+        pool.add(downloader);
+        std::vector<TransferPool::Ended> ended;
+        while (ended.empty()) {
+            ended = pool.run(milliseconds(100));
+        }
+        EXPECT_EQ(ended.front().first, &downloader);
+        EXPECT_EQ(pool.size(), 0u);
+        checksum = downloader.checksum();
+        return ended.front().second;
+    }
     Result fetch_memory(std::vector<std::uint8_t>& body) {
         return MemoryCurlDownloader(url()).Download(body, L"application/zip");
     }
@@ -124,13 +143,16 @@ TEST_F(Retries, PassingFailuresAreTriedThreeMoreTimesAndAFileContinuesWhereItSto
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.faults);
-        for (const bool toFile : {true, false}) {
+        for (const int mode : {0, 1, 2}) {  // a file, a file in a transfer pool, memory
+            const bool toFile = mode < 2;
             served.server().faults().clear();
             faults(row.faults);
             const std::size_t before = statuses().size();
             RecordingJob job;
             std::vector<std::uint8_t> body;
-            const Result result = toFile ? fetch_file(&job) : fetch_memory(body);
+            const Result result = mode == 0   ? fetch_file(&job)
+                                  : mode == 1 ? fetch_pooled(&job)
+                                              : fetch_memory(body);
             EXPECT_EQ(result, row.result) << toFile;
             const auto& expected = toFile ? row.file : row.memory;
             std::vector<int> met = statuses(before + expected.size());
@@ -158,10 +180,12 @@ TEST_F(Retries, TheFileChecksumIsTheMd5OfTheBytesWrittenAcrossRetries) {
     whole.update(kArchive.data(), kArchive.size());
     for (const char* rules : {"", "/maps/a.zip=close-after:123457,times:1",
                               "/maps/a.zip=close-after:123457,times:1;/maps/a.zip=no-range"}) {
-        served.server().faults().clear();
-        faults(rules);
-        ASSERT_EQ(fetch_file(), kResultOk) << rules;
-        EXPECT_EQ(checksum, whole.hex()) << rules;
+        for (const bool pooled : {false, true}) {
+            served.server().faults().clear();
+            faults(rules);
+            ASSERT_EQ(pooled ? fetch_pooled() : fetch_file(), kResultOk) << rules;
+            EXPECT_EQ(checksum, whole.hex()) << rules;
+        }
     }
 }
 
