@@ -3,6 +3,8 @@
 #include <charconv>
 #include <stdexcept>
 
+#include "mapserver/shared_link.h"
+
 namespace atlasync::mapserver {
 
 namespace {
@@ -58,6 +60,11 @@ void apply_action(Fault& fault, std::string_view action) {
         if (*fault.rate == 0) {
             throw std::invalid_argument("fault action rate needs at least 1 byte a second");
         }
+    } else if (name == "link") {
+        fault.link = parse_number<std::uint64_t>(value, name);
+        if (*fault.link == 0) {
+            throw std::invalid_argument("fault action link needs at least 1 byte a second");
+        }
     } else if (name == "times") {
         fault.times = parse_number<unsigned>(value, name);
         if (*fault.times == 0) {
@@ -103,6 +110,9 @@ std::string Fault::describe() const {
     if (rate) {
         add("rate:" + std::to_string(*rate));
     }
+    if (link) {
+        add("link:" + std::to_string(*link));
+    }
     return text;
 }
 
@@ -119,6 +129,14 @@ Fault parse_fault(std::string_view rule) {
         const auto comma = actions.find(',');
         apply_action(fault, actions.substr(0, comma));
         actions = comma == std::string_view::npos ? std::string_view() : actions.substr(comma + 1);
+    }
+    if (fault.rate && fault.link) {
+        throw std::invalid_argument(
+            "fault actions rate and link do not go together: rate paces each answer on its own, "
+            "link shares one rate among all answers of the rule");
+    }
+    if (fault.link) {
+        fault.sharedLink = std::make_shared<SharedLink>(*fault.link);
     }
     return fault;
 }
@@ -150,6 +168,9 @@ bool glob_matches(std::string_view pattern, std::string_view text) {
 }
 
 void FaultPlan::add(Fault fault) {
+    if (fault.link && !fault.sharedLink) {
+        fault.sharedLink = std::make_shared<SharedLink>(*fault.link);
+    }
     std::lock_guard lock(m_mutex);
     m_faults.push_back(std::move(fault));
 }

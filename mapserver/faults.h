@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -12,6 +13,8 @@
 #include <vector>
 
 namespace atlasync::mapserver {
+
+class SharedLink;
 
 // A misbehaviour the server shows on requests whose path matches a pattern,
 // so that tests can see how clients cope with slow, broken or wrong answers.
@@ -29,6 +32,11 @@ struct Fault {
     bool endless = false;                     // stream the body over and over, without end
     bool ignoreRanges = false;                // answer a range request with the whole body
     std::optional<std::uint64_t> rate;        // send the body at about this many bytes a second
+    // Send the body through a link of this many bytes a second that every
+    // answer of the rule shares (not with rate).
+    std::optional<std::uint64_t> link;
+    // That link: made with the rule, so that every copy of it shares it.
+    std::shared_ptr<SharedLink> sharedLink;
     std::optional<unsigned> times;  // only the first N matching requests; always when unset
 
     // "delay:200,close-after:1000": the actions in the written form.
@@ -37,7 +45,8 @@ struct Fault {
 
 // Reads "PATTERN=ACTION[,ACTION...]" with the actions hold, delay:MS, stall-after:BYTES,
 // close-after:BYTES, content-type:TYPE, status:CODE, damage-at:BYTE, endless,
-// no-range, rate:BYTES_PER_SECOND, times:N. Throws std::invalid_argument naming what is wrong.
+// no-range, rate:BYTES_PER_SECOND, link:BYTES_PER_SECOND, times:N. Throws std::invalid_argument
+// naming what is wrong.
 Fault parse_fault(std::string_view rule);
 
 bool glob_matches(std::string_view pattern, std::string_view text);
@@ -45,6 +54,7 @@ bool glob_matches(std::string_view pattern, std::string_view text);
 // The faults in force; shared by the server's threads.
 class FaultPlan {
 public:
+    // A fault built in code with a link but none to share gets one here.
     void add(Fault fault);
     void clear();
     // The first fault whose pattern matches the path (or the path with its

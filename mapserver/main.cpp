@@ -37,7 +37,8 @@ constexpr CommandUsage kCommandUsages[] = {
      "      files of the certificate and its private key) it serves https instead\n"
      "      of http. Fault actions: hold (until SIGUSR1), delay:MS,\n"
      "      stall-after:BYTES, close-after:BYTES, content-type:TYPE, status:CODE,\n"
-     "      damage-at:BYTE, endless, no-range, rate:BYTES_PER_SECOND, times:N.\n"},
+     "      damage-at:BYTE, endless, no-range, rate:BYTES_PER_SECOND (each answer),\n"
+     "      link:BYTES_PER_SECOND (shared by every answer of the rule), times:N.\n"},
     {"generate",
      "  atlasync-mapserver generate DIR [--seed S] [--regions N]\n"
      "                           [--tiles-per-region M] [--tile-bytes MIN-MAX]\n"

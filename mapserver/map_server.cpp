@@ -15,7 +15,9 @@
 #include "mapserver/body.h"
 #include "mapserver/content.h"
 #include "mapserver/content_types.h"
+#include "mapserver/pace.h"
 #include "mapserver/queries.h"
+#include "mapserver/shared_link.h"
 
 namespace atlasync::mapserver {
 
@@ -23,6 +25,7 @@ namespace {
 
 constexpr std::size_t kWorkers = 32;  // stalled answers hold a worker each
 constexpr std::size_t kChunk = 1 << 20;
+constexpr std::size_t kKeepAliveRequests = 1000;  // on one connection, as common web servers allow
 constexpr auto kPollInterval = std::chrono::milliseconds(20);
 // A stalled answer cannot tell that its client has gone, so it gives its worker back at last.
 constexpr auto kLongestStall = std::chrono::minutes(10);
@@ -80,34 +83,6 @@ bool is_host_character(char c) {
            c == '[' || c == ']' || c == '_';
 }
 
-// Holds a body to about `rate` bytes a second. Each slice waits until all the
-// bytes sent with it are due, counted from the first slice, so sleeps that
-// overshoot are made up and the pace does not drift.
-class Pacer {
-public:
-    explicit Pacer(std::uint64_t rate) : m_rate(rate) {}
-
-    // About a hundredth of a second's worth: smooth, yet few sleeps.
-    std::size_t slice(std::size_t wanted) const {
-        return static_cast<std::size_t>(
-            std::min<std::uint64_t>(wanted, std::max<std::uint64_t>(1, m_rate / 100)));
-    }
-
-    // When the body's first `total` bytes may have been sent.
-    std::chrono::steady_clock::time_point due(std::uint64_t total) {
-        if (!m_start) {
-            m_start = std::chrono::steady_clock::now();
-        }
-        const std::chrono::duration<long double> seconds(static_cast<long double>(total) /
-                                                         static_cast<long double>(m_rate));
-        return *m_start + std::chrono::duration_cast<std::chrono::nanoseconds>(seconds);
-    }
-
-private:
-    std::uint64_t m_rate;
-    std::optional<std::chrono::steady_clock::time_point> m_start;
-};
-
 std::unique_ptr<httplib::Server> make_server(const ServerOptions& options) {
     if (options.certificate.empty() != options.key.empty()) {
         throw std::invalid_argument("a certificate needs its key, and a key its certificate");
@@ -141,6 +116,9 @@ public:
             m_options.log = stderr_log();
         }
         m_http.new_task_queue = [] { return new httplib::ThreadPool(kWorkers); };
+        // Clients keep a few connections alive across a whole update's downloads;
+        // closing one every few requests would cost them a new connection each time.
+        m_http.set_keep_alive_max_count(kKeepAliveRequests);
         m_http.set_keep_alive_timeout(2);
         // The default options allow another process to bind the same port and
         // take half of the connections; a port in use must be an error instead.
@@ -412,7 +390,7 @@ private:
         auto buffer = std::make_shared<std::vector<char>>();
         response.set_content_provider(
             static_cast<std::size_t>(length), answer.contentType,
-            [this, body, buffer, first, limit, stall, damageAt, pacer = pacer_for(fault)](
+            [this, body, buffer, first, limit, stall, damageAt, pace = pace_for(fault)](
                 std::size_t offset, std::size_t count, httplib::DataSink& sink) {
                 if (limit && offset >= *limit) {
                     if (stall) {
@@ -426,9 +404,9 @@ private:
                     piece =
                         static_cast<std::size_t>(std::min<std::uint64_t>(piece, *limit - offset));
                 }
-                if (pacer) {
-                    piece = pacer->slice(piece);
-                    if (!pause_until(pacer->due(offset + piece))) {
+                if (pace) {
+                    piece = pace->slice(piece);
+                    if (!pause_until(pace->due(offset, piece))) {
                         t_record.complete = false;
                         return false;
                     }
@@ -463,7 +441,11 @@ private:
             });
     }
 
-    static std::shared_ptr<Pacer> pacer_for(const std::optional<Fault>& fault) {
+    // An answer's own pace, or the link its rule shares; nothing when unpaced.
+    static std::shared_ptr<Pace> pace_for(const std::optional<Fault>& fault) {
+        if (fault && fault->sharedLink) {
+            return fault->sharedLink;
+        }
         return fault && fault->rate ? std::make_shared<Pacer>(*fault->rate) : nullptr;
     }
 
@@ -472,11 +454,11 @@ private:
     void send_endless(httplib::Response& response, const Answer& answer,
                       const std::optional<Fault>& fault) {
         auto body = answer.body;
-        std::shared_ptr<Pacer> pacer = pacer_for(fault);
-        auto buffer = std::make_shared<std::vector<char>>(pacer ? pacer->slice(kChunk) : kChunk);
+        std::shared_ptr<Pace> pace = pace_for(fault);
+        auto buffer = std::make_shared<std::vector<char>>(pace ? pace->slice(kChunk) : kChunk);
         response.set_chunked_content_provider(
             answer.contentType,
-            [this, body, buffer, pacer](std::size_t, httplib::DataSink& sink) {
+            [this, body, buffer, pace](std::size_t, httplib::DataSink& sink) {
                 // An empty body streams zero bytes' worth of zeros: still without end.
                 const std::uint64_t size = body->size();
                 for (std::size_t piece = 0; size != 0 && piece < buffer->size();) {
@@ -489,7 +471,7 @@ private:
                     }
                     piece += part;
                 }
-                if ((pacer && !pause_until(pacer->due(t_record.bytesSent + buffer->size()))) ||
+                if ((pace && !pause_until(pace->due(t_record.bytesSent, buffer->size()))) ||
                     m_stopping.load() || !sink.write(buffer->data(), buffer->size())) {
                     return false;
                 }

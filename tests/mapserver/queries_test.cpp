@@ -4,6 +4,7 @@
 
 #include "mapserver/faults.h"
 #include "mapserver/queries.h"
+#include "mapserver/shared_link.h"
 #include "service/core/text.h"
 #include "service/protocol/package_query.h"
 
@@ -109,6 +110,46 @@ TEST(FaultRule, ActionsAreReadAndDescribedBack) {
                             "/pg=wobble:1", "/pg=times:0", "/pg=content-type:", "/pg=rate:0"}) {
         EXPECT_THROW(parse_fault(bad), std::invalid_argument) << bad;
     }
+}
+
+TEST(FaultRule, ALinkIsDescribedBackAndSharedByEveryCopyOfItsRule) {
+    const Fault fault = parse_fault("*.zip=link:20000000,delay:30");
+    EXPECT_EQ(fault.link, 20000000u);
+    EXPECT_EQ(fault.describe(), "delay:30,link:20000000");
+    ASSERT_TRUE(fault.sharedLink);
+    EXPECT_EQ(fault.sharedLink->rate(), 20000000u);
+    EXPECT_NE(parse_fault("*.zip=link:20000000").sharedLink, fault.sharedLink);  // a rule each
+
+    FaultPlan plan;
+    plan.add(fault);
+    Fault built;  // made in code: the plan gives it its link
+    built.pattern = "/vt";
+    built.link = 1000;
+    plan.add(built);
+    EXPECT_EQ(plan.take("/maps/a.zip")->sharedLink, fault.sharedLink);
+    EXPECT_EQ(plan.take("/maps/b.zip")->sharedLink, fault.sharedLink);
+    const auto made = plan.take("/vt");
+    ASSERT_TRUE(made->sharedLink);
+    EXPECT_EQ(made->sharedLink, plan.take("/vt")->sharedLink);
+
+    for (const char* bad : {"/pg=link:0", "/pg=link:x", "/pg=rate:1000,link:1000"}) {
+        EXPECT_THROW(parse_fault(bad), std::invalid_argument) << bad;
+    }
+    try {
+        parse_fault("/pg=link:1000,rate:1000");
+        ADD_FAILURE() << "rate and link together were accepted";
+    } catch (const std::invalid_argument& error) {
+        EXPECT_NE(std::string(error.what()).find("rate and link"), std::string::npos);
+    }
+}
+
+TEST(SharedLink, EachReservationGoesOutAfterTheOnesBeforeIt) {
+    SharedLink link(1000);
+    const auto first = link.reserve(500);
+    const auto second = link.reserve(500);
+    const auto third = link.reserve(1000);
+    EXPECT_GE(second - first, std::chrono::milliseconds(500));
+    EXPECT_GE(third - second, std::chrono::seconds(1));
 }
 
 TEST(FaultRule, GlobsMatchWholePathsWithStarsAcrossFolders) {

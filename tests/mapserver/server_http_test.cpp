@@ -319,6 +319,54 @@ TEST(MapServerFaults, RatePacesWholeBodiesAndRangesAndAStopEndsAPacedAnswer) {
     EXPECT_TRUE(begun);
 }
 
+TEST(MapServerFaults, AnswersInParallelShareTheirRulesLink) {
+    constexpr double kRate = 1000000;
+    ServedContent served(fill);
+    served.server().faults().add(atlasync::mapserver::parse_fault("/maps/*=link:1000000"));
+    std::string bodies[2];
+    const char* paths[2] = {"/maps/a.zip", "/maps/b.CDT"};
+    const auto start = std::chrono::steady_clock::now();
+    std::thread fetches[2];
+    for (int i = 0; i < 2; ++i) {
+        fetches[i] = std::thread([&, i] {
+            httplib::Client client("127.0.0.1", served.port());
+            const auto response = client.Get(paths[i]);
+            bodies[i] = response ? response->body : "no answer";
+        });
+    }
+    for (auto& fetch : fetches) {
+        fetch.join();
+    }
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(bodies[0], kBlob);
+    EXPECT_EQ(bodies[1], kBlob);
+    // Each alone at the rate would take half of this: together they get the rate once.
+    // A lower bound only: a loaded machine may take longer, never shorter.
+    EXPECT_GE(took.count(), 0.8 * 2 * static_cast<double>(kBlob.size()) / kRate);
+    ASSERT_EQ(served.requests_to("/maps/", 2), 2u);
+    for (const auto& line : served.log()) {
+        EXPECT_NE(line.find("fault=link:1000000"), std::string::npos) << line;
+    }
+}
+
+// Clients keep a few connections alive across a whole update's downloads.
+TEST(MapServerFiles, AKeptAliveConnectionServesManyRequests) {
+    ServedContent served(fill);
+    httplib::Client client("127.0.0.1", served.port());
+    client.set_keep_alive(true);
+    for (int i = 0; i < 20; ++i) {
+        ASSERT_TRUE(client.Get("/maps/c.xml")) << i;
+    }
+    ASSERT_EQ(served.requests_to("/maps/c.xml", 20), 20u);
+    const auto client_of = [](const std::string& line) {
+        return line.substr(25, line.find(' ', 25) - 25);
+    };
+    const auto log = served.log();
+    for (const auto& line : log) {
+        EXPECT_EQ(client_of(line), client_of(log[0])) << line;
+    }
+}
+
 TEST(MapServerLog, EveryRequestIsLoggedOnceWithStatusSizeAndFault) {
     ServedContent served(fill);
     served.server().faults().add(atlasync::mapserver::parse_fault("/maps/c.xml=status:500"));
