@@ -147,13 +147,6 @@ DownloadPackage::DownloadPackage(PhoneDrive& drive)
     if (made != kResultOk) {
         throw DiskErrorException();
     }
-    for (std::size_t slot = 0; slot < ItemFetcher::kHeldItems; ++slot) {
-        // Native paths: the downloader writes there as they are.
-        m_fetchFolders.push_back(m_tempFolder + L"/" + static_cast<wchar_t>(L'a' + slot));
-        if (platform_create_directory(m_fetchFolders.back()) != kResultOk) {
-            throw DiskErrorException();
-        }
-    }
     m_unzipFolder = join_path(m_tempFolder, L"unzip");
 }
 
@@ -444,7 +437,7 @@ Result DownloadPackage::place_item(ItemFetcher& fetcher, std::size_t index, Fetc
 }
 
 Result DownloadPackage::download_items() {
-    ItemFetcher fetcher(m_items, m_fetchFolders, m_kept, *this, m_bytesDone);
+    ItemFetcher fetcher(m_items, m_tempFolder, m_kept, *this, m_bytesDone);
     Result result = kResultOk;
     std::size_t unnoted = 0;  // items placed that the record does not note yet
     auto noted = std::chrono::steady_clock::now();

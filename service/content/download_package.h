@@ -44,15 +44,13 @@ bool is_archive_type(const std::wstring& contentType);
 // downloaded into a temporary folder, unpacked when it is an archive, and its
 // files placed in the folder its type dictates. The next items download on a
 // thread of its own, a few at once (ItemFetcher), while the current one is
-// unpacked and copied, so at most ItemFetcher::kHeldItems archives are on the
-// PC at a time. On a drive of this computer's own
-// disks archives unpack straight onto the drive; a phone gets every file
-// through a local copy, as its connectivity library copies only local files.
-// Reports MSG_DOWNLOAD_PROGRESS and MSG_UNZIP_PROGRESS. Package messages carry
-// the totals (bytes1: bytes to download, bytes2: bytes to write); item
-// messages carry the item's bytes and percentage and the package's bytes and
-// percentage. Each item's messages keep their order (download started and
-// progress, unpack started, progress and finished, download finished); those
+// unpacked and copied; the archives on the PC at a time are bounded by bytes
+// (ItemFetcher::kBytesAhead). On a drive of this computer's own disks archives unpack straight onto
+// the drive; a phone gets every file through a local copy, as its connectivity library copies only
+// local files. Reports MSG_DOWNLOAD_PROGRESS and MSG_UNZIP_PROGRESS. Package messages carry the
+// totals (bytes1: bytes to download, bytes2: bytes to write); item messages carry the item's bytes
+// and percentage and the package's bytes and percentage. Each item's messages keep their order
+// (download started and progress, unpack started, progress and finished, download finished); those
 // of the items downloaded ahead come in between.
 class DownloadPackage : public Downloader,
                         public ExtractionSink,
@@ -128,9 +126,6 @@ private:
     FileSystemWin* m_localDrive;  // the file system when it is this computer's own, else null
     std::wstring m_tempFolder;
     std::wstring m_unzipFolder;
-    // Where downloads go: one folder for each item the PC may hold at once,
-    // as two items may have files of one name.
-    std::vector<std::wstring> m_fetchFolders;
     KeptArchives m_kept;  // shared by this user's updates
     std::vector<URLInfo> m_items;
     std::vector<std::int32_t> m_wanted;

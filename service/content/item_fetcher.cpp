@@ -45,11 +45,22 @@ public:
     FileCurlDownloader downloader;
 };
 
-ItemFetcher::ItemFetcher(const std::vector<URLInfo>& items, std::vector<std::wstring> folders,
+std::uint64_t ItemFetcher::most_bytes_held(const std::vector<URLInfo>& items) {
+    std::uint64_t largest = 0;
+    std::uint64_t archives = 0;
+    for (const URLInfo& item : items) {
+        largest = std::max(largest, item.byteSize + item.contentSize);
+        archives += item.byteSize;
+    }
+    return largest + std::min(archives, kBytesAhead);
+}
+
+ItemFetcher::ItemFetcher(const std::vector<URLInfo>& items, std::wstring folder,
                          const KeptArchives& kept, FetchObserver& observer,
                          std::uint64_t packageBytes)
     : m_items(items),
-      m_folders(std::move(folders)),
+      m_folder(std::move(folder)),
+      m_sizesBefore(items.size() + 1, 0),
       m_kept(kept),
       m_observer(observer),
       m_packageBytes(packageBytes),
@@ -58,6 +69,9 @@ ItemFetcher::ItemFetcher(const std::vector<URLInfo>& items, std::vector<std::wst
       m_current(items.size(), 0),
       m_shown(items.size(), 0),
       m_attempts(items.size(), 0) {
+    for (std::size_t index = 0; index < items.size(); ++index) {
+        m_sizesBefore[index + 1] = m_sizesBefore[index] + items[index].byteSize;
+    }
     m_job.start([this] {
         // Whatever ends the loop, a caller waiting for an item must hear of it.
         struct Ended {
@@ -91,10 +105,6 @@ void ItemFetcher::run() {
         std::vector<std::size_t> starts;
         {
             std::unique_lock lock(m_mutex);
-            const auto may_start = [this] {
-                return m_next < m_items.size() && m_next < m_released + kHeldItems &&
-                       m_pool.size() < kInFlight;
-            };
             m_changed.wait(
                 lock, [&] { return m_stopping || m_again || m_pool.size() > 0 || may_start(); });
             if (m_stopping) {
@@ -103,12 +113,21 @@ void ItemFetcher::run() {
             if (m_again) {
                 starts.push_back(*std::exchange(m_again, std::nullopt));
             }
-            for (; may_start() && m_pool.size() + starts.size() < kInFlight; ++m_next) {
-                starts.push_back(m_next);
-            }
         }
         for (const std::size_t index : starts) {
             start(index);
+        }
+        // One at a time: each start counts towards the limits of the next.
+        for (;;) {
+            std::size_t next = 0;
+            {
+                const std::lock_guard lock(m_mutex);
+                if (m_stopping || !may_start()) {
+                    break;
+                }
+                next = m_next++;
+            }
+            start(next);
         }
         for (const auto& [transfer, result] : m_pool.run(kNetworkWait)) {
             const auto fetch = std::find_if(m_fetches.begin(), m_fetches.end(), [&](auto& f) {
@@ -148,12 +167,13 @@ bool ItemFetcher::start_kept(std::size_t index) {
         return false;
     }
     const std::string name = KeptArchives::name_of(item.url);
-    const std::filesystem::path target =
-        std::filesystem::path(to_narrow(m_folders[index % m_folders.size()])) / name;
+    const std::filesystem::path folder = to_narrow(folder_of(index));
+    const std::filesystem::path target = folder / name;
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
     if (!m_kept.take(item.url, to_narrow(to_lower(item.checksum)), target)) {
         return false;
     }
-    std::error_code error;
     const std::uintmax_t size = std::filesystem::file_size(target, error);
     FetchedItem fetched;
     fetched.localFile = to_wide(target.string());
@@ -166,6 +186,23 @@ bool ItemFetcher::start_kept(std::size_t index) {
     m_observer.fetch_progress(item, fetched.received, m_packageBytes);
     complete(index, std::move(fetched));
     return true;
+}
+
+bool ItemFetcher::may_start() const {
+    if (m_next >= m_items.size() || m_pool.size() >= kMostInFlight) {
+        return false;
+    }
+    // The item to place next never waits for room.
+    if (m_next == m_released) {
+        return true;
+    }
+    return m_flightBytes < kBytesInFlight &&
+           m_sizesBefore[m_next + 1] - m_sizesBefore[m_released] <= kBytesAhead;
+}
+
+std::wstring ItemFetcher::folder_of(std::size_t index) const {
+    // A native path: the downloader writes there as it is.
+    return m_folder + L"/" + std::to_wstring(index);
 }
 
 void ItemFetcher::start(std::size_t index) {
@@ -183,9 +220,11 @@ void ItemFetcher::start(std::size_t index) {
     }
     m_packageBytes -= std::exchange(m_current[index], 0);
     m_fetches[index] = std::make_unique<Fetch>(*this, index);
+    m_flightBytes += item.byteSize;
     Fetch& fetch = *m_fetches[index];
-    const Result opened =
-        fetch.downloader.open(m_folders[index % m_folders.size()], expected_content_type(item.url));
+    std::error_code error;
+    std::filesystem::create_directories(to_narrow(folder_of(index)), error);
+    const Result opened = fetch.downloader.open(folder_of(index), expected_content_type(item.url));
     if (opened != kResultOk) {
         finish(fetch, opened);
         return;
@@ -219,6 +258,7 @@ void ItemFetcher::finish(Fetch& fetch, Result result) {
         result = kResultCorruptArchive;
     }
     m_fetches[index].reset();
+    m_flightBytes -= item.byteSize;
     if (result != kResultOk) {
         remove_work_file(fetched.localFile);
     } else if (is_archive_type(expected_content_type(item.url))) {
@@ -276,6 +316,8 @@ bool ItemFetcher::fetched(std::size_t index) {
 }
 
 void ItemFetcher::release(std::size_t index) {
+    std::error_code error;
+    std::filesystem::remove(to_narrow(folder_of(index)), error);  // empty once placed
     {
         const std::lock_guard lock(m_mutex);
         m_released = std::max(m_released, index + 1);

@@ -43,27 +43,34 @@ public:
 
 // Fetches a package's items on a thread of its own, several at once over
 // kept-alive connections, so that a link's latency hides behind the bytes of
-// the fetches in flight. Items start in their order and never more than
-// kHeldItems ahead of the oldest one not yet released, each into a folder of
-// its own; the caller takes them in order. A file whose MD5 is not the
-// catalog's is fetched once more.
+// the fetches in flight. Items start in their order, each into a folder of its
+// own, while their bytes (by the catalog's sizes) fit the limits below; the
+// caller takes them in order. A file whose MD5 is not the catalog's is
+// fetched once more.
 class ItemFetcher {
 public:
-    // On a 20 MB/s link with 30 to 100 ms before each answer, three fetches
-    // keep the link full with the benchmark's archives of under a megabyte;
-    // more only add connections and files on the PC.
-    static constexpr std::size_t kInFlight = 3;
-    // The item being placed and the fetches in flight: the most archives on
-    // the PC at once.
-    static constexpr std::size_t kHeldItems = kInFlight + 1;
+    // Another fetch starts while those in flight carry fewer bytes than this:
+    // a link's bytes in one round trip (2 MB at 20 MB/s and 100 ms) with room
+    // to spare, about three region archives. A count alone would not do: a
+    // map's city indexes of a few kilobytes each would leave the link idle
+    // for a round trip apiece.
+    static constexpr std::uint64_t kBytesInFlight = 4 << 20;
+    // Connections at most, however small the items.
+    static constexpr std::size_t kMostInFlight = 16;
+    // Items fetched ahead of the one to place next (in flight, or waiting to
+    // be taken) carry at most this many bytes: what the PC holds besides it.
+    static constexpr std::uint64_t kBytesAhead = 16 << 20;
 
-    // The items and folders must outlive the fetcher; item i goes into folder
-    // i modulo their number, which must be at least kHeldItems. packageBytes:
-    // what the package counted as fetched before.
+    // Room a package of these items takes in the PC's temporary folder at
+    // most: the largest item with its unpacked files, and the items ahead.
+    static std::uint64_t most_bytes_held(const std::vector<URLInfo>& items);
+
+    // Item i goes into the folder `folder`/i, made and removed here.
     // Archives kept by a run cut short are taken from `kept` instead of
-    // fetched, and those fetched whole but not taken when the fetcher stops go there.
-    ItemFetcher(const std::vector<URLInfo>& items, std::vector<std::wstring> folders,
-                const KeptArchives& kept, FetchObserver& observer, std::uint64_t packageBytes);
+    // fetched, and those fetched whole but not taken when the fetcher stops
+    // go there. packageBytes: what the package counted as fetched before.
+    ItemFetcher(const std::vector<URLInfo>& items, std::wstring folder, const KeptArchives& kept,
+                FetchObserver& observer, std::uint64_t packageBytes);
     // Stops, as stop() does.
     ~ItemFetcher();
     ItemFetcher(const ItemFetcher&) = delete;
@@ -93,7 +100,10 @@ private:
 
     // The fetching thread's loop, until stop().
     void run();
+    // Whether the next item may start now; under the lock.
+    bool may_start() const;
     void start(std::size_t index);
+    std::wstring folder_of(std::size_t index) const;
     // Takes the item's archive from the keep; false when it has none that fits.
     bool start_kept(std::size_t index);
     void finish(Fetch& fetch, Result result);
@@ -106,7 +116,8 @@ private:
     Result failure();
 
     const std::vector<URLInfo>& m_items;
-    const std::vector<std::wstring> m_folders;
+    const std::wstring m_folder;
+    std::vector<std::uint64_t> m_sizesBefore;  // catalog bytes of the items before each
     const KeptArchives& m_kept;
     FetchObserver& m_observer;
     std::atomic<std::uint64_t> m_packageBytes;
@@ -127,6 +138,7 @@ private:
     std::vector<std::uint64_t> m_shown;             // most each item's messages showed
     std::vector<int> m_attempts;                    // fetches of each item
     std::size_t m_next = 0;                         // the next item to start
+    std::uint64_t m_flightBytes = 0;                // catalog bytes of those in flight
 
     TransferPool m_pool;  // used by the fetching thread; woken by any
     BackgroundJob m_job;  // last: its thread uses everything above

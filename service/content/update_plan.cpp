@@ -3,8 +3,6 @@
 #include <sys/statvfs.h>
 
 #include <algorithm>
-#include <functional>
-#include <numeric>
 #include <utility>
 
 #include "service/content/delete_package.h"
@@ -152,24 +150,15 @@ Result check_room(PhoneDrive& drive, const DownloadPackage& package, const Delet
             static_cast<Bytes>(needed), static_cast<Bytes>(unit));
         return kResultPhoneFull;
     }
-    // One item is placed while the next ones download: up to kHeldItems at a
-    // time on the PC, each counted with its archive and its unpacked files.
-    std::vector<std::uint64_t> sizes;
-    for (const URLInfo& item : package.items()) {
-        sizes.push_back(item.byteSize + item.contentSize);
-    }
-    const std::size_t held = std::min(sizes.size(), ItemFetcher::kHeldItems);
-    std::partial_sort(sizes.begin(), sizes.begin() + static_cast<std::ptrdiff_t>(held), sizes.end(),
-                      std::greater<>());
-    const std::uint64_t tempNeeded = std::accumulate(
-        sizes.begin(), sizes.begin() + static_cast<std::ptrdiff_t>(held), std::uint64_t{0});
+    // One item is placed while the next ones download.
+    const std::uint64_t tempNeeded = ItemFetcher::most_bytes_held(package.items());
     const std::int64_t tempFree = local_free_bytes(package.temp_folder());
     if (tempFree >= 0 && static_cast<std::uint64_t>(tempFree) < tempNeeded) {
         TraceError(
             L"no room for the update in the temporary folder %s: %llu bytes free, %llu "
-            L"needed for the %d largest items",
+            L"needed for the items it holds at once",
             package.temp_folder().c_str(), static_cast<Bytes>(tempFree),
-            static_cast<Bytes>(tempNeeded), static_cast<int>(held));
+            static_cast<Bytes>(tempNeeded));
         return kResultDiskError;
     }
     return kResultOk;
