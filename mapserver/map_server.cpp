@@ -3,6 +3,7 @@
 #include <httplib.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <sys/socket.h>
 
 #include <algorithm>
 #include <atomic>
@@ -83,6 +84,34 @@ bool is_host_character(char c) {
            c == '[' || c == ']' || c == '_';
 }
 
+// The HTTP library is built to listen with a backlog of 5: connections a
+// client opens at once beyond it are dropped, and their second try comes a
+// second later. A client with a dozen downloads in flight met that on every
+// other run. Listening again on the bound socket widens the queue.
+void widen_listen_backlog(int port) {
+    constexpr int kBacklog = 128;
+    constexpr int kMostDescriptors = 4096;
+    for (int fd = 0; fd < kMostDescriptors; ++fd) {
+        int listening = 0;
+        socklen_t size = sizeof listening;
+        sockaddr_storage address{};
+        socklen_t addressSize = sizeof address;
+        if (getsockopt(fd, SOL_SOCKET, SO_ACCEPTCONN, &listening, &size) != 0 || listening == 0 ||
+            getsockname(fd, reinterpret_cast<sockaddr*>(&address), &addressSize) != 0) {
+            continue;
+        }
+        int bound = 0;
+        if (address.ss_family == AF_INET) {
+            bound = ntohs(reinterpret_cast<const sockaddr_in*>(&address)->sin_port);
+        } else if (address.ss_family == AF_INET6) {
+            bound = ntohs(reinterpret_cast<const sockaddr_in6*>(&address)->sin6_port);
+        }
+        if (bound == port) {
+            ::listen(fd, kBacklog);
+        }
+    }
+}
+
 std::unique_ptr<httplib::Server> make_server(const ServerOptions& options) {
     if (options.certificate.empty() != options.key.empty()) {
         throw std::invalid_argument("a certificate needs its key, and a key its certificate");
@@ -159,6 +188,7 @@ public:
             throw std::runtime_error("cannot listen on " + m_options.bind + " port " +
                                      std::to_string(m_options.port));
         }
+        widen_listen_backlog(m_port);
         m_thread = std::thread([this] {
             m_http.listen_after_bind();
             m_listenEnded = true;

@@ -196,8 +196,20 @@ bool ItemFetcher::may_start() const {
     if (m_next == m_released) {
         return true;
     }
-    return m_flightBytes < kBytesInFlight &&
+    return bytes_to_come() < kBytesInFlight &&
            m_sizesBefore[m_next + 1] - m_sizesBefore[m_released] <= kBytesAhead;
+}
+
+std::uint64_t ItemFetcher::bytes_to_come() const {
+    // Counted by what is still to come, so that the next fetch's round trip
+    // overlaps the last bytes of those before it instead of following them.
+    std::uint64_t left = 0;
+    for (std::size_t index = m_released; index < m_next; ++index) {
+        if (m_fetches[index]) {
+            left += m_items[index].byteSize - std::min(m_items[index].byteSize, m_current[index]);
+        }
+    }
+    return left;
 }
 
 std::wstring ItemFetcher::folder_of(std::size_t index) const {
@@ -220,7 +232,6 @@ void ItemFetcher::start(std::size_t index) {
     }
     m_packageBytes -= std::exchange(m_current[index], 0);
     m_fetches[index] = std::make_unique<Fetch>(*this, index);
-    m_flightBytes += item.byteSize;
     Fetch& fetch = *m_fetches[index];
     std::error_code error;
     std::filesystem::create_directories(to_narrow(folder_of(index)), error);
@@ -258,7 +269,6 @@ void ItemFetcher::finish(Fetch& fetch, Result result) {
         result = kResultCorruptArchive;
     }
     m_fetches[index].reset();
-    m_flightBytes -= item.byteSize;
     if (result != kResultOk) {
         remove_work_file(fetched.localFile);
     } else if (is_archive_type(expected_content_type(item.url))) {

@@ -49,9 +49,9 @@ public:
 // fetched once more.
 class ItemFetcher {
 public:
-    // Another fetch starts while those in flight carry fewer bytes than this:
-    // a link's bytes in one round trip (2 MB at 20 MB/s and 100 ms) with room
-    // to spare, about three region archives. A count alone would not do: a
+    // Another fetch starts while those in flight have fewer bytes than this
+    // still to come: a link's bytes in one round trip (2 MB at 20 MB/s and
+    // 100 ms) with room to spare, about three region archives. A count alone would not do: a
     // map's city indexes of a few kilobytes each would leave the link idle
     // for a round trip apiece.
     static constexpr std::uint64_t kBytesInFlight = 4 << 20;
@@ -102,6 +102,8 @@ private:
     void run();
     // Whether the next item may start now; under the lock.
     bool may_start() const;
+    // Catalog bytes the fetches in flight have still to receive.
+    std::uint64_t bytes_to_come() const;
     void start(std::size_t index);
     std::wstring folder_of(std::size_t index) const;
     // Takes the item's archive from the keep; false when it has none that fits.
@@ -138,7 +140,6 @@ private:
     std::vector<std::uint64_t> m_shown;             // most each item's messages showed
     std::vector<int> m_attempts;                    // fetches of each item
     std::size_t m_next = 0;                         // the next item to start
-    std::uint64_t m_flightBytes = 0;                // catalog bytes of those in flight
 
     TransferPool m_pool;  // used by the fetching thread; woken by any
     BackgroundJob m_job;  // last: its thread uses everything above
