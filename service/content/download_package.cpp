@@ -506,6 +506,9 @@ Result DownloadPackage::download() {
     const bool gone = !m_drive.usable() ||
                       (result != kResultCancelled && result != kResultOk && !drive_present());
     const Result answer = result != kResultOk && gone ? kResultPhoneFileSystem : result;
+    if (answer == kResultOk) {
+        m_kept.clear();
+    }
     TraceInfo(L"finished download: %s ret=%d", m_drive.name().c_str(), answer);
     TraceInfo("total downloaded: %llu  total written to target: %llu",
               static_cast<unsigned long long>(m_bytesDone),

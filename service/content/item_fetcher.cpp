@@ -152,7 +152,8 @@ void ItemFetcher::run() {
             continue;
         }
         const std::filesystem::path file = to_narrow(slot.fetched.localFile);
-        const bool whole = slot.fetched.result == kResultOk &&
+        // Only what the next run can vouch for is worth keeping.
+        const bool whole = slot.fetched.result == kResultOk && !m_items[index].checksum.empty() &&
                            file.filename() == KeptArchives::name_of(m_items[index].url);
         if (!whole || !m_kept.keep(file)) {
             remove_work_file(slot.fetched.localFile);

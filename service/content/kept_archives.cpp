@@ -87,6 +87,13 @@ bool KeptArchives::take(const std::wstring& url, const std::string& checksum,
     return false;
 }
 
+void KeptArchives::clear() const {
+    std::error_code error;
+    if (!m_folder.empty()) {
+        std::filesystem::remove_all(m_folder, error);
+    }
+}
+
 void KeptArchives::prune() const {
     if (m_folder.empty()) {
         return;

@@ -31,6 +31,9 @@ public:
               const std::filesystem::path& target) const;
     // Drops what was kept for longer than a day, and the keep once empty.
     void prune() const;
+    // Drops everything kept: after an update that placed all it wanted, what
+    // is left belongs to no run to come.
+    void clear() const;
 
 private:
     std::filesystem::path m_folder;
