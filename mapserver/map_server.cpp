@@ -25,6 +25,7 @@ namespace atlasync::mapserver {
 namespace {
 
 constexpr std::size_t kWorkers = 32;  // stalled answers hold a worker each
+constexpr int kListenQueue = 128;     // connections waiting to be accepted
 constexpr std::size_t kChunk = 1 << 20;
 constexpr std::size_t kKeepAliveRequests = 1000;  // on one connection, as common web servers allow
 constexpr auto kPollInterval = std::chrono::milliseconds(20);
@@ -84,34 +85,6 @@ bool is_host_character(char c) {
            c == '[' || c == ']' || c == '_';
 }
 
-// The HTTP library is built to listen with a backlog of 5: connections a
-// client opens at once beyond it are dropped, and their second try comes a
-// second later. A client with a dozen downloads in flight met that on every
-// other run. Listening again on the bound socket widens the queue.
-void widen_listen_backlog(int port) {
-    constexpr int kBacklog = 128;
-    constexpr int kMostDescriptors = 4096;
-    for (int fd = 0; fd < kMostDescriptors; ++fd) {
-        int listening = 0;
-        socklen_t size = sizeof listening;
-        sockaddr_storage address{};
-        socklen_t addressSize = sizeof address;
-        if (getsockopt(fd, SOL_SOCKET, SO_ACCEPTCONN, &listening, &size) != 0 || listening == 0 ||
-            getsockname(fd, reinterpret_cast<sockaddr*>(&address), &addressSize) != 0) {
-            continue;
-        }
-        int bound = 0;
-        if (address.ss_family == AF_INET) {
-            bound = ntohs(reinterpret_cast<const sockaddr_in*>(&address)->sin_port);
-        } else if (address.ss_family == AF_INET6) {
-            bound = ntohs(reinterpret_cast<const sockaddr_in6*>(&address)->sin6_port);
-        }
-        if (bound == port) {
-            ::listen(fd, kBacklog);
-        }
-    }
-}
-
 std::unique_ptr<httplib::Server> make_server(const ServerOptions& options) {
     if (options.certificate.empty() != options.key.empty()) {
         throw std::invalid_argument("a certificate needs its key, and a key its certificate");
@@ -151,7 +124,8 @@ public:
         m_http.set_keep_alive_timeout(2);
         // The default options allow another process to bind the same port and
         // take half of the connections; a port in use must be an error instead.
-        m_http.set_socket_options([](int socket) {
+        m_http.set_socket_options([this](int socket) {
+            m_listenSocket = socket;
             const int yes = 1;
             setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
             // Connections inherit it: a small answer on a kept-alive connection
@@ -188,7 +162,12 @@ public:
             throw std::runtime_error("cannot listen on " + m_options.bind + " port " +
                                      std::to_string(m_options.port));
         }
-        widen_listen_backlog(m_port);
+        // The HTTP library is built to listen with a queue of 5: connections
+        // a client opens at once beyond it are dropped, and their second try
+        // comes a second later. Listening again on the bound socket widens it.
+        if (m_listenSocket >= 0) {
+            ::listen(m_listenSocket, kListenQueue);
+        }
         m_thread = std::thread([this] {
             m_http.listen_after_bind();
             m_listenEnded = true;
@@ -524,6 +503,7 @@ private:
     std::atomic<bool> m_stopping{false};
     std::atomic<bool> m_listenEnded{false};
     int m_port = 0;
+    int m_listenSocket = -1;  // the HTTP library's, known from its socket options
 };
 
 MapServer::MapServer(ServerOptions options) : m_impl(std::make_unique<Impl>(std::move(options))) {}

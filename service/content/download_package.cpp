@@ -16,6 +16,7 @@
 #include "service/content/phone_drive.h"
 #include "service/content/update_record.h"
 #include "service/core/exceptions.h"
+#include "service/core/failure_cause.h"
 #include "service/core/message_queue.h"
 #include "service/core/process_info.h"
 #include "service/core/text.h"
@@ -164,6 +165,7 @@ void DownloadPackage::resume(UpdateRecord& record) {
 
 void DownloadPackage::add_item(const URLInfo& item) {
     m_wanted.push_back(item.id);
+    m_askedUrls.push_back(item.url);
     if (m_record != nullptr && m_record->is_placed(item.id)) {
         TraceInfo(L"%s is on the drive already", item.url.c_str());
         return;
@@ -424,6 +426,11 @@ Result DownloadPackage::place_item(ItemFetcher& fetcher, std::size_t index, Fetc
         TraceWarning(L"%s arrived damaged: fetching it once more", item.url.c_str());
         m_written = writtenBefore;
         m_totalWrite = totalWriteBefore;
+        // Gone before the second fetch: it would take the room twice, and a
+        // killed run would keep it for the next.
+        if (!remove_local_file(fetched.localFile)) {
+            TraceWarning(L"damaged file %s not removed", fetched.localFile.c_str());
+        }
         fetched = fetcher.fetch_again(index);
         result = fetched.result;
         if (result == kResultOk) {
@@ -444,8 +451,21 @@ Result DownloadPackage::download_items() {
     for (std::size_t index = 0; index < m_items.size() && result == kResultOk; ++index) {
         FetchedItem fetched = fetcher.take(index);
         if (fetched.result != kResultOk) {
-            // Reported only now, after the item before it: in item order.
+            // Reported only now, after the item before it: in item order, and
+            // with its own cause, not that of a fetch ahead that failed since.
             result = fetched.result;
+            if (!fetched.cause.empty()) {
+                note_failure_cause(fetched.cause);
+            }
+            break;
+        }
+        // The items fetched ahead came whole; a cancel or a drive gone
+        // meanwhile stops the update before it places more of them.
+        result = m_drive.vet(kResultOk);
+        if (result != kResultOk) {
+            if (!remove_local_file(fetched.localFile)) {
+                TraceWarning(L"downloaded file %s not removed", fetched.localFile.c_str());
+            }
             break;
         }
         m_current = &m_items[index];
@@ -507,7 +527,10 @@ Result DownloadPackage::download() {
                       (result != kResultCancelled && result != kResultOk && !drive_present());
     const Result answer = result != kResultOk && gone ? kResultPhoneFileSystem : result;
     if (answer == kResultOk) {
-        m_kept.clear();
+        for (const std::wstring& url : m_askedUrls) {
+            m_kept.drop(url);
+        }
+        m_kept.prune();
     }
     TraceInfo(L"finished download: %s ret=%d", m_drive.name().c_str(), answer);
     TraceInfo("total downloaded: %llu  total written to target: %llu",

@@ -126,7 +126,8 @@ private:
     FileSystemWin* m_localDrive;  // the file system when it is this computer's own, else null
     std::wstring m_tempFolder;
     std::wstring m_unzipFolder;
-    KeptArchives m_kept;  // shared by this user's updates
+    KeptArchives m_kept;                    // shared by this user's updates
+    std::vector<std::wstring> m_askedUrls;  // of every item asked for, those placed before too
     std::vector<URLInfo> m_items;
     std::vector<std::int32_t> m_wanted;
     UpdateRecord* m_record = nullptr;  // the unfinished update this package resumes

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <limits>
 #include <system_error>
 
 #include "service/content/content_text.h"
@@ -18,6 +19,13 @@ namespace {
 // How long the fetching thread waits on the network before it looks at what
 // the caller asked meanwhile; a wake-up ends the wait earlier.
 constexpr std::chrono::milliseconds kNetworkWait{200};
+
+// A server's sizes are not to be trusted: a sum of them must not wrap.
+std::uint64_t saturating_sum(std::uint64_t a, std::uint64_t b) {
+    return a > std::numeric_limits<std::uint64_t>::max() - b
+               ? std::numeric_limits<std::uint64_t>::max()
+               : a + b;
+}
 
 void remove_work_file(const std::wstring& path) {
     std::error_code error;
@@ -49,10 +57,10 @@ std::uint64_t ItemFetcher::most_bytes_held(const std::vector<URLInfo>& items) {
     std::uint64_t largest = 0;
     std::uint64_t archives = 0;
     for (const URLInfo& item : items) {
-        largest = std::max(largest, item.byteSize + item.contentSize);
-        archives += item.byteSize;
+        largest = std::max(largest, saturating_sum(item.byteSize, item.contentSize));
+        archives = saturating_sum(archives, item.byteSize);
     }
-    return largest + std::min(archives, kBytesAhead);
+    return saturating_sum(largest, std::min(archives, kBytesAhead));
 }
 
 ItemFetcher::ItemFetcher(const std::vector<URLInfo>& items, std::wstring folder,
@@ -70,7 +78,7 @@ ItemFetcher::ItemFetcher(const std::vector<URLInfo>& items, std::wstring folder,
       m_shown(items.size(), 0),
       m_attempts(items.size(), 0) {
     for (std::size_t index = 0; index < items.size(); ++index) {
-        m_sizesBefore[index + 1] = m_sizesBefore[index] + items[index].byteSize;
+        m_sizesBefore[index + 1] = saturating_sum(m_sizesBefore[index], items[index].byteSize);
     }
     m_job.start([this] {
         // Whatever ends the loop, a caller waiting for an item must hear of it.
@@ -129,11 +137,13 @@ void ItemFetcher::run() {
             }
             start(next);
         }
-        for (const auto& [transfer, result] : m_pool.run(kNetworkWait)) {
+        for (const TransferPool::Ended& ended : m_pool.run(kNetworkWait)) {
             const auto fetch = std::find_if(m_fetches.begin(), m_fetches.end(), [&](auto& f) {
-                return f && &f->downloader == transfer;
+                return f && &f->downloader == ended.transfer;
             });
-            finish(**fetch, result);
+            if (fetch != m_fetches.end()) {
+                finish(**fetch, ended.result, ended.cause);
+            }
         }
     }
     // Stopped: the transfers in flight end, and nothing fetched stays behind.
@@ -190,7 +200,8 @@ bool ItemFetcher::start_kept(std::size_t index) {
 }
 
 bool ItemFetcher::may_start() const {
-    if (m_next >= m_items.size() || m_pool.size() >= kMostInFlight) {
+    if (m_next >= m_items.size() || m_pool.size() >= kMostInFlight ||
+        m_next >= m_released + kMostAhead) {
         return false;
     }
     // The item to place next never waits for room.
@@ -238,7 +249,7 @@ void ItemFetcher::start(std::size_t index) {
     std::filesystem::create_directories(to_narrow(folder_of(index)), error);
     const Result opened = fetch.downloader.open(folder_of(index), expected_content_type(item.url));
     if (opened != kResultOk) {
-        finish(fetch, opened);
+        finish(fetch, opened, std::string());
         return;
     }
     m_pool.add(fetch.downloader);
@@ -253,7 +264,7 @@ void ItemFetcher::progress(Fetch& fetch, std::uint64_t bytes) {
     m_observer.fetch_progress(m_items[index], m_shown[index], m_packageBytes);
 }
 
-void ItemFetcher::finish(Fetch& fetch, Result result) {
+void ItemFetcher::finish(Fetch& fetch, Result result, const std::string& cause) {
     const std::size_t index = fetch.index;
     const URLInfo& item = m_items[index];
     FetchedItem fetched;
@@ -289,6 +300,7 @@ void ItemFetcher::finish(Fetch& fetch, Result result) {
         return;
     }
     fetched.result = result;
+    fetched.cause = result != kResultOk ? cause : std::string();
     complete(index, std::move(fetched));
 }
 
@@ -347,7 +359,12 @@ FetchedItem ItemFetcher::fetch_again(std::size_t index) {
 }
 
 void ItemFetcher::stop() {
-    m_stopping = true;
+    {
+        // Under the lock: set between the thread's look and its wait, the
+        // flag would go unseen and its wake-up lost.
+        const std::lock_guard lock(m_mutex);
+        m_stopping = true;
+    }
     wake();
     if (!m_failure) {
         (void)failure();

@@ -26,6 +26,7 @@ struct FetchedItem {
     std::wstring localFile;      // the file on the PC; removed by whoever ends with it
     std::uint64_t received = 0;  // bytes of the last fetch
     int fetches = 0;             // a file that arrives damaged is fetched once more
+    std::string cause;           // of a failed transfer, as it noted it; empty for none
 };
 
 // The package's side of its fetches, told and asked on the fetching thread.
@@ -57,6 +58,8 @@ public:
     static constexpr std::uint64_t kBytesInFlight = 4 << 20;
     // Connections at most, however small the items.
     static constexpr std::size_t kMostInFlight = 16;
+    // Items ahead at most, whatever sizes the catalog gives (none, or too small).
+    static constexpr std::size_t kMostAhead = 32;
     // Items fetched ahead of the one to place next (in flight, or waiting to
     // be taken) carry at most this many bytes: what the PC holds besides it.
     static constexpr std::uint64_t kBytesAhead = 16 << 20;
@@ -108,7 +111,7 @@ private:
     std::wstring folder_of(std::size_t index) const;
     // Takes the item's archive from the keep; false when it has none that fits.
     bool start_kept(std::size_t index);
-    void finish(Fetch& fetch, Result result);
+    void finish(Fetch& fetch, Result result, const std::string& cause);
     void complete(std::size_t index, FetchedItem fetched);
     // Tells the fetching thread that the caller changed something; under no lock.
     void wake();

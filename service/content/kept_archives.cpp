@@ -1,5 +1,6 @@
 #include "service/content/kept_archives.h"
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 #include <system_error>
@@ -27,9 +28,14 @@ std::string file_md5(const std::filesystem::path& file) {
     return in.eof() ? digest.hex() : std::string();
 }
 
+// A name_of() name: 32 lower-case hexadecimal digits and the suffix.
 bool is_archive_name(const std::filesystem::path& file) {
     const std::string name = file.filename().string();
-    return name.size() == 32 + std::char_traits<char>::length(kSuffix) && name.ends_with(kSuffix);
+    const std::size_t digits = 32;
+    return name.size() == digits + std::char_traits<char>::length(kSuffix) &&
+           name.ends_with(kSuffix) && std::all_of(name.begin(), name.begin() + digits, [](char c) {
+               return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+           });
 }
 
 }  // namespace
@@ -59,10 +65,20 @@ void KeptArchives::adopt(const std::filesystem::path& folder) const {
     if (m_folder.empty()) {
         return;
     }
+    // Each item's download has a folder of its own, named by its number;
+    // nothing else there (the unpacking's work files) is looked at.
     std::error_code error;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder, error)) {
-        if (entry.is_regular_file(error) && is_archive_name(entry.path())) {
-            (void)keep(entry.path());
+    for (const auto& item : std::filesystem::directory_iterator(folder, error)) {
+        const std::string number = item.path().filename().string();
+        if (number.empty() || !std::all_of(number.begin(), number.end(),
+                                           [](char c) { return c >= '0' && c <= '9'; })) {
+            continue;
+        }
+        std::error_code itemError;
+        for (const auto& entry : std::filesystem::directory_iterator(item.path(), itemError)) {
+            if (entry.is_regular_file(itemError) && is_archive_name(entry.path())) {
+                (void)keep(entry.path());
+            }
         }
     }
 }
@@ -87,10 +103,10 @@ bool KeptArchives::take(const std::wstring& url, const std::string& checksum,
     return false;
 }
 
-void KeptArchives::clear() const {
+void KeptArchives::drop(const std::wstring& url) const {
     std::error_code error;
     if (!m_folder.empty()) {
-        std::filesystem::remove_all(m_folder, error);
+        std::filesystem::remove(m_folder / name_of(url), error);
     }
 }
 

@@ -21,8 +21,9 @@ public:
 
     // Moves a file named by name_of() into the keep; false when it stays.
     bool keep(const std::filesystem::path& file) const;
-    // Moves every file of a work folder left by an update that did not end
-    // into the keep (only whole archives carry name_of() names there).
+    // Moves the whole archives of a work folder left by an update that did
+    // not end into the keep: in its items' folders, those with name_of()
+    // names (a download is named so once whole and checked).
     void adopt(const std::filesystem::path& folder) const;
     // Moves the kept archive of the URL to `target` when its MD5 is
     // `checksum` (lower-case hexadecimal); false, and the archive gone, when
@@ -31,9 +32,9 @@ public:
               const std::filesystem::path& target) const;
     // Drops what was kept for longer than a day, and the keep once empty.
     void prune() const;
-    // Drops everything kept: after an update that placed all it wanted, what
-    // is left belongs to no run to come.
-    void clear() const;
+    // Drops what is kept of the URL: after an update that placed all it
+    // wanted, no run to come needs its archives.
+    void drop(const std::wstring& url) const;
 
 private:
     std::filesystem::path m_folder;

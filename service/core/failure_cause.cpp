@@ -9,6 +9,7 @@ namespace {
 struct CauseSlot {
     std::mutex mutex;
     std::string cause;
+    std::uint64_t noted = 0;
 };
 
 // Never destroyed: a download thread may still note a cause during exit.
@@ -23,6 +24,13 @@ void note_failure_cause(const std::string& cause) {
     CauseSlot& s = slot();
     const std::lock_guard lock(s.mutex);
     s.cause = cause;
+    ++s.noted;
+}
+
+std::uint64_t failure_causes_noted() {
+    CauseSlot& s = slot();
+    const std::lock_guard lock(s.mutex);
+    return s.noted;
 }
 
 std::string failure_cause() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace MapsService {
@@ -13,5 +14,8 @@ void note_failure_cause(const std::string& cause);
 // The cause noted last since the clear; empty when none was.
 std::string failure_cause();
 void clear_failure_cause();
+// How many causes were noted since the process began: tells whether a step
+// noted one, whatever its words.
+std::uint64_t failure_causes_noted();
 
 }  // namespace MapsService

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <new>
+#include <utility>
 
+#include "service/core/failure_cause.h"
 #include "service/core/trace.h"
 #include "service/protocol/file_curl_downloader.h"
 
@@ -42,7 +44,7 @@ void TransferPool::remove(FileCurlDownloader& transfer) {
         m_running.erase(running);
     }
     std::erase_if(m_paused, [&](const Paused& paused) { return paused.transfer == &transfer; });
-    std::erase_if(m_ended, [&](const Ended& ended) { return ended.first == &transfer; });
+    std::erase_if(m_ended, [&](const Ended& ended) { return ended.transfer == &transfer; });
 }
 
 void TransferPool::attempt(FileCurlDownloader& transfer, std::vector<Ended>& ended) {
@@ -62,12 +64,19 @@ void TransferPool::attempt(FileCurlDownloader& transfer, std::vector<Ended>& end
 
 void TransferPool::attempt_ended(FileCurlDownloader& transfer, CURLcode code,
                                  std::vector<Ended>& ended) {
+    const std::uint64_t noted = failure_causes_noted();
     const std::optional<std::chrono::milliseconds> wait = transfer.attempt_ended(code);
     if (wait) {
         m_paused.push_back({&transfer, std::chrono::steady_clock::now() + *wait});
     } else {
-        ended.emplace_back(&transfer, transfer.close(code));
+        end(transfer, code, noted, ended);
     }
+}
+
+void TransferPool::end(FileCurlDownloader& transfer, CURLcode code, std::uint64_t noted,
+                       std::vector<Ended>& ended) {
+    const Result result = transfer.close(code);
+    ended.push_back({&transfer, result, failure_causes_noted() != noted ? failure_cause() : ""});
 }
 
 void TransferPool::resume_paused(std::vector<Ended>& ended) {
@@ -76,7 +85,7 @@ void TransferPool::resume_paused(std::vector<Ended>& ended) {
     for (const Paused& pause : paused) {
         FileCurlDownloader& transfer = *pause.transfer;
         if (transfer.abort_pause()) {
-            ended.emplace_back(&transfer, transfer.close(CURLE_ABORTED_BY_CALLBACK));
+            end(transfer, CURLE_ABORTED_BY_CALLBACK, failure_causes_noted(), ended);
         } else if (now >= pause.until) {
             static_cast<CurlDownloader&>(transfer).prepare_retry();
             attempt(transfer, ended);

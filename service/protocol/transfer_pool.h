@@ -4,7 +4,7 @@
 
 #include <chrono>
 #include <cstddef>
-#include <utility>
+#include <string>
 #include <vector>
 
 #include "service/core/result_codes.h"
@@ -36,10 +36,14 @@ public:
     // Of those, the ones waiting out a pause before their next attempt.
     std::size_t paused() const { return m_paused.size(); }
 
-    using Ended = std::pair<FileCurlDownloader*, Result>;
+    struct Ended {
+        FileCurlDownloader* transfer;
+        Result result;      // FileCurlDownloader::close
+        std::string cause;  // the failure cause it noted as it ended; empty for none
+    };
     // Moves the transfers on, waiting at most `wait` for the network (or for
-    // wake()), and answers those that are over with their results
-    // (FileCurlDownloader::close).
+    // wake()), and answers those that are over. Several fail at once: each
+    // one's cause comes with it, as the one noted last may be another's.
     std::vector<Ended> run(std::chrono::milliseconds wait);
     // Ends the wait of run() early; any thread may call it.
     void wake();
@@ -55,6 +59,9 @@ private:
     // A transfer whose last attempt ended with this code: over, or paused.
     void attempt_ended(FileCurlDownloader& transfer, CURLcode code, std::vector<Ended>& ended);
     void resume_paused(std::vector<Ended>& ended);
+    // Closes an ended transfer; `noted` counted the causes before its end.
+    void end(FileCurlDownloader& transfer, CURLcode code, std::uint64_t noted,
+             std::vector<Ended>& ended);
 
     CURLM* m_multi;
     std::vector<FileCurlDownloader*> m_running;  // their handles are in the multi handle

@@ -66,11 +66,13 @@ TEST(KeptArchives, AWorkFolderLeftBehindGivesItsWholeArchivesAndOldOnesGo) {
     const KeptArchives kept(temp.path() / "kept");
     const fs::path left = temp.path() / "4242-1-1";
     const std::string whole = KeptArchives::name_of(kUrl);
-    write_file(left / "a" / whole, kBytes);
-    write_file(left / "b" / "R100005.zip", "half written");  // under the URL's own name
+    write_file(left / "3" / whole, kBytes);
+    write_file(left / "4" / "R100005.zip", "half written");  // under the URL's own name
+    write_file(left / "unzip" / KeptArchives::name_of(L"x"), "an entry being unpacked");
     kept.adopt(left);
     EXPECT_TRUE(fs::exists(temp.path() / "kept" / whole));
     EXPECT_FALSE(fs::exists(temp.path() / "kept" / "R100005.zip"));
+    EXPECT_FALSE(fs::exists(temp.path() / "kept" / KeptArchives::name_of(L"x")));
 
     const std::string old = KeptArchives::name_of(L"http://maps.localhost/old.zip");
     write_file(temp.path() / "kept" / old, kBytes);
@@ -79,6 +81,7 @@ TEST(KeptArchives, AWorkFolderLeftBehindGivesItsWholeArchivesAndOldOnesGo) {
     kept.prune();
     EXPECT_FALSE(fs::exists(temp.path() / "kept" / old));
     EXPECT_TRUE(fs::exists(temp.path() / "kept" / whole));
-    kept.clear();
-    EXPECT_FALSE(fs::exists(temp.path() / "kept"));
+    kept.drop(kUrl);
+    kept.prune();
+    EXPECT_FALSE(fs::exists(temp.path() / "kept"));  // an empty keep goes
 }

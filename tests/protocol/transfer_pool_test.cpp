@@ -37,9 +37,9 @@ std::string body_of(std::size_t file) {
 // Runs the pool until the transfer ends; its result.
 Result run_until_ended(TransferPool& pool, FileCurlDownloader& transfer) {
     for (;;) {
-        for (const auto& [ended, result] : pool.run(milliseconds(100))) {
-            if (ended == &transfer) {
-                return result;
+        for (const auto& ended : pool.run(milliseconds(100))) {
+            if (ended.transfer == &transfer) {
+                return ended.result;
             }
         }
     }
@@ -75,8 +75,8 @@ TEST(TransferPool, RunsTransfersAtOnceOnConnectionsKeptAlive) {
     served.server().faults().release_held();
     std::size_t ended = 0;
     while (ended < kFiles) {
-        for (const auto& [transfer, result] : pool.run(milliseconds(100))) {
-            EXPECT_EQ(result, kResultOk);
+        for (const auto& end : pool.run(milliseconds(100))) {
+            EXPECT_EQ(end.result, kResultOk);
             ++ended;
             if (transfers.size() < kFiles) {
                 add();

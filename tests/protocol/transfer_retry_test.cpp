@@ -95,10 +95,10 @@ protected:
         while (ended.empty()) {
             ended = pool.run(milliseconds(100));
         }
-        EXPECT_EQ(ended.front().first, &downloader);
+        EXPECT_EQ(ended.front().transfer, &downloader);
         EXPECT_EQ(pool.size(), 0u);
         checksum = downloader.checksum();
-        return ended.front().second;
+        return ended.front().result;
     }
     Result fetch_memory(std::vector<std::uint8_t>& body) {
         return MemoryCurlDownloader(url()).Download(body, L"application/zip");
