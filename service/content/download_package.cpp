@@ -35,15 +35,6 @@ namespace {
 // The longest span between two notes of placed items while archives keep coming.
 constexpr auto kNoteInterval = std::chrono::seconds(1);
 
-// Removes a work file of this computer; false when it stays.
-bool remove_local_file(const std::wstring& path) {
-    std::string native = to_narrow(path);
-    std::replace(native.begin(), native.end(), '\\', '/');
-    std::error_code error;
-    std::filesystem::remove(native, error);
-    return !error;
-}
-
 // The numbers of a work folder's name "PID-START-N" (or "PID-N", as older
 // versions named them); false for any other name.
 bool parse_work_folder(const std::string& name, std::vector<std::uint64_t>& numbers) {
@@ -317,9 +308,7 @@ Result DownloadPackage::on_file_extracted(const std::wstring& entryName,
                                           const std::wstring& extractedFile) {
     const Result result = copy_file(entryName, extractedFile);
     // The copy on the drive is what counts; the work file only takes room.
-    if (!remove_local_file(extractedFile)) {
-        TraceWarning(L"work file %s not removed", extractedFile.c_str());
-    }
+    remove_work_file(extractedFile, L"work file");
     return result;
 }
 
@@ -428,18 +417,14 @@ Result DownloadPackage::place_item(ItemFetcher& fetcher, std::size_t index, Fetc
         m_totalWrite = totalWriteBefore;
         // Gone before the second fetch: it would take the room twice, and a
         // killed run would keep it for the next.
-        if (!remove_local_file(fetched.localFile)) {
-            TraceWarning(L"damaged file %s not removed", fetched.localFile.c_str());
-        }
+        remove_work_file(fetched.localFile, L"damaged file");
         fetched = fetcher.fetch_again(index);
         result = fetched.result;
         if (result == kResultOk) {
             result = place_file(item, fetched.localFile);
         }
     }
-    if (!fetched.localFile.empty() && !remove_local_file(fetched.localFile)) {
-        TraceWarning(L"downloaded file %s not removed", fetched.localFile.c_str());
-    }
+    remove_work_file(fetched.localFile, L"downloaded file");
     return result;
 }
 
@@ -463,9 +448,7 @@ Result DownloadPackage::download_items() {
         // meanwhile stops the update before it places more of them.
         result = m_drive.vet(kResultOk);
         if (result != kResultOk) {
-            if (!remove_local_file(fetched.localFile)) {
-                TraceWarning(L"downloaded file %s not removed", fetched.localFile.c_str());
-            }
+            remove_work_file(fetched.localFile, L"downloaded file");
             break;
         }
         m_current = &m_items[index];
@@ -530,7 +513,6 @@ Result DownloadPackage::download() {
         for (const std::wstring& url : m_askedUrls) {
             m_kept.drop(url);
         }
-        m_kept.prune();
     }
     TraceInfo(L"finished download: %s ret=%d", m_drive.name().c_str(), answer);
     TraceInfo("total downloaded: %llu  total written to target: %llu",

@@ -9,6 +9,7 @@
 #include "service/content/download_package.h"
 #include "service/core/text.h"
 #include "service/core/trace.h"
+#include "service/devices/local_disk.h"
 #include "service/protocol/downloader.h"
 #include "service/protocol/file_curl_downloader.h"
 
@@ -25,13 +26,6 @@ std::uint64_t saturating_sum(std::uint64_t a, std::uint64_t b) {
     return a > std::numeric_limits<std::uint64_t>::max() - b
                ? std::numeric_limits<std::uint64_t>::max()
                : a + b;
-}
-
-void remove_work_file(const std::wstring& path) {
-    std::error_code error;
-    if (!path.empty() && !std::filesystem::remove(to_narrow(path), error) && error) {
-        TraceWarning(L"partial download %s not removed", path.c_str());
-    }
 }
 
 }  // namespace
@@ -110,7 +104,7 @@ bool ItemFetcher::may_go_on() {
 
 void ItemFetcher::run() {
     for (;;) {
-        std::vector<std::size_t> starts;
+        std::optional<std::size_t> again;
         {
             std::unique_lock lock(m_mutex);
             m_changed.wait(
@@ -118,12 +112,10 @@ void ItemFetcher::run() {
             if (m_stopping) {
                 break;
             }
-            if (m_again) {
-                starts.push_back(*std::exchange(m_again, std::nullopt));
-            }
+            again = std::exchange(m_again, std::nullopt);
         }
-        for (const std::size_t index : starts) {
-            start(index);
+        if (again) {
+            start(*again);
         }
         // One at a time: each start counts towards the limits of the next.
         for (;;) {
@@ -152,7 +144,7 @@ void ItemFetcher::run() {
             m_pool.remove(fetch->downloader);
             const std::wstring file = to_wide(fetch->downloader.target_path());
             fetch.reset();
-            remove_work_file(file);
+            remove_work_file(file, L"partial download");
         }
     }
     const std::lock_guard lock(m_mutex);
@@ -166,7 +158,7 @@ void ItemFetcher::run() {
         const bool whole = slot.fetched.result == kResultOk && !m_items[index].checksum.empty() &&
                            file.filename() == KeptArchives::name_of(m_items[index].url);
         if (!whole || !m_kept.keep(file)) {
-            remove_work_file(slot.fetched.localFile);
+            remove_work_file(slot.fetched.localFile, L"downloaded file");
         }
         slot.state = State::Taken;
     }
@@ -282,7 +274,7 @@ void ItemFetcher::finish(Fetch& fetch, Result result, const std::string& cause) 
     }
     m_fetches[index].reset();
     if (result != kResultOk) {
-        remove_work_file(fetched.localFile);
+        remove_work_file(fetched.localFile, L"partial download");
     } else if (is_archive_type(expected_content_type(item.url))) {
         // Named by its URL once whole: a run cut short keeps only such files
         // (KeptArchives), never one half written under the URL's own name.

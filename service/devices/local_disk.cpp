@@ -97,6 +97,13 @@ Result platform_create_directory(const std::wstring& path) {
     return make_directories(native, 0777) ? kResultOk : kResultDiskError;
 }
 
+void remove_work_file(const std::wstring& path, const wchar_t* what) {
+    std::error_code error;
+    if (!path.empty() && !std::filesystem::remove(to_native_path(path), error) && error) {
+        TraceWarning(L"%s %s not removed", what, path.c_str());
+    }
+}
+
 Result platform_get_file_size(const std::wstring& path, std::uint64_t& size) {
     // Opening a FIFO without O_NONBLOCK waits for a writer; a device may act on
     // being opened at all. Only a regular file has a size worth reading.

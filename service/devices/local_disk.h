@@ -19,6 +19,10 @@ namespace MapsService {
 // not a regular file (a link, folder, FIFO, socket or device).
 [[nodiscard]] Result platform_get_file_size(const std::wstring& path, std::uint64_t& size);
 
+// Removes a work file of this computer (none for an empty path); a file that
+// stays is traced as "WHAT PATH not removed".
+void remove_work_file(const std::wstring& path, const wchar_t* what);
+
 // Removes the folder with everything below it, read-only files and folders too;
 // symbolic links are removed, never followed, also when path itself is one.
 // 0, or 1 at the first failure.
