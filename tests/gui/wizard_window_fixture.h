@@ -4,10 +4,12 @@
 // recorded as they are shown, and the test waits for them.
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QPointer>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -91,10 +93,12 @@ protected:
 
     // Escape asks; inside the question's own event loop the held download is
     // let go, and "Yes" is clicked once `ready` holds beneath the question.
-    // False when that never came.
+    // False when that never came: the question is then answered "No", as a
+    // question left open would keep its loop running past any deadline.
     bool yes_once_beneath_the_question(const std::function<bool()>& ready) {
         bool released = false;
         bool answered = false;
+        const QDeadlineTimer deadline(std::chrono::seconds(30));
         QTimer whileAsked;
         QObject::connect(&whileAsked, &QTimer::timeout, [&] {
             QWidget* modal = QApplication::activeModalWidget();
@@ -108,6 +112,12 @@ protected:
                 whileAsked.stop();
                 answered = true;
                 click_modal_button(modal, QStringLiteral("1021"));
+            } else if (deadline.hasExpired()) {
+                whileAsked.stop();
+                ADD_FAILURE() << "beneath the question the run stayed on page "
+                              << static_cast<int>(current()) << "; its trace:\n"
+                              << read_file(m_tmp.path() / "work" / "trace.log");
+                click_modal_button(modal, QStringLiteral("1020"));
             }
         });
         whileAsked.start(10);

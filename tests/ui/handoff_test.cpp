@@ -59,6 +59,31 @@ TEST(CallGate, TwoCallsPostedBeforeTheGateRunsRunOnOneEventInOrder) {
     EXPECT_EQ(threads, (std::vector<std::thread::id>(2, std::this_thread::get_id())));
 }
 
+// A call that runs a loop of its own, as a modal question does, held back the
+// calls queued behind it and those posted meanwhile: the wizard froze beneath
+// the question.
+TEST(CallGate, CallsBehindACallThatRunsItsOwnLoopRunInThatLoopInOrder) {
+    qt_application();
+    CCallGate gate;
+    EventCounter counter;
+    gate.installEventFilter(&counter);
+    std::vector<int> ran;
+    bool ranInside = false;
+    gate.post([&] {
+        std::thread([&] { gate.post([&] { ran.push_back(3); }); }).join();
+        ranInside = process_events_until([&] { return ran.size() == 2; });
+        ran.push_back(1);
+    });
+    gate.post([&] { ran.push_back(2); });
+    ASSERT_TRUE(process_events_until([&] { return ran.size() == 3; }));
+    EXPECT_TRUE(ranInside);
+    EXPECT_EQ(ran, (std::vector<int>{2, 3, 1}));
+    // The event posted for the inner loop is not delivered again once it is empty.
+    const int events = counter.count;
+    QCoreApplication::processEvents();
+    EXPECT_EQ(counter.count, events);
+}
+
 TEST(CallGate, MainGateRunsCallsFromManyThreadsEachInItsOwnOrder) {
     qt_application();
     CMainThreadCallGate holder;

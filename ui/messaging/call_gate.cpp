@@ -30,24 +30,30 @@ void CCallGate::post(Function function) {
         MapsService::TraceError("CCallGate::post: empty function refused");
         return;
     }
-    std::size_t length = 0;
-    {
-        std::lock_guard lock(m_mutex);
-        m_queue.push_back(std::move(function));
-        length = m_queue.size();
+    std::lock_guard lock(m_mutex);
+    m_queue.push_back(std::move(function));
+    post_event();
+}
+
+void CCallGate::post_event() {
+    if (m_eventPosted) {
+        return;
     }
-    if (length == 1) {
-        auto* call = new QEvent(call_event_type());
-        handed_over(call);
-        // Qt owns the event once posted.
-        QCoreApplication::postEvent(this, call);
-    }
+    m_eventPosted = true;
+    auto* call = new QEvent(call_event_type());
+    handed_over(call);
+    // Qt owns the event once posted.
+    QCoreApplication::postEvent(this, call);
 }
 
 bool CCallGate::event(QEvent* event) {
     taken_over(event);
     if (event->type() != call_event_type()) {
         return QObject::event(event);
+    }
+    {
+        std::lock_guard lock(m_mutex);
+        m_eventPosted = false;
     }
     run_queued();
     return true;
@@ -59,10 +65,20 @@ void CCallGate::run_queued() {
         {
             std::lock_guard lock(m_mutex);
             if (m_queue.empty()) {
+                // The event posted for a loop the calls did not run is not needed.
+                if (m_eventPosted) {
+                    QCoreApplication::removePostedEvents(this, call_event_type());
+                    m_eventPosted = false;
+                }
                 return;
             }
             function = std::move(m_queue.front());
             m_queue.pop_front();
+            // A call may run an event loop of its own (a modal question):
+            // the calls behind it, and those posted meanwhile, run in that loop.
+            if (!m_queue.empty()) {
+                post_event();
+            }
         }
         // An exception must not cross the event loop.
         call_guarded(function, "CCallGate");

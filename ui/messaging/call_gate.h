@@ -18,8 +18,9 @@ using Function = std::function<void()>;
 void call_guarded(const Function& function, const char* caller);
 
 // Runs functions posted from any thread on the thread that created the gate, in
-// posting order. Only the post that finds the queue empty posts an event, so
-// any number of queued calls costs one event.
+// posting order. An event is posted only while none is waiting, so any number
+// of queued calls costs one event; a call that runs an event loop of its own
+// does not hold back those behind it.
 class CCallGate : public QObject {
 public:
     static constexpr int kCallMessage = 1795;
@@ -39,9 +40,12 @@ protected:
 private:
     // Runs until the queue is empty; calls posted meanwhile run in the same pass.
     void run_queued();
+    // Posts the call event unless one is waiting; under the lock.
+    void post_event();
 
-    std::mutex m_mutex;  // guards m_queue only; functions run outside it
+    std::mutex m_mutex;  // guards the two below; functions run outside it
     std::deque<Function> m_queue;
+    bool m_eventPosted = false;  // a call event is on its way to event()
 };
 
 // The process-wide gate of the user-interface thread, reference-counted: the
