@@ -54,7 +54,8 @@ bool add_folder_size(LocalFolder& folder, std::uint64_t& size) {
     return !folder.failed();
 }
 
-// Calls back with every entry's name and kind; 1 when the folder cannot be read.
+// Calls back with every entry and the open folder it is in; 1 when the folder
+// cannot be read.
 template <typename Visit>
 Result list_folder(const std::wstring& path, Visit visit) {
     LocalFolder folder(to_native_path(path));
@@ -63,7 +64,7 @@ Result list_folder(const std::wstring& path, Visit visit) {
     }
     LocalEntry entry;
     while (folder.next(entry)) {
-        visit(entry.name, entry.kind);
+        visit(folder, entry);
     }
     return kResultOk;
 }
@@ -141,9 +142,9 @@ Result FileSystemWin::fetch_sub_directories(const std::wstring& path,
     if (through_link(path, true)) {
         return kResultFailed;
     }
-    return list_folder(path, [&](const std::string& name, LocalEntryKind kind) {
-        if (kind == LocalEntryKind::Directory && name.front() != '.') {
-            entries.emplace_back(join_path(path, to_wide(name)), this);
+    return list_folder(path, [&](const LocalFolder&, const LocalEntry& entry) {
+        if (entry.kind == LocalEntryKind::Directory && entry.name.front() != '.') {
+            entries.emplace_back(join_path(path, to_wide(entry.name)), this);
         }
     });
 }
@@ -153,9 +154,27 @@ Result FileSystemWin::fetch_filenames(const std::wstring& path, std::vector<std:
     if (through_link(path, true)) {
         return kResultFailed;
     }
-    return list_folder(path, [&](const std::string& name, LocalEntryKind kind) {
-        if (kind == LocalEntryKind::File) {
-            paths.push_back(join_path(path, to_wide(name)));
+    return list_folder(path, [&](const LocalFolder&, const LocalEntry& entry) {
+        if (entry.kind == LocalEntryKind::File) {
+            paths.push_back(join_path(path, to_wide(entry.name)));
+        }
+    });
+}
+
+Result FileSystemWin::fetch_files(const std::wstring& path,
+                                  std::vector<std::pair<std::wstring, std::uint64_t>>& files) {
+    files.clear();
+    if (through_link(path, true)) {
+        return kResultFailed;
+    }
+    return list_folder(path, [&](const LocalFolder& folder, const LocalEntry& entry) {
+        if (entry.kind == LocalEntryKind::File) {
+            struct stat info {};
+            const bool sized =
+                ::fstatat(folder.fd(), entry.name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+                S_ISREG(info.st_mode);
+            files.emplace_back(join_path(path, to_wide(entry.name)),
+                               sized ? static_cast<std::uint64_t>(info.st_size) : 0);
         }
     });
 }

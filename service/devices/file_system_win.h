@@ -21,6 +21,9 @@ public:
     Result fetch_sub_directories(const std::wstring& path,
                                  std::vector<DirectoryEntry>& entries) override;
     Result fetch_filenames(const std::wstring& path, std::vector<std::wstring>& paths) override;
+    // The sizes come from the open folder, not from a walk down each file's path.
+    Result fetch_files(const std::wstring& path,
+                       std::vector<std::pair<std::wstring, std::uint64_t>>& files) override;
     // Whether the root's volume is mounted read-only; true when it cannot be asked.
     bool is_write_protected() override { return m_writeProtected; }
     const std::wstring& get_memory_type() override;

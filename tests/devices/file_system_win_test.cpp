@@ -32,12 +32,17 @@ class LocalDrive : public ::testing::Test {
 protected:
     std::wstring at(const std::wstring& relative) const { return join_path(root, relative); }
 
-    // The folder lists exactly the one file, and sizedFolder sums to size.
+    // The folder lists exactly the one file, which holds all of size, and
+    // sizedFolder sums to size.
     void expect_only_file_and_size(const std::wstring& folder, const std::wstring& onlyFile,
                                    const std::wstring& sizedFolder, std::uint64_t size) {
         std::vector<std::wstring> files;
         ASSERT_EQ(drive.fetch_filenames(at(folder), files), kResultOk);
         EXPECT_EQ(files, std::vector<std::wstring>{at(onlyFile)});
+        std::vector<std::pair<std::wstring, std::uint64_t>> sized;
+        ASSERT_EQ(drive.fetch_files(at(folder), sized), kResultOk);
+        EXPECT_EQ(sized,
+                  (std::vector<std::pair<std::wstring, std::uint64_t>>{{at(onlyFile), size}}));
         std::uint64_t sum = 0;
         ASSERT_EQ(drive.get_directory_size(at(sizedFolder), sum), kResultOk);
         EXPECT_EQ(sum, size);
@@ -88,6 +93,9 @@ TEST_F(LocalDrive, ListingsNameFullPathsAndSkipDotFolders) {
     EXPECT_TRUE(folders.empty());
     EXPECT_EQ(drive.fetch_filenames(at(L"missing"), files), kResultFailed);
     EXPECT_TRUE(files.empty());
+    std::vector<std::pair<std::wstring, std::uint64_t>> sized{{at(L"qf"), 1}};
+    EXPECT_EQ(drive.fetch_files(at(L"missing"), sized), kResultFailed);
+    EXPECT_TRUE(sized.empty());
 }
 
 TEST_F(LocalDrive, WriteWithoutOverwriteKeepsTheFileWithOverwriteReplacesIt) {
