@@ -106,20 +106,30 @@ std::vector<TransferPool::Ended> TransferPool::run(std::chrono::milliseconds wai
     }
     int active = 0;
     CURLMcode code = curl_multi_perform(m_multi, &active);
-    if (code == CURLM_OK) {
+    // A transfer that ended in this first step must not wait out the poll: with
+    // nothing else on the network, nothing would end it before `wait`.
+    const bool endedAtOnce = collect_ended(ended);
+    if (code == CURLM_OK && !endedAtOnce) {
         code = curl_multi_poll(m_multi, nullptr, 0, static_cast<int>(wait.count()), nullptr);
-    }
-    if (code == CURLM_OK) {
-        code = curl_multi_perform(m_multi, &active);
+        if (code == CURLM_OK) {
+            code = curl_multi_perform(m_multi, &active);
+        }
+        (void)collect_ended(ended);
     }
     if (code != CURLM_OK) {
         TraceError("curl multi: %s", curl_multi_strerror(code));
     }
+    return ended;
+}
+
+bool TransferPool::collect_ended(std::vector<Ended>& ended) {
+    bool any = false;
     int left = 0;
     while (CURLMsg* message = curl_multi_info_read(m_multi, &left)) {
         if (message->msg != CURLMSG_DONE) {
             continue;
         }
+        any = true;
         void* owner = nullptr;
         curl_easy_getinfo(message->easy_handle, CURLINFO_PRIVATE, &owner);
         auto* transfer = static_cast<FileCurlDownloader*>(owner);
@@ -128,7 +138,7 @@ std::vector<TransferPool::Ended> TransferPool::run(std::chrono::milliseconds wai
         std::erase(m_running, transfer);
         attempt_ended(*transfer, result, ended);
     }
-    return ended;
+    return any;
 }
 
 void TransferPool::wake() {

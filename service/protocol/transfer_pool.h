@@ -59,6 +59,8 @@ private:
     // A transfer whose last attempt ended with this code: over, or paused.
     void attempt_ended(FileCurlDownloader& transfer, CURLcode code, std::vector<Ended>& ended);
     void resume_paused(std::vector<Ended>& ended);
+    // Takes the transfers libcurl finished; whether there was any.
+    bool collect_ended(std::vector<Ended>& ended);
     // Closes an ended transfer; `noted` counted the causes before its end.
     void end(FileCurlDownloader& transfer, CURLcode code, std::uint64_t noted,
              std::vector<Ended>& ended);

@@ -120,3 +120,31 @@ TEST(TransferPool, ACancelEndsATransferPausedBeforeItsRetry) {
     EXPECT_EQ(run_until_ended(pool, refused), kResultCancelled);
     set_transfer_limits({});
 }
+
+TEST(TransferPool, ATransferThatEndsAsTheRunBeginsIsAnsweredWithoutWaitingOnTheNetwork) {
+    ServedContent served([](const std::filesystem::path& dir) {
+        write_file(dir / "manifest.txt", "");
+        write_file(dir / "files/last", body_of(0).substr(0, 1000));
+    });
+    served.server().faults().add(atlasync::mapserver::parse_fault("/last=hold,times:1"));
+    TempDir folder;
+    const std::string url = served.url("/last");
+    FileCurlDownloader transfer(std::wstring(url.begin(), url.end()), nullptr);
+    ASSERT_EQ(transfer.open(folder.path().wstring(), L""), kResultOk);
+    TransferPool pool;
+    pool.add(transfer);
+    while (served.server().faults().held() < 1) {
+        EXPECT_TRUE(pool.run(milliseconds(20)).empty());
+    }
+    served.server().faults().release_held();
+    // The whole answer waits on the socket (logged once sent: the hold's line and
+    // the answer's), so the run's first step ends the transfer, and the network
+    // has nothing more to say: a poll would sit out its whole wait.
+    ASSERT_EQ(served.requests_to("/last", 2), 2u);
+    const auto before = steady_clock::now();
+    const std::vector<TransferPool::Ended> ended = pool.run(seconds(30));
+    EXPECT_LT(steady_clock::now() - before, seconds(5));
+    ASSERT_EQ(ended.size(), 1u);
+    EXPECT_EQ(ended[0].result, kResultOk);
+    EXPECT_EQ(read_file(folder / "last"), body_of(0).substr(0, 1000));
+}
