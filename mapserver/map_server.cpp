@@ -24,7 +24,7 @@ namespace atlasync::mapserver {
 
 namespace {
 
-constexpr std::size_t kWorkers = 32;  // stalled answers hold a worker each
+constexpr std::size_t kWorkers = 64;  // stalled answers hold a worker each
 constexpr int kListenQueue = 128;     // connections waiting to be accepted
 constexpr std::size_t kChunk = 1 << 20;
 constexpr std::size_t kKeepAliveRequests = 1000;  // on one connection, as common web servers allow

@@ -56,10 +56,14 @@ public:
     // map's city indexes of a few kilobytes each would leave the link idle
     // for a round trip apiece.
     static constexpr std::uint64_t kBytesInFlight = 4 << 20;
-    // Connections at most, however small the items.
-    static constexpr std::size_t kMostInFlight = 16;
-    // Items ahead at most, whatever sizes the catalog gives (none, or too small).
-    static constexpr std::size_t kMostAhead = 32;
+    // Connections at most, however small the items. A map's city indexes, a
+    // few hundred bytes each, come last: 60 of them, 16 at a time, left a 100 ms link
+    // idle for two round trips after the last region's bytes; 32 at a time hide
+    // behind them.
+    static constexpr std::size_t kMostInFlight = 32;
+    // Items ahead at most, whatever sizes the catalog gives (none, or too
+    // small); twice the connections, so that none waits for a placement.
+    static constexpr std::size_t kMostAhead = 64;
     // Items fetched ahead of the one to place next (in flight, or waiting to
     // be taken) carry at most this many bytes: what the PC holds besides it.
     static constexpr std::uint64_t kBytesAhead = 16 << 20;
