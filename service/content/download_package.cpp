@@ -275,7 +275,23 @@ Result DownloadPackage::create_folder(const std::wstring& folder) {
                : kResultPhoneFileSystem;
 }
 
+void DownloadPackage::learn_folders_in(const std::wstring& parent) {
+    if (parent.empty() || !m_listedFolders.insert(parent).second) {
+        return;
+    }
+    std::vector<DirectoryEntry> entries;
+    if (m_fileSystem.fetch_sub_directories(parent, entries) != kResultOk) {
+        return;  // asked folder by folder
+    }
+    for (const DirectoryEntry& entry : entries) {
+        m_knownFolders.insert(entry.path());
+    }
+}
+
 Result DownloadPackage::make_folder(const std::wstring& folder) {
+    if (m_knownFolders.count(folder) == 0) {
+        learn_folders_in(directory_part(folder));
+    }
     if (m_knownFolders.count(folder) != 0) {
         return kResultOk;
     }
@@ -352,13 +368,21 @@ Result DownloadPackage::unpack(const std::wstring& archive, std::uint64_t& bytes
 }
 
 Result DownloadPackage::check_item_room(const URLInfo& item, const std::wstring& archive) {
+    const std::uint64_t unit = m_fileSystem.allocation_unit();
+    const std::uint64_t needed = uncompressed_size(archive, unit);
+    // Files replaced or kept give room back, and the count never takes it:
+    // it can only run short, and then the drive itself decides.
+    if (m_roomLeft && needed <= *m_roomLeft) {
+        *m_roomLeft -= needed;
+        return kResultOk;
+    }
+    m_roomLeft.reset();
     const std::int64_t free = m_fileSystem.free_space_bytes();
     if (free < 0) {
         return kResultOk;  // unknown: a copy that does not fit fails on its own
     }
-    const std::uint64_t unit = m_fileSystem.allocation_unit();
-    const std::uint64_t needed = uncompressed_size(archive, unit);
     if (needed <= static_cast<std::uint64_t>(free)) {
+        m_roomLeft = static_cast<std::uint64_t>(free) - needed;
         return kResultOk;
     }
     TraceError(L"no room for item %d on drive %s: %llu bytes free, %llu needed in units of %llu",
@@ -496,6 +520,7 @@ Result DownloadPackage::download() {
     OnDownloadProgress(PACKAGE_STARTED, kResultOk, 0, m_totalBytes, 0.0, m_totalWrite, 0.0);
     m_downloadFigures.restart();
     m_unzipFigures.restart();
+    m_roomLeft.reset();  // the drive may have changed since a run before
     const Result result = download_items();
     if (delete_tree(m_unzipFolder) != kResultOk) {
         TraceWarning(L"unpack folder %s not emptied", m_unzipFolder.c_str());

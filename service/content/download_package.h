@@ -100,7 +100,9 @@ private:
     [[nodiscard]] Result place_file(const URLInfo& item, const std::wstring& localFile);
     [[nodiscard]] Result unpack_archive(const URLInfo& item, const std::wstring& archive);
     // 14 when the drive tells its free room and the archive's files, each in
-    // whole allocation units, do not fit in it.
+    // whole allocation units, do not fit in it. The drive is asked again only
+    // when what it told last, less what the items since may have taken, is
+    // too little.
     [[nodiscard]] Result check_item_room(const URLInfo& item, const std::wstring& archive);
     [[nodiscard]] Result unpack(const std::wstring& archive, std::uint64_t& bytesWritten);
     [[nodiscard]] Result copy_plain_file(const URLInfo& item, const std::wstring& localFile);
@@ -115,6 +117,8 @@ private:
     [[nodiscard]] Result create_folder(const std::wstring& folder);
     // The same, asked once per folder and package.
     [[nodiscard]] Result make_folder(const std::wstring& folder);
+    // Takes the folders the drive lists in the parent as known, once per parent.
+    void learn_folders_in(const std::wstring& parent);
     // The drive folder a file of the current item goes to under the copy
     // rules of its type; empty when the drive keeps what it has.
     std::wstring destination(const std::wstring& relativePath, std::uint64_t newSize);
@@ -134,11 +138,18 @@ private:
     // Drive folders this package found or made: thousands of files go into a
     // few folders, and each look on the phone costs a round trip.
     std::set<std::wstring> m_knownFolders;
+    // Folders whose subfolders were listed: one listing answers for the
+    // hundreds of tile folders below a few.
+    std::set<std::wstring> m_listedFolders;
     const URLInfo* m_current = nullptr;  // the item being placed
     // The Downloader's counters hold the bytes to download and downloaded so far.
     std::uint64_t m_totalWrite = 0;
     std::uint64_t m_written = 0;
     std::uint64_t m_itemWriteStart = 0;  // m_written when the current item began unpacking
+    // The drive's free room at its last reading, less the room of the items
+    // checked since; none while the drive has not told it. Each reading is a
+    // round trip to a phone, and an update places hundreds of items.
+    std::optional<std::uint64_t> m_roomLeft;
 
     // What the item messages of each type showed of the package.
     PackageFigures m_downloadFigures{&OnDownloadProgress};

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "devlinx/devlinx_api.h"
@@ -44,6 +46,21 @@ protected:
     }
 
     fs::path memory(char letter) const { return m_farm.memory("alpha", letter); }
+
+    // The files below the memory, by path, and the bytes they take; the
+    // memory's own description counts for neither.
+    std::set<fs::path> files_on(char letter, std::uint64_t* bytes = nullptr) const {
+        std::set<fs::path> files;
+        for (const auto& entry : fs::recursive_directory_iterator(memory(letter))) {
+            if (entry.is_regular_file() && entry.path().filename() != "memory.ini") {
+                files.insert(fs::relative(entry.path(), memory(letter)));
+                if (bytes != nullptr) {
+                    *bytes += entry.file_size();
+                }
+            }
+        }
+        return files;
+    }
 
     // As the phone manager makes drives: the memory's file system, its maps
     // settings if any, connected.
@@ -143,6 +160,55 @@ TEST_F(PhoneMemory, RegionsVoicesDownloadsAndWipesWorkOnThePhone) {
     // Under the maps root only the settings files are left, and config.cfg records their size.
     EXPECT_EQ(card.map_settings()->diskcache_size(),
               32u + fs::file_size(memory('E') / "private/20001f63/qf"));
+}
+
+// The package lists a parent folder once and takes its subfolders as there;
+// they may go behind its back, and the room it counted may have come back.
+TEST_F(PhoneMemory, ADownloadTrustsNeitherTheFoldersItListedNorTheRoomItCounted) {
+    ServedWorld world;
+    DriveOptions options;
+    options.content = world.content();
+    options.regions = {"100001", "100002"};
+    write_drive(options, memory('E'));
+    std::uint64_t used = 0;
+    const std::set<fs::path> before = files_on('E', &used);
+
+    // Room for either region's files, not for both: the drive holds them
+    // already, so nothing is written and each fits when the drive is asked.
+    std::vector<std::uint64_t> sizes;
+    {
+        PhoneDrive& probe = drive(L"\\E:");
+        probe.set_server_url(world.url());
+        ASSERT_EQ(probe.load_url_infos(), kResultOk);
+        for (const URLInfo& info : probe.get_url_infos()) {
+            if (info.type == L"region" && (info.id == 1100001 || info.id == 1100002)) {
+                sizes.push_back(info.contentSize);
+            }
+        }
+        ASSERT_EQ(sizes.size(), 2u);
+    }
+    const std::uint64_t room = std::max(sizes[0], sizes[1]) + std::min(sizes[0], sizes[1]) / 2;
+    put_file(memory('E') / "memory.ini", "capacity=" + std::to_string(used + room) + "\n");
+    PhoneDrive& card = drive(L"\\E:");
+    ASSERT_TRUE(card.valid());
+    card.set_server_url(world.url());
+    ASSERT_EQ(card.load_url_infos(), kResultOk);
+    DownloadPackage package(card);
+    ASSERT_EQ(card.add_url_infos({1100001, 1100002}, package), kResultOk);
+    ASSERT_EQ(package.download(), kResultOk);
+    const std::set<fs::path> placed = files_on('E');  // with the city indexes
+    EXPECT_TRUE(std::includes(placed.begin(), placed.end(), before.begin(), before.end()));
+
+    // Every folder the package listed goes, and the memory grows to take all
+    // of the tiles again: the folders are made again.
+    for (const auto& entry : fs::directory_iterator(memory('E') / "cities/diskcache")) {
+        if (entry.is_directory()) {
+            fs::remove_all(entry.path());
+        }
+    }
+    put_file(memory('E') / "memory.ini", "capacity=64M\n");
+    ASSERT_EQ(package.download(), kResultOk);
+    EXPECT_EQ(files_on('E'), placed);
 }
 
 }  // namespace
