@@ -19,6 +19,7 @@
 #include "service/core/failure_cause.h"
 #include "service/core/message_queue.h"
 #include "service/core/process_info.h"
+#include "service/core/room.h"
 #include "service/core/text.h"
 #include "service/core/trace.h"
 #include "service/devices/file_system.h"
@@ -367,13 +368,23 @@ Result DownloadPackage::unpack(const std::wstring& archive, std::uint64_t& bytes
     }
 }
 
+void DownloadPackage::count_room_taken(std::uint64_t counted) {
+    if (m_roomLeft) {
+        m_roomLeft = counted <= *m_roomLeft ? std::optional(*m_roomLeft - counted) : std::nullopt;
+    }
+}
+
 Result DownloadPackage::check_item_room(const URLInfo& item, const std::wstring& archive) {
     const std::uint64_t unit = m_fileSystem.allocation_unit();
     const std::uint64_t needed = uncompressed_size(archive, unit);
-    // Files replaced or kept give room back, and the count never takes it:
-    // it can only run short, and then the drive itself decides.
-    if (m_roomLeft && needed <= *m_roomLeft) {
-        *m_roomLeft -= needed;
+    // The count takes each file at more than it may take, so it only ever
+    // runs short, and the phone is asked then. A local drive answers at once,
+    // every time.
+    const bool counts = m_localDrive == nullptr;
+    const std::uint64_t counted =
+        counts ? uncompressed_size(archive, std::max(unit, kCountedUnit)) : 0;
+    if (m_roomLeft && counted <= *m_roomLeft) {
+        count_room_taken(counted);
         return kResultOk;
     }
     m_roomLeft.reset();
@@ -382,7 +393,10 @@ Result DownloadPackage::check_item_room(const URLInfo& item, const std::wstring&
         return kResultOk;  // unknown: a copy that does not fit fails on its own
     }
     if (needed <= static_cast<std::uint64_t>(free)) {
-        m_roomLeft = static_cast<std::uint64_t>(free) - needed;
+        if (counts) {
+            m_roomLeft = static_cast<std::uint64_t>(free);
+            count_room_taken(counted);
+        }
         return kResultOk;
     }
     TraceError(L"no room for item %d on drive %s: %llu bytes free, %llu needed in units of %llu",
@@ -419,6 +433,7 @@ Result DownloadPackage::copy_plain_file(const URLInfo& item, const std::wstring&
     std::uint64_t size = 0;
     if (platform_get_file_size(localFile, size) == kResultOk && result == kResultOk) {
         m_written += size;
+        count_room_taken(allocated_bytes(size, kCountedUnit));
     }
     m_unzipFigures.post(ITEM_FINISHED, result, item.id, size, 100.0, m_written, m_totalWrite);
     return result;

@@ -57,6 +57,10 @@ class DownloadPackage : public Downloader,
                         public PlacingSink,
                         private FetchObserver {
 public:
+    // The cluster of a large card: what the count of a phone's free room
+    // between readings takes each file at, a phone telling no allocation unit.
+    static constexpr std::uint64_t kCountedUnit = 128 * 1024;
+
     // Throws DiskErrorException when the temporary folder cannot be made; the
     // folder goes with the package.
     explicit DownloadPackage(PhoneDrive& drive);
@@ -100,10 +104,11 @@ private:
     [[nodiscard]] Result place_file(const URLInfo& item, const std::wstring& localFile);
     [[nodiscard]] Result unpack_archive(const URLInfo& item, const std::wstring& archive);
     // 14 when the drive tells its free room and the archive's files, each in
-    // whole allocation units, do not fit in it. The drive is asked again only
-    // when what it told last, less what the items since may have taken, is
-    // too little.
+    // whole allocation units, do not fit in it. A phone is asked again only
+    // when what it told last, less what was placed since, is too little.
     [[nodiscard]] Result check_item_room(const URLInfo& item, const std::wstring& archive);
+    // Takes room from the count of a phone's free room; none left ends the count.
+    void count_room_taken(std::uint64_t counted);
     [[nodiscard]] Result unpack(const std::wstring& archive, std::uint64_t& bytesWritten);
     [[nodiscard]] Result copy_plain_file(const URLInfo& item, const std::wstring& localFile);
     [[nodiscard]] Result copy_file(const std::wstring& relativePath, const std::wstring& localFile);
@@ -115,7 +120,9 @@ private:
     // The folder on the drive, made when it is missing and the drive is
     // present; 10 when it cannot be.
     [[nodiscard]] Result create_folder(const std::wstring& folder);
-    // The same, asked once per folder and package.
+    // The same, asked once per folder and package: a folder known from then
+    // on, or listed in its parent, may have gone since, and a copy into it
+    // that fails makes it again once.
     [[nodiscard]] Result make_folder(const std::wstring& folder);
     // Takes the folders the drive lists in the parent as known, once per parent.
     void learn_folders_in(const std::wstring& parent);
@@ -138,17 +145,17 @@ private:
     // Drive folders this package found or made: thousands of files go into a
     // few folders, and each look on the phone costs a round trip.
     std::set<std::wstring> m_knownFolders;
-    // Folders whose subfolders were listed: one listing answers for the
-    // hundreds of tile folders below a few.
+    // Folders whose subfolders were asked for, listed or not: one listing
+    // answers for the hundreds of tile folders below a few.
     std::set<std::wstring> m_listedFolders;
     const URLInfo* m_current = nullptr;  // the item being placed
     // The Downloader's counters hold the bytes to download and downloaded so far.
     std::uint64_t m_totalWrite = 0;
     std::uint64_t m_written = 0;
     std::uint64_t m_itemWriteStart = 0;  // m_written when the current item began unpacking
-    // The drive's free room at its last reading, less the room of the items
-    // checked since; none while the drive has not told it. Each reading is a
-    // round trip to a phone, and an update places hundreds of items.
+    // A phone's free room at its last reading, less the room counted for what
+    // was placed since; none while not known. Each reading is a round trip to
+    // the phone, and an update places hundreds of items.
     std::optional<std::uint64_t> m_roomLeft;
 
     // What the item messages of each type showed of the package.

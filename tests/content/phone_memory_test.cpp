@@ -12,6 +12,7 @@
 #include "service/content/maps_bucket.h"
 #include "service/content/phone.h"
 #include "service/content/phone_drive.h"
+#include "service/core/room.h"
 #include "service/devices/connectivity_calls.h"
 #include "service/devices/connectivity_session.h"
 #include "service/devices/linkdeck_file_system.h"
@@ -46,6 +47,12 @@ protected:
     }
 
     fs::path memory(char letter) const { return m_farm.memory("alpha", letter); }
+
+    // Where a tile of a maps drive in the root layout lies.
+    fs::path tile_on(char letter, const std::string& tile) const {
+        return memory(letter) / "cities/diskcache" / tile.substr(0, 1) / tile.substr(1, 1) /
+               (tile + ".cdt");
+    }
 
     // The files below the memory, by path, and the bytes they take; the
     // memory's own description counts for neither.
@@ -162,34 +169,34 @@ TEST_F(PhoneMemory, RegionsVoicesDownloadsAndWipesWorkOnThePhone) {
               32u + fs::file_size(memory('E') / "private/20001f63/qf"));
 }
 
-// The package lists a parent folder once and takes its subfolders as there;
-// they may go behind its back, and the room it counted may have come back.
+// The package lists a parent folder once and takes its subfolders as there,
+// and counts the room it places between readings of the phone's: the folders
+// may go behind its back, and the count may run short with room on the phone.
 TEST_F(PhoneMemory, ADownloadTrustsNeitherTheFoldersItListedNorTheRoomItCounted) {
     ServedWorld world;
     DriveOptions options;
     options.content = world.content();
     options.regions = {"100001", "100002"};
     write_drive(options, memory('E'));
-    std::uint64_t used = 0;
-    const std::set<fs::path> before = files_on('E', &used);
-
-    // Room for either region's files, not for both: the drive holds them
-    // already, so nothing is written and each fits when the drive is asked.
-    std::vector<std::uint64_t> sizes;
-    {
-        PhoneDrive& probe = drive(L"\\E:");
-        probe.set_server_url(world.url());
-        ASSERT_EQ(probe.load_url_infos(), kResultOk);
-        for (const URLInfo& info : probe.get_url_infos()) {
-            if (info.type == L"region" && (info.id == 1100001 || info.id == 1100002)) {
-                sizes.push_back(info.contentSize);
-            }
+    const std::set<fs::path> before = files_on('E');
+    const auto& regions = world.world.regions;
+    std::uint64_t counted[2] = {0, 0};  // each region's room as the package counts it
+    for (std::size_t r = 0; r < 2; ++r) {
+        for (const std::string& tile : regions[r].tiles) {
+            counted[r] +=
+                allocated_bytes(fs::file_size(tile_on('E', tile)), DownloadPackage::kCountedUnit);
         }
-        ASSERT_EQ(sizes.size(), 2u);
     }
-    const std::uint64_t room = std::max(sizes[0], sizes[1]) + std::min(sizes[0], sizes[1]) / 2;
+    // One tile to place, whose folder comes from a listing of its parent.
+    fs::remove(tile_on('E', regions[0].tiles[0]));
+    // Room for either region as counted, not for both: the count runs short
+    // at the second, which fits on the phone.
+    std::uint64_t used = 0;
+    files_on('E', &used);
+    const std::uint64_t room =
+        std::max(counted[0], counted[1]) + std::min(counted[0], counted[1]) / 2;
     put_file(memory('E') / "memory.ini", "capacity=" + std::to_string(used + room) + "\n");
-    PhoneDrive& card = drive(L"\\E:");
+    PhoneDrive& card = drive(L"\\\\E:");
     ASSERT_TRUE(card.valid());
     card.set_server_url(world.url());
     ASSERT_EQ(card.load_url_infos(), kResultOk);
@@ -199,14 +206,12 @@ TEST_F(PhoneMemory, ADownloadTrustsNeitherTheFoldersItListedNorTheRoomItCounted)
     const std::set<fs::path> placed = files_on('E');  // with the city indexes
     EXPECT_TRUE(std::includes(placed.begin(), placed.end(), before.begin(), before.end()));
 
-    // Every folder the package listed goes, and the memory grows to take all
-    // of the tiles again: the folders are made again.
+    // The folders below the disk cache go, those listed among them: all are made again.
     for (const auto& entry : fs::directory_iterator(memory('E') / "cities/diskcache")) {
         if (entry.is_directory()) {
             fs::remove_all(entry.path());
         }
     }
-    put_file(memory('E') / "memory.ini", "capacity=64M\n");
     ASSERT_EQ(package.download(), kResultOk);
     EXPECT_EQ(files_on('E'), placed);
 }
