@@ -383,26 +383,25 @@ Result DownloadPackage::check_item_room(const URLInfo& item, const std::wstring&
     const bool counts = m_localDrive == nullptr;
     const std::uint64_t counted =
         counts ? uncompressed_size(archive, std::max(unit, kCountedUnit)) : 0;
-    if (m_roomLeft && counted <= *m_roomLeft) {
-        count_room_taken(counted);
-        return kResultOk;
-    }
-    m_roomLeft.reset();
-    const std::int64_t free = m_fileSystem.free_space_bytes();
-    if (free < 0) {
-        return kResultOk;  // unknown: a copy that does not fit fails on its own
-    }
-    if (needed <= static_cast<std::uint64_t>(free)) {
+    if (!m_roomLeft || counted > *m_roomLeft) {
+        m_roomLeft.reset();
+        const std::int64_t free = m_fileSystem.free_space_bytes();
+        if (free < 0) {
+            return kResultOk;  // unknown: a copy that does not fit fails on its own
+        }
+        if (needed > static_cast<std::uint64_t>(free)) {
+            TraceError(
+                L"no room for item %d on drive %s: %llu bytes free, %llu needed in units of %llu",
+                item.id, m_drive.name().c_str(), static_cast<unsigned long long>(free),
+                static_cast<unsigned long long>(needed), static_cast<unsigned long long>(unit));
+            return kResultPhoneFull;
+        }
         if (counts) {
             m_roomLeft = static_cast<std::uint64_t>(free);
-            count_room_taken(counted);
         }
-        return kResultOk;
     }
-    TraceError(L"no room for item %d on drive %s: %llu bytes free, %llu needed in units of %llu",
-               item.id, m_drive.name().c_str(), static_cast<unsigned long long>(free),
-               static_cast<unsigned long long>(needed), static_cast<unsigned long long>(unit));
-    return kResultPhoneFull;
+    count_room_taken(counted);
+    return kResultOk;
 }
 
 Result DownloadPackage::unpack_archive(const URLInfo& item, const std::wstring& archive) {

@@ -20,6 +20,7 @@ using atlasync::mapserver::DriveLayout;
 using atlasync::mapserver::DriveOptions;
 using atlasync::testing::LocalDrive;
 using atlasync::testing::ServedWorld;
+using atlasync::testing::tile_file;
 
 DriveOptions drive_options(const std::string& mapVersion, std::vector<std::string> regions,
                            std::vector<std::string> voices = {}) {
@@ -28,10 +29,6 @@ DriveOptions drive_options(const std::string& mapVersion, std::vector<std::strin
     options.regions = std::move(regions);
     options.voices = std::move(voices);
     return options;
-}
-
-std::filesystem::path tile_file(const std::filesystem::path& drive, const std::string& tile) {
-    return drive / "cities/diskcache" / tile.substr(0, 1) / tile.substr(1, 1) / (tile + ".cdt");
 }
 
 TEST(MapsBucket, TileScanFindsCompleteRegionsOnlyWhateverTheNameCase) {

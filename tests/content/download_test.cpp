@@ -22,11 +22,8 @@ using atlasync::testing::put_file;
 using atlasync::testing::read_file;
 using atlasync::testing::ServedWorld;
 using atlasync::testing::take_messages;
+using atlasync::testing::tile_file;
 namespace fs = std::filesystem;
-
-fs::path tile_file(const fs::path& drive, const std::string& tile) {
-    return drive / "cities/diskcache" / tile.substr(0, 1) / tile.substr(1, 1) / (tile + ".cdt");
-}
 
 std::int32_t first_voice_id(PhoneDrive& drive) {
     for (const URLInfo& info : drive.get_url_infos()) {

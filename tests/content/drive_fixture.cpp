@@ -46,6 +46,10 @@ std::vector<Message> take_messages() {
     }
 }
 
+std::filesystem::path tile_file(const std::filesystem::path& drive, const std::string& tile) {
+    return drive / "cities/diskcache" / tile.substr(0, 1) / tile.substr(1, 1) / (tile + ".cdt");
+}
+
 void put_file(const std::filesystem::path& path, const std::string& bytes) {
     std::filesystem::create_directories(path.parent_path());
     std::ofstream out(path, std::ios::binary | std::ios::trunc);

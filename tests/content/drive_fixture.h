@@ -31,6 +31,9 @@ void drain_messages();
 // Every message queued since, in order.
 std::vector<MapsService::Message> take_messages();
 
+// Where a tile of a maps drive in the root layout lies below the drive's folder.
+std::filesystem::path tile_file(const std::filesystem::path& drive, const std::string& tile);
+
 // Writes bytes (as they are) into a file, creating its folder.
 void put_file(const std::filesystem::path& path, const std::string& bytes);
 

@@ -30,6 +30,7 @@ using atlasync::testing::PhoneFarm;
 using atlasync::testing::put_file;
 using atlasync::testing::read_file;
 using atlasync::testing::ServedWorld;
+using atlasync::testing::tile_file;
 namespace fs = std::filesystem;
 
 // Maps drives on the memories of a simulated phone, read and written through
@@ -47,12 +48,6 @@ protected:
     }
 
     fs::path memory(char letter) const { return m_farm.memory("alpha", letter); }
-
-    // Where a tile of a maps drive in the root layout lies.
-    fs::path tile_on(char letter, const std::string& tile) const {
-        return memory(letter) / "cities/diskcache" / tile.substr(0, 1) / tile.substr(1, 1) /
-               (tile + ".cdt");
-    }
 
     // The files below the memory, by path, and the bytes they take; the
     // memory's own description counts for neither.
@@ -183,12 +178,12 @@ TEST_F(PhoneMemory, ADownloadTrustsNeitherTheFoldersItListedNorTheRoomItCounted)
     std::uint64_t counted[2] = {0, 0};  // each region's room as the package counts it
     for (std::size_t r = 0; r < 2; ++r) {
         for (const std::string& tile : regions[r].tiles) {
-            counted[r] +=
-                allocated_bytes(fs::file_size(tile_on('E', tile)), DownloadPackage::kCountedUnit);
+            counted[r] += allocated_bytes(fs::file_size(tile_file(memory('E'), tile)),
+                                          DownloadPackage::kCountedUnit);
         }
     }
     // One tile to place, whose folder comes from a listing of its parent.
-    fs::remove(tile_on('E', regions[0].tiles[0]));
+    fs::remove(tile_file(memory('E'), regions[0].tiles[0]));
     // Room for either region as counted, not for both: the count runs short
     // at the second, which fits on the phone.
     std::uint64_t used = 0;
