@@ -1,6 +1,7 @@
 #include "service/content/delete_package.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "service/content/phone_drive.h"
 #include "service/core/message_queue.h"
@@ -73,7 +74,15 @@ Result DeletePackage::remove_file(const std::wstring& path, std::uint64_t size) 
     }
     m_done += size;
     OnDeleteProgress(ITEM_PROGRESS, kResultOk, m_done, percent());
+    if (++m_removed == m_callAfter && m_action) {
+        m_action();
+    }
     return kResultOk;
+}
+
+void DeletePackage::call_after(std::size_t files, std::function<void()> action) {
+    m_callAfter = files;
+    m_action = std::move(action);
 }
 
 Result DeletePackage::remove_files(const std::wstring& path) {

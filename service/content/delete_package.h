@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -43,6 +45,10 @@ public:
     [[nodiscard]] Result add_file(const std::wstring& path,
                                   std::optional<std::uint64_t> size = std::nullopt);
 
+    // `action` runs once, on the deleting thread, after the package removed
+    // this many files.
+    void call_after(std::size_t files, std::function<void()> action);
+
     // Runs every item, also after one failed; answers the first failure's code.
     [[nodiscard]] Result delete_all();
 
@@ -65,6 +71,9 @@ private:
     std::uint64_t m_total = 0;
     std::uint64_t m_done = 0;
     bool m_changedDrive = false;  // a file was removed
+    std::size_t m_removed = 0;    // files
+    std::size_t m_callAfter = 0;
+    std::function<void()> m_action;
 };
 
 }  // namespace MapsService

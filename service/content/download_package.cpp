@@ -86,6 +86,23 @@ std::filesystem::path kept_folder() {
     return std::filesystem::path(temp) / "download_temp" / "kept";
 }
 
+// Fetches ahead of a download: nobody is shown them, since the download has
+// not begun, and a cancel or a drive gone ends them.
+class QuietFetches : public FetchObserver {
+public:
+    explicit QuietFetches(PhoneDrive& drive) : m_drive(drive) {}
+    void fetch_started(const URLInfo&, std::uint64_t) override {}
+    void fetch_progress(const URLInfo&, std::uint64_t, std::uint64_t) override {}
+    bool may_fetch() override { return m_drive.vet(kResultOk) == kResultOk; }
+
+private:
+    PhoneDrive& m_drive;
+};
+
+// How long fetches ahead that receive nothing are waited for once the work
+// beside them ended: a server may hold an answer for good.
+constexpr std::chrono::milliseconds kQuietFetchesEnd{500};
+
 }  // namespace
 
 DownloadItemType download_item_type(const std::wstring& type) {
@@ -522,6 +539,27 @@ Result DownloadPackage::download_items() {
     // After a failure the items downloaded ahead are not wanted.
     fetcher.stop();
     m_bytesDone = fetcher.package_bytes();
+    return result;
+}
+
+Result DownloadPackage::fetch_ahead_during(
+    const std::function<Result(const std::function<void()>& begin)>& work) {
+    QuietFetches quiet(m_drive);
+    std::optional<ItemFetcher> fetcher;
+    const auto begin = [&] {
+        if (!fetcher && m_kept.usable() && !m_items.empty()) {
+            fetcher.emplace(m_items, m_tempFolder, m_kept, quiet, 0);
+            // Under way before the work may end: settle() waits for what is.
+            fetcher->await_first();
+        }
+    };
+    const Result result = work(begin);
+    if (fetcher) {
+        if (result == kResultOk) {
+            fetcher->settle(kQuietFetchesEnd);
+        }
+        fetcher->stop();
+    }
     return result;
 }
 

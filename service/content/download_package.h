@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <set>
 #include <string>
@@ -82,6 +83,14 @@ public:
     const std::wstring& temp_folder() const { return m_tempFolder; }
 
     [[nodiscard]] Result download() override;
+    // Runs `work` (a wipe of the drive, say), which calls `begin` once it is
+    // under way, while the package's first items are fetched from then on into
+    // the keep of archives, where the download that follows takes them: the
+    // link works while the drive does. The fetches in flight when the work
+    // ends are waited for, unless it failed. Sends no message and fails
+    // nothing: the work's result.
+    [[nodiscard]] Result fetch_ahead_during(
+        const std::function<Result(const std::function<void()>& begin)>& work);
 
     [[nodiscard]] Result on_file_extracted(const std::wstring& entryName,
                                            const std::wstring& extractedFile) override;

@@ -192,7 +192,7 @@ bool ItemFetcher::start_kept(std::size_t index) {
 }
 
 bool ItemFetcher::may_start() const {
-    if (m_next >= m_items.size() || m_pool.size() >= kMostInFlight ||
+    if (m_settling || m_next >= m_items.size() || m_pool.size() >= kMostInFlight ||
         m_next >= m_released + kMostAhead) {
         return false;
     }
@@ -233,6 +233,7 @@ void ItemFetcher::start(std::size_t index) {
     {
         const std::lock_guard lock(m_mutex);
         m_slots[index].state = State::Fetching;
+        m_changed.notify_all();  // await_first()
     }
     m_packageBytes -= std::exchange(m_current[index], 0);
     m_fetches[index] = std::make_unique<Fetch>(*this, index);
@@ -348,6 +349,34 @@ FetchedItem ItemFetcher::fetch_again(std::size_t index) {
     }
     wake();
     return take(index);
+}
+
+void ItemFetcher::await_first() {
+    std::unique_lock lock(m_mutex);
+    m_changed.wait(
+        lock, [&] { return m_slots.empty() || m_slots[0].state != State::Waiting || m_ended; });
+}
+
+void ItemFetcher::settle(std::chrono::milliseconds quiet) {
+    std::unique_lock lock(m_mutex);
+    m_settling = true;
+    const auto inFlight = [&] {
+        return std::any_of(m_slots.begin(), m_slots.end(),
+                           [](const Slot& slot) { return slot.state == State::Fetching; });
+    };
+    std::uint64_t bytes = m_packageBytes;
+    auto lastByte = std::chrono::steady_clock::now();
+    while (!m_ended && inFlight()) {
+        // Woken by every fetch that ends; bytes arriving are looked at now and then.
+        m_changed.wait_for(lock, std::min(quiet, kNetworkWait));
+        const auto now = std::chrono::steady_clock::now();
+        if (m_packageBytes != bytes) {
+            bytes = m_packageBytes;
+            lastByte = now;
+        } else if (now - lastByte >= quiet) {
+            break;
+        }
+    }
 }
 
 void ItemFetcher::stop() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -91,6 +92,13 @@ public:
     void release(std::size_t index);
     // Fetches a taken item once more, before any other, and waits for it.
     FetchedItem fetch_again(std::size_t index);
+    // Waits until the first item's fetch has begun (or ended): one that is
+    // waited for by settle().
+    void await_first();
+    // Starts no further item and waits until the fetches in flight end, or
+    // until none of them received a byte for `quiet`: a server that holds an
+    // answer must not hold the caller. stop() follows.
+    void settle(std::chrono::milliseconds quiet);
     // Ends every fetch and waits for the thread; the archives fetched whole
     // and not taken are kept, other files go. Nothing may be taken afterwards.
     void stop();
@@ -139,6 +147,7 @@ private:
     std::optional<std::size_t> m_again;   // a taken item to fetch once more
     std::atomic<bool> m_stopping{false};  // also asked by the transfers
     bool m_ended = false;                 // the fetching thread is through
+    bool m_settling = false;              // no item starts any more
     std::optional<Result> m_failure;      // its job's result, once collected
 
     // The fetching thread's own.

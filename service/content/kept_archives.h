@@ -15,6 +15,9 @@ class KeptArchives {
 public:
     explicit KeptArchives(std::filesystem::path folder) : m_folder(std::move(folder)) {}
 
+    // Whether archives can be kept at all: this user has a temporary folder.
+    bool usable() const { return !m_folder.empty(); }
+
     // The name an archive of this URL has in the keep and in a work folder
     // once fetched whole.
     static std::string name_of(const std::wstring& url);

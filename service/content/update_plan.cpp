@@ -3,6 +3,7 @@
 #include <sys/statvfs.h>
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 
 #include "service/content/delete_package.h"
@@ -12,6 +13,7 @@
 #include "service/content/phone_drive.h"
 #include "service/core/exceptions.h"
 #include "service/core/local_path.h"
+#include "service/core/text.h"
 #include "service/core/trace.h"
 #include "service/devices/file_system.h"
 
@@ -72,6 +74,10 @@ Result carry_over(PhoneDrive& drive, const UpdateRecord& recorded, UpdateRecord&
     return kResultOk;
 }
 
+// A wipe of a few hundred files is over in a moment on any drive, before a
+// fetch ahead would bring anything.
+constexpr std::size_t kFilesBeforeFetchingAhead = 256;
+
 // Room the wipe's item frees where files take whole units; folders that stay count nothing.
 Result freed_room(FileSystem& files, const DeletePackage::Item& item, std::uint64_t unit,
                   std::uint64_t& freed) {
@@ -108,6 +114,12 @@ Result freed_room(FileSystem& files, const DeletePackage::Item& item, std::uint6
         }
     }
     return kResultOk;
+}
+
+// The record's items, as the download of the update adds them.
+Result add_update_items(PhoneDrive& drive, const UpdateRecord& record, DownloadPackage& package) {
+    const Result result = drive.add_url_infos(record.regions, package);
+    return result != kResultOk ? result : drive.add_url_infos(record.voices, package);
 }
 
 // Whether the drive can take the update once the wipe ran. Files take whole
@@ -211,15 +223,30 @@ Result check_update_room(PhoneDrive& drive, const UpdateRecord& record, const De
     }
     try {
         DownloadPackage package(drive);
-        result = drive.add_url_infos(record.regions, package);
-        if (result == kResultOk) {
-            result = drive.add_url_infos(record.voices, package);
-        }
+        result = add_update_items(drive, record, package);
         return result != kResultOk ? result : check_room(drive, package, wipe);
     } catch (const Exception& error) {
         TraceError("exception in check_update_room: %s", error.what());
         return error.code();
     }
+}
+
+Result run_update_wipe(PhoneDrive& drive, const UpdateRecord& record, DeletePackage& wipe) {
+    const auto run = [&] { return drive.maps_bucket().run_delete(wipe); };
+    std::optional<DownloadPackage> package;
+    try {
+        package.emplace(drive);
+    } catch (const Exception& error) {
+        TraceWarning(L"nothing is fetched during the wipe: %s", to_wide(error.what()).c_str());
+        return run();
+    }
+    if (add_update_items(drive, record, *package) != kResultOk) {
+        return run();
+    }
+    return package->fetch_ahead_during([&](const std::function<void()>& begin) {
+        wipe.call_after(kFilesBeforeFetchingAhead, begin);
+        return run();
+    });
 }
 
 bool add_recorded_items(PhoneDrive& drive, UpdateRecord& record, std::vector<std::int32_t>& regions,

@@ -34,6 +34,14 @@ bool add_recorded_items(PhoneDrive& drive, UpdateRecord& record, std::vector<std
 [[nodiscard]] Result check_update_room(PhoneDrive& drive, const UpdateRecord& record,
                                        const DeletePackage& wipe);
 
+// Runs the wipe before an update while the first archives of the record's
+// items are fetched ahead into this user's keep of archives, where the
+// download that follows takes them: deleting thousands of files on a phone
+// would otherwise leave the link idle. The wipe's result; fetching ahead
+// fails nothing.
+[[nodiscard]] Result run_update_wipe(PhoneDrive& drive, const UpdateRecord& record,
+                                     DeletePackage& wipe);
+
 // After a download that placed every item it fetched: when the drive's
 // recorded update notes every wanted item (regions, voices, add-ons) and
 // every one of its own regions and voices as placed, its target goes into

@@ -220,7 +220,7 @@ Result VersionManager::wipe_for_update(UpdateRecord& record) {
     if (result != kResultOk) {
         return result;
     }
-    result = m_drive.maps_bucket().run_delete(wipe);
+    result = run_update_wipe(m_drive, record, wipe);
     if (result != kResultOk) {
         TraceError("wipe before the update ended with %d: the map version stays", result);
         return result;

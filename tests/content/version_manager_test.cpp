@@ -2,11 +2,15 @@
 
 #include <filesystem>
 
+#include "mapserver/faults.h"
+#include "service/content/download_package.h"
 #include "service/content/map_settings.h"
+#include "service/content/phone_drive.h"
 #include "service/content/update_record.h"
 #include "service/content/version_manager.h"
 #include "service/content/version_requests.h"
 #include "service/core/exceptions.h"
+#include "service/devices/local_disk.h"
 #include "service/protocol/tlv_decode.h"
 #include "tests/content/drive_fixture.h"
 #include "tests/content/served_world.h"
@@ -22,8 +26,11 @@ using atlasync::mapserver::WorldOptions;
 using atlasync::testing::LocalDrive;
 using atlasync::testing::put_file;
 using atlasync::testing::read_file;
+using atlasync::testing::ScopedVariable;
 using atlasync::testing::ServedWorld;
 using atlasync::testing::SettingsFile;
+using atlasync::testing::TempDir;
+using atlasync::testing::tile_file;
 namespace fs = std::filesystem;
 
 WorldOptions versions(const std::string& server, const std::vector<std::string>& list) {
@@ -281,6 +288,89 @@ TEST(VersionManager, OldStyleDiskCacheUnderPrivateMovesToCities) {
     EXPECT_EQ(read_file(folder / "cities/diskcache/qf"), qf);
     EXPECT_EQ(local.drive->map_settings()->diskcache(), L"cities\\diskcache");
     EXPECT_TRUE(fs::exists(folder / "cities/diskcache/CachedatHeader.cdt"));
+}
+
+// A drive whose wipe before an update removes some hundreds of files, and
+// archives that the update fetches below the test's own temporary folder.
+struct LongWipe {
+    LongWipe() : world(large_world()) {
+        DriveOptions options = drive("1.1.6.0");
+        options.regions = {"all"};
+        options.voices = {"all"};
+        folder = world.make_drive(options);
+    }
+    static WorldOptions large_world() {
+        WorldOptions options = versions("1.1.7.0", {});
+        options.regions = 48;
+        options.tileMin = 64;
+        options.tileMax = 128;
+        return options;
+    }
+    // Where this user's updates keep their work files.
+    static fs::path work_folder() {
+        std::string folder;
+        EXPECT_EQ(user_temp_folder(folder), kResultOk);
+        return fs::path(folder) / "download_temp";
+    }
+    std::size_t kept_archives() const {
+        std::size_t count = 0;
+        std::error_code error;
+        for (const auto& entry : fs::directory_iterator(work_folder() / "kept", error)) {
+            count += entry.is_regular_file() ? 1 : 0;
+        }
+        return count;
+    }
+
+    ServedWorld world;
+    fs::path folder;
+    TempDir temp;
+    ScopedVariable tmpdir{"TMPDIR", temp.path().string()};
+    SettingsFile settings;
+};
+
+TEST(VersionManager, ALongWipeFetchesTheFirstArchivesAheadAndTheDownloadAsksForNoneAgain) {
+    LongWipe wipe;
+    LocalDrive local(wipe.folder, wipe.world.url());
+    ASSERT_EQ(VersionManager(*local.drive, wipe.settings.file).update_map_version(true), kResultOk);
+    ASSERT_FALSE(fs::exists(tile_file(wipe.folder, wipe.world.world.regions[0].tiles[1])));
+    // Whole and named by their URLs, for the download to take.
+    const std::size_t fetched = wipe.world.served().requests_when_idle("/maps/regions/");
+    EXPECT_GE(fetched, 1u);
+    EXPECT_GE(wipe.kept_archives(), fetched);
+
+    UpdateRecord record;
+    ASSERT_EQ(read_update_record(*local.drive, record), PendingUpdate::Recorded);
+    DownloadPackage package(*local.drive);
+    package.resume(record);
+    ASSERT_EQ(local.drive->add_url_infos(record.regions, package), kResultOk);
+    ASSERT_EQ(local.drive->add_url_infos(record.voices, package), kResultOk);
+    ASSERT_EQ(package.download(), kResultOk);
+    EXPECT_EQ(wipe.world.served().requests_when_idle("/maps/regions/"),
+              wipe.world.world.regions.size());
+    EXPECT_EQ(wipe.kept_archives(), 0u);
+    for (const auto& [name, tile] : wipe.world.world.tiles) {
+        EXPECT_TRUE(fs::exists(tile_file(wipe.folder, name))) << name;
+    }
+}
+
+TEST(VersionManager, AnArchiveFetchedAheadThatTheServerHoldsHoldsNeitherTheWipeNorTheKeep) {
+    LongWipe wipe;
+    const std::int32_t first = wipe.world.world.regions[0].idid;
+    wipe.world.served().server().faults().add(
+        atlasync::mapserver::parse_fault("*/R" + std::to_string(first) + ".zip=hold"));
+    LocalDrive local(wipe.folder, wipe.world.url());
+    EXPECT_EQ(VersionManager(*local.drive, wipe.settings.file).update_map_version(true), kResultOk);
+    EXPECT_EQ(wipe.world.served().server().faults().held(), 1u);
+    EXPECT_EQ(recorded_target(wipe.folder), VersionInfo(1, 1, 7, 0));
+    URLInfo held;
+    ASSERT_TRUE(local.drive->find_url_info(1000000 + first, held));
+    // What came whole is kept; nothing of the held archive is, nor left anywhere.
+    EXPECT_FALSE(fs::exists(LongWipe::work_folder() / "kept" / KeptArchives::name_of(held.url)));
+    for (const auto& entry : fs::recursive_directory_iterator(LongWipe::work_folder())) {
+        EXPECT_TRUE(entry.is_directory() || entry.path().parent_path().filename() == "kept")
+            << entry.path();
+    }
+    wipe.world.served().server().faults().release_held();
 }
 
 }  // namespace
