@@ -84,11 +84,12 @@ public:
 
     [[nodiscard]] Result download() override;
     // Runs `work` (a wipe of the drive, say), which calls `begin` once it is
-    // under way, while the package's first items are fetched from then on into
-    // the keep of archives, where the download that follows takes them: the
-    // link works while the drive does. The fetches in flight when the work
-    // ends are waited for, unless it failed. Sends no message and fails
-    // nothing: the work's result.
+    // under way, while the package's first archives, up to kBytesAhead of
+    // those with an MD5, are fetched from then on into the keep of archives,
+    // where the download that follows takes them: the link works while the
+    // drive does. Once the work succeeded, the fetches under way are waited
+    // for a little (ItemFetcher::settle). Sends no message and notes no
+    // failure: the work's result, or a cancel or a drive lost meanwhile.
     [[nodiscard]] Result fetch_ahead_during(
         const std::function<Result(const std::function<void()>& begin)>& work);
 

@@ -357,15 +357,21 @@ void ItemFetcher::await_first() {
         lock, [&] { return m_slots.empty() || m_slots[0].state != State::Waiting || m_ended; });
 }
 
-void ItemFetcher::settle(std::chrono::milliseconds quiet) {
+void ItemFetcher::settle(std::chrono::milliseconds quiet, std::chrono::milliseconds most) {
     std::unique_lock lock(m_mutex);
     m_settling = true;
+    // An item taken up is under way, also before its transfer exists.
     const auto inFlight = [&] {
-        return std::any_of(m_slots.begin(), m_slots.end(),
-                           [](const Slot& slot) { return slot.state == State::Fetching; });
+        for (std::size_t index = 0; index < m_next; ++index) {
+            if (m_slots[index].state == State::Waiting || m_slots[index].state == State::Fetching) {
+                return true;
+            }
+        }
+        return false;
     };
+    const auto start = std::chrono::steady_clock::now();
     std::uint64_t bytes = m_packageBytes;
-    auto lastByte = std::chrono::steady_clock::now();
+    auto lastByte = start;
     while (!m_ended && inFlight()) {
         // Woken by every fetch that ends; bytes arriving are looked at now and then.
         m_changed.wait_for(lock, std::min(quiet, kNetworkWait));
@@ -373,7 +379,8 @@ void ItemFetcher::settle(std::chrono::milliseconds quiet) {
         if (m_packageBytes != bytes) {
             bytes = m_packageBytes;
             lastByte = now;
-        } else if (now - lastByte >= quiet) {
+        }
+        if (now - lastByte >= quiet || now - start >= most) {
             break;
         }
     }

@@ -95,10 +95,11 @@ public:
     // Waits until the first item's fetch has begun (or ended): one that is
     // waited for by settle().
     void await_first();
-    // Starts no further item and waits until the fetches in flight end, or
-    // until none of them received a byte for `quiet`: a server that holds an
-    // answer must not hold the caller. stop() follows.
-    void settle(std::chrono::milliseconds quiet);
+    // Starts no further item and waits until the fetches under way end, for
+    // `most` at the longest, and no longer once none of them received a byte
+    // for `quiet`: a server that holds an answer, or trickles it, must not
+    // hold the caller. stop() follows.
+    void settle(std::chrono::milliseconds quiet, std::chrono::milliseconds most);
     // Ends every fetch and waits for the thread; the archives fetched whole
     // and not taken are kept, other files go. Nothing may be taken afterwards.
     void stop();

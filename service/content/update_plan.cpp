@@ -245,7 +245,9 @@ Result run_update_wipe(PhoneDrive& drive, const UpdateRecord& record, DeletePack
     }
     return package->fetch_ahead_during([&](const std::function<void()>& begin) {
         wipe.call_after(kFilesBeforeFetchingAhead, begin);
-        return run();
+        const Result result = run();
+        wipe.call_after(0, {});  // `begin` goes with this call
+        return result;
     });
 }
 
