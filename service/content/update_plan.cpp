@@ -13,7 +13,6 @@
 #include "service/content/phone_drive.h"
 #include "service/core/exceptions.h"
 #include "service/core/local_path.h"
-#include "service/core/text.h"
 #include "service/core/trace.h"
 #include "service/devices/file_system.h"
 
@@ -116,12 +115,6 @@ Result freed_room(FileSystem& files, const DeletePackage::Item& item, std::uint6
     return kResultOk;
 }
 
-// The record's items, as the download of the update adds them.
-Result add_update_items(PhoneDrive& drive, const UpdateRecord& record, DownloadPackage& package) {
-    const Result result = drive.add_url_infos(record.regions, package);
-    return result != kResultOk ? result : drive.add_url_infos(record.voices, package);
-}
-
 // Whether the drive can take the update once the wipe ran. Files take whole
 // allocation units: the new files are taken to lose as much to rounding as
 // the old ones they replace, and every item adds a folder or an index entry;
@@ -214,7 +207,8 @@ Result gather_update_contents(PhoneDrive& drive, UpdateRecord& record) {
     return kResultOk;
 }
 
-Result check_update_room(PhoneDrive& drive, const UpdateRecord& record, const DeletePackage& wipe) {
+Result check_update_room(PhoneDrive& drive, const UpdateRecord& record, const DeletePackage& wipe,
+                         std::optional<DownloadPackage>& download) {
     Result result = drive.ensure_catalog(record.target);
     if (result != kResultOk) {
         TraceError(L"catalogs of %s not loaded (%d): nothing is deleted",
@@ -222,30 +216,22 @@ Result check_update_room(PhoneDrive& drive, const UpdateRecord& record, const De
         return result;
     }
     try {
-        DownloadPackage package(drive);
-        result = add_update_items(drive, record, package);
-        return result != kResultOk ? result : check_room(drive, package, wipe);
+        download.emplace(drive);
+        result = drive.add_url_infos(record.regions, *download);
+        if (result == kResultOk) {
+            result = drive.add_url_infos(record.voices, *download);
+        }
+        return result != kResultOk ? result : check_room(drive, *download, wipe);
     } catch (const Exception& error) {
         TraceError("exception in check_update_room: %s", error.what());
         return error.code();
     }
 }
 
-Result run_update_wipe(PhoneDrive& drive, const UpdateRecord& record, DeletePackage& wipe) {
-    const auto run = [&] { return drive.maps_bucket().run_delete(wipe); };
-    std::optional<DownloadPackage> package;
-    try {
-        package.emplace(drive);
-    } catch (const Exception& error) {
-        TraceWarning(L"nothing is fetched during the wipe: %s", to_wide(error.what()).c_str());
-        return run();
-    }
-    if (add_update_items(drive, record, *package) != kResultOk) {
-        return run();
-    }
-    return package->fetch_ahead_during([&](const std::function<void()>& begin) {
+Result run_update_wipe(PhoneDrive& drive, DownloadPackage& download, DeletePackage& wipe) {
+    return download.fetch_ahead_during([&](const std::function<void()>& begin) {
         wipe.call_after(kFilesBeforeFetchingAhead, begin);
-        const Result result = run();
+        const Result result = drive.maps_bucket().run_delete(wipe);
         wipe.call_after(0, {});  // `begin` goes with this call
         return result;
     });

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "service/content/update_record.h"
@@ -9,6 +10,7 @@
 namespace MapsService {
 
 class DeletePackage;
+class DownloadPackage;
 class PhoneDrive;
 
 // What an update of the drive installs: the ids of an unfinished update the
@@ -30,16 +32,18 @@ bool add_recorded_items(PhoneDrive& drive, UpdateRecord& record, std::vector<std
 // plus what the wipe frees must hold the unpacked size of every item of the
 // record's target (else 14), and this computer's temporary folder must hold
 // the largest items it holds at once, archives and unpacked files (else 5).
-// Loads the target's catalog; its failure is the answer.
+// Loads the target's catalog; its failure is the answer. On 0 `download`
+// holds a package of the record's items.
 [[nodiscard]] Result check_update_room(PhoneDrive& drive, const UpdateRecord& record,
-                                       const DeletePackage& wipe);
+                                       const DeletePackage& wipe,
+                                       std::optional<DownloadPackage>& download);
 
-// Runs the wipe before an update while the first archives of the record's
-// items are fetched ahead into this user's keep of archives, where the
+// Runs the wipe before an update while the first archives of the update's
+// package are fetched ahead into this user's keep of archives, where the
 // download that follows takes them: deleting thousands of files on a phone
 // would otherwise leave the link idle. The wipe's result; fetching ahead
 // fails nothing.
-[[nodiscard]] Result run_update_wipe(PhoneDrive& drive, const UpdateRecord& record,
+[[nodiscard]] Result run_update_wipe(PhoneDrive& drive, DownloadPackage& download,
                                      DeletePackage& wipe);
 
 // After a download that placed every item it fetched: when the drive's

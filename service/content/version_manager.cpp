@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <exception>
+#include <optional>
 
 #include "service/content/content_text.h"
 #include "service/content/delete_package.h"
+#include "service/content/download_package.h"
 #include "service/content/map_settings.h"
 #include "service/content/maps_bucket.h"
 #include "service/content/phone_drive.h"
@@ -208,11 +210,12 @@ Result VersionManager::wipe_for_update(UpdateRecord& record) {
     // Everything that can refuse the update does so before the first deletion.
     Result result = gather_update_contents(m_drive, record);
     DeletePackage wipe(m_drive);
+    std::optional<DownloadPackage> download;  // of the record's items, for both steps below
     if (result == kResultOk) {
         result = m_drive.maps_bucket().add_all_items(wipe);
     }
     if (result == kResultOk) {
-        result = check_update_room(m_drive, record, wipe);
+        result = check_update_room(m_drive, record, wipe, download);
     }
     if (result == kResultOk) {
         result = write_update_record(m_drive, record);
@@ -220,7 +223,7 @@ Result VersionManager::wipe_for_update(UpdateRecord& record) {
     if (result != kResultOk) {
         return result;
     }
-    result = run_update_wipe(m_drive, record, wipe);
+    result = run_update_wipe(m_drive, *download, wipe);
     if (result != kResultOk) {
         TraceError("wipe before the update ended with %d: the map version stays", result);
         return result;

@@ -315,6 +315,16 @@ struct LongWipe {
         EXPECT_EQ(user_temp_folder(folder), kResultOk);
         return fs::path(folder) / "download_temp";
     }
+    // The download that follows the wipe, of the items the drive's record names.
+    static Result download(PhoneDrive& drive, UpdateRecord& record) {
+        DownloadPackage package(drive);
+        package.resume(record);
+        Result result = drive.add_url_infos(record.regions, package);
+        if (result == kResultOk) {
+            result = drive.add_url_infos(record.voices, package);
+        }
+        return result == kResultOk ? package.download() : result;
+    }
     std::size_t kept_archives() const {
         std::size_t count = 0;
         std::error_code error;
@@ -343,11 +353,7 @@ TEST(VersionManager, ALongWipeFetchesTheFirstArchivesAheadAndTheDownloadAsksForN
 
     UpdateRecord record;
     ASSERT_EQ(read_update_record(*local.drive, record), PendingUpdate::Recorded);
-    DownloadPackage package(*local.drive);
-    package.resume(record);
-    ASSERT_EQ(local.drive->add_url_infos(record.regions, package), kResultOk);
-    ASSERT_EQ(local.drive->add_url_infos(record.voices, package), kResultOk);
-    ASSERT_EQ(package.download(), kResultOk);
+    ASSERT_EQ(LongWipe::download(*local.drive, record), kResultOk);
     EXPECT_EQ(wipe.world.served().requests_when_idle("/maps/regions/"),
               wipe.world.world.regions.size());
     EXPECT_EQ(wipe.kept_archives(), 0u);
@@ -387,11 +393,7 @@ TEST(VersionManager, AnArchiveFetchedAheadThatTheServerHoldsHoldsTheWipeAWhileOr
         EXPECT_FALSE(
             fs::exists(LongWipe::work_folder() / "kept" / KeptArchives::name_of(held.url)));
         if (!cancel) {
-            DownloadPackage package(*local.drive);
-            package.resume(record);
-            ASSERT_EQ(local.drive->add_url_infos(record.regions, package), kResultOk);
-            ASSERT_EQ(local.drive->add_url_infos(record.voices, package), kResultOk);
-            ASSERT_EQ(package.download(), kResultOk);
+            ASSERT_EQ(LongWipe::download(*local.drive, record), kResultOk);
             for (const std::string& tile : wipe.world.world.regions[0].tiles) {
                 EXPECT_TRUE(fs::exists(tile_file(wipe.folder, tile))) << tile;
             }
