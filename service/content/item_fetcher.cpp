@@ -200,7 +200,8 @@ bool ItemFetcher::may_start() const {
     if (m_next == m_released) {
         return true;
     }
-    return bytes_to_come() < kBytesInFlight &&
+    const std::uint64_t size = m_items[m_next].byteSize;
+    return (bytes_to_come() < kBytesInFlight || (size > 0 && size <= kSmallItem)) &&
            m_sizesBefore[m_next + 1] - m_sizesBefore[m_released] <= kBytesAhead;
 }
 

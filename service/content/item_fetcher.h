@@ -57,14 +57,20 @@ public:
     // map's city indexes of a few kilobytes each would leave the link idle
     // for a round trip apiece.
     static constexpr std::uint64_t kBytesInFlight = 4 << 20;
+    // An item of at most this many bytes (by the catalog) starts whatever the
+    // fetches in flight still have to come: it costs the link a moment but
+    // waits a round trip, and a map's city indexes and voices come last, where
+    // their round trips in turn would follow the last region's bytes.
+    static constexpr std::uint64_t kSmallItem = 64 << 10;
     // Connections at most, however small the items. A map's city indexes, a
     // few hundred bytes each, come last: 60 of them, 16 at a time, left a 100 ms link
     // idle for two round trips after the last region's bytes; 32 at a time hide
     // behind them.
     static constexpr std::size_t kMostInFlight = 32;
     // Items ahead at most, whatever sizes the catalog gives (none, or too
-    // small); twice the connections, so that none waits for a placement.
-    static constexpr std::size_t kMostAhead = 64;
+    // small); four times the connections: at 64, the voices after a map's
+    // city indexes waited, one round trip each, for its last regions to be placed.
+    static constexpr std::size_t kMostAhead = 128;
     // Items fetched ahead of the one to place next (in flight, or waiting to
     // be taken) carry at most this many bytes: what the PC holds besides it.
     static constexpr std::uint64_t kBytesAhead = 16 << 20;

@@ -2,12 +2,16 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <future>
 #include <map>
+#include <thread>
 
 #include "mapserver/faults.h"
 #include "service/content/download_package.h"
+#include "service/content/item_fetcher.h"
 #include "service/content/phone_drive.h"
 #include "service/core/message_queue.h"
+#include "service/core/sync.h"
 #include "service/core/text.h"
 #include "tests/content/drive_fixture.h"
 #include "tests/content/served_world.h"
@@ -411,6 +415,55 @@ TEST(DownloadPackage, ContentTypesAndItemTypesFollowTheText) {
     EXPECT_EQ(download_item_type(L"CityIndex"), DownloadItemType::CityIndex);
     EXPECT_EQ(download_item_type(L"Maptiles"), DownloadItemType::MapTiles);
     EXPECT_EQ(download_item_type(L"something"), DownloadItemType::Unknown);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(DownloadPackage, SmallArchivesBehindAHeldLargeOneAreFetchedMeanwhileAndPlacedOnlyAfterIt) {
+    ServedWorld world;
+    const fs::path folder = world.make_drive(DriveOptions{});
+    LocalDrive local(folder, world.url());
+    URLInfo first = region_item(*local.drive, world.world.regions[0]);
+    // Larger, by the catalog, than what a fetch in flight may still have to
+    // come while others start: only small archives may start behind it.
+    first.byteSize = 2 * ItemFetcher::kBytesInFlight;
+    first.checksum.clear();
+    auto& faults = world.served().server().faults();
+    faults.add(atlasync::mapserver::parse_fault(
+        "*/R" + std::to_string(world.world.regions[0].idid) + ".zip=hold"));
+    DownloadPackage package(*local.drive);
+    package.add_item(first);
+    std::vector<URLInfo> small;
+    for (const URLInfo& info : local.drive->get_url_infos()) {
+        if (info.url.find(L"/cityindex/") != std::wstring::npos || info.type == L"voice") {
+            ASSERT_LE(info.byteSize, ItemFetcher::kSmallItem);
+            package.add_item(info);
+            small.push_back(info);
+        }
+    }
+    ASSERT_GE(small.size(), 2u);
+    const fs::path diskcache = folder / "cities" / "diskcache";
+    const std::size_t filesBefore = files_below(diskcache);
+    auto download = std::async(std::launch::async, [&] { return package.download(); });
+    while (faults.held() == 0) {
+        std::this_thread::yield();
+    }
+    const std::size_t indexes =
+        static_cast<std::size_t>(std::count_if(small.begin(), small.end(), [](const URLInfo& info) {
+            return info.url.find(L"/cityindex/") != std::wstring::npos;
+        }));
+    EXPECT_EQ(world.served().requests_to("/maps/cityindex/", indexes), indexes);
+    EXPECT_EQ(world.served().requests_to("/voices/", small.size() - indexes),
+              small.size() - indexes);
+    service_cancel_flag().set();
+    faults.release_held();
+    EXPECT_EQ(download.get(), kResultCancelled);
+    service_cancel_flag().reset();
+    // In item order: nothing behind the held archive reached the drive.
+    EXPECT_EQ(files_below(diskcache), filesBefore);
+    EXPECT_EQ(files_below(to_narrow(package.temp_folder())), 0u);
 }
 
 }  // namespace
