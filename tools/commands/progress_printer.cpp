@@ -107,9 +107,8 @@ bool ProgressPrinter::interrupted() const {
 void ProgressPrinter::flush() {
     const std::uint64_t mark = ++m_posted;
     message_queue().add_message(Message(kFlushMarker));
-    while (m_printed.load() < mark) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
+    std::unique_lock lock(m_printedMutex);
+    m_printedChanged.wait(lock, [&] { return m_printed >= mark; });
 }
 
 void ProgressPrinter::run() {
@@ -136,7 +135,11 @@ void ProgressPrinter::run() {
         if (message.type == kFlushMarker) {
             // Whoever waits for the flush prints next: on a line of its own.
             end_bar();
-            ++m_printed;
+            {
+                const std::lock_guard lock(m_printedMutex);
+                ++m_printed;
+            }
+            m_printedChanged.notify_all();
             continue;
         }
         print(message);

@@ -2,8 +2,10 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <map>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -80,7 +82,9 @@ private:
     // while the last one is unpacked, and their messages alternate.
     std::map<std::int32_t, int> m_lastPercent;
     std::atomic<std::uint64_t> m_posted{0};
-    std::atomic<std::uint64_t> m_printed{0};
+    std::mutex m_printedMutex;
+    std::condition_variable m_printedChanged;
+    std::uint64_t m_printed = 0;  // flush marks printed, under m_printedMutex
     std::thread m_thread;
 };
 

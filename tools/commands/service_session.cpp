@@ -82,6 +82,10 @@ void ServiceSession::say(const char* format, ...) const {
 
 bool ServiceSession::report(const char* step, Result result, const std::string& volume) {
     m_report.steps.push_back({step, volume, result, {}});
+    // The step's messages, still queued when it returned, are printed before its result.
+    if (m_printer) {
+        m_printer->flush();
+    }
     if (volume.empty()) {
         say("%s: %d\n", step, result);
     } else {
