@@ -86,22 +86,21 @@ std::filesystem::path kept_folder() {
     return std::filesystem::path(temp) / "download_temp" / "kept";
 }
 
-// Fetches ahead of a download: nobody is shown them, since the download has
-// not begun, and a cancel or a drive gone ends them.
-class QuietFetches : public FetchObserver {
-public:
-    explicit QuietFetches(PhoneDrive& drive) : m_drive(drive) {}
-    void fetch_started(const URLInfo&, std::uint64_t) override {}
-    void fetch_progress(const URLInfo&, std::uint64_t, std::uint64_t) override {}
-    bool may_fetch() override { return m_drive.vet(kResultOk) == kResultOk; }
+// One folder per package below "download_temp": another process of ours (a
+// second tool, a test run) must not find our work files, nor we its. The
+// process's start time tells ours from those of a process that is gone.
+Result make_work_folder(std::wstring& folder) {
+    static std::atomic<std::uint32_t> counter{0};
+    const std::int32_t self = ::getpid();
+    const std::wstring name = L"download_temp/" + std::to_wstring(self) + L"-" +
+                              std::to_wstring(process_start_time(self)) + L"-" +
+                              std::to_wstring(++counter);
+    return create_temp_directory(name, folder);
+}
 
-private:
-    PhoneDrive& m_drive;
-};
-
-// How long fetches ahead are waited for once the work beside them ended:
-// while they receive nothing, and at most. A server may hold an answer for
-// good; 16 MiB take 0.8 s at 20 MB/s.
+// How long fetches ahead that a download cannot take over are waited for
+// before it begins its own: while they receive nothing, and at most. A
+// server may hold an answer for good; 16 MiB take 0.8 s at 20 MB/s.
 constexpr std::chrono::milliseconds kQuietFetchesEnd{500};
 constexpr std::chrono::milliseconds kMostFetchesEnd{2000};
 
@@ -138,21 +137,42 @@ std::wstring expected_content_type(const std::wstring& url) {
     return L"application/zip";
 }
 
+FetchesAhead::FetchesAhead(PhoneDrive& drive, std::vector<URLInfo> items, const KeptArchives& kept)
+    : m_drive(drive), m_items(std::move(items)), m_kept(kept) {
+    if (make_work_folder(m_folder) != kResultOk) {
+        throw DiskErrorException();
+    }
+    try {
+        FetchObserver& observer = *this;
+        m_fetcher.emplace(m_items, m_folder, m_kept, observer, 0);
+    } catch (...) {
+        (void)delete_tree(m_folder);
+        throw;
+    }
+}
+
+FetchesAhead::~FetchesAhead() {
+    m_fetcher.reset();
+    if (delete_tree(m_folder) != kResultOk) {
+        TraceWarning(L"temporary folder %s not removed", m_folder.c_str());
+    }
+}
+
+bool FetchesAhead::may_fetch() {
+    // For good: the next call may clear the cancel, and nobody asked for more.
+    if (!m_ended && m_drive.vet(kResultOk) != kResultOk) {
+        m_ended = true;
+    }
+    return !m_ended;
+}
+
 DownloadPackage::DownloadPackage(PhoneDrive& drive)
     : m_drive(drive),
       m_fileSystem(drive.file_system()),
       m_localDrive(dynamic_cast<FileSystemWin*>(&m_fileSystem)),
       m_kept(kept_folder()) {
     TraceInfo(L"DownloadPackage constructor: %s", m_drive.name().c_str());
-    // One folder per package below "download_temp": another process of ours (a
-    // second tool, a test run) must not find our work files, nor we its. The
-    // process's start time tells ours from those of a process that is gone.
-    static std::atomic<std::uint32_t> counter{0};
-    const std::int32_t self = ::getpid();
-    const std::wstring name = L"download_temp/" + std::to_wstring(self) + L"-" +
-                              std::to_wstring(process_start_time(self)) + L"-" +
-                              std::to_wstring(++counter);
-    const Result made = create_temp_directory(name, m_tempFolder);
+    const Result made = make_work_folder(m_tempFolder);
     remove_abandoned_work_folders(std::filesystem::path(to_narrow(m_tempFolder)).parent_path(),
                                   m_kept);
     m_kept.prune();
@@ -486,12 +506,28 @@ Result DownloadPackage::place_item(ItemFetcher& fetcher, std::size_t index, Fetc
 }
 
 Result DownloadPackage::download_items() {
-    ItemFetcher fetcher(m_items, m_tempFolder, m_kept, *this, m_bytesDone);
+    // The fetches of the wipe before go on for this package when its items
+    // begin with theirs; otherwise it waits for them a little and takes what
+    // they fetched whole from the keep.
+    std::unique_ptr<FetchesAhead> ahead = m_drive.take_fetches_ahead();
+    std::optional<ItemFetcher> own;
+    ItemFetcher* fetcher = nullptr;
+    if (ahead && ahead->fetcher().take_over(m_items, *this, m_bytesDone)) {
+        fetcher = &ahead->fetcher();
+    } else {
+        if (ahead) {
+            TraceInfo("the fetches ahead are not taken over: the items differ or one failed");
+            ahead->fetcher().settle(kQuietFetchesEnd, kMostFetchesEnd);
+            ahead.reset();
+        }
+        FetchObserver& observer = *this;
+        fetcher = &own.emplace(m_items, m_tempFolder, m_kept, observer, m_bytesDone);
+    }
     Result result = kResultOk;
     std::size_t unnoted = 0;  // items placed that the record does not note yet
     auto noted = std::chrono::steady_clock::now();
     for (std::size_t index = 0; index < m_items.size() && result == kResultOk; ++index) {
-        FetchedItem fetched = fetcher.take(index);
+        FetchedItem fetched = fetcher->take(index);
         if (fetched.result != kResultOk) {
             // Reported only now, after the item before it: in item order, and
             // with its own cause, not that of a fetch ahead that failed since.
@@ -509,8 +545,8 @@ Result DownloadPackage::download_items() {
             break;
         }
         m_current = &m_items[index];
-        result = place_item(fetcher, index, fetched);
-        fetcher.release(index);
+        result = place_item(*fetcher, index, fetched);
+        fetcher->release(index);
         const URLInfo& item = m_items[index];
         if (result == kResultOk && m_record != nullptr) {
             m_record->placed.push_back(item.id);
@@ -520,7 +556,7 @@ Result DownloadPackage::download_items() {
             // notes come at most kNoteInterval apart; before the update waits
             // for the network, and at its end, always.
             const auto now = std::chrono::steady_clock::now();
-            if (index + 1 == m_items.size() || !fetcher.fetched(index + 1) ||
+            if (index + 1 == m_items.size() || !fetcher->fetched(index + 1) ||
                 now - noted >= kNoteInterval) {
                 result = write_update_record(m_drive, *m_record);
                 unnoted = 0;
@@ -530,8 +566,8 @@ Result DownloadPackage::download_items() {
         // Posted after the next items' downloads began: it carries the
         // package's bytes that they already showed.
         m_downloadFigures.post(ITEM_FINISHED, result, item.id, fetched.received,
-                               percent_of(fetched.received, item.byteSize), fetcher.package_bytes(),
-                               m_totalBytes);
+                               percent_of(fetched.received, item.byteSize),
+                               fetcher->package_bytes(), m_totalBytes);
     }
     // What was placed before a failure is noted: Try Again goes on from there.
     if (unnoted > 0 && write_update_record(m_drive, *m_record) != kResultOk) {
@@ -539,13 +575,15 @@ Result DownloadPackage::download_items() {
                      static_cast<int>(unnoted), m_drive.name().c_str());
     }
     // After a failure the items downloaded ahead are not wanted.
-    fetcher.stop();
-    m_bytesDone = fetcher.package_bytes();
+    fetcher->stop();
+    m_bytesDone = fetcher->package_bytes();
     return result;
 }
 
 Result DownloadPackage::fetch_ahead_during(
     const std::function<Result(const std::function<void()>& begin)>& work) {
+    // A wipe begun anew: what an earlier one fetched waits in the keep.
+    m_drive.drop_fetches_ahead();
     // Only archives the keep can vouch for, and no more bytes of them than a
     // download holds ahead: an archive that cannot be kept would come twice.
     std::vector<URLInfo> ahead;
@@ -558,34 +596,25 @@ Result DownloadPackage::fetch_ahead_during(
         aheadBytes += item.byteSize;
         ahead.push_back(item);
     }
-    QuietFetches quiet(m_drive);
-    std::optional<ItemFetcher> fetcher;
+    std::unique_ptr<FetchesAhead> fetches;
     const auto begin = [&] {
-        if (fetcher || !m_kept.usable() || ahead.empty()) {
+        if (fetches || !m_kept.usable() || ahead.empty()) {
             return;
         }
         try {
-            fetcher.emplace(ahead, m_tempFolder, m_kept, quiet, 0);
-            // Under way before the work may end: settle() waits for what is.
-            fetcher->await_first();
+            fetches = std::make_unique<FetchesAhead>(m_drive, std::move(ahead), m_kept);
         } catch (const std::exception& error) {
             TraceWarning(L"nothing is fetched ahead: %s", to_wide(error.what()).c_str());
-            fetcher.reset();
         }
     };
     // The work's failure is the one to tell, not that of a fetch it did not need.
     const std::string cause = failure_cause();
     const std::uint64_t causes = failure_causes_noted();
-    Result result = work(begin);
-    if (fetcher) {
-        if (result == kResultOk) {
-            fetcher->settle(kQuietFetchesEnd, kMostFetchesEnd);
-            // A cancel while waiting answers the work too.
-            result = m_drive.vet(result);
-        }
-        fetcher->stop();
-        fetcher.reset();
+    const Result result = work(begin);
+    if (fetches && result == kResultOk) {
+        m_drive.carry_fetches_ahead(std::move(fetches));
     }
+    fetches.reset();
     if (failure_causes_noted() != causes) {
         if (cause.empty()) {
             clear_failure_cause();

@@ -41,6 +41,36 @@ std::wstring expected_content_type(const std::wstring& url);
 // Whether files of this content type are archives to unpack.
 bool is_archive_type(const std::wstring& contentType);
 
+// Archives fetched ahead of a download, into a work folder of their own and
+// shown to nobody: begun during the wipe before an update, those still coming
+// when it ends go on, and the download that follows takes them over in flight
+// (ItemFetcher::take_over) instead of asking again on an idle link. A cancel
+// or a drive lost ends them for good; dropped, they stop, and the archives
+// fetched whole go to the keep.
+class FetchesAhead : private FetchObserver {
+public:
+    // Throws DiskErrorException when the work folder cannot be made, and what
+    // the fetcher throws.
+    FetchesAhead(PhoneDrive& drive, std::vector<URLInfo> items, const KeptArchives& kept);
+    ~FetchesAhead() override;
+    FetchesAhead(const FetchesAhead&) = delete;
+    FetchesAhead& operator=(const FetchesAhead&) = delete;
+
+    ItemFetcher& fetcher() { return *m_fetcher; }
+
+private:
+    void fetch_started(const URLInfo&, std::uint64_t) override {}
+    void fetch_progress(const URLInfo&, std::uint64_t, std::uint64_t) override {}
+    bool may_fetch() override;
+
+    PhoneDrive& m_drive;
+    std::atomic<bool> m_ended{false};  // by a cancel or a drive lost
+    const std::vector<URLInfo> m_items;
+    const KeptArchives m_kept;
+    std::wstring m_folder;
+    std::optional<ItemFetcher> m_fetcher;
+};
+
 // Moves chosen catalog items from the map server onto one drive: each is
 // downloaded into a temporary folder, unpacked when it is an archive, and its
 // files placed in the folder its type dictates. The next items download on a
@@ -85,11 +115,11 @@ public:
     [[nodiscard]] Result download() override;
     // Runs `work` (a wipe of the drive, say), which calls `begin` once it is
     // under way, while the package's first archives, up to kBytesAhead of
-    // those with an MD5, are fetched from then on into the keep of archives,
-    // where the download that follows takes them: the link works while the
-    // drive does. Once the work succeeded, the fetches under way are waited
-    // for a little (ItemFetcher::settle). Sends no message and notes no
-    // failure: the work's result, or a cancel or a drive lost meanwhile.
+    // those with an MD5, are fetched from then on (FetchesAhead): the link
+    // works while the drive does. Once the work succeeded, the drive carries
+    // the fetches on to the download that follows, which takes over those
+    // still coming; otherwise they stop. Sends no message and notes no
+    // failure: the work's result.
     [[nodiscard]] Result fetch_ahead_during(
         const std::function<Result(const std::function<void()>& begin)>& work);
 

@@ -34,7 +34,7 @@ std::uint64_t saturating_sum(std::uint64_t a, std::uint64_t b) {
 class ItemFetcher::Fetch : public TransferTarget {
 public:
     Fetch(ItemFetcher& owner, std::size_t item)
-        : m_owner(owner), index(item), downloader(owner.m_items[item].url, this) {}
+        : m_owner(owner), index(item), downloader((*owner.m_items)[item].url, this) {}
 
     void progress(std::uint64_t currentBytes) override { m_owner.progress(*this, currentBytes); }
     bool may_continue() override { return m_owner.may_go_on(); }
@@ -60,20 +60,18 @@ std::uint64_t ItemFetcher::most_bytes_held(const std::vector<URLInfo>& items) {
 ItemFetcher::ItemFetcher(const std::vector<URLInfo>& items, std::wstring folder,
                          const KeptArchives& kept, FetchObserver& observer,
                          std::uint64_t packageBytes)
-    : m_items(items),
-      m_folder(std::move(folder)),
+    : m_items(&items),
+      m_observer(&observer),
       m_sizesBefore(items.size() + 1, 0),
+      m_folder(std::move(folder)),
       m_kept(kept),
-      m_observer(observer),
       m_packageBytes(packageBytes),
       m_slots(items.size()),
       m_fetches(items.size()),
       m_current(items.size(), 0),
       m_shown(items.size(), 0),
       m_attempts(items.size(), 0) {
-    for (std::size_t index = 0; index < items.size(); ++index) {
-        m_sizesBefore[index + 1] = saturating_sum(m_sizesBefore[index], items[index].byteSize);
-    }
+    count_sizes();
     m_job.start([this] {
         // Whatever ends the loop, a caller waiting for an item must hear of it.
         struct Ended {
@@ -89,6 +87,14 @@ ItemFetcher::ItemFetcher(const std::vector<URLInfo>& items, std::wstring folder,
     });
 }
 
+void ItemFetcher::count_sizes() {
+    const std::vector<URLInfo>& items = *m_items;
+    m_sizesBefore.assign(items.size() + 1, 0);
+    for (std::size_t index = 0; index < items.size(); ++index) {
+        m_sizesBefore[index + 1] = saturating_sum(m_sizesBefore[index], items[index].byteSize);
+    }
+}
+
 ItemFetcher::~ItemFetcher() {
     stop();
 }
@@ -99,20 +105,26 @@ void ItemFetcher::wake() {
 }
 
 bool ItemFetcher::may_go_on() {
-    return !m_stopping && m_observer.may_fetch();
+    return !m_stopping && m_observer->may_fetch();
 }
 
 void ItemFetcher::run() {
     for (;;) {
         std::optional<std::size_t> again;
+        TakeOver* takeOver = nullptr;
         {
             std::unique_lock lock(m_mutex);
-            m_changed.wait(
-                lock, [&] { return m_stopping || m_again || m_pool.size() > 0 || may_start(); });
+            m_changed.wait(lock, [&] {
+                return m_stopping || m_again || m_takeOver || m_pool.size() > 0 || may_start();
+            });
             if (m_stopping) {
                 break;
             }
             again = std::exchange(m_again, std::nullopt);
+            takeOver = std::exchange(m_takeOver, nullptr);
+        }
+        if (takeOver) {
+            hand_over(*takeOver);
         }
         if (again) {
             start(*again);
@@ -155,8 +167,9 @@ void ItemFetcher::run() {
         }
         const std::filesystem::path file = to_narrow(slot.fetched.localFile);
         // Only what the next run can vouch for is worth keeping.
-        const bool whole = slot.fetched.result == kResultOk && !m_items[index].checksum.empty() &&
-                           file.filename() == KeptArchives::name_of(m_items[index].url);
+        const URLInfo& item = (*m_items)[index];
+        const bool whole = slot.fetched.result == kResultOk && !item.checksum.empty() &&
+                           file.filename() == KeptArchives::name_of(item.url);
         if (!whole || !m_kept.keep(file)) {
             remove_work_file(slot.fetched.localFile, L"downloaded file");
         }
@@ -165,7 +178,7 @@ void ItemFetcher::run() {
 }
 
 bool ItemFetcher::start_kept(std::size_t index) {
-    const URLInfo& item = m_items[index];
+    const URLInfo& item = (*m_items)[index];
     if (!is_archive_type(expected_content_type(item.url))) {
         return false;
     }
@@ -182,17 +195,17 @@ bool ItemFetcher::start_kept(std::size_t index) {
     fetched.localFile = to_wide(target.string());
     fetched.received = error ? 0 : size;
     fetched.fetches = ++m_attempts[index];
-    m_observer.fetch_started(item, m_packageBytes);
+    m_observer->fetch_started(item, m_packageBytes);
     m_packageBytes += fetched.received;
     m_current[index] = fetched.received;
     m_shown[index] = fetched.received;
-    m_observer.fetch_progress(item, fetched.received, m_packageBytes);
+    m_observer->fetch_progress(item, fetched.received, m_packageBytes);
     complete(index, std::move(fetched));
     return true;
 }
 
 bool ItemFetcher::may_start() const {
-    if (m_settling || m_next >= m_items.size() || m_pool.size() >= kMostInFlight ||
+    if (m_settling || m_next >= m_items->size() || m_pool.size() >= kMostInFlight ||
         m_next >= m_released + kMostAhead) {
         return false;
     }
@@ -200,7 +213,7 @@ bool ItemFetcher::may_start() const {
     if (m_next == m_released) {
         return true;
     }
-    const std::uint64_t size = m_items[m_next].byteSize;
+    const std::uint64_t size = (*m_items)[m_next].byteSize;
     return (bytes_to_come() < kBytesInFlight || (size > 0 && size <= kSmallItem)) &&
            m_sizesBefore[m_next + 1] - m_sizesBefore[m_released] <= kBytesAhead;
 }
@@ -211,7 +224,8 @@ std::uint64_t ItemFetcher::bytes_to_come() const {
     std::uint64_t left = 0;
     for (std::size_t index = m_released; index < m_next; ++index) {
         if (m_fetches[index]) {
-            left += m_items[index].byteSize - std::min(m_items[index].byteSize, m_current[index]);
+            const std::uint64_t size = (*m_items)[index].byteSize;
+            left += size - std::min(size, m_current[index]);
         }
     }
     return left;
@@ -223,18 +237,17 @@ std::wstring ItemFetcher::folder_of(std::size_t index) const {
 }
 
 void ItemFetcher::start(std::size_t index) {
-    const URLInfo& item = m_items[index];
+    const URLInfo& item = (*m_items)[index];
     if (m_attempts[index] == 0 && start_kept(index)) {
         return;
     }
     if (m_attempts[index] == 0) {
-        m_observer.fetch_started(item, m_packageBytes);
+        m_observer->fetch_started(item, m_packageBytes);
     }
     ++m_attempts[index];
     {
         const std::lock_guard lock(m_mutex);
         m_slots[index].state = State::Fetching;
-        m_changed.notify_all();  // await_first()
     }
     m_packageBytes -= std::exchange(m_current[index], 0);
     m_fetches[index] = std::make_unique<Fetch>(*this, index);
@@ -255,12 +268,12 @@ void ItemFetcher::progress(Fetch& fetch, std::uint64_t bytes) {
     m_current[index] = bytes;
     // A second fetch of a damaged file counts from 0 again; what was shown stays.
     m_shown[index] = std::max(m_shown[index], bytes);
-    m_observer.fetch_progress(m_items[index], m_shown[index], m_packageBytes);
+    m_observer->fetch_progress((*m_items)[index], m_shown[index], m_packageBytes);
 }
 
 void ItemFetcher::finish(Fetch& fetch, Result result, const std::string& cause) {
     const std::size_t index = fetch.index;
-    const URLInfo& item = m_items[index];
+    const URLInfo& item = (*m_items)[index];
     FetchedItem fetched;
     fetched.localFile = to_wide(fetch.downloader.target_path());
     fetched.received = fetch.downloader.bytes_received();
@@ -352,10 +365,62 @@ FetchedItem ItemFetcher::fetch_again(std::size_t index) {
     return take(index);
 }
 
-void ItemFetcher::await_first() {
+bool ItemFetcher::take_over(const std::vector<URLInfo>& items, FetchObserver& observer,
+                            std::uint64_t packageBytes) {
+    TakeOver request{&items, &observer, packageBytes, std::nullopt};
+    {
+        const std::lock_guard lock(m_mutex);
+        if (m_ended || m_stopping) {
+            return false;
+        }
+        m_takeOver = &request;
+    }
+    wake();
     std::unique_lock lock(m_mutex);
-    m_changed.wait(
-        lock, [&] { return m_slots.empty() || m_slots[0].state != State::Waiting || m_ended; });
+    m_changed.wait(lock, [&] { return request.taken || m_ended; });
+    m_takeOver = nullptr;  // unanswered when the thread ended first
+    return request.taken.value_or(false);
+}
+
+void ItemFetcher::hand_over(TakeOver& request) {
+    const std::vector<URLInfo>& items = *request.items;
+    const auto same = [](const URLInfo& a, const URLInfo& b) {
+        return a.url == b.url && a.checksum == b.checksum && a.byteSize == b.byteSize;
+    };
+    bool taken = items.size() >= m_items->size() &&
+                 std::equal(m_items->begin(), m_items->end(), items.begin(), same);
+    {
+        const std::lock_guard lock(m_mutex);
+        for (const Slot& slot : m_slots) {
+            taken = taken && slot.state != State::Taken &&
+                    (slot.state != State::Fetched || slot.fetched.result == kResultOk);
+        }
+    }
+    if (taken) {
+        m_items = &items;
+        m_observer = request.observer;
+        count_sizes();
+        m_fetches.resize(items.size());
+        m_current.resize(items.size(), 0);
+        m_shown.resize(items.size(), 0);
+        m_attempts.resize(items.size(), 0);
+        m_packageBytes += request.packageBytes;
+        {
+            const std::lock_guard lock(m_mutex);
+            m_slots.resize(items.size());
+            m_settling = false;
+        }
+        // Told before the caller takes the first item: each item's messages begin with its start.
+        for (std::size_t index = 0; index < m_next; ++index) {
+            if (m_attempts[index] > 0) {
+                m_observer->fetch_started(items[index], m_packageBytes);
+                m_observer->fetch_progress(items[index], m_shown[index], m_packageBytes);
+            }
+        }
+    }
+    const std::lock_guard lock(m_mutex);
+    request.taken = taken;
+    m_changed.notify_all();
 }
 
 void ItemFetcher::settle(std::chrono::milliseconds quiet, std::chrono::milliseconds most) {

@@ -98,9 +98,15 @@ public:
     void release(std::size_t index);
     // Fetches a taken item once more, before any other, and waits for it.
     FetchedItem fetch_again(std::size_t index);
-    // Waits until the first item's fetch has begun (or ended): one that is
-    // waited for by settle().
-    void await_first();
+    // The fetches go on for a package whose items begin with this fetcher's,
+    // those under way too: its `items` (to outlive the fetcher) and
+    // `observer` stand for those given from then on, the observer hears of
+    // each item begun so far as begun now, and `packageBytes` counts what the
+    // package fetched before. False, and nothing changed, when the items
+    // begin otherwise, when a fetch failed (a cancel, a drive lost, the
+    // server) or when the fetcher stopped.
+    [[nodiscard]] bool take_over(const std::vector<URLInfo>& items, FetchObserver& observer,
+                                 std::uint64_t packageBytes);
     // Starts no further item and waits until the fetches under way end, for
     // `most` at the longest, and no longer once none of them received a byte
     // for `quiet`: a server that holds an answer, or trickles it, must not
@@ -119,6 +125,13 @@ private:
         FetchedItem fetched;
     };
     class Fetch;
+    // A take_over() the fetching thread answers.
+    struct TakeOver {
+        const std::vector<URLInfo>* items;
+        FetchObserver* observer;
+        std::uint64_t packageBytes;
+        std::optional<bool> taken;
+    };
 
     // The fetching thread's loop, until stop().
     void run();
@@ -127,6 +140,10 @@ private:
     // Catalog bytes the fetches in flight have still to receive.
     std::uint64_t bytes_to_come() const;
     void start(std::size_t index);
+    // On the fetching thread, between two looks at the network.
+    void hand_over(TakeOver& request);
+    // m_sizesBefore of m_items.
+    void count_sizes();
     std::wstring folder_of(std::size_t index) const;
     // Takes the item's archive from the keep; false when it has none that fits.
     bool start_kept(std::size_t index);
@@ -139,11 +156,12 @@ private:
     // The fetching thread ended without fetching the item: the job's result.
     Result failure();
 
-    const std::vector<URLInfo>& m_items;
-    const std::wstring m_folder;
+    // Changed by the fetching thread alone (take_over), which alone reads them.
+    const std::vector<URLInfo>* m_items;
+    FetchObserver* m_observer;
     std::vector<std::uint64_t> m_sizesBefore;  // catalog bytes of the items before each
+    const std::wstring m_folder;
     const KeptArchives& m_kept;
-    FetchObserver& m_observer;
     std::atomic<std::uint64_t> m_packageBytes;
 
     // Shared with the fetching thread.
@@ -156,6 +174,7 @@ private:
     bool m_ended = false;                 // the fetching thread is through
     bool m_settling = false;              // no item starts any more
     std::optional<Result> m_failure;      // its job's result, once collected
+    TakeOver* m_takeOver = nullptr;       // asked and not yet answered
 
     // The fetching thread's own.
     std::vector<std::unique_ptr<Fetch>> m_fetches;  // by item; null when none runs

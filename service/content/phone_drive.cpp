@@ -34,6 +34,7 @@ PhoneDrive::PhoneDrive(Phone* phone, std::unique_ptr<FileSystem> fileSystem, boo
       m_valid(valid) {}
 
 PhoneDrive::~PhoneDrive() {
+    drop_fetches_ahead();
     // The content refers to the file system; it goes first.
     m_bucket.reset();
     m_mapContainer.reset();
@@ -47,7 +48,21 @@ Result PhoneDrive::hold_update_lock() {
 }
 
 void PhoneDrive::release_update_lock() {
+    drop_fetches_ahead();
     m_updateLock.reset();
+}
+
+void PhoneDrive::carry_fetches_ahead(std::unique_ptr<FetchesAhead> fetches) {
+    drop_fetches_ahead();
+    m_fetchesAhead = std::move(fetches);
+}
+
+std::unique_ptr<FetchesAhead> PhoneDrive::take_fetches_ahead() {
+    return std::move(m_fetchesAhead);
+}
+
+void PhoneDrive::drop_fetches_ahead() {
+    m_fetchesAhead.reset();
 }
 
 std::wstring PhoneDrive::name() const {

@@ -17,6 +17,7 @@
 namespace MapsService {
 
 class DownloadPackage;
+class FetchesAhead;
 class DriveUpdateLock;
 class FileSystem;
 class MapContainer;
@@ -67,7 +68,14 @@ public:
     // second update of the drive runs meanwhile: 0 (also when held already),
     // 19 when another update holds the drive, 5 when no lock can be made.
     [[nodiscard]] Result hold_update_lock();
+    // Drops the fetches ahead as well.
     void release_update_lock();
+    // Fetches begun by the wipe before an update, going on until the
+    // download that follows takes them; dropped with the update lock, with
+    // the drive, or by a wipe begun anew. Used by the service's thread alone.
+    void carry_fetches_ahead(std::unique_ptr<FetchesAhead> fetches);
+    std::unique_ptr<FetchesAhead> take_fetches_ahead();
+    void drop_fetches_ahead();
     void set_connected(bool value) { m_connected = value; }
     bool valid() const { return m_valid; }
     void set_valid(bool value) { m_valid = value; }
@@ -154,6 +162,7 @@ private:
     std::vector<URLInfo> m_urlInfos;
     bool m_catalogLoaded = false;  // both catalogs of m_catalogVersion loaded whole
     VersionInfo m_catalogVersion;
+    std::unique_ptr<FetchesAhead> m_fetchesAhead;  // they ask vet(): last, so gone first
 };
 
 }  // namespace MapsService

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <future>
 #include <thread>
@@ -341,64 +342,108 @@ struct LongWipe {
     SettingsFile settings;
 };
 
-TEST(VersionManager, ALongWipeFetchesTheFirstArchivesAheadAndTheDownloadAsksForNoneAgain) {
-    LongWipe wipe;
-    LocalDrive local(wipe.folder, wipe.world.url());
-    ASSERT_EQ(VersionManager(*local.drive, wipe.settings.file).update_map_version(true), kResultOk);
-    ASSERT_FALSE(fs::exists(tile_file(wipe.folder, wipe.world.world.regions[0].tiles[1])));
-    // Whole and named by their URLs, for the download to take.
-    const std::size_t fetched = wipe.world.served().requests_when_idle("/maps/regions/");
-    EXPECT_GE(fetched, 1u);
-    EXPECT_GE(wipe.kept_archives(), fetched);
-
-    UpdateRecord record;
-    ASSERT_EQ(read_update_record(*local.drive, record), PendingUpdate::Recorded);
-    ASSERT_EQ(LongWipe::download(*local.drive, record), kResultOk);
-    EXPECT_EQ(wipe.world.served().requests_when_idle("/maps/regions/"),
-              wipe.world.world.regions.size());
-    EXPECT_EQ(wipe.kept_archives(), 0u);
-    for (const auto& [name, tile] : wipe.world.world.tiles) {
-        EXPECT_TRUE(fs::exists(tile_file(wipe.folder, name))) << name;
+// The first region's archive fetched ahead: the server holds its answer
+// until the test lets it go.
+struct HeldFirstRegion : LongWipe {
+    HeldFirstRegion() {
+        faults().add(atlasync::mapserver::parse_fault("*/R" + std::to_string(first()) +
+                                                      ".zip=hold,times:1"));
     }
-}
-
-TEST(VersionManager, AnArchiveFetchedAheadThatTheServerHoldsHoldsTheWipeAWhileOrTillACancel) {
-    for (const bool cancel : {false, true}) {
-        SCOPED_TRACE(cancel ? "cancelled meanwhile" : "left to wait");
-        LongWipe wipe;
-        const std::int32_t first = wipe.world.world.regions[0].idid;
-        auto& faults = wipe.world.served().server().faults();
-        faults.add(
-            atlasync::mapserver::parse_fault("*/R" + std::to_string(first) + ".zip=hold,times:1"));
-        LocalDrive local(wipe.folder, wipe.world.url());
-        auto update = std::async(std::launch::async, [&] {
-            return VersionManager(*local.drive, wipe.settings.file).update_map_version(true);
-        });
-        while (faults.held() == 0) {
+    atlasync::mapserver::FaultPlan& faults() { return world.served().server().faults(); }
+    std::int32_t first() const { return world.world.regions[0].idid; }
+    // Answers the server sent to requests whose path holds `part`, once it is idle.
+    std::size_t answers(const std::string& part) {
+        (void)world.served().requests_when_idle("/");
+        std::size_t count = 0;
+        for (const std::string& line : world.served().log()) {
+            const auto get = line.find(" GET ");
+            const auto end = line.find(' ', get + 5);
+            count += get != std::string::npos && end != std::string::npos &&
+                     line.substr(get + 5, end - get - 5).find(part) != std::string::npos &&
+                     !line.ends_with(" held");
+        }
+        return count;
+    }
+    // The update's work folders left below this user's temporary folder.
+    static std::size_t work_folders() {
+        std::size_t count = 0;
+        std::error_code error;
+        for (const auto& entry : fs::directory_iterator(work_folder(), error)) {
+            count += entry.path().filename() != "kept";
+        }
+        return count;
+    }
+    // Updates the drive: the wipe waits for no fetch, so it ends while the
+    // held answer is still to come.
+    void update(PhoneDrive& drive) {
+        ASSERT_EQ(VersionManager(drive, settings.file).update_map_version(true), kResultOk);
+        while (faults().held() == 0) {
             std::this_thread::yield();
         }
-        if (cancel) {
-            service_cancel_flag().set();
-        }
-        EXPECT_EQ(update.get(), cancel ? kResultCancelled : kResultOk);
-        service_cancel_flag().reset();
-        faults.release_held();
-        UpdateRecord record;
-        ASSERT_EQ(read_update_record(*local.drive, record), PendingUpdate::Recorded);
-        EXPECT_EQ(record.target, VersionInfo(1, 1, 7, 0));
-        // Not noted as done: the next run wipes again before it places anything.
-        EXPECT_EQ(record.wiped, !cancel);
-        URLInfo held;
-        ASSERT_TRUE(local.drive->find_url_info(1000000 + first, held));
-        EXPECT_FALSE(
-            fs::exists(LongWipe::work_folder() / "kept" / KeptArchives::name_of(held.url)));
-        if (!cancel) {
-            ASSERT_EQ(LongWipe::download(*local.drive, record), kResultOk);
-            for (const std::string& tile : wipe.world.world.regions[0].tiles) {
-                EXPECT_TRUE(fs::exists(tile_file(wipe.folder, tile))) << tile;
-            }
+        ASSERT_EQ(read_update_record(drive, record), PendingUpdate::Recorded);
+        ASSERT_TRUE(record.wiped);
+    }
+    void expect_every_tile() const {
+        for (const auto& [name, tile] : world.world.tiles) {
+            EXPECT_TRUE(fs::exists(tile_file(folder, name))) << name;
         }
     }
+
+    UpdateRecord record;
+};
+
+TEST(VersionManager, TheDownloadTakesOverTheFetchesOfTheWipeStillUnderWayAndAsksForNoneAgain) {
+    HeldFirstRegion wipe;
+    LocalDrive local(wipe.folder, wipe.world.url());
+    wipe.update(*local.drive);
+    ASSERT_FALSE(fs::exists(tile_file(wipe.folder, wipe.world.world.regions[1].tiles[1])));
+    EXPECT_EQ(wipe.kept_archives(), 0u);  // still with the fetches, not stopped into the keep
+
+    auto download = std::async(std::launch::async,
+                               [&] { return LongWipe::download(*local.drive, wipe.record); });
+    wipe.faults().release_held();
+    ASSERT_EQ(download.get(), kResultOk);
+    EXPECT_EQ(wipe.answers("/R" + std::to_string(wipe.first()) + ".zip"), 1u);
+    EXPECT_EQ(wipe.answers("/maps/regions/"), wipe.world.world.regions.size());
+    wipe.expect_every_tile();
+    EXPECT_EQ(wipe.kept_archives(), 0u);
+    EXPECT_EQ(HeldFirstRegion::work_folders(), 0u);
+}
+
+TEST(VersionManager, FetchesAheadNoDownloadTookOverStopWithTheUpdateLockAndKeepWhatCameWhole) {
+    HeldFirstRegion wipe;
+    LocalDrive local(wipe.folder, wipe.world.url());
+    wipe.update(*local.drive);
+    const std::size_t whole = wipe.answers(".zip");
+    ASSERT_GE(whole, 1u);
+
+    local.drive->release_update_lock();
+    EXPECT_EQ(HeldFirstRegion::work_folders(), 0u);
+    EXPECT_EQ(wipe.kept_archives(), whole);
+    URLInfo held;
+    ASSERT_TRUE(local.drive->find_url_info(1000000 + wipe.first(), held));
+    EXPECT_FALSE(fs::exists(LongWipe::work_folder() / "kept" / KeptArchives::name_of(held.url)));
+
+    wipe.faults().release_held();
+    ASSERT_EQ(LongWipe::download(*local.drive, wipe.record), kResultOk);
+    // Only the archive cut short comes again.
+    EXPECT_EQ(wipe.answers("/maps/regions/"), wipe.world.world.regions.size() + 1);
+    wipe.expect_every_tile();
+}
+
+TEST(VersionManager, ADownloadOfItemsInAnotherOrderWaitsForTheFetchesAheadAndTakesTheirArchives) {
+    HeldFirstRegion wipe;
+    LocalDrive local(wipe.folder, wipe.world.url());
+    wipe.update(*local.drive);
+    std::reverse(wipe.record.regions.begin(), wipe.record.regions.end());
+
+    // The held answer never comes: it is given up, and fetched once more.
+    ASSERT_EQ(LongWipe::download(*local.drive, wipe.record), kResultOk);
+    EXPECT_EQ(wipe.answers("/R" + std::to_string(wipe.first()) + ".zip"), 1u);
+    EXPECT_EQ(wipe.answers("/maps/regions/"), wipe.world.world.regions.size());
+    wipe.expect_every_tile();
+    EXPECT_EQ(wipe.kept_archives(), 0u);
+    EXPECT_EQ(HeldFirstRegion::work_folders(), 0u);
 }
 
 }  // namespace
