@@ -607,20 +607,9 @@ Result DownloadPackage::fetch_ahead_during(
             TraceWarning(L"nothing is fetched ahead: %s", to_wide(error.what()).c_str());
         }
     };
-    // The work's failure is the one to tell, not that of a fetch it did not need.
-    const std::string cause = failure_cause();
-    const std::uint64_t causes = failure_causes_noted();
     const Result result = work(begin);
     if (fetches && result == kResultOk) {
         m_drive.carry_fetches_ahead(std::move(fetches));
-    }
-    fetches.reset();
-    if (failure_causes_noted() != causes) {
-        if (cause.empty()) {
-            clear_failure_cause();
-        } else {
-            note_failure_cause(cause);
-        }
     }
     return result;
 }

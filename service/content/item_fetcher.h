@@ -156,7 +156,7 @@ private:
     // The fetching thread ended without fetching the item: the job's result.
     Result failure();
 
-    // Changed by the fetching thread alone (take_over), which alone reads them.
+    // Changed by the fetching thread alone (hand_over), which alone reads them.
     const std::vector<URLInfo>* m_items;
     FetchObserver* m_observer;
     std::vector<std::uint64_t> m_sizesBefore;  // catalog bytes of the items before each

@@ -106,6 +106,11 @@ Result finalize() {
     (void)cancel_operation();
     Result result = kResultOk;
     try {
+        // Fetches carried from a wipe to a download that never came end
+        // before the network library is released under them.
+        for (PhoneDrive* drive : PhoneManager::all_drives()) {
+            drive->drop_fetches_ahead();
+        }
         // The watchers stop before the phones go: a late notification must not
         // meet a phone that was already released.
         (void)finalize_phone_platform();

@@ -199,7 +199,11 @@ void CurlDownloader::note_server_failure(const std::string& reason) const {
                                   : "the map server " + host + " " + reason;
     TraceError("transfer of %s failed: %s%s%s", url.c_str(), cause.c_str(),
                m_errorText[0] != '\0' ? "; libcurl: " : "", m_errorText);
-    note_failure_cause(cause);
+    if (m_pooled) {
+        m_cause = cause;
+    } else {
+        note_failure_cause(cause);
+    }
 }
 
 std::size_t CurlDownloader::on_write(char* data, std::size_t size, std::size_t count, void* self) {

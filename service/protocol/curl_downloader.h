@@ -126,7 +126,9 @@ protected:
     [[nodiscard]] Result check_content_type(const std::wstring& expected);
     // Traces and notes as the operation's failure cause that the map server
     // of this URL failed us: "cannot reach the map server HOST: REASON" when
-    // it never answered, else "the map server HOST REASON".
+    // it never answered, else "the map server HOST REASON". A transfer of a
+    // TransferPool keeps it to itself (m_cause): its fetching thread may
+    // outlive the operation, and the one that takes the item tells it.
     void note_server_failure(const std::string& reason) const;
 
     std::wstring m_url;
@@ -153,6 +155,8 @@ private:
     bool m_cancelled = false;
     bool m_callbackFailed = false;
     const char* m_retryCause = nullptr;  // a static text
+    bool m_pooled = false;               // run by a TransferPool
+    mutable std::string m_cause;         // noted last, when pooled
     // libcurl's own words on the last failure, which name what it tried ("Could
     // not resolve host: mapdata.example"); curl_easy_strerror only names the code.
     char m_errorText[CURL_ERROR_SIZE] = {};

@@ -4,7 +4,6 @@
 #include <new>
 #include <utility>
 
-#include "service/core/failure_cause.h"
 #include "service/core/trace.h"
 #include "service/protocol/file_curl_downloader.h"
 
@@ -32,6 +31,7 @@ TransferPool::~TransferPool() {
 }
 
 void TransferPool::add(FileCurlDownloader& transfer) {
+    transfer.m_pooled = true;
     transfer.begin_transfer();
     // A transfer that cannot even start (no handle) is reported by the next run.
     attempt(transfer, m_ended);
@@ -64,19 +64,18 @@ void TransferPool::attempt(FileCurlDownloader& transfer, std::vector<Ended>& end
 
 void TransferPool::attempt_ended(FileCurlDownloader& transfer, CURLcode code,
                                  std::vector<Ended>& ended) {
-    const std::uint64_t noted = failure_causes_noted();
+    transfer.m_cause.clear();
     const std::optional<std::chrono::milliseconds> wait = transfer.attempt_ended(code);
     if (wait) {
         m_paused.push_back({&transfer, std::chrono::steady_clock::now() + *wait});
     } else {
-        end(transfer, code, noted, ended);
+        end(transfer, code, ended);
     }
 }
 
-void TransferPool::end(FileCurlDownloader& transfer, CURLcode code, std::uint64_t noted,
-                       std::vector<Ended>& ended) {
+void TransferPool::end(FileCurlDownloader& transfer, CURLcode code, std::vector<Ended>& ended) {
     const Result result = transfer.close(code);
-    ended.push_back({&transfer, result, failure_causes_noted() != noted ? failure_cause() : ""});
+    ended.push_back({&transfer, result, transfer.m_cause});
 }
 
 void TransferPool::resume_paused(std::vector<Ended>& ended) {
@@ -85,7 +84,8 @@ void TransferPool::resume_paused(std::vector<Ended>& ended) {
     for (const Paused& pause : paused) {
         FileCurlDownloader& transfer = *pause.transfer;
         if (transfer.abort_pause()) {
-            end(transfer, CURLE_ABORTED_BY_CALLBACK, failure_causes_noted(), ended);
+            transfer.m_cause.clear();
+            end(transfer, CURLE_ABORTED_BY_CALLBACK, ended);
         } else if (now >= pause.until) {
             static_cast<CurlDownloader&>(transfer).prepare_retry();
             attempt(transfer, ended);

@@ -39,11 +39,12 @@ public:
     struct Ended {
         FileCurlDownloader* transfer;
         Result result;      // FileCurlDownloader::close
-        std::string cause;  // the failure cause it noted as it ended; empty for none
+        std::string cause;  // the failure cause it met as it ended; empty for none
     };
     // Moves the transfers on, waiting at most `wait` for the network (or for
     // wake()), and answers those that are over. Several fail at once: each
-    // one's cause comes with it, as the one noted last may be another's.
+    // one's cause comes with it, and none is noted as the operation's (note_failure_cause):
+    // the caller tells it with the item it belongs to.
     std::vector<Ended> run(std::chrono::milliseconds wait);
     // Ends the wait of run() early; any thread may call it.
     void wake();
@@ -61,9 +62,8 @@ private:
     void resume_paused(std::vector<Ended>& ended);
     // Takes the transfers libcurl finished; whether there was any.
     bool collect_ended(std::vector<Ended>& ended);
-    // Closes an ended transfer; `noted` counted the causes before its end.
-    void end(FileCurlDownloader& transfer, CURLcode code, std::uint64_t noted,
-             std::vector<Ended>& ended);
+    // Closes an ended transfer, with the cause its last attempt met.
+    void end(FileCurlDownloader& transfer, CURLcode code, std::vector<Ended>& ended);
 
     CURLM* m_multi;
     std::vector<FileCurlDownloader*> m_running;  // their handles are in the multi handle

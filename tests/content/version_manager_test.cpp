@@ -13,6 +13,8 @@
 #include "service/content/version_manager.h"
 #include "service/content/version_requests.h"
 #include "service/core/exceptions.h"
+#include "service/core/failure_cause.h"
+#include "service/core/message_queue.h"
 #include "service/core/sync.h"
 #include "service/devices/local_disk.h"
 #include "service/protocol/tlv_decode.h"
@@ -346,42 +348,73 @@ struct LongWipe {
 // until the test lets it go.
 struct HeldFirstRegion : LongWipe {
     HeldFirstRegion() {
-        faults().add(atlasync::mapserver::parse_fault("*/R" + std::to_string(first()) +
-                                                      ".zip=hold,times:1"));
+        faults().add(atlasync::mapserver::parse_fault("*/" + archive() + "=hold,times:1"));
     }
     atlasync::mapserver::FaultPlan& faults() { return world.served().server().faults(); }
-    std::int32_t first() const { return world.world.regions[0].idid; }
-    // Answers the server sent to requests whose path holds `part`, once it is idle.
-    std::size_t answers(const std::string& part) {
-        (void)world.served().requests_when_idle("/");
+    std::string archive() const {
+        return "R" + std::to_string(world.world.regions[0].idid) + ".zip";
+    }
+    // Lines logged for paths holding `part`, once the server stopped and with
+    // it every answer; the line of a hold ("held") counts when asked for.
+    std::size_t lines(const std::string& part, bool holds) {
+        world.served().server().stop();
         std::size_t count = 0;
         for (const std::string& line : world.served().log()) {
             const auto get = line.find(" GET ");
             const auto end = line.find(' ', get + 5);
             count += get != std::string::npos && end != std::string::npos &&
                      line.substr(get + 5, end - get - 5).find(part) != std::string::npos &&
-                     !line.ends_with(" held");
+                     (holds || !line.ends_with(" held"));
         }
         return count;
     }
-    // The update's work folders left below this user's temporary folder.
-    static std::size_t work_folders() {
-        std::size_t count = 0;
+    // The work folders of this user's updates, and the files in their items' folders.
+    static std::vector<fs::path> work_folders() {
+        std::vector<fs::path> folders;
         std::error_code error;
         for (const auto& entry : fs::directory_iterator(work_folder(), error)) {
-            count += entry.path().filename() != "kept";
+            if (entry.path().filename() != "kept") {
+                folders.push_back(entry.path());
+            }
         }
-        return count;
+        return folders;
     }
-    // Updates the drive: the wipe waits for no fetch, so it ends while the
+    static std::vector<fs::path> fetched_files() {
+        std::vector<fs::path> files;
+        std::error_code error;
+        for (const fs::path& folder : work_folders()) {
+            for (const auto& entry : fs::recursive_directory_iterator(folder, error)) {
+                if (entry.is_regular_file(error)) {
+                    files.push_back(entry.path());
+                }
+            }
+        }
+        return files;
+    }
+    bool held_file_exists() const {
+        const auto files = fetched_files();
+        return std::any_of(files.begin(), files.end(),
+                           [&](const fs::path& file) { return file.filename() == archive(); });
+    }
+    // Updates the drive; the wipe waits for no fetch, so it ends while the
     // held answer is still to come.
     void update(PhoneDrive& drive) {
         ASSERT_EQ(VersionManager(drive, settings.file).update_map_version(true), kResultOk);
+        ASSERT_EQ(read_update_record(drive, record), PendingUpdate::Recorded);
+        ASSERT_TRUE(record.wiped);
+        ASSERT_TRUE(drive.find_url_info(1000000 + world.world.regions[0].idid, held));
+        ASSERT_EQ(work_folders().size(), 1u);  // that of the fetches still under way
         while (faults().held() == 0) {
             std::this_thread::yield();
         }
-        ASSERT_EQ(read_update_record(drive, record), PendingUpdate::Recorded);
-        ASSERT_TRUE(record.wiped);
+    }
+    // Waits for the download's first message on the held region.
+    void await_held_started() {
+        Message message;
+        while (message_queue().pop(message, 100) != kResultOk ||
+               message.type != MSG_DOWNLOAD_PROGRESS || message.kind != ITEM_STARTED ||
+               message.id != held.id) {
+        }
     }
     void expect_every_tile() const {
         for (const auto& [name, tile] : world.world.tiles) {
@@ -390,6 +423,7 @@ struct HeldFirstRegion : LongWipe {
     }
 
     UpdateRecord record;
+    URLInfo held;
 };
 
 TEST(VersionManager, TheDownloadTakesOverTheFetchesOfTheWipeStillUnderWayAndAsksForNoneAgain) {
@@ -397,38 +431,76 @@ TEST(VersionManager, TheDownloadTakesOverTheFetchesOfTheWipeStillUnderWayAndAsks
     LocalDrive local(wipe.folder, wipe.world.url());
     wipe.update(*local.drive);
     ASSERT_FALSE(fs::exists(tile_file(wipe.folder, wipe.world.world.regions[1].tiles[1])));
-    EXPECT_EQ(wipe.kept_archives(), 0u);  // still with the fetches, not stopped into the keep
+    EXPECT_EQ(wipe.kept_archives(), 0u);
 
     auto download = std::async(std::launch::async,
                                [&] { return LongWipe::download(*local.drive, wipe.record); });
+    // Told at once by the take-over; without one, only once the held fetch was
+    // given up and the region asked for again.
+    wipe.await_held_started();
     wipe.faults().release_held();
     ASSERT_EQ(download.get(), kResultOk);
-    EXPECT_EQ(wipe.answers("/R" + std::to_string(wipe.first()) + ".zip"), 1u);
-    EXPECT_EQ(wipe.answers("/maps/regions/"), wipe.world.world.regions.size());
     wipe.expect_every_tile();
     EXPECT_EQ(wipe.kept_archives(), 0u);
-    EXPECT_EQ(HeldFirstRegion::work_folders(), 0u);
+    EXPECT_TRUE(HeldFirstRegion::work_folders().empty());
+    EXPECT_EQ(wipe.lines(wipe.archive(), true), 2u);  // its hold, and its one answer
+    EXPECT_EQ(wipe.lines("/maps/regions/", false), wipe.world.world.regions.size());
 }
 
 TEST(VersionManager, FetchesAheadNoDownloadTookOverStopWithTheUpdateLockAndKeepWhatCameWhole) {
     HeldFirstRegion wipe;
     LocalDrive local(wipe.folder, wipe.world.url());
     wipe.update(*local.drive);
-    const std::size_t whole = wipe.answers(".zip");
-    ASSERT_GE(whole, 1u);
+    // Once one archive came whole: named by its URL (KeptArchives::name_of).
+    const auto whole = [] {
+        const auto files = HeldFirstRegion::fetched_files();
+        return std::any_of(files.begin(), files.end(),
+                           [](const fs::path& file) { return file.stem().string().size() == 32; });
+    };
+    while (!whole()) {
+        std::this_thread::yield();
+    }
 
     local.drive->release_update_lock();
-    EXPECT_EQ(HeldFirstRegion::work_folders(), 0u);
-    EXPECT_EQ(wipe.kept_archives(), whole);
-    URLInfo held;
-    ASSERT_TRUE(local.drive->find_url_info(1000000 + wipe.first(), held));
-    EXPECT_FALSE(fs::exists(LongWipe::work_folder() / "kept" / KeptArchives::name_of(held.url)));
-
+    EXPECT_TRUE(HeldFirstRegion::work_folders().empty());
+    EXPECT_GE(wipe.kept_archives(), 1u);
+    EXPECT_FALSE(
+        fs::exists(LongWipe::work_folder() / "kept" / KeptArchives::name_of(wipe.held.url)));
     wipe.faults().release_held();
     ASSERT_EQ(LongWipe::download(*local.drive, wipe.record), kResultOk);
-    // Only the archive cut short comes again.
-    EXPECT_EQ(wipe.answers("/maps/regions/"), wipe.world.world.regions.size() + 1);
     wipe.expect_every_tile();
+    EXPECT_EQ(wipe.kept_archives(), 0u);
+    // Its hold and the late answer to a fetch that had ended, then the download's.
+    EXPECT_EQ(wipe.lines(wipe.archive(), true), 3u);
+}
+
+// Ended between the two calls, the fetches are not taken over: the download
+// asks again for what they did not bring.
+TEST(VersionManager, FetchesAheadEndedByACancelOrALostDriveBeforeTheDownloadAreFetchedAgain) {
+    for (const bool lost : {false, true}) {
+        SCOPED_TRACE(lost ? "drive lost" : "cancelled");
+        HeldFirstRegion wipe;
+        LocalDrive local(wipe.folder, wipe.world.url());
+        wipe.update(*local.drive);
+        ASSERT_TRUE(wipe.held_file_exists());
+        if (lost) {
+            local.drive->set_connected(false);
+        } else {
+            service_cancel_flag().set();
+        }
+        // The held fetch ended: its file goes with it.
+        while (wipe.held_file_exists()) {
+            std::this_thread::yield();
+        }
+        local.drive->set_connected(true);
+        service_cancel_flag().reset();
+
+        wipe.faults().release_held();
+        ASSERT_EQ(LongWipe::download(*local.drive, wipe.record), kResultOk);
+        wipe.expect_every_tile();
+        EXPECT_TRUE(HeldFirstRegion::work_folders().empty());
+        EXPECT_EQ(wipe.lines(wipe.archive(), true), 3u);
+    }
 }
 
 TEST(VersionManager, ADownloadOfItemsInAnotherOrderWaitsForTheFetchesAheadAndTakesTheirArchives) {
@@ -437,13 +509,45 @@ TEST(VersionManager, ADownloadOfItemsInAnotherOrderWaitsForTheFetchesAheadAndTak
     wipe.update(*local.drive);
     std::reverse(wipe.record.regions.begin(), wipe.record.regions.end());
 
-    // The held answer never comes: it is given up, and fetched once more.
+    // The held answer does not come: it is given up, and asked for again.
     ASSERT_EQ(LongWipe::download(*local.drive, wipe.record), kResultOk);
-    EXPECT_EQ(wipe.answers("/R" + std::to_string(wipe.first()) + ".zip"), 1u);
-    EXPECT_EQ(wipe.answers("/maps/regions/"), wipe.world.world.regions.size());
     wipe.expect_every_tile();
     EXPECT_EQ(wipe.kept_archives(), 0u);
-    EXPECT_EQ(HeldFirstRegion::work_folders(), 0u);
+    EXPECT_TRUE(HeldFirstRegion::work_folders().empty());
+    wipe.faults().release_held();
+    EXPECT_EQ(wipe.lines(wipe.archive(), true), 3u);
+}
+
+TEST(VersionManager, AFetchAheadThatFailedTellsItsCauseOnlyWithTheDownloadThatNeedsIt) {
+    LongWipe wipe;
+    const std::string archive = "R" + std::to_string(wipe.world.world.regions[0].idid) + ".zip";
+    wipe.world.served().server().faults().add(
+        atlasync::mapserver::parse_fault("*/" + archive + "=status:404"));
+    LocalDrive local(wipe.folder, wipe.world.url());
+    clear_failure_cause();
+    ASSERT_EQ(VersionManager(*local.drive, wipe.settings.file).update_map_version(true), kResultOk);
+    // Over once answered and its file gone.
+    const auto answered = [&] {
+        const auto log = wipe.world.served().log();
+        return std::any_of(log.begin(), log.end(), [&](const std::string& line) {
+            return line.find("/" + archive + " 404") != std::string::npos;
+        });
+    };
+    const auto file_left = [&] {
+        const auto files = HeldFirstRegion::fetched_files();
+        return std::any_of(files.begin(), files.end(),
+                           [&](const fs::path& file) { return file.filename() == archive; });
+    };
+    while (!answered() || file_left()) {
+        std::this_thread::yield();
+    }
+    EXPECT_EQ(failure_cause(), "");
+
+    UpdateRecord record;
+    ASSERT_EQ(read_update_record(*local.drive, record), PendingUpdate::Recorded);
+    EXPECT_NE(LongWipe::download(*local.drive, record), kResultOk);
+    EXPECT_NE(failure_cause().find("answered HTTP status 404"), std::string::npos)
+        << failure_cause();
 }
 
 }  // namespace

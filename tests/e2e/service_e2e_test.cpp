@@ -246,6 +246,26 @@ TEST_F(ServiceEndToEnd, CheckAndUpdateBringAnOutdatedUsbVolumeUpToDate) {
     expect_updated(*drive, volume);
 }
 
+// A wipe of some hundreds of files fetches ahead, and the fetches go on after
+// it for the download; one that never comes leaves them to finalize, which
+// ends them before it releases the network library.
+TEST_F(ServiceEndToEnd, FinalizeEndsTheFetchesOfAWipeThatNoDownloadTookOver) {
+    mapserver::WorldOptions options;
+    options.tilesPerRegion = 100;
+    options.tileMin = 64;
+    options.tileMax = 128;
+    serve(options);
+    hold_back_region(0, "hold");
+    ASSERT_NO_FATAL_FAILURE(prepare_phone_update());
+    while (world().served().server().faults().held() == 0) {
+        std::this_thread::yield();
+    }
+    EXPECT_GT(work_entries_below(download_temp_folder()), 0u);
+    EXPECT_EQ(finalize(), kResultOk);
+    m_initialized = false;
+    EXPECT_EQ(work_entries_below(download_temp_folder()), 0u);
+}
+
 TEST_F(ServiceEndToEnd, CancelInTheMiddleOfADownloadCopiesNothingMoreAndKeepsFilesIntact) {
     ASSERT_NO_FATAL_FAILURE(prepare_phone_update());
     const fs::path card = m_card;
