@@ -392,8 +392,7 @@ void ItemFetcher::hand_over(TakeOver& request) {
     {
         const std::lock_guard lock(m_mutex);
         for (const Slot& slot : m_slots) {
-            taken = taken && slot.state != State::Taken &&
-                    (slot.state != State::Fetched || slot.fetched.result == kResultOk);
+            taken = taken && (slot.state != State::Fetched || slot.fetched.result == kResultOk);
         }
     }
     if (taken) {

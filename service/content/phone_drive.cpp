@@ -53,8 +53,7 @@ void PhoneDrive::release_update_lock() {
 }
 
 void PhoneDrive::carry_fetches_ahead(std::unique_ptr<FetchesAhead> fetches) {
-    drop_fetches_ahead();
-    m_fetchesAhead = std::move(fetches);
+    m_fetchesAhead = std::move(fetches);  // those carried before stop
 }
 
 std::unique_ptr<FetchesAhead> PhoneDrive::take_fetches_ahead() {

@@ -162,7 +162,8 @@ private:
     std::vector<URLInfo> m_urlInfos;
     bool m_catalogLoaded = false;  // both catalogs of m_catalogVersion loaded whole
     VersionInfo m_catalogVersion;
-    std::unique_ptr<FetchesAhead> m_fetchesAhead;  // they ask vet(): last, so gone first
+    std::unique_ptr<FetchesAhead>
+        m_fetchesAhead;  // dropped first by the destructor: they ask vet()
 };
 
 }  // namespace MapsService

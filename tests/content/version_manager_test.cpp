@@ -328,6 +328,33 @@ struct LongWipe {
         }
         return result == kResultOk ? package.download() : result;
     }
+    // The first region's archive, by its file name.
+    std::string first_archive() const {
+        return "R" + std::to_string(world.world.regions[0].idid) + ".zip";
+    }
+    // The files in the items' folders of this user's update work folders.
+    static std::vector<fs::path> fetched_files() {
+        std::vector<fs::path> files;
+        std::error_code error;
+        for (const auto& folder : fs::directory_iterator(work_folder(), error)) {
+            if (folder.path().filename() == "kept") {
+                continue;
+            }
+            for (const auto& entry : fs::recursive_directory_iterator(folder.path(), error)) {
+                if (entry.is_regular_file(error)) {
+                    files.push_back(entry.path());
+                }
+            }
+        }
+        return files;
+    }
+    // Whether the first region's archive is on its way: a fetch writes it under its own name.
+    bool first_archive_fetching() const {
+        const auto files = fetched_files();
+        return std::any_of(files.begin(), files.end(), [&](const fs::path& file) {
+            return file.filename() == first_archive();
+        });
+    }
     std::size_t kept_archives() const {
         std::size_t count = 0;
         std::error_code error;
@@ -348,12 +375,9 @@ struct LongWipe {
 // until the test lets it go.
 struct HeldFirstRegion : LongWipe {
     HeldFirstRegion() {
-        faults().add(atlasync::mapserver::parse_fault("*/" + archive() + "=hold,times:1"));
+        faults().add(atlasync::mapserver::parse_fault("*/" + first_archive() + "=hold,times:1"));
     }
     atlasync::mapserver::FaultPlan& faults() { return world.served().server().faults(); }
-    std::string archive() const {
-        return "R" + std::to_string(world.world.regions[0].idid) + ".zip";
-    }
     // Lines logged for paths holding `part`, once the server stopped and with
     // it every answer; the line of a hold ("held") counts when asked for.
     std::size_t lines(const std::string& part, bool holds) {
@@ -368,7 +392,7 @@ struct HeldFirstRegion : LongWipe {
         }
         return count;
     }
-    // The work folders of this user's updates, and the files in their items' folders.
+    // The work folders of this user's updates.
     static std::vector<fs::path> work_folders() {
         std::vector<fs::path> folders;
         std::error_code error;
@@ -378,23 +402,6 @@ struct HeldFirstRegion : LongWipe {
             }
         }
         return folders;
-    }
-    static std::vector<fs::path> fetched_files() {
-        std::vector<fs::path> files;
-        std::error_code error;
-        for (const fs::path& folder : work_folders()) {
-            for (const auto& entry : fs::recursive_directory_iterator(folder, error)) {
-                if (entry.is_regular_file(error)) {
-                    files.push_back(entry.path());
-                }
-            }
-        }
-        return files;
-    }
-    bool held_file_exists() const {
-        const auto files = fetched_files();
-        return std::any_of(files.begin(), files.end(),
-                           [&](const fs::path& file) { return file.filename() == archive(); });
     }
     // Updates the drive; the wipe waits for no fetch, so it ends while the
     // held answer is still to come.
@@ -443,7 +450,7 @@ TEST(VersionManager, TheDownloadTakesOverTheFetchesOfTheWipeStillUnderWayAndAsks
     wipe.expect_every_tile();
     EXPECT_EQ(wipe.kept_archives(), 0u);
     EXPECT_TRUE(HeldFirstRegion::work_folders().empty());
-    EXPECT_EQ(wipe.lines(wipe.archive(), true), 2u);  // its hold, and its one answer
+    EXPECT_EQ(wipe.lines(wipe.first_archive(), true), 2u);  // its hold, and its one answer
     EXPECT_EQ(wipe.lines("/maps/regions/", false), wipe.world.world.regions.size());
 }
 
@@ -453,7 +460,7 @@ TEST(VersionManager, FetchesAheadNoDownloadTookOverStopWithTheUpdateLockAndKeepW
     wipe.update(*local.drive);
     // Once one archive came whole: named by its URL (KeptArchives::name_of).
     const auto whole = [] {
-        const auto files = HeldFirstRegion::fetched_files();
+        const auto files = LongWipe::fetched_files();
         return std::any_of(files.begin(), files.end(),
                            [](const fs::path& file) { return file.stem().string().size() == 32; });
     };
@@ -471,7 +478,7 @@ TEST(VersionManager, FetchesAheadNoDownloadTookOverStopWithTheUpdateLockAndKeepW
     wipe.expect_every_tile();
     EXPECT_EQ(wipe.kept_archives(), 0u);
     // Its hold and the late answer to a fetch that had ended, then the download's.
-    EXPECT_EQ(wipe.lines(wipe.archive(), true), 3u);
+    EXPECT_EQ(wipe.lines(wipe.first_archive(), true), 3u);
 }
 
 // Ended between the two calls, the fetches are not taken over: the download
@@ -482,14 +489,14 @@ TEST(VersionManager, FetchesAheadEndedByACancelOrALostDriveBeforeTheDownloadAreF
         HeldFirstRegion wipe;
         LocalDrive local(wipe.folder, wipe.world.url());
         wipe.update(*local.drive);
-        ASSERT_TRUE(wipe.held_file_exists());
+        ASSERT_TRUE(wipe.first_archive_fetching());
         if (lost) {
             local.drive->set_connected(false);
         } else {
             service_cancel_flag().set();
         }
         // The held fetch ended: its file goes with it.
-        while (wipe.held_file_exists()) {
+        while (wipe.first_archive_fetching()) {
             std::this_thread::yield();
         }
         local.drive->set_connected(true);
@@ -499,7 +506,7 @@ TEST(VersionManager, FetchesAheadEndedByACancelOrALostDriveBeforeTheDownloadAreF
         ASSERT_EQ(LongWipe::download(*local.drive, wipe.record), kResultOk);
         wipe.expect_every_tile();
         EXPECT_TRUE(HeldFirstRegion::work_folders().empty());
-        EXPECT_EQ(wipe.lines(wipe.archive(), true), 3u);
+        EXPECT_EQ(wipe.lines(wipe.first_archive(), true), 3u);
     }
 }
 
@@ -515,12 +522,12 @@ TEST(VersionManager, ADownloadOfItemsInAnotherOrderWaitsForTheFetchesAheadAndTak
     EXPECT_EQ(wipe.kept_archives(), 0u);
     EXPECT_TRUE(HeldFirstRegion::work_folders().empty());
     wipe.faults().release_held();
-    EXPECT_EQ(wipe.lines(wipe.archive(), true), 3u);
+    EXPECT_EQ(wipe.lines(wipe.first_archive(), true), 3u);
 }
 
 TEST(VersionManager, AFetchAheadThatFailedTellsItsCauseOnlyWithTheDownloadThatNeedsIt) {
     LongWipe wipe;
-    const std::string archive = "R" + std::to_string(wipe.world.world.regions[0].idid) + ".zip";
+    const std::string archive = wipe.first_archive();
     wipe.world.served().server().faults().add(
         atlasync::mapserver::parse_fault("*/" + archive + "=status:404"));
     LocalDrive local(wipe.folder, wipe.world.url());
@@ -533,12 +540,7 @@ TEST(VersionManager, AFetchAheadThatFailedTellsItsCauseOnlyWithTheDownloadThatNe
             return line.find("/" + archive + " 404") != std::string::npos;
         });
     };
-    const auto file_left = [&] {
-        const auto files = HeldFirstRegion::fetched_files();
-        return std::any_of(files.begin(), files.end(),
-                           [&](const fs::path& file) { return file.filename() == archive; });
-    };
-    while (!answered() || file_left()) {
+    while (!answered() || wipe.first_archive_fetching()) {
         std::this_thread::yield();
     }
     EXPECT_EQ(failure_cause(), "");
